@@ -1,0 +1,15 @@
+# kestrel_add_test(NAME SOURCE [LIBS ...])
+# One QtTest suite, linked against the library it tests, run offscreen under ctest.
+# The sanitizer build uses the same helper, so every suite runs there too.
+function(kestrel_add_test name source)
+    set(libs ${ARGN})
+    if(NOT libs)
+        set(libs kestrel_ui)
+    endif()
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${libs} kestrel_testsupport Qt6::Test)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0"
+        TIMEOUT 120)
+endfunction()

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds Kestrel and runs the whole test suite twice: in a normal build and in an
+# address+undefined sanitizer build. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh $(cat scripts/build-deps.txt)
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+run_suite() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== normal build"
+run_suite build -DCMAKE_BUILD_TYPE=Debug
+echo "== address+undefined sanitizer build"
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON

@@ -1,0 +1,9 @@
+#include "gpsabout.h"
+
+#include <QtGlobal>
+
+void ShowAbout(GPS_Main &g, QWidget *parent)
+{
+    Q_UNUSED(g);
+    Q_UNUSED(parent);
+}

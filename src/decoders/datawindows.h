@@ -1,0 +1,36 @@
+#pragma once
+
+#include "link/gpsmain.h"
+
+#include <QObject>
+
+class QWidget;
+
+enum class DataWindow { Condition, Diagnosis, Position, Mode, TimeStamp, RecSat };
+
+// The six modeless data windows: opens them (one copy each), hands them their
+// frames and closes those that are open when the main window goes.
+class DataWindows : public QObject {
+    Q_OBJECT
+public:
+    DataWindows(GPS_Main &g, QWidget *mainWindow);
+    ~DataWindows() override;
+
+    // Creates the window if it is not open, shows it and brings it forward.
+    void show(DataWindow which);
+    // Closes every open data window: Condition, Diagnosis, Position, Mode, TimeStamp, RecSat.
+    void CloseDataWindows();
+    // The open window of that kind, or null.
+    QWidget *window(DataWindow which) const;
+
+    void ShowPosition();
+    void ShowCondition();
+    void ShowDiagnosis();
+    void ShowMode();
+    void ShowTimeStamp();
+    void ShowRecSat();
+
+private:
+    GPS_Main &m_g;
+    QWidget *m_main;
+};

@@ -1,0 +1,8 @@
+#include "sattable.h"
+
+#include "link/gpsmain.h"
+
+void FillSatTable(GPS_Main &g)
+{
+    Q_UNUSED(g);
+}

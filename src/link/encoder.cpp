@@ -1,0 +1,30 @@
+#include "encoder.h"
+
+#include <algorithm>
+
+QByteArray RequestFrame(int command)
+{
+    const quint8 c = quint8(command);
+    const quint8 checksum = quint8(256 - (2 * c) % 256);
+    QByteArray frame;
+    frame.reserve(4);
+    frame.append(char(c)).append(char(c)).append(char(checksum)).append('\r');
+    return frame;
+}
+
+QByteArray CommandFrame(int command, const std::array<quint8, 11> &cmdBuffer)
+{
+    const quint8 c = quint8(command);
+    // The buffer holds ten payload bytes; a larger count cannot be sent.
+    const int n = std::min<int>(cmdBuffer[0], 10);
+    QByteArray frame;
+    frame.reserve(n + 4);
+    frame.append(char(c)).append(char(c));
+    quint8 s = quint8(2 * c);
+    for (int i = 1; i <= n; ++i) {
+        frame.append(char(cmdBuffer[std::size_t(i)]));
+        s = quint8(s + cmdBuffer[std::size_t(i)]);
+    }
+    frame.append(char(quint8(256 - s))).append('\r');
+    return frame;
+}

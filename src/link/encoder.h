@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <array>
+
+// A request frame: command, command, checksum, 13.
+QByteArray RequestFrame(int command);
+// A command frame with the payload of a command buffer ([0] count, [1..10] bytes).
+QByteArray CommandFrame(int command, const std::array<quint8, 11> &cmdBuffer);

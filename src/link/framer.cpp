@@ -1,0 +1,137 @@
+#include "framer.h"
+
+#include "decoders/sattable.h"
+#include "gpsmain.h"
+#include "platform/serialport.h"
+
+namespace {
+
+// Rows 1..14 in search order. Row 11 repeats 0xB2 and never matches; row 15
+// stays 0x00 with length 0 and is kept out of the search, so a stray 0x00 on
+// the line is noise rather than the start of an empty frame.
+constexpr quint8 kRows[14][2] = {
+    {0xC3, 11}, {0xC4, 11}, {0xC5, 46}, {0xC6, 46}, {0xCA, 44}, {0xCB, 50}, {0xB9, 4},
+    {0xB0, 4},  {0xB1, 4},  {0xB2, 4},  {0xB2, 4},  {0xB6, 4},  {0xB7, 4},  {0xB8, 4},
+};
+constexpr int kSearchRows = 14;
+constexpr quint8 kTerminator = 13;
+
+} // namespace
+
+void FillMsgTable(GPS_Main &g)
+{
+    for (int row = 1; row <= kSearchRows; ++row) {
+        g.MsgTable[row][1] = kRows[row - 1][0];
+        g.MsgTable[row][2] = kRows[row - 1][1];
+    }
+}
+
+FrameStep FramerStep(GPS_Main &g, quint8 b)
+{
+    if (g.HuntingHeader) {
+        for (int row = 1; row <= kSearchRows; ++row) {
+            if (g.MsgTable[row][1] == b && g.MsgTable[row][2] >= 4) {
+                g.RxBuffer[1] = b;
+                g.MsgType = b;
+                g.MsgLength = g.MsgTable[row][2];
+                g.HuntingHeader = false;
+                return FrameStep::NeedMore;
+            }
+        }
+        return FrameStep::NeedMore;
+    }
+    if (!g.InBody) {
+        // A mismatching second byte is dropped, not tried as a new first byte.
+        if (b == g.MsgType) {
+            g.RxBuffer[2] = b;
+            g.RxPos = 3;
+            g.InBody = true;
+        } else {
+            g.HuntingHeader = true;
+        }
+        return FrameStep::NeedMore;
+    }
+
+    // MsgLength comes from the table and is at most 50, so RxPos stays inside RxBuffer.
+    g.RxBuffer[std::size_t(g.RxPos)] = b;
+    ++g.RxPos;
+    if (g.RxPos <= g.MsgLength)
+        return FrameStep::NeedMore;
+
+    g.RxPos = 1;
+    g.InBody = false;
+    g.HuntingHeader = true;
+    quint8 sum = 0;
+    for (int i = 1; i <= g.MsgLength - 1; ++i)
+        sum = quint8(sum + g.RxBuffer[std::size_t(i)]);
+    return (b == kTerminator && sum == 0) ? FrameStep::FrameGood : FrameStep::FrameBad;
+}
+
+void DispatchFrame(GPS_Main &g)
+{
+    MessageSink &sink = g.sink();
+    switch (g.MsgType) {
+    case 0xCA:
+        sink.ShowNavStatus();
+        if (g.PositionOpen)
+            sink.ShowPosition();
+        break;
+    case 0xC6:
+        if (g.ConditionOpen)
+            sink.ShowCondition();
+        break;
+    case 0xC4:
+        if (g.DiagnosisOpen)
+            sink.ShowDiagnosis();
+        break;
+    case 0xC3:
+        if (g.ModeOpen)
+            sink.ShowMode();
+        break;
+    case 0xC5:
+        if (g.TimeStampOpen)
+            sink.ShowTimeStamp();
+        break;
+    case 0xCB:
+        FillSatTable(g);
+        if (g.RecSatOpen)
+            sink.ShowRecSat();
+        break;
+    default:
+        break;
+    }
+}
+
+QString LineEventText(int code)
+{
+    switch (code) {
+    case CommEvent::Break:
+        return QStringLiteral("ERR: Break");
+    case CommEvent::Frame:
+        return QStringLiteral("ERR: Frame");
+    case CommEvent::Overrun:
+        return QStringLiteral("ERR: OverRun");
+    case CommEvent::RxOver:
+        return QStringLiteral("ERR: RxOver");
+    case CommEvent::RxParity:
+        return QStringLiteral("ERR: RxParity");
+    case CommEvent::TxFull:
+        return QStringLiteral("ERR: TxFull");
+    case CommEvent::Dcb:
+        return QStringLiteral("ERR: DCB");
+    case CommEvent::Cd:
+        return QStringLiteral("ERR: CD");
+    case CommEvent::Cts:
+        return QStringLiteral("ERR: CTS");
+    case CommEvent::Dsr:
+        return QStringLiteral("ERR: DSR");
+    case CommEvent::Ring:
+        return QStringLiteral("ERR: Ring");
+    case CommEvent::Send:
+        return QStringLiteral("ERR: Send");
+    case CommEvent::Eof:
+        return QStringLiteral("ERR: EOF");
+    default:
+        return QStringLiteral("ERR: Unknown");
+    }
+}

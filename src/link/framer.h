@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class GPS_Main;
+
+// What one received byte did to the frame being assembled.
+enum class FrameStep { NeedMore, FrameGood, FrameBad };
+
+// Fills MsgTable rows 1..14 with the received types and their frame lengths.
+void FillMsgTable(GPS_Main &g);
+
+// Steps the framer by one byte. FrameGood and FrameBad leave the complete frame
+// at RxBuffer 1..MsgLength and the framer hunting for the next one.
+FrameStep FramerStep(GPS_Main &g, quint8 b);
+
+// Hands the good frame in RxBuffer to the decoders of its type, gated by the
+// window-open flags.
+void DispatchFrame(GPS_Main &g);
+
+// The log line of a serial line event.
+QString LineEventText(int code);

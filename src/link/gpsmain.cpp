@@ -1,0 +1,87 @@
+#include "gpsmain.h"
+
+#include "decoders/formatters.h"
+#include "encoder.h"
+#include "framer.h"
+#include "platform/serialport.h"
+
+namespace {
+constexpr qsizetype kLogCut = 100;
+// Line events alone never cut the log; without a frame to cut it, a storm of
+// them (noise at a wrong line speed) would grow it without end. Far more than
+// the box shows, far less than would matter.
+constexpr qsizetype kLogCeiling = 4096;
+} // namespace
+
+GPS_Main::GPS_Main(const Platform &platform, QObject *parent)
+    : QObject(parent), m_platform(platform)
+{
+    FillMsgTable(*this);
+}
+
+void GPS_Main::SendRequest(int command)
+{
+    write(RequestFrame(command));
+}
+
+void GPS_Main::SendCommand(int command)
+{
+    write(CommandFrame(command, CmdBuffer));
+}
+
+void GPS_Main::write(const QByteArray &frame)
+{
+    if (!m_port || !m_port->PortOpen() || !m_port->Output(frame)) {
+        prependLog(QStringLiteral("ERR: NotOpen"));
+        return;
+    }
+    emit frameSent(frame);
+}
+
+void GPS_Main::OnReceive(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        switch (FramerStep(*this, quint8(c))) {
+        case FrameStep::NeedMore:
+            break;
+        case FrameStep::FrameBad:
+            logFrame(QStringLiteral("ERR: CkSum"));
+            break;
+        case FrameStep::FrameGood:
+            DispatchFrame(*this);
+            logFrame(QStringLiteral("CMD: ") + HexByte(MsgType));
+            break;
+        }
+    }
+}
+
+void GPS_Main::OnCommEvent(int code)
+{
+    if (code == CommEvent::Receive)
+        return;
+    prependLog(LineEventText(code));
+    if (code == CommEvent::RxOver) {
+        HuntingHeader = true;
+        InBody = false;
+    }
+}
+
+void GPS_Main::prependLog(const QString &line)
+{
+    prepend(line, kLogCeiling);
+}
+
+void GPS_Main::logFrame(const QString &line)
+{
+    prepend(line, kLogCut);
+}
+
+void GPS_Main::prepend(const QString &line, qsizetype limit)
+{
+    QString text;
+    text.reserve(std::min(line.size() + 2 + m_errorDis.size(), limit));
+    text.append(line).append(QLatin1String("\r\n")).append(m_errorDis);
+    text.truncate(limit);
+    m_errorDis = std::move(text);
+    emit errorDisChanged(m_errorDis);
+}

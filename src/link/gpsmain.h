@@ -1,0 +1,102 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+
+class SerialPort;
+
+// Where the dispatcher hands a good frame. The main window and the data windows
+// implement it; without windows (command-line tools, tests) nothing is shown.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void ShowNavStatus() {}
+    virtual void ShowPosition() {}
+    virtual void ShowCondition() {}
+    virtual void ShowDiagnosis() {}
+    virtual void ShowMode() {}
+    virtual void ShowTimeStamp() {}
+    virtual void ShowRecSat() {}
+};
+
+// The state every window shares: receive and command buffers, message and satellite
+// tables, framer state, window-open flags and the display settings. The entry
+// procedure creates one and hands it to whoever needs it.
+class GPS_Main : public QObject {
+    Q_OBJECT
+public:
+    explicit GPS_Main(const Platform &platform, QObject *parent = nullptr);
+
+    static constexpr int kRxSize = 501;
+    static constexpr int kCmdSize = 11;
+
+    // The frame being received lies at 1..L (L at most 50); index 0 is never used.
+    std::array<quint8, kRxSize> RxBuffer{};
+    // [0] payload count, [1..10] payload of the next SendCommand.
+    std::array<quint8, kCmdSize> CmdBuffer{};
+    // Rows 1..15: [1] type byte, [2] total frame length.
+    std::array<std::array<quint8, 3>, 16> MsgTable{};
+    // Rows 1..8, columns 1..5: number, colour, level, azimuth turn, elevation/256.
+    std::array<std::array<double, 6>, 9> SatTable{};
+
+    quint8 MsgType = 0;
+    qint16 MsgLength = 0;
+    bool HuntingHeader = true;
+    bool InBody = false;
+    qint16 RxPos = 1;
+
+    bool PositionOpen = false;
+    bool ConditionOpen = false;
+    bool DiagnosisOpen = false;
+    bool ModeOpen = false;
+    bool TimeStampOpen = false;
+    bool RecSatOpen = false;
+
+    qint16 TimeZoneIndex = 5;
+    qint16 SatLabelMode = 0;
+    double HeadingFraction = 0;
+    float HeadingLineLength = 0;
+
+    const Platform &platform() const { return m_platform; }
+
+    // The serial port (MSComm1); owned by whoever created it.
+    void setPort(SerialPort *port) { m_port = port; }
+    SerialPort *MSComm1() const { return m_port; }
+
+    void setSink(MessageSink *sink) { m_sink = sink ? sink : &m_noSink; }
+    MessageSink &sink() const { return *m_sink; }
+
+    // Frames without payload: command, command, checksum, 13.
+    void SendRequest(int command);
+    // Frames with the CmdBuffer payload.
+    void SendCommand(int command);
+
+    // Received bytes, in order, each stepped through the framer.
+    void OnReceive(const QByteArray &bytes);
+    // A serial line event by its code.
+    void OnCommEvent(int code);
+
+    // The log box ErrorDis: newest line first. A frame's line cuts the whole log
+    // to its first 100 characters; other lines do not.
+    const QString &ErrorDis() const { return m_errorDis; }
+    void prependLog(const QString &line);
+    void logFrame(const QString &line);
+
+signals:
+    void errorDisChanged(const QString &text);
+    // A frame was written to the port (or refused because it was closed).
+    void frameSent(const QByteArray &frame);
+
+private:
+    void write(const QByteArray &frame);
+    void prepend(const QString &line, qsizetype limit);
+
+    Platform m_platform;
+    SerialPort *m_port = nullptr;
+    MessageSink m_noSink;
+    MessageSink *m_sink = &m_noSink;
+    QString m_errorDis;
+};

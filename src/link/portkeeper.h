@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+class GPS_Main;
+class SerialPort;
+
+// Joins the serial port to the receiver link: received bytes go to the framer,
+// line events to the log. When the device disappears under an open port (a USB
+// adapter pulled out) it logs the loss and tries to reopen the same device about
+// once a second until it is back.
+class PortKeeper : public QObject {
+    Q_OBJECT
+public:
+    PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent = nullptr);
+
+    SerialPort &port() const { return m_port; }
+    bool PortOpen() const;
+    // Opens with the port's current settings; stops any reopening in progress.
+    bool open();
+    // A deliberate close; no reopening follows.
+    void close();
+    bool reopening() const { return m_retry.isActive(); }
+    void setRetryInterval(int ms) { m_retry.setInterval(ms); }
+
+private:
+    void onLost();
+    void retry();
+
+    GPS_Main &m_g;
+    SerialPort &m_port;
+    QTimer m_retry;
+};

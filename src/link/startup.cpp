@@ -1,0 +1,66 @@
+#include "startup.h"
+
+#include "gpsmain.h"
+#include "mainwindow/navigate.h"
+#include "platform/clock.h"
+#include "platform/qtmessageboxes.h"
+#include "platform/qtserialport.h"
+#include "platform/settingsstore.h"
+#include "portdialog.h"
+#include "portkeeper.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QPointer>
+#include <cstdio>
+#include <cstdlib>
+
+int KestrelMain(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrel"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Monitor and control a GPS receiver board on a serial port."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("Open DEVICE instead of the saved port."),
+        QStringLiteral("DEVICE"));
+    parser.addOption(portOption);
+    parser.process(app);
+
+    SettingsStore settings(QStringLiteral("Kestrel"));
+    QtMessageBoxes boxes;
+    Clock clock;
+    Platform platform;
+    platform.settings = &settings;
+    platform.boxes = &boxes;
+    platform.clock = &clock;
+    platform.endProgram = [](int code) {
+        std::fflush(nullptr);
+        std::exit(code);
+    };
+
+    GPS_Main g(platform);
+
+    // The main window comes into being, hidden, the first time the port is needed.
+    QPointer<Navigate> navigate;
+    auto mscomm = [&]() -> PortKeeper & {
+        if (!navigate) {
+            navigate = new Navigate(g, std::make_unique<QtSerialPort>());
+            navigate->setAttribute(Qt::WA_DeleteOnClose);
+            navigate->Form_Load();
+        }
+        return navigate->MSComm1();
+    };
+
+    Port port(g, mscomm);
+    port.Form_Load(parser.value(portOption));
+    navigate->setPortDialog(&port);
+    port.exec();
+    navigate->show();
+    return app.exec();
+}

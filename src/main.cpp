@@ -1,0 +1,6 @@
+#include "link/startup.h"
+
+int main(int argc, char **argv)
+{
+    return KestrelMain(argc, argv);
+}

@@ -1,0 +1,189 @@
+// The main window's menu bar and the handlers of its receiver commands.
+#include "about/gpsabout.h"
+#include "decoders/datawindows.h"
+#include "navigate.h"
+#include "platform/messageboxes.h"
+#include "setup/setupwindows.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+QAction *addItem(QMenu *menu, const QString &name, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(name);
+    return a;
+}
+
+QMenu *addMenu(QMenuBar *bar, const QString &name, const QString &caption)
+{
+    QMenu *m = bar->addMenu(caption);
+    m->setObjectName(name);
+    m->menuAction()->setObjectName(name);
+    return m;
+}
+
+} // namespace
+
+void Navigate::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    QMenu *file = addMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
+    connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")),
+            &QAction::triggered, this, &Navigate::NavExit_Click);
+
+    QMenu *view = addMenu(bar, QStringLiteral("mnuView"), QStringLiteral("&View"));
+    connect(addItem(view, QStringLiteral("NavCond"), QStringLiteral("&Condition")),
+            &QAction::triggered, this, &Navigate::NavCond_Click);
+    connect(addItem(view, QStringLiteral("NavDiag"), QStringLiteral("&Diagnosis")),
+            &QAction::triggered, this, &Navigate::NavDiag_Click);
+    connect(addItem(view, QStringLiteral("NavPos"), QStringLiteral("&Position")),
+            &QAction::triggered, this, &Navigate::NavPos_Click);
+    connect(addItem(view, QStringLiteral("NavMode"), QStringLiteral("Receiver &Mode")),
+            &QAction::triggered, this, &Navigate::NavMode_Click);
+    connect(addItem(view, QStringLiteral("NavRevSat"), QStringLiteral("Receive &Sat")),
+            &QAction::triggered, this, &Navigate::NavRevSat_Click);
+    connect(addItem(view, QStringLiteral("NavStamp"), QStringLiteral("&Time Stamp")),
+            &QAction::triggered, this, &Navigate::NavStamp_Click);
+    QMenu *showSat = view->addMenu(QStringLiteral("S&how Sat Position"));
+    showSat->setObjectName(QStringLiteral("ShowSat"));
+    showSat->menuAction()->setObjectName(QStringLiteral("ShowSat"));
+    const QStringList labelModes = {QStringLiteral("None"), QStringLiteral("Sat Number"),
+                                    QStringLiteral("Sat Sig Level"),
+                                    QStringLiteral("Level and Number")};
+    for (int i = 0; i < labelModes.size(); ++i) {
+        QAction *a = addItem(showSat, QStringLiteral("ShowSatPos_%1").arg(i), labelModes[i]);
+        a->setCheckable(true);
+    }
+    QAction *status = addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
+    status->setCheckable(true);
+
+    QMenu *setup = addMenu(bar, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"));
+    connect(addItem(setup, QStringLiteral("mnuPosition"), QStringLiteral("Set &Position")),
+            &QAction::triggered, this, &Navigate::mnuPosition_Click);
+    connect(addItem(setup, QStringLiteral("mnuHeight"), QStringLiteral("Set &Height")),
+            &QAction::triggered, this, &Navigate::mnuHeight_Click);
+    connect(addItem(setup, QStringLiteral("mnuTime"), QStringLiteral("Set &Time")),
+            &QAction::triggered, this, &Navigate::mnuTime_Click);
+    connect(addItem(setup, QStringLiteral("mnuTimeStamp"), QStringLiteral("Set Time &Stamp")),
+            &QAction::triggered, this, &Navigate::mnuTimeStamp_Click);
+    // The receiver's modes are shown under View; there is nothing to set here yet.
+    addItem(setup, QStringLiteral("mnuMode"), QStringLiteral("Set Receiver &Mode"))
+        ->setEnabled(false);
+    connect(addItem(setup, QStringLiteral("mnuReset"), QStringLiteral("Set System &Reset")),
+            &QAction::triggered, this, &Navigate::mnuReset_Click);
+    connect(addItem(setup, QStringLiteral("mnuCold"), QStringLiteral("Set Start &Cold Start Fix")),
+            &QAction::triggered, this, &Navigate::mnuCold_Click);
+    QMenu *tz = setup->addMenu(QStringLiteral("&Time Zone"));
+    tz->setObjectName(QStringLiteral("SetLocalTZ"));
+    tz->menuAction()->setObjectName(QStringLiteral("SetLocalTZ"));
+    for (int i = 0; i <= 24; ++i) {
+        const int offset = i - 12;
+        const QString caption = offset == 0 ? QStringLiteral("0:00 (UTC)")
+                                            : QStringLiteral("%1:00").arg(offset);
+        addItem(tz, QStringLiteral("TZ_%1").arg(i), caption)->setCheckable(true);
+    }
+
+    QMenu *help = addMenu(bar, QStringLiteral("mnuHelp"), QStringLiteral("&Help"));
+    connect(addItem(help, QStringLiteral("NavAbout"), QStringLiteral("&About")),
+            &QAction::triggered, this, &Navigate::NavAbout_Click);
+}
+
+QAction *Navigate::menuItem(const QString &name) const
+{
+    const auto actions = findChildren<QAction *>(name);
+    return actions.isEmpty() ? nullptr : actions.first();
+}
+
+bool Navigate::confirm(const QString &text, const QString &title)
+{
+    return m_g.platform().boxes->show(this, text, title, MsgButtons::YesNo, MsgIcon::Critical,
+                                      MsgAnswer::No) == MsgAnswer::Yes;
+}
+
+void Navigate::NavExit_Click()
+{
+    close();
+}
+
+void Navigate::NavCond_Click()
+{
+    m_g.SendRequest(0xC6);
+    m_dataWindows->show(DataWindow::Condition);
+}
+
+void Navigate::NavDiag_Click()
+{
+    m_g.SendRequest(0xC4);
+    m_dataWindows->show(DataWindow::Diagnosis);
+}
+
+void Navigate::NavPos_Click()
+{
+    m_dataWindows->show(DataWindow::Position);
+}
+
+void Navigate::NavMode_Click()
+{
+    m_g.SendRequest(0xC3);
+    m_dataWindows->show(DataWindow::Mode);
+}
+
+void Navigate::NavRevSat_Click()
+{
+    m_g.SendRequest(0xCB);
+    m_dataWindows->show(DataWindow::RecSat);
+}
+
+void Navigate::NavStamp_Click()
+{
+    m_g.CmdBuffer[0] = 1;
+    m_g.CmdBuffer[1] = 0;
+    m_g.SendCommand(0xC5);
+    m_dataWindows->show(DataWindow::TimeStamp);
+}
+
+void Navigate::mnuPosition_Click()
+{
+    ShowSetPosition(m_g, this);
+}
+
+void Navigate::mnuHeight_Click()
+{
+    ShowSetHeight(m_g, this);
+}
+
+void Navigate::mnuTime_Click()
+{
+    ShowSetTime(m_g, this);
+}
+
+void Navigate::mnuTimeStamp_Click()
+{
+    if (!confirm(QStringLiteral("Reset Time Stamp"), QStringLiteral("Reset Time Stamps Now")))
+        return;
+    m_g.CmdBuffer[1] = 0;
+    m_g.CmdBuffer[0] = 1;
+    m_g.SendCommand(0xB2);
+}
+
+void Navigate::mnuReset_Click()
+{
+    if (confirm(QStringLiteral("Set System Reset Now"), QStringLiteral("System Reset")))
+        m_g.SendRequest(0xB6);
+}
+
+void Navigate::mnuCold_Click()
+{
+    if (confirm(QStringLiteral("Set Cold Start Fix Now"), QStringLiteral("Cold Start Fix")))
+        m_g.SendRequest(0xB9);
+}
+
+void Navigate::NavAbout_Click()
+{
+    ShowAbout(m_g, this);
+}

@@ -1,0 +1,152 @@
+#include "qtserialport.h"
+
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_LINUX
+bool readCounters(int fd, LineCounters &out)
+{
+    serial_icounter_struct ic{};
+    if (::ioctl(fd, TIOCGICOUNT, &ic) != 0)
+        return false;
+    out = {quint32(ic.brk),         quint32(ic.frame), quint32(ic.overrun),
+           quint32(ic.buf_overrun), quint32(ic.parity), quint32(ic.cts),
+           quint32(ic.dsr),         quint32(ic.dcd),   quint32(ic.rng)};
+    return true;
+}
+
+bool readModemBits(int fd, int &out)
+{
+    return ::ioctl(fd, TIOCMGET, &out) == 0;
+}
+#endif
+
+QSerialPort::Parity toParity(char c)
+{
+    switch (c) {
+    case 'e':
+        return QSerialPort::EvenParity;
+    case 'o':
+        return QSerialPort::OddParity;
+    case 'm':
+        return QSerialPort::MarkParity;
+    case 's':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    m_lineTimer.setInterval(50);
+    connect(&m_lineTimer, &QTimer::timeout, this, &QtSerialPort::pollLines);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    close();
+}
+
+bool QtSerialPort::open()
+{
+    close();
+    m_error.clear();
+    const auto settings = LineSettings::parse(Settings());
+    if (!settings) {
+        m_error = QStringLiteral("invalid line settings «%1»").arg(Settings());
+        return false;
+    }
+    m_port.setPortName(systemName());
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_error = m_port.errorString();
+        return false;
+    }
+    // Some drivers refuse a parameter (pseudo-terminals take everything); the
+    // port stays usable with what the driver keeps, so a refusal is not a failure.
+    m_port.setBaudRate(settings->speed);
+    m_port.setDataBits(QSerialPort::DataBits(settings->dataBits));
+    m_port.setParity(toParity(settings->parity));
+    m_port.setStopBits(settings->stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.clearError();
+
+    m_watch = LineWatch::None;
+#ifdef Q_OS_LINUX
+    const int fd = int(m_port.handle());
+    if (readCounters(fd, m_counters))
+        m_watch = LineWatch::Counters;
+    else if (readModemBits(fd, m_modemBits))
+        m_watch = LineWatch::ModemBits;
+#endif
+    if (m_watch != LineWatch::None)
+        m_lineTimer.start();
+    return true;
+}
+
+void QtSerialPort::close()
+{
+    m_lineTimer.stop();
+    m_watch = LineWatch::None;
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool QtSerialPort::Output(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+void QtSerialPort::onReadyRead()
+{
+    const QByteArray bytes = m_port.readAll();
+    if (!bytes.isEmpty())
+        emit received(bytes);
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || !m_port.isOpen())
+        return;
+    // A pulled USB adapter or a closed pseudo-terminal shows up as a resource or read error.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
+        m_error = m_port.errorString();
+        close();
+        emit lost();
+    }
+}
+
+void QtSerialPort::pollLines()
+{
+#ifdef Q_OS_LINUX
+    if (!m_port.isOpen())
+        return;
+    const int fd = int(m_port.handle());
+    QList<int> events;
+    if (m_watch == LineWatch::Counters) {
+        LineCounters now;
+        if (!readCounters(fd, now))
+            return;
+        events = lineEventsFromCounters(m_counters, now);
+        m_counters = now;
+    } else if (m_watch == LineWatch::ModemBits) {
+        int now = 0;
+        if (!readModemBits(fd, now))
+            return;
+        events = lineEventsFromModemBits(m_modemBits, now);
+        m_modemBits = now;
+    }
+    for (int code : events)
+        emit commEvent(code);
+#endif
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// Line parameters in the form the port dialog hands to the port: «9600,e,8,1».
+struct LineSettings {
+    int speed = 9600;
+    char parity = 'e'; // n, e, o, m or s
+    int dataBits = 8;
+    int stopBits = 1;
+
+    QString text() const;
+    static std::optional<LineSettings> parse(const QString &text);
+};
+
+// Serial line event codes, as the receiver link reports them.
+namespace CommEvent {
+enum : int {
+    Receive = 2,
+    Send = 1,
+    Cts = 3,
+    Dsr = 4,
+    Cd = 5,
+    Ring = 6,
+    Eof = 7,
+    Break = 1001,
+    Frame = 1004,
+    Overrun = 1006,
+    RxOver = 1008,
+    RxParity = 1009,
+    TxFull = 1010,
+    Dcb = 1011,
+};
+}
+
+// The operations the program needs of a serial port. The real one sits on
+// QSerialPort; tests and the simulated receiver plug in behind the same face.
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    virtual bool PortOpen() const = 0;
+    // "Com n" of the port dialog.
+    void setCommPort(int n);
+    int CommPort() const { return m_commPort; }
+    // A device path (or another name the adapter knows) chosen instead of Com n.
+    void setDevice(const QString &device) { m_device = device; }
+    QString device() const { return m_device; }
+    // What opening uses: the device when one is set, otherwise Com n's device.
+    QString systemName() const;
+    // How messages name the port: «COM3» or the device.
+    QString displayName() const;
+
+    void setSettings(const QString &settings) { m_settings = settings; }
+    QString Settings() const { return m_settings; }
+
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    // Writes one whole frame; returns false when nothing could be written.
+    virtual bool Output(const QByteArray &bytes) = 0;
+    virtual QString errorString() const { return {}; }
+
+signals:
+    // Bytes in arrival order, each exactly once.
+    void received(const QByteArray &bytes);
+    // A line event with its code (CommEvent).
+    void commEvent(int code);
+    // The device went away under an open port (adapter unplugged).
+    void lost();
+
+private:
+    int m_commPort = 1;
+    QString m_device;
+    QString m_settings = QStringLiteral("9600,e,8,1");
+};
+
+// The device behind "Com n" on this platform.
+QString comPortDevice(int n);
+
+// Kernel interrupt counters of a serial line, in the order the driver keeps them.
+struct LineCounters {
+    quint32 brk = 0, frame = 0, overrun = 0, bufOverrun = 0, parity = 0;
+    quint32 cts = 0, dsr = 0, dcd = 0, ring = 0;
+};
+// One event code per counter that went up between two readings.
+QList<int> lineEventsFromCounters(const LineCounters &before, const LineCounters &after);
+
+// Modem status bits (TIOCM_*) as read with TIOCMGET; the events for the lines that changed.
+QList<int> lineEventsFromModemBits(int before, int after);
