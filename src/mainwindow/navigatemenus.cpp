@@ -56,7 +56,7 @@ void Navigate::buildMenus()
                                     QStringLiteral("Sat Sig Level"),
                                     QStringLiteral("Level and Number")};
     for (int i = 0; i < labelModes.size(); ++i) {
-        QAction *a = addItem(showSat, QStringLiteral("ShowSatPos_%1").arg(i), labelModes[i]);
+        QAction *a = addItem(showSat, QStringLiteral("ShowSatPos(%1)").arg(i), labelModes[i]);
         a->setCheckable(true);
     }
     QAction *status = addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
@@ -85,7 +85,7 @@ void Navigate::buildMenus()
         const int offset = i - 12;
         const QString caption = offset == 0 ? QStringLiteral("0:00 (UTC)")
                                             : QStringLiteral("%1:00").arg(offset);
-        addItem(tz, QStringLiteral("TZ_%1").arg(i), caption)->setCheckable(true);
+        addItem(tz, QStringLiteral("TZ(%1)").arg(i), caption)->setCheckable(true);
     }
 
     QMenu *help = addMenu(bar, QStringLiteral("mnuHelp"), QStringLiteral("&Help"));
