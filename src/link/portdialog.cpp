@@ -134,8 +134,13 @@ Port::Port(GPS_Main &g, std::function<PortKeeper &()> mscomm, QWidget *parent)
     buttons->addStretch();
     grid->addLayout(buttons, 1, 3);
     setLayout(grid);
+}
 
+void Port::showEvent(QShowEvent *e)
+{
+    // Looking for ports takes a while on some systems; do it when the list can be seen.
     refreshDevices();
+    QDialog::showEvent(e);
 }
 
 QButtonGroup *Port::addGroup(const QString &name, const QList<QPair<int, QString>> &options,
