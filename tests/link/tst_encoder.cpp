@@ -49,13 +49,14 @@ void TestEncoder::commandFrames_data()
     QTest::addColumn<int>("command");
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("time stamp request") << 0xC5 << bytes({0x00}) << bytes({0xC5, 0xC5, 0x00, 0x76, 0x0D});
+    QTest::newRow("time stamp request")
+        << 0xC5 << bytes({0x00}) << bytes({0xC5, 0xC5, 0x00, 0x76, 0x0D});
     QTest::newRow("time stamp search mode 1")
         << 0xC5 << bytes({0x01}) << bytes({0xC5, 0xC5, 0x01, 0x75, 0x0D});
-    QTest::newRow("time stamp reset") << 0xB2 << bytes({0x00}) << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D});
-    QTest::newRow("ten bytes")
-        << 0xB0 << bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})
-        << bytes({0xB0, 0xB0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x69, 0x0D});
+    QTest::newRow("time stamp reset")
+        << 0xB2 << bytes({0x00}) << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D});
+    QTest::newRow("ten bytes") << 0xB0 << bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})
+                               << bytes({0xB0, 0xB0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x69, 0x0D});
 }
 
 void TestEncoder::commandFrames()

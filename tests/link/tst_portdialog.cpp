@@ -118,27 +118,69 @@ void TestPortDialog::storedValuesSelectTheirOptions_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("group");
     QTest::addColumn<int>("selected");
-    QTest::newRow("port 4") << "Port" << "4" << "ComPort" << 4;
-    QTest::newRow("port 0") << "Port" << "0" << "ComPort" << 1;
-    QTest::newRow("port 9") << "Port" << "9" << "ComPort" << 1;
-    QTest::newRow("port -2") << "Port" << "-2" << "ComPort" << 1;
-    QTest::newRow("port text") << "Port" << "two" << "ComPort" << 1;
-    QTest::newRow("port device without name") << "Port" << "5" << "ComPort" << 1;
-    QTest::newRow("speed 2400") << "Speed" << "2400" << "Speed" << 2400;
-    QTest::newRow("speed with blanks") << "Speed" << "  1200" << "Speed" << 1200;
-    QTest::newRow("speed 9601") << "Speed" << "9601" << "Speed" << 9600;
-    QTest::newRow("speed fraction") << "Speed" << "2400.5" << "Speed" << 9600;
-    QTest::newRow("speed huge") << "Speed" << "1e300" << "Speed" << 9600;
-    QTest::newRow("speed hex") << "Speed" << "&h4B0" << "Speed" << 1200;
-    QTest::newRow("speed empty") << "Speed" << "" << "Speed" << 9600;
-    QTest::newRow("speed control chars") << "Speed" << "\x01\x02" << "Speed" << 9600;
-    QTest::newRow("parity odd") << "Parity" << "111" << "Option1" << 111;
-    QTest::newRow("parity letter") << "Parity" << "e" << "Option1" << 101;
-    QTest::newRow("parity unknown code") << "Parity" << "120" << "Option1" << 101;
-    QTest::newRow("data bits 7") << "DataBits" << "7" << "DataBits" << 7;
-    QTest::newRow("data bits 9") << "DataBits" << "9" << "DataBits" << 8;
-    QTest::newRow("stop bits 2") << "StopBits" << "2" << "StopBits" << 2;
-    QTest::newRow("stop bits 0") << "StopBits" << "0" << "StopBits" << 1;
+    QTest::newRow("port 4") << "Port"
+                            << "4"
+                            << "ComPort" << 4;
+    QTest::newRow("port 0") << "Port"
+                            << "0"
+                            << "ComPort" << 1;
+    QTest::newRow("port 9") << "Port"
+                            << "9"
+                            << "ComPort" << 1;
+    QTest::newRow("port -2") << "Port"
+                             << "-2"
+                             << "ComPort" << 1;
+    QTest::newRow("port text") << "Port"
+                               << "two"
+                               << "ComPort" << 1;
+    QTest::newRow("port device without name") << "Port"
+                                              << "5"
+                                              << "ComPort" << 1;
+    QTest::newRow("speed 2400") << "Speed"
+                                << "2400"
+                                << "Speed" << 2400;
+    QTest::newRow("speed with blanks") << "Speed"
+                                       << "  1200"
+                                       << "Speed" << 1200;
+    QTest::newRow("speed 9601") << "Speed"
+                                << "9601"
+                                << "Speed" << 9600;
+    QTest::newRow("speed fraction") << "Speed"
+                                    << "2400.5"
+                                    << "Speed" << 9600;
+    QTest::newRow("speed huge") << "Speed"
+                                << "1e300"
+                                << "Speed" << 9600;
+    QTest::newRow("speed hex") << "Speed"
+                               << "&h4B0"
+                               << "Speed" << 1200;
+    QTest::newRow("speed empty") << "Speed"
+                                 << ""
+                                 << "Speed" << 9600;
+    QTest::newRow("speed control chars") << "Speed"
+                                         << "\x01\x02"
+                                         << "Speed" << 9600;
+    QTest::newRow("parity odd") << "Parity"
+                                << "111"
+                                << "Option1" << 111;
+    QTest::newRow("parity letter") << "Parity"
+                                   << "e"
+                                   << "Option1" << 101;
+    QTest::newRow("parity unknown code") << "Parity"
+                                         << "120"
+                                         << "Option1" << 101;
+    QTest::newRow("data bits 7") << "DataBits"
+                                 << "7"
+                                 << "DataBits" << 7;
+    QTest::newRow("data bits 9") << "DataBits"
+                                 << "9"
+                                 << "DataBits" << 8;
+    QTest::newRow("stop bits 2") << "StopBits"
+                                 << "2"
+                                 << "StopBits" << 2;
+    QTest::newRow("stop bits 0") << "StopBits"
+                                 << "0"
+                                 << "StopBits" << 1;
 }
 
 void TestPortDialog::storedValuesSelectTheirOptions()
@@ -187,7 +229,8 @@ void TestPortDialog::deviceOptionOpensNamedDevice()
     QCOMPARE(r.checked("ComPort"), 5);
     QCOMPARE(r.port.systemName(), QStringLiteral("/dev/ttyUSB7"));
     QCOMPARE(r.tp.boxes.shown.value(0).text,
-             QStringLiteral("/dev/ttyUSB7: not available. Change the CommPort property to another port."));
+             QStringLiteral(
+                 "/dev/ttyUSB7: not available. Change the CommPort property to another port."));
     // Back to a numbered port: the device is no longer used.
     r.port.refuseOpen = false;
     r.dialog.ComPort_Click(2);
