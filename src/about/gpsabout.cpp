@@ -66,7 +66,7 @@ GPSAbout::GPSAbout(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g), m_la
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
-    setFixedSize(twipsToPixels(6600, this), twipsToPixels(4680, this));
+    setFixedSize(twipsToPixels(6600, this), twipsToPixels(4440, this));
     setWindowIcon(KestrelIcon());
 
     m_picIcon = new QLabel(this);
@@ -91,7 +91,7 @@ GPSAbout::GPSAbout(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g), m_la
     line(this, 0, 2520, QPalette::Mid);
     line(this, 1, 2520, QPalette::Light);
     label(this, QStringLiteral("lblDisclaimer"), QStringLiteral("Warning: ..."), 255, 2700, 4300,
-          1860);
+          1620);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));

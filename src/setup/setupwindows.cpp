@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -28,23 +29,47 @@ void fixClientSize(QWidget *w, int width, int height)
     w->setFixedSize(twipsToPixels(width, w), twipsToPixels(height, w));
 }
 
+// The layouts were drawn for a narrow 8-point font; a wider desktop font may not
+// get a one-line caption into its label. The label then takes the room up to the
+// window's edge, and if that is not enough its font is narrowed and made smaller.
+void fitCaption(QLabel *l)
+{
+    if (l->wordWrap())
+        return;
+    const int room = l->parentWidget()->width() - l->x();
+    auto needed = [l] { return l->fontMetrics().horizontalAdvance(l->text()) + 1; };
+    if (needed() <= l->width())
+        return;
+    l->resize(std::min(room, std::max(l->width(), needed())), l->height());
+    QFont f = l->font();
+    if (needed() > l->width()) {
+        f.setStretch(QFont::SemiCondensed);
+        l->setFont(f);
+    }
+    while (needed() > l->width() && f.pointSizeF() > 6.5) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        l->setFont(f);
+    }
+}
+
 QLabel *label(QWidget *parent, const QString &name, const QString &caption, int left, int top,
-              int width, int height)
+              int width, int height, bool wrap = false)
 {
     auto *l = new QLabel(caption, parent);
     l->setObjectName(name);
+    l->setWordWrap(wrap);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setGeometry(twipsRect(left, top, width, height, parent));
+    fitCaption(l);
     return l;
 }
 
 QLabel *warningLabel(QWidget *parent, int width, int height, bool wrap)
 {
-    QLabel *l = label(parent, QStringLiteral("Label2"), kWarning, 60, 60, width, height);
+    QLabel *l = label(parent, QStringLiteral("Label2"), kWarning, 60, 60, width, height, wrap);
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, QColor(255, 0, 0));
     l->setPalette(p);
-    l->setWordWrap(wrap);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
 }
 
