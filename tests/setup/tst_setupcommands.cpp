@@ -25,6 +25,7 @@ private slots:
     void positionScaledRoundedHalfToEven();
     void positionFieldsSplitAtTheDegreeSign_data();
     void positionFieldsSplitAtTheDegreeSign();
+    void receivedPositionSentBackWithinOneUnit();
     void heightDoubledRoundedHalfToEven_data();
     void heightDoubledRoundedHalfToEven();
     void heightFieldTextUsesPointAndHalfUnits_data();
@@ -166,6 +167,31 @@ void TestSetupCommands::positionFieldsSplitAtTheDegreeSign()
         PositionFields(quint8(field[0]), quint8(field[1]), quint8(field[2]), quint8(field[3]));
     QCOMPARE(f[0], degrees);
     QCOMPARE(f[1], minutes);
+}
+
+void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
+{
+    // The minutes shown keep four decimals, cut: a position sent back unchanged comes
+    // back at most one unit nearer zero, whatever its size or sign.
+    QList<qint64> raws = {0,     1,        -1,        100,       -100,       9215,         9216,
+                          -9216, 30526577, -30526577, 107923968, 0x7FFFFFFF, -0x80000000LL};
+    for (qint64 r = -0x80000000LL; r <= 0x7FFFFFFF; r += 7919 * 1009)
+        raws << r;
+    for (const qint64 raw : raws) {
+        const quint32 u = quint32(qint32(raw));
+        const auto f = PositionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
+        const SetupPayload p = SetPositionPayload(f[0], f[1], QString(), QString());
+        QVERIFY(p.ok());
+        const qint64 sent =
+            qint32(quint32(quint8(p.payload[0])) << 24 | quint32(quint8(p.payload[1])) << 16 |
+                   quint32(quint8(p.payload[2])) << 8 | quint8(p.payload[3]));
+        const qint64 nearerZero = raw >= 0 ? raw - sent : sent - raw;
+        QVERIFY2(nearerZero == 0 || nearerZero == 1,
+                 qPrintable(QStringLiteral("%1 shown as \"%2\" \"%3\" came back as %4")
+                                .arg(raw)
+                                .arg(f[0], f[1])
+                                .arg(sent)));
+    }
 }
 
 void TestSetupCommands::heightDoubledRoundedHalfToEven_data()
