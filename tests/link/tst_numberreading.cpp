@@ -1,5 +1,8 @@
 #include "link/numberreading.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
 
@@ -87,19 +90,33 @@ void TestNumberReading::readsTextAsTheWindowsDo()
 
 void TestNumberReading::pointIsTheDecimalPointWhateverTheLocale()
 {
-    // The program runs under the user's C locale (QCoreApplication sets it); the
-    // reading must not follow its decimal separator. Where a comma locale is
-    // installed it is switched on for the check; elsewhere the check runs as is.
+    // The program runs under the user's C locale (QCoreApplication sets it), and a
+    // German user's locale has a decimal comma. Such a locale is built for the test
+    // in a temporary folder, as none need be installed.
+    QTemporaryDir dir;
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"),
+                    {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                     QStringLiteral("UTF-8"), dir.filePath(QStringLiteral("de_DE.UTF-8"))});
+    if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0)
+        QSKIP("localedef cannot build a comma locale on this system");
+    const QByteArray savedPath = qgetenv("LOCPATH");
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    for (const char *name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "nl_NL.UTF-8"}) {
-        if (std::setlocale(LC_NUMERIC, name))
-            break;
-    }
+    qputenv("LOCPATH", QFile::encodeName(dir.path()));
+    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr &&
+                       std::localeconv()->decimal_point == std::string(",");
     const double half = ReadNumber(u"100.5");
-    const double comma = ReadNumber(u"100,5");
+    const double withComma = ReadNumber(u"100,5");
+    const double exponent = ReadNumber(u"2.5e1");
     std::setlocale(LC_NUMERIC, saved.c_str());
+    if (savedPath.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", savedPath);
+    QVERIFY(comma);
     QCOMPARE(half, 100.5);
-    QCOMPARE(comma, 100.0);
+    QCOMPARE(withComma, 100.0);
+    QCOMPARE(exponent, 25.0);
 }
 
 QTEST_GUILESS_MAIN(TestNumberReading)

@@ -277,18 +277,19 @@ void TestSetupCommands::heightFieldTextUsesPointAndHalfUnits()
 
 void TestSetupCommands::everyReceivedHeightReadsBackUnchanged()
 {
+    const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     for (int raw = 0; raw <= 0xFFFF; ++raw) {
         const quint8 hi = quint8(raw >> 8), lo = quint8(raw);
         const SetupPayload p = SetHeightPayload(HeightFieldText(hi, lo), QStringLiteral("0"));
         if (p.payload != bytes({hi, lo, 0, 0})) {
-            QLocale::setDefault(QLocale::c());
+            QLocale::setDefault(saved);
             QFAIL(qPrintable(QStringLiteral("raw %1 came back as %2")
                                  .arg(raw, 4, 16, QLatin1Char('0'))
                                  .arg(QString::fromLatin1(p.payload.toHex()))));
         }
     }
-    QLocale::setDefault(QLocale::c());
+    QLocale::setDefault(saved);
 }
 
 void TestSetupCommands::setupCommandSendsPrepareThenPayloadFrame()

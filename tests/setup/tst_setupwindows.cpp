@@ -285,6 +285,7 @@ void TestSetupWindows::setHeightFillsFromNavigationFrame()
     QFETCH(QString, height);
     QFETCH(QByteArray, sentUnchanged);
     // A comma locale must not change what is shown or what is read back.
+    const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     Link l;
     if (!frame.isEmpty())
@@ -294,7 +295,7 @@ void TestSetupWindows::setHeightFillsFromNavigationFrame()
     const QString shown = w.CurHeight->text();
     const QString accuracy = w.Accuracy->text();
     w.SetH_Click();
-    QLocale::setDefault(QLocale::c());
+    QLocale::setDefault(saved);
     QCOMPARE(shown, height);
     QCOMPARE(accuracy, QStringLiteral("0"));
     const QByteArray wire = prepared(0xB1, sentUnchanged);
