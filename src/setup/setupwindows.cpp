@@ -73,6 +73,13 @@ QLabel *warningLabel(QWidget *parent, int width, int height, bool wrap)
     return l;
 }
 
+// A filled field shows its beginning, as a freshly loaded text box does.
+void fill(QLineEdit *e, const QString &text)
+{
+    e->setText(text);
+    e->setCursorPosition(0);
+}
+
 QLineEdit *textBox(QWidget *parent, const QString &name, int left, int top, int width, int height)
 {
     auto *e = new QLineEdit(parent);
@@ -146,7 +153,7 @@ void SetTime::Form_Load()
         m_g.platform().clock ? m_g.platform().clock->now() : QDateTime::currentDateTime();
     const QStringList fields = SetTimeFields(now);
     for (int i = 0; i < 6; ++i)
-        m_utc[std::size_t(i)]->setText(fields[i]);
+        fill(m_utc[std::size_t(i)], fields[i]);
 }
 
 void SetTime::SetTime_Click(int Index)
@@ -198,11 +205,11 @@ void SetPosition::Form_Load()
 {
     const auto &rx = m_g.RxBuffer;
     const auto lat = PositionFields(rx[4], rx[5], rx[6], rx[7]);
-    LatitudeD->setText(lat[0]);
-    LatitudeM->setText(lat[1]);
+    fill(LatitudeD, lat[0]);
+    fill(LatitudeM, lat[1]);
     const auto lon = PositionFields(rx[8], rx[9], rx[10], rx[11]);
-    LongitudeD->setText(lon[0]);
-    LongitudeM->setText(lon[1]);
+    fill(LongitudeD, lon[0]);
+    fill(LongitudeM, lon[1]);
 }
 
 void SetPosition::SetPosition_Click()
@@ -245,8 +252,8 @@ SetHeight::SetHeight(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
 
 void SetHeight::Form_Load()
 {
-    CurHeight->setText(HeightFieldText(m_g.RxBuffer[12], m_g.RxBuffer[13]));
-    Accuracy->setText(QStringLiteral("0"));
+    fill(CurHeight, HeightFieldText(m_g.RxBuffer[12], m_g.RxBuffer[13]));
+    fill(Accuracy, QStringLiteral("0"));
 }
 
 void SetHeight::SetH_Click()
