@@ -29,9 +29,9 @@ void fixClientSize(QWidget *w, int width, int height)
     w->setFixedSize(twipsToPixels(width, w), twipsToPixels(height, w));
 }
 
-// The layouts were drawn for a narrow 8-point font; a wider desktop font may not
-// get a one-line caption into its label. The label then takes the room up to the
-// window's edge, and if that is not enough its font is narrowed and made smaller.
+// A desktop font wider than the design's may not get a one-line caption into its
+// label: the label then takes the room up to the window's edge, and if that is not
+// enough its font is narrowed and made smaller.
 void fitCaption(QLabel *l)
 {
     if (l->wordWrap())

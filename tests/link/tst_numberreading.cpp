@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
@@ -12,6 +13,7 @@ private slots:
     void readsTextAsTheWindowsDo_data();
     void readsTextAsTheWindowsDo();
     void pointIsTheDecimalPointWhateverTheLocale();
+    void anyTypedTextGivesAFiniteValue();
 };
 
 void TestNumberReading::readsTextAsTheWindowsDo_data()
@@ -117,6 +119,24 @@ void TestNumberReading::pointIsTheDecimalPointWhateverTheLocale()
     QCOMPARE(half, 100.5);
     QCOMPARE(withComma, 100.0);
     QCOMPARE(exponent, 25.0);
+}
+
+void TestNumberReading::anyTypedTextGivesAFiniteValue()
+{
+    // Text pasted into a field can be anything; built from the characters the reading
+    // cares about, so that long signs, exponents and prefixes come up often.
+    const QString alphabet = QStringLiteral("0123456789.+-eEdD&hH \tAFx,\u00B0");
+    QRandomGenerator rng(20261207);
+    for (int n = 0; n < 20000; ++n) {
+        QString text;
+        const int length = int(rng.bounded(40));
+        for (int i = 0; i < length; ++i)
+            text += alphabet[int(rng.bounded(int(alphabet.size())))];
+        const NumberReading r = ReadNumberText(text);
+        QVERIFY2(std::isfinite(r.value), qPrintable(text));
+        QVERIFY2(r.inRange || r.value == 0, qPrintable(text));
+        QVERIFY2(r.hasDigits || r.value == 0, qPrintable(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestNumberReading)

@@ -391,6 +391,9 @@ void TestSetupWindows::controlsStandWhereDesigned()
         QCOMPARE(c->height(), designed.height());
         QVERIFY(c->width() >= designed.width());
         QCOMPARE(label->text(), caption);
+        QVERIFY2(label->wordWrap() || label->font().pointSizeF() <= 6.5 ||
+                     label->fontMetrics().horizontalAdvance(caption) <= label->width(),
+                 "a one-line caption is cut off");
     } else {
         QCOMPARE(c->geometry(), designed);
     }
