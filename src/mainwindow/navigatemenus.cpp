@@ -33,8 +33,8 @@ void Navigate::buildMenus()
     QMenuBar *bar = menuBar();
 
     QMenu *file = addMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
-    connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")),
-            &QAction::triggered, this, &Navigate::NavExit_Click);
+    connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")), &QAction::triggered,
+            this, &Navigate::NavExit_Click);
 
     QMenu *view = addMenu(bar, QStringLiteral("mnuView"), QStringLiteral("&View"));
     connect(addItem(view, QStringLiteral("NavCond"), QStringLiteral("&Condition")),
@@ -58,9 +58,12 @@ void Navigate::buildMenus()
     for (int i = 0; i < labelModes.size(); ++i) {
         QAction *a = addItem(showSat, QStringLiteral("ShowSatPos(%1)").arg(i), labelModes[i]);
         a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, i] { ShowSatPos_Click(i); });
     }
-    QAction *status = addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
+    QAction *status =
+        addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
     status->setCheckable(true);
+    connect(status, &QAction::triggered, this, &Navigate::ShoStatWin_Click);
 
     QMenu *setup = addMenu(bar, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"));
     connect(addItem(setup, QStringLiteral("mnuPosition"), QStringLiteral("Set &Position")),
@@ -83,9 +86,11 @@ void Navigate::buildMenus()
     tz->menuAction()->setObjectName(QStringLiteral("SetLocalTZ"));
     for (int i = 0; i <= 24; ++i) {
         const int offset = i - 12;
-        const QString caption = offset == 0 ? QStringLiteral("0:00 (UTC)")
-                                            : QStringLiteral("%1:00").arg(offset);
-        addItem(tz, QStringLiteral("TZ(%1)").arg(i), caption)->setCheckable(true);
+        const QString caption =
+            offset == 0 ? QStringLiteral("0:00 (UTC)") : QStringLiteral("%1:00").arg(offset);
+        QAction *a = addItem(tz, QStringLiteral("TZ(%1)").arg(i), caption);
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, i] { TZ_Click(i); });
     }
 
     QMenu *help = addMenu(bar, QStringLiteral("mnuHelp"), QStringLiteral("&Help"));
