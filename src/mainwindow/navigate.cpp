@@ -74,10 +74,17 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
 
 void Navigate::buildPanel()
 {
+    // The panel's design sizes fit a compact 8-point face.
+    QFont panelFont = font();
+    panelFont.setPointSizeF(8);
     m_picture = new PictureBox(m_client);
     m_picture->setObjectName(QStringLiteral("Picture1"));
     m_controls.insert(QStringLiteral("Picture1"), m_picture);
     m_controls.insert(QStringLiteral("ErrorDis"), m_errorDis);
+    // The newest line is on top and the log is short: the narrow box needs no scroll bars.
+    m_errorDis->setFont(panelFont);
+    m_errorDis->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_errorDis->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_errorDis->raise();
 
     for (const char *name :
@@ -85,12 +92,14 @@ void Navigate::buildPanel()
         auto *box = new QLineEdit(m_client);
         box->setObjectName(QString::fromLatin1(name));
         box->setReadOnly(true);
+        box->setFont(panelFont);
         m_controls.insert(box->objectName(), box);
     }
     const char *const captions[] = {"Lat", "Long", "Alt", "Head", "Speed", "Sats"};
     for (int i = 1; i <= 6; ++i) {
         auto *label = new QLabel(QString::fromLatin1(captions[i - 1]), m_client);
         label->setObjectName(QStringLiteral("Label1(%1)").arg(i));
+        label->setFont(panelFont);
         m_controls.insert(label->objectName(), label);
     }
     for (const ControlPlace &c : designPlaces()) {
@@ -141,6 +150,7 @@ void Navigate::Form_Resize()
                               : isMaximized() || isFullScreen() ? WindowShape::Maximized
                                                                 : WindowShape::Normal;
     const QSize frame = frameGeometry().size() - size();
+    m_frameExtra = frame;
     const QSize outer = frameGeometry().size();
     const NavigateLayout l = layoutNavigate(
         QSize(pixelsToTwips(outer.width(), this), pixelsToTwips(outer.height(), this)), shape);
@@ -179,6 +189,14 @@ void Navigate::resizeEvent(QResizeEvent *e)
 {
     QMainWindow::resizeEvent(e);
     Form_Resize();
+}
+
+void Navigate::moveEvent(QMoveEvent *e)
+{
+    QMainWindow::moveEvent(e);
+    // Decorations added after the first layout change the outer size the rules speak of.
+    if (frameGeometry().size() - size() != m_frameExtra)
+        Form_Resize();
 }
 
 void Navigate::changeEvent(QEvent *e)
@@ -286,8 +304,11 @@ void Navigate::ShowNavStatus()
             m_g.HeadingFraction = status.headingFraction;
         if (f.name == QLatin1String("TimeDate"))
             DrawSkyPlot();
-        if (auto *box = qobject_cast<QLineEdit *>(control(f.name)))
+        if (auto *box = qobject_cast<QLineEdit *>(control(f.name))) {
             box->setText(f.text);
+            // A text longer than its box shows its beginning.
+            box->setCursorPosition(0);
+        }
     }
 }
 

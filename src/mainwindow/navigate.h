@@ -76,6 +76,7 @@ protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
+    void moveEvent(QMoveEvent *e) override;
     void changeEvent(QEvent *e) override;
 
 private:
@@ -99,6 +100,9 @@ private:
     // for it would only loop when the system will not give it.
     QSize m_pendingSize;
     bool m_inResize = false;
+    // The window frame's size at the last layout; the window system may add its
+    // decorations only after the window first shows.
+    QSize m_frameExtra;
     bool m_unloaded = false;
     // Whether the window lost activation to another window of this program, so that
     // coming back to it counts as an activation; returning from another program does not.

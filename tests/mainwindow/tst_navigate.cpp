@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -93,6 +94,7 @@ private slots:
     void timeZoneAppliesFromNextMessage();
     void resizeKeepsWindowShape_data();
     void resizeKeepsWindowShape();
+    void maximisedKeepsSystemHeight();
     void panelSitsAtDesignPlaces();
     void framesFromPseudoTerminalReachWindow();
 };
@@ -351,6 +353,23 @@ void TestNavigate::resizeKeepsWindowShape()
     QCOMPARE(w.control("Picture1")->geometry(), plotBefore);
     w.showNormal();
     QTRY_COMPARE(w.control("Picture1")->geometry(), plotBefore);
+}
+
+void TestNavigate::maximisedKeepsSystemHeight()
+{
+    Fixture f;
+    Navigate &w = *f.w;
+    w.showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY(w.isMaximized());
+    const QSize available = w.screen()->availableGeometry().size();
+    QTRY_COMPARE(w.frameGeometry().size(), available);
+    const int outerTwips = pixelsToTwips(w.frameGeometry().width(), &w);
+    const int side = twipsToPixels(outerTwips - 3000, &w);
+    QTRY_COMPARE(w.control("Picture1")->geometry(), QRect(0, 0, side, side));
+    QCOMPARE(w.control("Vality")->x(), twipsToPixels(outerTwips - 1040, &w));
+    // The height is the system's, not width - 2300.
+    QCOMPARE(w.frameGeometry().height(), available.height());
 }
 
 void TestNavigate::panelSitsAtDesignPlaces()
