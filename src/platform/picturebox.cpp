@@ -50,6 +50,7 @@ void PictureBox::clear()
     m_image.fill(Qt::white);
     m_printPosition = m_topLeft;
     update();
+    emit cleared();
 }
 
 void PictureBox::setColor(const QColor &color)

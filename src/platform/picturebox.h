@@ -27,6 +27,10 @@ public:
     // family where that one is missing.
     static QFont labelFont();
 
+signals:
+    // The surface was wiped, as every redraw of a picture begins.
+    void cleared();
+
 protected:
     void paintEvent(QPaintEvent *e) override;
 

@@ -89,6 +89,7 @@ private slots:
     void submenusKeepExactlyOneCheck();
     void navigationFrameFillsEveryBox();
     void navigationFrameTurnsHeadingLine();
+    void plotRedrawnAfterSpeedBeforeTime();
     void everyNavigationFrameRedrawsPlot();
     void labelModeShowsAtNextRedraw();
     void timeZoneAppliesFromNextMessage();
@@ -110,6 +111,10 @@ void TestNavigate::emptyStoreStartsWithDefaultChecks()
     QCOMPARE(f.g.SatLabelMode, 0);
     QCOMPARE(f.g.HeadingLineLength, 1.5f);
     QCOMPARE(f.box("CurHead"), "0");
+    // The empty plot is drawn at load: the centre mark sits in the middle.
+    const QImage plot = f.w->Picture1().image();
+    QCOMPARE(qGray(plot.pixel(plot.width() / 2, plot.height() / 2)), 0);
+    QCOMPARE(f.w->control("Picture1")->pos(), QPoint(0, 0));
     // Loading reads; nothing is written until the user changes something.
     QCOMPARE(f.stored("Time Zone", "Zone"), "absent");
 }
@@ -266,6 +271,19 @@ void TestNavigate::navigationFrameTurnsHeadingLine()
     const QImage east = f.w->Picture1().image();
     QVERIFY(qGray(east.pixel(200, 120)) > 200);
     QVERIFY(qGray(east.pixel(280, 200)) < 160);
+}
+
+void TestNavigate::plotRedrawnAfterSpeedBeforeTime()
+{
+    Fixture f;
+    QStringList seen;
+    connect(&f.w->Picture1(), &PictureBox::cleared, [&] {
+        seen << f.box("CurHead") + "|" + f.box("CurSpeed") + "|" + f.box("TimeDate") + "|" +
+                    f.box("Sats") + "|" + QString::number(f.g.HeadingFraction);
+    });
+    f.g.OnReceive(sampleFix());
+    // The heading and the speed are new, the time and the count still the old ones.
+    QCOMPARE(seen, QStringList{"90|30.75|||0.25"});
 }
 
 void TestNavigate::everyNavigationFrameRedrawsPlot()
