@@ -27,6 +27,7 @@ private slots:
     void initTestCase() { pinTestLocale(); }
     void stampValuesAsDates_data();
     void stampValuesAsDates();
+    void stampTextsUnderUnitedStatesLocale();
     void everyStampOfAFrame();
     void descriptionsOfTheItems();
 };
@@ -54,6 +55,14 @@ void TestTimeStampDecoder::stampValuesAsDates()
     QFETCH(QString, text);
     QVERIFY(!text.isEmpty());
     QCOMPARE(StampDateText(quint16(value)), text);
+}
+
+void TestTimeStampDecoder::stampTextsUnderUnitedStatesLocale()
+{
+    QCOMPARE(StampDateText(0), QStringLiteral("1/1/1999"));
+    QCOMPARE(StampDateText(6), QStringLiteral("1/1/1999 1:00:00 AM"));
+    QCOMPARE(StampDateText(145), QStringLiteral("1/2/1999 12:10:00 AM"));
+    QCOMPARE(StampDateText(65535), QStringLiteral("3/31/2000 2:30:00 AM"));
 }
 
 void TestTimeStampDecoder::everyStampOfAFrame()
