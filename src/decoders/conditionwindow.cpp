@@ -62,7 +62,7 @@ ConditionWindow::ConditionWindow(GPS_Main &g, QWidget *parent)
     buttons->addWidget(exit);
     top->addLayout(buttons);
 
-    top->addWidget(addRawHexBox(QStringLiteral("RawHex"), 3));
+    top->addWidget(addRawHexBox(QStringLiteral("RawHex"), 16, 3));
 
     m_refresh = new AutoRefresh(
         g, interval, [&g] { g.SendRequest(kConditionRequest); }, this);

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QTextDocument>
 
 namespace {
 
@@ -107,13 +109,19 @@ QLineEdit *DataWindowBase::addTextBox(const QString &name, int chars)
     return box;
 }
 
-QPlainTextEdit *DataWindowBase::addRawHexBox(const QString &name, int lines)
+QPlainTextEdit *DataWindowBase::addRawHexBox(const QString &name, int bytesPerLine, int lines)
 {
     auto *box = new QPlainTextEdit(this);
     box->setReadOnly(true);
     box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     box->setWordWrapMode(QTextOption::WordWrap);
-    box->setFixedHeight(box->fontMetrics().lineSpacing() * lines + 12);
+    const QFontMetrics metrics = box->fontMetrics();
+    // Room for the margins, the frame and a scroll bar should the font be wider than thought.
+    const int extra = 2 * int(box->document()->documentMargin()) + 2 * box->frameWidth() +
+                      box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    box->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00 ").repeated(bytesPerLine)) +
+                         extra);
+    box->setFixedHeight(metrics.lineSpacing() * lines + extra);
     registerControl(box, name);
     return box;
 }

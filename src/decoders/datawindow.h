@@ -37,7 +37,8 @@ protected:
     QLabel *addLabel(const QString &name, const QString &text = {});
     QLabel *addCell(const QString &name, int chars);
     QLineEdit *addTextBox(const QString &name, int chars);
-    QPlainTextEdit *addRawHexBox(const QString &name, int lines);
+    // Wide enough for bytesPerLine bytes of the dump, high enough for `lines` lines.
+    QPlainTextEdit *addRawHexBox(const QString &name, int bytesPerLine, int lines);
     QLabel *addRawHexLabel(const QString &name);
     QPushButton *addButton(const QString &name, const QString &caption);
     // A caption that no decoder writes.

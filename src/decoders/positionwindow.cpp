@@ -90,7 +90,7 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
     top->addLayout(channels);
 
     // Row 10: the whole frame.
-    top->addWidget(addRawHexBox(QStringLiteral("Text3"), 4));
+    top->addWidget(addRawHexBox(QStringLiteral("Text3"), 22, 3));
 }
 
 void PositionWindow::ShowPosition()

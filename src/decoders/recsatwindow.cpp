@@ -54,7 +54,7 @@ RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
     health->addWidget(addCell(QStringLiteral("Health(0)"), 3), 9, 3);
     top->addWidget(almanac, 0, 1);
 
-    top->addWidget(addRawHexBox(QStringLiteral("RawHex"), 3), 1, 0);
+    top->addWidget(addRawHexBox(QStringLiteral("RawHex"), 17, 3), 1, 0);
     QPushButton *exit = addButton(QStringLiteral("Exit"), QStringLiteral("Exit"));
     connect(exit, &QPushButton::clicked, this, &RecSatWindow::Exit_Click);
     top->addWidget(exit, 1, 1, Qt::AlignTop);

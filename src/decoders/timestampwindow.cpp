@@ -66,7 +66,7 @@ TimeStampWindow::TimeStampWindow(GPS_Main &g, QWidget *parent)
     group->button(0)->setChecked(true);
     connect(group, &QButtonGroup::idClicked, this, &TimeStampWindow::Search_Click);
     bottom->addLayout(options);
-    bottom->addWidget(addRawHexBox(QStringLiteral("RawHex"), 3), 1);
+    bottom->addWidget(addRawHexBox(QStringLiteral("RawHex"), 16, 3), 1);
 
     auto *controls = new QGridLayout;
     QPushButton *autoButton = addButton(QStringLiteral("Auto"), QStringLiteral("Auto"));
