@@ -64,7 +64,11 @@ TimeStampWindow::TimeStampWindow(GPS_Main &g, QWidget *parent)
         options->addWidget(option);
     }
     group->button(0)->setChecked(true);
-    connect(group, &QButtonGroup::idClicked, this, &TimeStampWindow::Search_Click);
+    // Toggled, not clicked: arrow keys move the choice too.
+    connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            Search_Click(id);
+    });
     bottom->addLayout(options);
     bottom->addWidget(addRawHexBox(QStringLiteral("RawHex"), 16, 3), 1);
 
