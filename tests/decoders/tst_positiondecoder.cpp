@@ -1,4 +1,5 @@
 #include "decoders/formatters.h"
+#include "decoders/navstatus.h"
 #include "decoders/position.h"
 #include "decodertest.h"
 #include "framebuilder.h"
@@ -12,6 +13,7 @@ private slots:
     void everyControlOfAFullFrame();
     void fieldsOfFrame_data();
     void fieldsOfFrame();
+    void agreesWithMainWindow();
 };
 
 void TestPositionDecoder::everyControlOfAFullFrame()
@@ -150,6 +152,26 @@ void TestPositionDecoder::fieldsOfFrame()
     verifyFields(fields, {{"Terminator", "0D"}, {"Text3", dumpOf(frame)}});
     // A decoder only reads the frame.
     QCOMPARE(RawHexText(g), dumpOf(frame));
+}
+
+void TestPositionDecoder::agreesWithMainWindow()
+{
+    // Frames whose shared fields sit at the edges: negative values, non-BCD speed,
+    // a time that crosses midnight in the chosen zone.
+    for (int seed = 0; seed < 64; ++seed) {
+        QByteArray p;
+        for (int i = 0; i < 40; ++i)
+            p.append(char(quint8((seed * 97 + i * 53) ^ (seed << 3))));
+        TestPlatform tp;
+        GPS_Main g(tp.platform);
+        g.TimeZoneIndex = seed % 25;
+        loadFrame(g, buildFrameOfType(0xCA, p));
+        const Fields position = PositionFields(g);
+        for (const Field &f : DecodeNavStatus(g).fields) {
+            if (f.name != "Vality")
+                QCOMPARE(fieldText(position, f.name), f.text);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPositionDecoder)
