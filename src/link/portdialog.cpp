@@ -6,6 +6,7 @@
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "portkeeper.h"
+#include "storedsettings.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -18,7 +19,6 @@
 #include <QRadioButton>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace {
 
@@ -61,15 +61,6 @@ QList<int> indices(const QList<QPair<int, QString>> &options)
 }
 
 } // namespace
-
-int StoredChoice(const QString &stored, const QList<int> &options, int def)
-{
-    const NumberReading r = ReadNumberText(stored);
-    if (!r.hasDigits || !r.inRange || r.value != std::floor(r.value) || std::fabs(r.value) > 1e6)
-        return def;
-    const int v = int(r.value);
-    return options.contains(v) ? v : def;
-}
 
 Port::Port(GPS_Main &g, std::function<PortKeeper &()> mscomm, QWidget *parent)
     : QDialog(parent), m_g(g), m_mscomm(std::move(mscomm))

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <functional>
 
+#include "storedsettings.h"
+
 class QButtonGroup;
 class QComboBox;
 class QRadioButton;
@@ -73,7 +75,3 @@ private:
     QButtonGroup *m_stopGroup = nullptr;
     QComboBox *m_deviceBox = nullptr;
 };
-
-// A stored choice read as the dialog reads it: a whole number that is one of the
-// group's options, or else the group's default.
-int StoredChoice(const QString &stored, const QList<int> &options, int def);

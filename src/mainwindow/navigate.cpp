@@ -2,8 +2,8 @@
 
 #include "decoders/datawindows.h"
 #include "decoders/navstatus.h"
-#include "link/numberreading.h"
 #include "link/portkeeper.h"
+#include "link/storedsettings.h"
 #include "navigatelayout.h"
 #include "platform/picturebox.h"
 #include "platform/serialport.h"
@@ -20,33 +20,6 @@
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <cmath>
-
-namespace {
-
-// A stored menu index. A value out of the menu's range, or one that is no whole
-// number, matches no item and selects the default item instead.
-int storedIndex(const SettingsStore &store, const QString &section, const QString &key, int def,
-                int last)
-{
-    const NumberReading r = ReadNumberText(store.GetSetting(section, key, QString::number(def)));
-    if (!r.hasDigits || !r.inRange || r.value != std::floor(r.value) || r.value < 0 ||
-        r.value > last)
-        return def;
-    return int(r.value);
-}
-
-// A stored flag: "True" or "False" as written, any case; a number is true when not
-// zero; anything else is the default, false.
-bool storedFlag(const SettingsStore &store, const QString &section, const QString &key)
-{
-    const QString text = store.GetSetting(section, key, QStringLiteral("False")).trimmed();
-    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    const NumberReading r = ReadNumberText(text);
-    return r.hasDigits && r.inRange && r.value != 0;
-}
-
-} // namespace
 
 Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent)
     : QMainWindow(parent), m_g(g), m_port(std::move(port))
@@ -127,13 +100,16 @@ void Navigate::Form_Load()
     DrawSkyPlot();
 
     const SettingsStore &store = *m_g.platform().settings;
-    m_g.TimeZoneIndex =
-        qint16(storedIndex(store, QStringLiteral("Time Zone"), QStringLiteral("Zone"), 5, 24));
+    m_g.TimeZoneIndex = qint16(StoredIndex(
+        store.GetSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"), QStringLiteral("5")),
+        5, 24));
     moveCheck(QStringLiteral("TZ"), -1, m_g.TimeZoneIndex);
-    m_g.SatLabelMode =
-        qint16(storedIndex(store, QStringLiteral("Show"), QStringLiteral("Sats"), 0, 3));
+    m_g.SatLabelMode = qint16(StoredIndex(
+        store.GetSetting(QStringLiteral("Show"), QStringLiteral("Sats"), QStringLiteral("0")), 0,
+        3));
     moveCheck(QStringLiteral("ShowSatPos"), -1, m_g.SatLabelMode);
-    setStatusVisible(storedFlag(store, QStringLiteral("Show"), QStringLiteral("Status")));
+    setStatusVisible(StoredFlag(store.GetSetting(QStringLiteral("Show"), QStringLiteral("Status"),
+                                                 QStringLiteral("False"))));
 
     m_picture->move(0, 0);
 }

@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into tests/fuzz/corpus/<target>/.
+
+The framer seeds are frames of every received type, whole, torn, corrupted and
+mixed with noise; each starts with the two control bytes the framer target reads
+first (time zone and read size, line events). Run again after a protocol change;
+the output is the same on every run.
+"""
+import os
+import random
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+LENGTHS = {0xC3: 11, 0xC4: 11, 0xC5: 46, 0xC6: 46, 0xCA: 44, 0xCB: 50,
+           0xB0: 4, 0xB1: 4, 0xB2: 4, 0xB6: 4, 0xB7: 4, 0xB8: 4, 0xB9: 4}
+
+
+def frame(t, payload=None, rng=None):
+    n = LENGTHS[t] - 4
+    if payload is None:
+        payload = bytes(rng.randrange(256) for _ in range(n)) if rng else bytes(n)
+    payload = (payload + bytes(n))[:n]
+    body = bytes([t, t]) + payload
+    return body + bytes([(-sum(body)) % 256, 13])
+
+
+def write(target, name, data):
+    d = os.path.join(HERE, "corpus", target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+def framer_seeds():
+    rng = random.Random(8)
+    # A navigation frame with a plausible fix: 3D, position, BCD speed and time.
+    nav = bytearray(40)
+    nav[0:4] = bytes([0x04, 0x00, 0xA0, 0x00])
+    nav[4:8] = (3321 * 9216).to_bytes(4, "big", signed=True)
+    nav[8:12] = (-11818 * 9216).to_bytes(4, "big", signed=True)
+    nav[12:14] = (2000).to_bytes(2, "big")
+    for t in LENGTHS:
+        write("framer", f"zero-{t:02X}", bytes([5, 0]) + frame(t))
+        for i in range(3):
+            write("framer", f"random-{t:02X}-{i}", bytes([rng.randrange(256), 0]) + frame(t, rng=rng))
+    write("framer", "navigation-fix", bytes([12, 0]) + frame(0xCA, bytes(nav)))
+    stream = b"".join(frame(t, rng=rng) for t in LENGTHS)
+    write("framer", "every-type", bytes([0x25, 0]) + stream)
+    write("framer", "every-type-bytewise", bytes([0x05, 0xFF]) + stream)
+    noisy = b"".join(bytes(rng.randrange(256) for _ in range(rng.randrange(6))) + frame(t, rng=rng)
+                     for t in LENGTHS)
+    write("framer", "noise-between", bytes([0x45, 0x11]) + noisy)
+    bad = bytearray(frame(0xC6, rng=rng))
+    bad[-2] ^= 1
+    write("framer", "bad-checksum", bytes([0, 0]) + bytes(bad) + frame(0xB7))
+    write("framer", "no-terminator", bytes([0, 0]) + frame(0xC3)[:-1] + b"\x0a" + frame(0xC4))
+    write("framer", "truncated", bytes([0xE5, 0x08]) + frame(0xCB, rng=rng)[:20] + frame(0xCA, rng=rng))
+    write("framer", "doubled-headers", bytes([0, 0]) + bytes([0xC3, 0xC4, 0xC4, 0xC4]) + bytes(8))
+    write("framer", "zeros", bytes([0, 0]) + bytes(64))
+    # Every row of the satellite message filled, states and levels in all ranges.
+    sat = bytearray()
+    for i in range(8):
+        sat += bytes([i + 1, (i * 37) % 256, i * 30, 0x40 + i, i * 0x11])
+    write("framer", "satellites-full", bytes([3, 0]) + frame(0xCB, bytes(sat)))
+
+
+def text_seeds():
+    numbers = ["12.5", "&hFFFF", "&h8000", "&h12345678", "&h123456789", "-1e308", "1e999",
+               " \t+3.", "1.2.3", "-.5e-3", "", "abc", "１２", "&h", "9" * 400, "0x1F",
+               "1e", "+-1", "\t\t-0", "1,5"]
+    for i, s in enumerate(numbers):
+        write("numberreading", f"text-{i:02d}", s.encode())
+    typed = ["26\n12\n7\n13\n5\n9", "99\n99\n99\n99\n99\n99", "FF\n0\n-1\n100\nzz\n",
+             "33\n12.3455\n-118\n20.5", "2330\n16.8888\n-2330\n16.8889", "1000\n5",
+             "16383.5\n-16384", "16384\n0", "1e9\n&hFFFFFFFF", "\n\n\n\n\n", "0.25\n65.535\n65.536"]
+    for i, s in enumerate(typed):
+        write("typedtext", f"fields-{i:02d}", s.encode())
+    stored = ["1\n9600\n101\n8\n1\n5\n0\nFalse", "4\n19200\n110\n7\n2\n24\n3\nTrue",
+              "5\n\n\n\n\n\n\n", "-1\n-9600\n0\n99\n3\n25\n-1\n1",
+              "1e9\n9600.5\n&h65\n8\x07\n1\x00\n12\r\n3\t\nyes",
+              "999999999999999999999\nnan\ninf\n\n\n-0\n+3\n TRUE "]
+    for i, s in enumerate(stored):
+        write("storedsettings", f"values-{i:02d}", s.encode())
+
+
+if __name__ == "__main__":
+    framer_seeds()
+    text_seeds()
+    print("seed corpora written under", os.path.join(HERE, "corpus"), file=sys.stderr)
