@@ -14,6 +14,15 @@ const QStringList kTimeFieldNames = {
     QStringLiteral("Hour"), QStringLiteral("Minute"), QStringLiteral("Second"),
 };
 
+// Enough of what was typed to recognise it in a refusal; a pasted page of text
+// would otherwise make the message box wider than the screen.
+QString typed(const QString &text)
+{
+    constexpr qsizetype kShown = 20;
+    const QString t = text.trimmed();
+    return t.size() <= kShown ? t : t.left(kShown) + QStringLiteral("...");
+}
+
 void appendBigEndian(QByteArray &out, quint32 value, int bytes)
 {
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
@@ -40,13 +49,21 @@ SetupPayload SetTimePayload(const QStringList &fields)
     SetupPayload result;
     for (int i = 0; i < 6; ++i) {
         const QString text = i < fields.size() ? fields[i] : QString();
-        const NumberReading r = ReadNumberText(QStringLiteral("&h") + text);
-        if (!r.inRange || r.value < 0 || r.value > 255) {
+        // Blanks before the digits are skipped as in every other field, and a plus
+        // sign is dropped: behind "&h" either would read as no digits and send 0.
+        QStringView digits = QStringView(text);
+        while (!digits.isEmpty() && (digits.front() == u' ' || digits.front() == u'\t'))
+            digits = digits.mid(1);
+        const bool negative = digits.startsWith(u'-');
+        if (digits.startsWith(u'+'))
+            digits = digits.mid(1);
+        const NumberReading r = ReadNumberText(QStringLiteral("&h") + digits.toString());
+        if (negative || !r.inRange || r.value < 0 || r.value > 255) {
             result.payload.clear();
             result.field = i;
             result.refusal = QStringLiteral("%1 \"%2\" is out of range: enter a value from 0 to 99 "
                                             "(hexadecimal digits up to FF are also accepted).")
-                                 .arg(kTimeFieldNames[i], text.trimmed());
+                                 .arg(kTimeFieldNames[i], typed(text));
             return result;
         }
         result.payload.append(char(quint8(r.value)));
@@ -89,7 +106,7 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
             result.field = c.field;
             result.refusal = QStringLiteral("%1 %2 cannot be sent. Degrees and minutes together "
                                             "must lie between -233016.8888 and 233016.8888.")
-                                 .arg(c.name, c.text.trimmed());
+                                 .arg(c.name, typed(c.text));
             return result;
         }
         appendBigEndian(result.payload, quint32(qint32(*raw)), 4);
@@ -130,7 +147,7 @@ SetupPayload SetHeightPayload(const QString &height, const QString &accuracy)
             result.field = field;
             result.refusal = QStringLiteral("%1 %2 cannot be sent. "
                                             "Enter a value from -16384 to 16383.5.")
-                                 .arg(v.name, v.text.trimmed());
+                                 .arg(v.name, typed(v.text));
             return result;
         }
         appendBigEndian(result.payload, quint32(quint16(qint16(*raw))), 2);

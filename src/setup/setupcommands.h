@@ -34,7 +34,8 @@ struct SetupPayload {
 
 // Set Time: each of the six texts (year, month, day, hour, minute, second) read
 // as a hexadecimal number, so the decimal digits the user sees travel as packed
-// BCD (59 is sent as 0x59). Every field must fit in a byte.
+// BCD (59 is sent as 0x59). Blanks before the digits and a plus sign are skipped;
+// a minus sign, or a value that does not fit in a byte, is refused.
 SetupPayload SetTimePayload(const QStringList &fields);
 // The six texts the window starts with: local time, two-digit year, the rest
 // without leading zeros.

@@ -48,7 +48,12 @@ void TestSetupCommands::timeFieldsReadAsHexadecimalBytes_data()
     QTest::newRow("letters are hexadecimal digits")
         << QStringList{"1A", "b", "Ff", "0", "0", "0"} << hex("1a0bff000000") << -1 << "";
     QTest::newRow("empty and non-digit fields give zero")
-        << QStringList{"", "x", " 7", "-5", "G1", "3z"} << hex("000000000003") << -1 << "";
+        << QStringList{"", "x", "G1", "", "", "3z"} << hex("000000000003") << -1 << "";
+    // Behind "&h" a blank or a sign would end the digits at once and send 0.
+    QTest::newRow("blanks before digits and a plus sign are skipped")
+        << QStringList{" 7", "\t12", "+4", " +5", "0", "0"} << hex("071204050000") << -1 << "";
+    QTest::newRow("minus sign refused")
+        << QStringList{"26", "1", "1", "-5", "1", "1"} << QByteArray() << 3 << "Hour";
     QTest::newRow("three digits do not fit a byte")
         << QStringList{"26", "100", "1", "1", "1", "1"} << QByteArray() << 1 << "Month";
     QTest::newRow("16-bit negative reading refused")
