@@ -125,5 +125,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(g.RxPos >= 1 && g.RxPos <= 51);
         FUZZ_CHECK(g.ErrorDis().size() <= 4096);
     }
+
+    // Whatever came before, the line recovers: zeros (no type byte) long enough to
+    // complete any frame left open, then a good frame, which must be decoded.
+    g.OnReceive(QByteArray(50, '\0'));
+    const int before = sink.frames;
+    QByteArray probe(44, '\0');
+    probe[0] = probe[1] = char(0xCA);
+    probe[42] = char(quint8(-2 * 0xCA));
+    probe[43] = 13;
+    g.OnReceive(probe);
+    FUZZ_CHECK(sink.frames == before + 2); // the main window's decoder and Position's
+    FUZZ_CHECK(g.ErrorDis().startsWith(QLatin1String("CMD: CA\r\n")));
     return 0;
 }

@@ -5,6 +5,10 @@ The framer seeds are frames of every received type, whole, torn, corrupted and
 mixed with noise; each starts with the two control bytes the framer target reads
 first (time zone and read size, line events). Run again after a protocol change;
 the output is the same on every run.
+
+Given the path of a built kestrel-sim, it also records a few seconds of the
+simulated receiver's stream, with noise, corrupted and truncated frames, and
+keeps it in pieces as framer seeds named sim-*.
 """
 import os
 import random
@@ -83,7 +87,38 @@ def text_seeds():
         write("storedsettings", f"values-{i:02d}", s.encode())
 
 
+def simulator_seeds(sim, seconds=3.0, piece=400):
+    import select
+    import subprocess
+    import time
+    proc = subprocess.Popen([sim, "--rate", "20", "--baud", "115200", "--seed", "8",
+                             "--garbage", "0.3", "--corrupt", "0.1", "--truncate", "0.1"],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    try:
+        path = proc.stdout.readline().strip()
+        fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
+        import tty
+        tty.setraw(fd)
+        # Ask for every message the receiver answers, as the program does.
+        for t in (0xCA, 0xC6, 0xC4, 0xC3, 0xCB, 0xB7):
+            os.write(fd, bytes([t, t, (-2 * t) % 256, 13]))
+        os.write(fd, bytes([0xC5, 0xC5, 0x00, 0x76, 13]))
+        stream = b""
+        end = time.time() + seconds
+        while time.time() < end:
+            if select.select([fd], [], [], 0.1)[0]:
+                stream += os.read(fd, 4096)
+        os.close(fd)
+    finally:
+        proc.terminate()
+        proc.wait()
+    for i in range(0, len(stream), piece):
+        write("framer", f"sim-{i // piece:03d}", bytes([(i // piece * 37) % 256, 0]) + stream[i:i + piece])
+
+
 if __name__ == "__main__":
     framer_seeds()
     text_seeds()
+    if len(sys.argv) > 1:
+        simulator_seeds(sys.argv[1])
     print("seed corpora written under", os.path.join(HERE, "corpus"), file=sys.stderr)
