@@ -66,8 +66,7 @@ QList<int> indices(const QList<QPair<int, QString>> &options)
 int StoredChoice(const QString &stored, const QList<int> &options, int def)
 {
     const NumberReading r = ReadNumberText(stored);
-    if (!r.hasDigits || !r.inRange || r.value != std::floor(r.value) ||
-        std::fabs(r.value) > 1e6)
+    if (!r.hasDigits || !r.inRange || r.value != std::floor(r.value) || std::fabs(r.value) > 1e6)
         return def;
     const int v = int(r.value);
     return options.contains(v) ? v : def;
@@ -90,8 +89,7 @@ Port::Port(GPS_Main &g, std::function<PortKeeper &()> mscomm, QWidget *parent)
     m_deviceBox->setToolTip(QStringLiteral("A serial device such as /dev/ttyUSB0"));
     comBox->layout()->addWidget(m_deviceBox);
     // Picking or typing a device chooses the Device option.
-    connect(m_deviceBox, &QComboBox::textActivated, this,
-            [this] { ComPort_Click(kDeviceOption); });
+    connect(m_deviceBox, &QComboBox::textActivated, this, [this] { ComPort_Click(kDeviceOption); });
     connect(m_deviceBox->lineEdit(), &QLineEdit::textEdited, this,
             [this] { ComPort_Click(kDeviceOption); });
 
@@ -135,8 +133,13 @@ Port::Port(GPS_Main &g, std::function<PortKeeper &()> mscomm, QWidget *parent)
     buttons->addStretch();
     grid->addLayout(buttons, 1, 3);
     setLayout(grid);
+}
 
+void Port::showEvent(QShowEvent *e)
+{
+    // Looking for ports takes a while on some systems; do it when the list can be seen.
     refreshDevices();
+    QDialog::showEvent(e);
 }
 
 QButtonGroup *Port::addGroup(const QString &name, const QList<QPair<int, QString>> &options,
@@ -239,8 +242,8 @@ void Port::Form_Load(const QString &deviceOverride)
 {
     SettingsStore &store = *m_g.platform().settings;
     const auto read = [&](const QString &key, const QList<QPair<int, QString>> &options, int def) {
-        return StoredChoice(store.GetSetting(kSection, key, QString::number(def)),
-                            indices(options), def);
+        return StoredChoice(store.GetSetting(kSection, key, QString::number(def)), indices(options),
+                            def);
     };
     int com = read(QStringLiteral("Port"), kComOptions, 1);
     const QString dev = store.GetSetting(kSection, QStringLiteral("Device"), QString()).trimmed();

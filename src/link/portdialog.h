@@ -51,6 +51,9 @@ public:
 
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent *e) override;
+
 private:
     QButtonGroup *addGroup(const QString &caption, const QList<QPair<int, QString>> &options,
                            QWidget *box, std::function<void(int)> onClick);

@@ -27,9 +27,9 @@ int KestrelMain(int argc, char **argv)
         QStringLiteral("Monitor and control a GPS receiver board on a serial port."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption portOption(
-        QStringLiteral("port"), QStringLiteral("Open DEVICE instead of the saved port."),
-        QStringLiteral("DEVICE"));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Open DEVICE instead of the saved port."),
+                                        QStringLiteral("DEVICE"));
     parser.addOption(portOption);
     const QCommandLineOption simulateOption(
         QStringLiteral("simulate"),

@@ -33,8 +33,8 @@ void Navigate::buildMenus()
     QMenuBar *bar = menuBar();
 
     QMenu *file = addMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
-    connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")),
-            &QAction::triggered, this, &Navigate::NavExit_Click);
+    connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")), &QAction::triggered,
+            this, &Navigate::NavExit_Click);
 
     QMenu *view = addMenu(bar, QStringLiteral("mnuView"), QStringLiteral("&View"));
     connect(addItem(view, QStringLiteral("NavCond"), QStringLiteral("&Condition")),
@@ -59,7 +59,8 @@ void Navigate::buildMenus()
         QAction *a = addItem(showSat, QStringLiteral("ShowSatPos(%1)").arg(i), labelModes[i]);
         a->setCheckable(true);
     }
-    QAction *status = addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
+    QAction *status =
+        addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
     status->setCheckable(true);
 
     QMenu *setup = addMenu(bar, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"));
@@ -83,8 +84,8 @@ void Navigate::buildMenus()
     tz->menuAction()->setObjectName(QStringLiteral("SetLocalTZ"));
     for (int i = 0; i <= 24; ++i) {
         const int offset = i - 12;
-        const QString caption = offset == 0 ? QStringLiteral("0:00 (UTC)")
-                                            : QStringLiteral("%1:00").arg(offset);
+        const QString caption =
+            offset == 0 ? QStringLiteral("0:00 (UTC)") : QStringLiteral("%1:00").arg(offset);
         addItem(tz, QStringLiteral("TZ(%1)").arg(i), caption)->setCheckable(true);
     }
 

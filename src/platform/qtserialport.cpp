@@ -13,9 +13,9 @@ bool readCounters(int fd, LineCounters &out)
     serial_icounter_struct ic{};
     if (::ioctl(fd, TIOCGICOUNT, &ic) != 0)
         return false;
-    out = {quint32(ic.brk),         quint32(ic.frame), quint32(ic.overrun),
+    out = {quint32(ic.brk),         quint32(ic.frame),  quint32(ic.overrun),
            quint32(ic.buf_overrun), quint32(ic.parity), quint32(ic.cts),
-           quint32(ic.dsr),         quint32(ic.dcd),   quint32(ic.rng)};
+           quint32(ic.dsr),         quint32(ic.dcd),    quint32(ic.rng)};
     return true;
 }
 

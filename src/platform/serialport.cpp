@@ -22,9 +22,8 @@ std::optional<LineSettings> LineSettings::parse(const QString &text)
     const QString p = parts[1].trimmed().toLower();
     s.dataBits = parts[2].trimmed().toInt(&ok[1]);
     s.stopBits = parts[3].trimmed().toInt(&ok[2]);
-    if (!ok[0] || !ok[1] || !ok[2] || p.size() != 1 ||
-        !QStringLiteral("nemos").contains(p.at(0)) || s.speed <= 0 || s.dataBits < 5 ||
-        s.dataBits > 8 || (s.stopBits != 1 && s.stopBits != 2))
+    if (!ok[0] || !ok[1] || !ok[2] || p.size() != 1 || !QStringLiteral("nemos").contains(p.at(0)) ||
+        s.speed <= 0 || s.dataBits < 5 || s.dataBits > 8 || (s.stopBits != 1 && s.stopBits != 2))
         return std::nullopt;
     s.parity = p.at(0).toLatin1();
     return s;

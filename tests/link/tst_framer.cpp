@@ -62,9 +62,9 @@ void TestFramer::logLinesForStreams_data()
     QTest::newRow("stray zero bytes are noise")
         << (bytes({0x00, 0x00, 0x0D, 0x00, 0x00, 0x05}) + buildFrameOfType(0xB0))
         << QStringList{"CMD: B0"};
-    QTest::newRow("back to back")
-        << (buildFrameOfType(0xB0) + buildFrameOfType(0xCA) + buildFrameOfType(0xB1))
-        << QStringList{"CMD: B1", "CMD: CA", "CMD: B0"};
+    QTest::newRow("back to back") << (buildFrameOfType(0xB0) + buildFrameOfType(0xCA) +
+                                      buildFrameOfType(0xB1))
+                                  << QStringList{"CMD: B1", "CMD: CA", "CMD: B0"};
     // C3 opens a frame, the first C4 does not match and is dropped, the second C4
     // opens a frame of its own and the third is its second header byte.
     QTest::newRow("mismatching second header")

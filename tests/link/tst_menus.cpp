@@ -1,0 +1,220 @@
+#include "framebuilder.h"
+#include "link/gpsmain.h"
+#include "link/portkeeper.h"
+#include "mainwindow/navigate.h"
+#include "testplatform.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+namespace {
+
+struct Rig {
+    TestPlatform tp;
+    GPS_Main g{tp.platform};
+    FakeSerialPort *port = new FakeSerialPort;
+    Navigate nav{g, std::unique_ptr<SerialPort>(port)};
+
+    Rig()
+    {
+        nav.Form_Load();
+        port->open();
+    }
+    void trigger(const QString &item)
+    {
+        QAction *a = nav.menuItem(item);
+        QVERIFY2(a, qPrintable(item));
+        a->trigger();
+    }
+};
+
+} // namespace
+
+class TestMenus : public QObject {
+    Q_OBJECT
+private slots:
+    void captionsAndAccessKeys_data();
+    void captionsAndAccessKeys();
+    void confirmedCommands_data();
+    void confirmedCommands();
+    void viewItemsSendTheirRequests_data();
+    void viewItemsSendTheirRequests();
+    void choosingConditionTwiceSendsTwice();
+    void setReceiverModeDoesNothing();
+    void timeZoneMenuHasTwentyFiveHours();
+    void showingTheWindowSendsStartRequests();
+    void exitClosesPortAndDialog();
+};
+
+void TestMenus::captionsAndAccessKeys_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    const QList<QPair<const char *, const char *>> items = {
+        {"mnuFile", "&File"},
+        {"NavExit", "E&xit"},
+        {"mnuView", "&View"},
+        {"NavCond", "&Condition"},
+        {"NavDiag", "&Diagnosis"},
+        {"NavPos", "&Position"},
+        {"NavMode", "Receiver &Mode"},
+        {"NavRevSat", "Receive &Sat"},
+        {"NavStamp", "&Time Stamp"},
+        {"ShowSat", "S&how Sat Position"},
+        {"ShowSatPos(0)", "None"},
+        {"ShowSatPos(3)", "Level and Number"},
+        {"ShoStatWin", "Show Status Window"},
+        {"mnuSetup", "&Setup"},
+        {"mnuPosition", "Set &Position"},
+        {"mnuHeight", "Set &Height"},
+        {"mnuTime", "Set &Time"},
+        {"mnuTimeStamp", "Set Time &Stamp"},
+        {"mnuMode", "Set Receiver &Mode"},
+        {"mnuReset", "Set System &Reset"},
+        {"mnuCold", "Set Start &Cold Start Fix"},
+        {"SetLocalTZ", "&Time Zone"},
+        {"mnuHelp", "&Help"},
+        {"NavAbout", "&About"},
+    };
+    for (const auto &[name, caption] : items)
+        QTest::newRow(name) << QString(name) << QString(caption);
+}
+
+void TestMenus::captionsAndAccessKeys()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    Rig r;
+    QAction *a = r.nav.menuItem(name);
+    QVERIFY(a);
+    QCOMPARE(a->text(), caption);
+}
+
+void TestMenus::confirmedCommands_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("cold start, yes") << "mnuCold" << true << "Set Cold Start Fix Now"
+                                     << "Cold Start Fix" << bytes({0xB9, 0xB9, 0x8E, 0x0D});
+    QTest::newRow("cold start, no") << "mnuCold" << false << "Set Cold Start Fix Now"
+                                    << "Cold Start Fix" << QByteArray();
+    QTest::newRow("system reset, yes") << "mnuReset" << true << "Set System Reset Now"
+                                       << "System Reset" << bytes({0xB6, 0xB6, 0x94, 0x0D});
+    QTest::newRow("system reset, no") << "mnuReset" << false << "Set System Reset Now"
+                                      << "System Reset" << QByteArray();
+    QTest::newRow("time stamp reset, yes")
+        << "mnuTimeStamp" << true << "Reset Time Stamp"
+        << "Reset Time Stamps Now" << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D});
+    QTest::newRow("time stamp reset, no") << "mnuTimeStamp" << false << "Reset Time Stamp"
+                                          << "Reset Time Stamps Now" << QByteArray();
+}
+
+void TestMenus::confirmedCommands()
+{
+    QFETCH(QString, item);
+    QFETCH(bool, yes);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    QFETCH(QByteArray, wire);
+    Rig r;
+    r.g.CmdBuffer = {5, 9, 9, 9, 9, 9, 0, 0, 0, 0, 0};
+    r.tp.boxes.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
+    r.trigger(item);
+    QCOMPARE(r.tp.boxes.shown.size(), 1);
+    const auto &box = r.tp.boxes.shown[0];
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.buttons, MsgButtons::YesNo);
+    QCOMPARE(box.icon, MsgIcon::Critical);
+    QCOMPARE(box.defaultButton, MsgAnswer::No);
+    QCOMPARE(r.port->written, wire);
+}
+
+void TestMenus::viewItemsSendTheirRequests_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("condition") << "NavCond" << bytes({0xC6, 0xC6, 0x74, 0x0D});
+    QTest::newRow("diagnosis") << "NavDiag" << bytes({0xC4, 0xC4, 0x78, 0x0D});
+    QTest::newRow("position sends nothing") << "NavPos" << QByteArray();
+    QTest::newRow("mode") << "NavMode" << bytes({0xC3, 0xC3, 0x7A, 0x0D});
+    QTest::newRow("receive sat") << "NavRevSat" << bytes({0xCB, 0xCB, 0x6A, 0x0D});
+    QTest::newRow("time stamp") << "NavStamp" << bytes({0xC5, 0xC5, 0x00, 0x76, 0x0D});
+}
+
+void TestMenus::viewItemsSendTheirRequests()
+{
+    QFETCH(QString, item);
+    QFETCH(QByteArray, wire);
+    Rig r;
+    r.g.CmdBuffer = {3, 7, 7, 7, 0, 0, 0, 0, 0, 0, 0};
+    r.trigger(item);
+    QCOMPARE(r.port->written, wire);
+    QVERIFY(r.tp.boxes.shown.isEmpty());
+}
+
+void TestMenus::choosingConditionTwiceSendsTwice()
+{
+    Rig r;
+    r.trigger("NavCond");
+    r.trigger("NavCond");
+    QCOMPARE(r.port->written, bytes({0xC6, 0xC6, 0x74, 0x0D, 0xC6, 0xC6, 0x74, 0x0D}));
+}
+
+void TestMenus::setReceiverModeDoesNothing()
+{
+    Rig r;
+    r.trigger("mnuMode");
+    QVERIFY(r.port->written.isEmpty());
+    QVERIFY(r.tp.boxes.shown.isEmpty());
+}
+
+void TestMenus::timeZoneMenuHasTwentyFiveHours()
+{
+    Rig r;
+    QCOMPARE(r.nav.menuItem("TZ(0)")->text(), QStringLiteral("-12:00"));
+    QCOMPARE(r.nav.menuItem("TZ(11)")->text(), QStringLiteral("-1:00"));
+    QCOMPARE(r.nav.menuItem("TZ(12)")->text(), QStringLiteral("0:00 (UTC)"));
+    QCOMPARE(r.nav.menuItem("TZ(13)")->text(), QStringLiteral("1:00"));
+    QCOMPARE(r.nav.menuItem("TZ(24)")->text(), QStringLiteral("12:00"));
+    QVERIFY(!r.nav.menuItem("TZ(25)"));
+}
+
+void TestMenus::showingTheWindowSendsStartRequests()
+{
+    Rig r;
+    r.nav.show();
+    QVERIFY(QTest::qWaitForWindowActive(&r.nav));
+    QTRY_COMPARE(r.port->written, bytes({0xCA, 0xCA, 0x6C, 0x0D, 0xB7, 0xB7, 0x92, 0x0D}));
+
+    // Another window of the program takes over, then the main window comes back.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    r.port->written.clear();
+    r.nav.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.nav));
+    QTRY_COMPARE(r.port->written, bytes({0xCA, 0xCA, 0x6C, 0x0D, 0xB7, 0xB7, 0x92, 0x0D}));
+}
+
+void TestMenus::exitClosesPortAndDialog()
+{
+    Rig r;
+    QWidget dialog;
+    dialog.show();
+    r.nav.setPortDialog(&dialog);
+    r.nav.show();
+    r.trigger("NavExit");
+    QVERIFY(!r.nav.isVisible());
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(!r.port->PortOpen());
+}
+
+QTEST_MAIN(TestMenus)
+#include "tst_menus.moc"
