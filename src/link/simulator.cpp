@@ -380,6 +380,12 @@ QByteArray Simulator::timeStampFrame() const
     return BuildFrame(0xC5, p);
 }
 
+void Simulator::setIntervalMs(int ms)
+{
+    m_options.intervalMs = ms;
+    m_nextUnpromptedMs = nowMs() + std::max(ms, 0);
+}
+
 void Simulator::poll()
 {
     if (m_options.intervalMs <= 0)

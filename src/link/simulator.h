@@ -58,6 +58,8 @@ public:
     qsizetype pending() const { return m_out.size() - m_outPos; }
     // Empties the line queue (the port was closed).
     void discardPending();
+    // Changes the interval of the unprompted messages (0 stops them).
+    void setIntervalMs(int ms);
     // Above this many waiting bytes the unprompted messages are skipped, as a receiver
     // on a line too slow for its message rate drops them.
     void setBacklogLimit(qsizetype bytes) { m_backlogLimit = bytes; }
