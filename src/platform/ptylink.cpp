@@ -6,8 +6,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace {
+constexpr int kStaleBytes = 2048;
+} // namespace
 
 PtyLink::PtyLink(QObject *parent) : QObject(parent) {}
 
@@ -54,6 +59,11 @@ void PtyLink::close()
 
 qsizetype PtyLink::write(const QByteArray &bytes)
 {
+    // Far more than a reader that keeps up leaves waiting: nobody reads, and what
+    // waits would reach the next reader as a burst of stale messages.
+    int waiting = 0;
+    if (m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting > kStaleBytes)
+        ::tcflush(m_slave, TCIFLUSH);
     qsizetype done = 0;
     bool flushed = false;
     while (m_master >= 0 && done < bytes.size()) {

@@ -23,9 +23,9 @@ public:
     QString slavePath() const { return m_slavePath; }
     QString errorString() const { return m_error; }
 
-    // Writes what the terminal takes now. When nobody reads the other side and its
-    // buffer is full, the stale bytes there are thrown away first, as a device talks
-    // on whether anyone listens. Returns the bytes dropped.
+    // Writes what the terminal takes now. When nobody reads the other side, the stale
+    // bytes waiting there are thrown away first, as a device talks on whether anyone
+    // listens or not. Returns the bytes that could not be written.
     qsizetype write(const QByteArray &bytes);
 
 signals:
