@@ -566,8 +566,8 @@ void Simulator::handleCommand(const QByteArray &frame)
         }
         break;
     case 0xB1:
+        // The accuracy that follows the height changes nothing the board reports.
         m_heightHalves = qFromBigEndian<qint16>(payload.constData());
-        m_accuracyHalves = qFromBigEndian<qint16>(payload.constData() + 2);
         acknowledge(type);
         break;
     case 0xB0:

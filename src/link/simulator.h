@@ -131,7 +131,6 @@ private:
     double m_speedMs = 10; // metres per second
     double m_turnDegPerS = 0.5;
     qint16 m_heightHalves = 2 * 420;
-    qint16 m_accuracyHalves = 0;
     bool m_searchReset = false;
     std::array<quint16, 21> m_stamps{};
 

@@ -80,6 +80,8 @@ private slots:
     void damagedOrUnknownCommandsAreIgnored_data();
     void damagedOrUnknownCommandsAreIgnored();
     void commandSplitAcrossReadsIsStillTaken();
+    void commandAfterRandomNoiseIsStillTaken_data();
+    void commandAfterRandomNoiseIsStillTaken();
     void setHeightShowsInNextNavigationAndMode();
     void setPositionMovesTheReceiver();
     void setTimeShiftsTheReceiverClock();
@@ -214,6 +216,32 @@ void TestSimulator::commandSplitAcrossReadsIsStillTaken()
         sim.receive(QByteArray(1, c));
     QCOMPARE(sim.heightMetres(), 1000.0);
     QCOMPARE(frameAll(sim.take()).goodByType.value(0xB1), 1);
+}
+
+void TestSimulator::commandAfterRandomNoiseIsStillTaken_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed = 1; seed <= 40; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
+}
+
+void TestSimulator::commandAfterRandomNoiseIsStillTaken()
+{
+    QFETCH(quint32, seed);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> value(0, 255), length(0, 60);
+    QByteArray noise;
+    for (int i = length(rng); i > 0; --i)
+        noise.append(char(value(rng)));
+    FakeClock clock;
+    SimulatorOptions o;
+    o.intervalMs = 0;
+    Simulator sim(clock, o);
+    // Noise with command bytes mixed in, the set-height command, then a request.
+    sim.receive(noise + bytes({0xB1, 0xB1, 0xB0}) + noise);
+    sim.receive(command(0xB1, {0x07, 0xD0, 0x00, 0x00}) + RequestFrame(0xC4));
+    QCOMPARE(sim.heightMetres(), 1000.0);
+    QVERIFY(frameAll(sim.take()).goodByType.value(0xC4) >= 1);
 }
 
 void TestSimulator::setHeightShowsInNextNavigationAndMode()
