@@ -112,6 +112,14 @@ void TestSimulator::everyFrameOfALongRunPassesTheFramer()
                 sim.receive(RequestFrame(t));
         if (s % 53 == 0)
             sim.receive(command(0xC5, {s % 2}));
+        if (s % 61 == 0) {
+            for (int t : {0xB7, 0xB8, 0xB9, 0xB6})
+                sim.receive(RequestFrame(t));
+            sim.receive(command(0xB2, {0}));
+            sim.receive(command(0xB2, {0x26, 0x12, 0x07, 0x05, 0x30, 0x00}));
+            sim.receive(command(0xB1, {0x00, 0xC8, 0x00, 0x00}));
+            sim.receive(command(0xB0, {0x01, 0xD1, 0xCC, 0x71, 0x06, 0x6E, 0xCA, 0x00, 0x01}));
+        }
         stream += sim.take();
     }
     const Framed f = frameAll(stream);
@@ -120,8 +128,8 @@ void TestSimulator::everyFrameOfALongRunPassesTheFramer()
     QCOMPARE(f.good.size(), sim.record().intact());
     for (int t : {0xCA, 0xCB})
         QVERIFY(f.goodByType.value(t) >= 600);
-    for (int t : {0xC6, 0xC4, 0xC3, 0xC5})
-        QVERIFY(f.goodByType.value(t) > 0);
+    for (int t : {0xC6, 0xC4, 0xC3, 0xC5, 0xB0, 0xB1, 0xB2, 0xB6, 0xB7, 0xB8, 0xB9})
+        QVERIFY2(f.goodByType.value(t) > 0, qPrintable(QString::number(t, 16)));
     for (const QByteArray &frame : f.good)
         QCOMPARE(frame.size(), frameLength(quint8(frame[0])));
 }
