@@ -1,14 +1,52 @@
 #include "navigate.h"
 
 #include "decoders/datawindows.h"
+#include "decoders/navstatus.h"
+#include "link/numberreading.h"
 #include "link/portkeeper.h"
+#include "navigatelayout.h"
+#include "platform/picturebox.h"
 #include "platform/serialport.h"
+#include "platform/settingsstore.h"
 #include "platform/twips.h"
+#include "skyplot.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
+#include <cmath>
+
+namespace {
+
+// A stored menu index. A value out of the menu's range, or one that is no whole
+// number, matches no item and selects the default item instead.
+int storedIndex(const SettingsStore &store, const QString &section, const QString &key, int def,
+                int last)
+{
+    const NumberReading r = ReadNumberText(store.GetSetting(section, key, QString::number(def)));
+    if (!r.hasDigits || !r.inRange || r.value != std::floor(r.value) || r.value < 0 ||
+        r.value > last)
+        return def;
+    return int(r.value);
+}
+
+// A stored flag: "True" or "False" as written, any case; a number is true when not
+// zero; anything else is the default, false.
+bool storedFlag(const SettingsStore &store, const QString &section, const QString &key)
+{
+    const QString text = store.GetSetting(section, key, QStringLiteral("False")).trimmed();
+    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    const NumberReading r = ReadNumberText(text);
+    return r.hasDigits && r.inRange && r.value != 0;
+}
+
+} // namespace
 
 Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent)
     : QMainWindow(parent), m_g(g), m_port(std::move(port))
@@ -25,11 +63,55 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     m_errorDis->setObjectName(QStringLiteral("ErrorDis"));
     m_errorDis->setReadOnly(true);
     m_errorDis->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_errorDis->setGeometry(twipsRect(3360, 300, 925, 1515, this));
     m_errorDis->setVisible(false);
     connect(&g, &GPS_Main::errorDisChanged, m_errorDis, &QPlainTextEdit::setPlainText);
 
+    buildPanel();
     buildMenus();
+    // The design's client area; the first layout gives the window its proper shape.
+    resize(twipsToPixels(6225, this), twipsToPixels(4875, this));
+}
+
+void Navigate::buildPanel()
+{
+    // The panel's design sizes fit a compact 8-point face.
+    QFont panelFont = font();
+    panelFont.setPointSizeF(8);
+    m_picture = new PictureBox(m_client);
+    m_picture->setObjectName(QStringLiteral("Picture1"));
+    m_controls.insert(QStringLiteral("Picture1"), m_picture);
+    m_controls.insert(QStringLiteral("ErrorDis"), m_errorDis);
+    // The newest line is on top and the log is short: the narrow box needs no scroll bars.
+    m_errorDis->setFont(panelFont);
+    m_errorDis->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_errorDis->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_errorDis->raise();
+
+    for (const char *name :
+         {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"}) {
+        auto *box = new QLineEdit(m_client);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setReadOnly(true);
+        box->setFont(panelFont);
+        m_controls.insert(box->objectName(), box);
+    }
+    const char *const captions[] = {"Lat", "Long", "Alt", "Head", "Speed", "Sats"};
+    for (int i = 1; i <= 6; ++i) {
+        auto *label = new QLabel(QString::fromLatin1(captions[i - 1]), m_client);
+        label->setObjectName(QStringLiteral("Label1(%1)").arg(i));
+        label->setFont(panelFont);
+        m_controls.insert(label->objectName(), label);
+    }
+    for (const ControlPlace &c : designPlaces()) {
+        const QRect r = c.twips;
+        m_controls.value(c.name)->setGeometry(
+            twipsRect(r.left(), r.top(), r.width(), r.height(), this));
+    }
+}
+
+QWidget *Navigate::control(const QString &name) const
+{
+    return m_controls.value(name);
 }
 
 Navigate::~Navigate()
@@ -41,6 +123,130 @@ Navigate::~Navigate()
 void Navigate::Form_Load()
 {
     m_g.HeadingLineLength = 1.5f;
+    static_cast<QLineEdit *>(control(QStringLiteral("CurHead")))->setText(QStringLiteral("0"));
+    DrawSkyPlot();
+
+    const SettingsStore &store = *m_g.platform().settings;
+    m_g.TimeZoneIndex =
+        qint16(storedIndex(store, QStringLiteral("Time Zone"), QStringLiteral("Zone"), 5, 24));
+    moveCheck(QStringLiteral("TZ"), -1, m_g.TimeZoneIndex);
+    m_g.SatLabelMode =
+        qint16(storedIndex(store, QStringLiteral("Show"), QStringLiteral("Sats"), 0, 3));
+    moveCheck(QStringLiteral("ShowSatPos"), -1, m_g.SatLabelMode);
+    setStatusVisible(storedFlag(store, QStringLiteral("Show"), QStringLiteral("Status")));
+
+    m_picture->move(0, 0);
+}
+
+void Navigate::Form_Resize()
+{
+    // The window's own size changes come back here; the rules give the same result
+    // on their own output, so a nested call has nothing to add.
+    if (m_inResize)
+        return;
+    const QScopedValueRollback guard(m_inResize, true);
+
+    const WindowShape shape = isMinimized()                     ? WindowShape::Minimized
+                              : isMaximized() || isFullScreen() ? WindowShape::Maximized
+                                                                : WindowShape::Normal;
+    const QSize frame = frameGeometry().size() - size();
+    m_frameExtra = frame;
+    const QSize outer = frameGeometry().size();
+    const NavigateLayout l = layoutNavigate(
+        QSize(pixelsToTwips(outer.width(), this), pixelsToTwips(outer.height(), this)), shape);
+    if (!l.apply)
+        return;
+
+    if (shape == WindowShape::Normal) {
+        const QSize target(twipsToPixels(l.outer.width(), this) - frame.width(),
+                           twipsToPixels(l.outer.height(), this) - frame.height());
+        if (size() == target || size() == m_pendingSize)
+            m_pendingSize = QSize();
+        // A size asked for and not given is not asked for again until the user
+        // moves on: a window system that refuses it would otherwise loop with us.
+        if (size() != target && target != m_pendingSize) {
+            m_pendingSize = target;
+            resize(target);
+        }
+    }
+
+    const auto place = [this](const ControlPlace &c) {
+        const QRect r = c.twips;
+        control(c.name)->setGeometry(twipsRect(r.left(), r.top(), r.width(), r.height(), this));
+    };
+    place(l.controls.first());
+    DrawSkyPlot();
+    for (qsizetype i = 1; i < l.controls.size(); ++i)
+        place(l.controls[i]);
+}
+
+void Navigate::DrawSkyPlot()
+{
+    ::DrawSkyPlot(m_g, *m_picture);
+}
+
+void Navigate::resizeEvent(QResizeEvent *e)
+{
+    QMainWindow::resizeEvent(e);
+    Form_Resize();
+}
+
+void Navigate::moveEvent(QMoveEvent *e)
+{
+    QMainWindow::moveEvent(e);
+    // Decorations added after the first layout change the outer size the rules speak of.
+    if (frameGeometry().size() - size() != m_frameExtra)
+        Form_Resize();
+}
+
+void Navigate::changeEvent(QEvent *e)
+{
+    QMainWindow::changeEvent(e);
+    // Coming back from minimised lays the window out again.
+    if (e->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void Navigate::setStatusVisible(bool visible)
+{
+    m_errorDis->setVisible(visible);
+    menuItem(QStringLiteral("ShoStatWin"))->setChecked(visible);
+}
+
+void Navigate::moveCheck(const QString &array, int from, int to)
+{
+    if (QAction *old = menuItem(QStringLiteral("%1(%2)").arg(array).arg(from)))
+        old->setChecked(false);
+    if (QAction *now = menuItem(QStringLiteral("%1(%2)").arg(array).arg(to)))
+        now->setChecked(true);
+}
+
+void Navigate::ShoStatWin_Click()
+{
+    setStatusVisible(m_errorDis->isHidden());
+    m_g.platform().settings->SaveSetting(QStringLiteral("Show"), QStringLiteral("Status"),
+                                         m_errorDis->isHidden() ? QStringLiteral("False")
+                                                                : QStringLiteral("True"));
+}
+
+void Navigate::ShowSatPos_Click(int Index)
+{
+    if (Index < 0 || Index > 3)
+        return;
+    moveCheck(QStringLiteral("ShowSatPos"), m_g.SatLabelMode, Index);
+    m_g.SatLabelMode = qint16(Index);
+    m_g.platform().settings->SaveSetting(QStringLiteral("Show"), QStringLiteral("Sats"),
+                                         QString::number(Index));
+}
+
+void Navigate::TZ_Click(int Index)
+{
+    if (Index < 0 || Index > 24)
+        return;
+    moveCheck(QStringLiteral("TZ"), m_g.TimeZoneIndex, Index);
+    m_g.TimeZoneIndex = qint16(Index);
+    m_g.platform().settings->SaveSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"),
+                                         QString::number(m_g.TimeZoneIndex));
 }
 
 void Navigate::Form_Activate()
@@ -88,7 +294,23 @@ void Navigate::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
-void Navigate::ShowNavStatus() {}
+void Navigate::ShowNavStatus()
+{
+    const NavStatus status = DecodeNavStatus(m_g);
+    for (const Field &f : status.fields) {
+        // The heading is stored before its box is written; the plot is drawn with it
+        // once the speed is shown, before the time.
+        if (f.name == QLatin1String("CurHead"))
+            m_g.HeadingFraction = status.headingFraction;
+        if (f.name == QLatin1String("TimeDate"))
+            DrawSkyPlot();
+        if (auto *box = qobject_cast<QLineEdit *>(control(f.name))) {
+            box->setText(f.text);
+            // A text longer than its box shows its beginning.
+            box->setCursorPosition(0);
+        }
+    }
+}
 
 void Navigate::ShowPosition()
 {

@@ -2,13 +2,17 @@
 
 #include "link/gpsmain.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QVector>
 #include <memory>
 
 class QAction;
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class PictureBox;
 class DataWindows;
 class PortKeeper;
 class SerialPort;
@@ -25,6 +29,10 @@ public:
     // Sends the navigation request, lets pending events run once, then the 0xB7 request.
     void Form_Activate();
     void Form_Unload();
+    // Lays the window out for its new size (rules in navigatelayout.h) and redraws the plot.
+    void Form_Resize();
+    // Clears the sky plot and draws it again from the shared state.
+    void DrawSkyPlot();
 
     PortKeeper &MSComm1() { return *m_keeper; }
     DataWindows &dataWindows() { return *m_dataWindows; }
@@ -46,6 +54,9 @@ public:
     void mnuReset_Click();
     void mnuCold_Click();
     void NavAbout_Click();
+    void ShoStatWin_Click();
+    void ShowSatPos_Click(int Index);
+    void TZ_Click(int Index);
 
     // MessageSink
     void ShowNavStatus() override;
@@ -57,13 +68,23 @@ public:
     void ShowRecSat() override;
 
     QAction *menuItem(const QString &name) const;
+    // A status box or label by its name ("CurLat", "Label1(3)"), or null.
+    QWidget *control(const QString &name) const;
+    PictureBox &Picture1() const { return *m_picture; }
 
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void moveEvent(QMoveEvent *e) override;
+    void changeEvent(QEvent *e) override;
 
 private:
     void buildMenus();
+    void buildPanel();
+    // Moves the check mark of a submenu from one indexed item to another.
+    void moveCheck(const QString &array, int from, int to);
+    void setStatusVisible(bool visible);
     bool confirm(const QString &text, const QString &title);
 
     GPS_Main &m_g;
@@ -73,6 +94,15 @@ private:
     QWidget *m_portDialog = nullptr;
     QWidget *m_client = nullptr;
     QPlainTextEdit *m_errorDis = nullptr;
+    PictureBox *m_picture = nullptr;
+    QHash<QString, QWidget *> m_controls;
+    // The size last asked of the window system and not yet reached; asking again
+    // for it would only loop when the system will not give it.
+    QSize m_pendingSize;
+    bool m_inResize = false;
+    // The window frame's size at the last layout; the window system may add its
+    // decorations only after the window first shows.
+    QSize m_frameExtra;
     bool m_unloaded = false;
     // Whether the window lost activation to another window of this program, so that
     // coming back to it counts as an activation; returning from another program does not.

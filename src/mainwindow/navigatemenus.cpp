@@ -58,10 +58,12 @@ void Navigate::buildMenus()
     for (int i = 0; i < labelModes.size(); ++i) {
         QAction *a = addItem(showSat, QStringLiteral("ShowSatPos(%1)").arg(i), labelModes[i]);
         a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, i] { ShowSatPos_Click(i); });
     }
     QAction *status =
         addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
     status->setCheckable(true);
+    connect(status, &QAction::triggered, this, &Navigate::ShoStatWin_Click);
 
     QMenu *setup = addMenu(bar, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"));
     connect(addItem(setup, QStringLiteral("mnuPosition"), QStringLiteral("Set &Position")),
@@ -86,7 +88,9 @@ void Navigate::buildMenus()
         const int offset = i - 12;
         const QString caption =
             offset == 0 ? QStringLiteral("0:00 (UTC)") : QStringLiteral("%1:00").arg(offset);
-        addItem(tz, QStringLiteral("TZ(%1)").arg(i), caption)->setCheckable(true);
+        QAction *a = addItem(tz, QStringLiteral("TZ(%1)").arg(i), caption);
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, i] { TZ_Click(i); });
     }
 
     QMenu *help = addMenu(bar, QStringLiteral("mnuHelp"), QStringLiteral("&Help"));

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/drawsurface.h"
+
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+
+// A drawing surface kept in an image of the widget's size. Painting the widget only
+// copies the image, so what is shown changes only when something is drawn.
+class PictureBox : public QWidget, public DrawSurface {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget *parent = nullptr);
+
+    void setScale(QPointF topLeft, QPointF bottomRight) override;
+    void clear() override;
+    void setColor(const QColor &color) override;
+    void circle(QPointF centre, double radius, bool filled) override;
+    void line(QPointF from, QPointF to) override;
+    void moveTo(QPointF position) override;
+    void print(const QString &text) override;
+
+    // What the surface holds now, at the widget's size.
+    const QImage &image() const { return m_image; }
+    // The text font: bold 9.75 pt "MS Sans Serif", or the platform's sans-serif
+    // family where that one is missing.
+    static QFont labelFont();
+
+signals:
+    // The surface was wiped, as every redraw of a picture begins.
+    void cleared();
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    // Gives the image the widget's current size; a new image starts blank.
+    void fitImage();
+    QPointF toPixels(QPointF user) const;
+    double pixelsPerUnit() const;
+
+    QImage m_image;
+    QPointF m_topLeft{0, 0};
+    QPointF m_bottomRight{1, 1};
+    QColor m_color = Qt::black;
+    QPointF m_printPosition;
+    QFont m_font;
+};

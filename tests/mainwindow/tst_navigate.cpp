@@ -1,0 +1,448 @@
+#include "framebuilder.h"
+#include "link/gpsmain.h"
+#include "link/portkeeper.h"
+#include "mainwindow/navigate.h"
+#include "platform/picturebox.h"
+#include "platform/qtserialport.h"
+#include "platform/twips.h"
+#include "pseudoterminal.h"
+#include "testplatform.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QtTest>
+
+namespace {
+
+QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
+{
+    QByteArray payload(40, '\0');
+    for (const auto &[position, values] : fields)
+        place(payload, position, values);
+    return buildFrameOfType(0xCA, payload);
+}
+
+// A fix as the receiver reports it: 3D fix, 11°37.7777 N, 11°37.7777 W, 200 m,
+// heading 90, 30.75, 31 Dec 1999 23:59:59 UTC, 7 satellites.
+QByteArray sampleFix()
+{
+    return navFrame({{3, {0x04}},
+                     {4, {0x00, 0xA0, 0x00, 0x00}},
+                     {8, {0xFF, 0x60, 0x00, 0x00}},
+                     {12, {0x01, 0x90}},
+                     {16, {0x01, 0x00}},
+                     {19, {0x01, 0x23}},
+                     {25, {0x99, 0x12, 0x31, 0x23, 0x59, 0x59}},
+                     {33, {7}}});
+}
+
+struct Fixture {
+    TestPlatform tp;
+    GPS_Main g{tp.platform};
+    std::unique_ptr<Navigate> w;
+
+    Fixture() { restart(); }
+    // A new main window over the same settings store, as at the next program start.
+    void restart()
+    {
+        w.reset();
+        auto port = std::make_unique<FakeSerialPort>();
+        w = std::make_unique<Navigate>(g, std::move(port));
+        w->Form_Load();
+    }
+    QString box(const char *name) const
+    {
+        return static_cast<QLineEdit *>(w->control(QString::fromLatin1(name)))->text();
+    }
+    QStringList checked(const QString &array, int count) const
+    {
+        QStringList out;
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("%1(%2)").arg(array).arg(i);
+            if (w->menuItem(name)->isChecked())
+                out << name;
+        }
+        return out;
+    }
+    bool statusShown() const { return !w->findChild<QPlainTextEdit *>("ErrorDis")->isHidden(); }
+    QString stored(const char *section, const char *key) const
+    {
+        return tp.settings->GetSetting(section, key, "absent");
+    }
+};
+
+} // namespace
+
+class TestNavigate : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void cleanupTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void emptyStoreStartsWithDefaultChecks();
+    void storedSettingsSelectMenuItems_data();
+    void storedSettingsSelectMenuItems();
+    void menusPersistAcrossRestart();
+    void submenusKeepExactlyOneCheck();
+    void navigationFrameFillsEveryBox();
+    void navigationFrameTurnsHeadingLine();
+    void plotRedrawnAfterSpeedBeforeTime();
+    void everyNavigationFrameRedrawsPlot();
+    void labelModeShowsAtNextRedraw();
+    void timeZoneAppliesFromNextMessage();
+    void resizeKeepsWindowShape_data();
+    void resizeKeepsWindowShape();
+    void maximisedKeepsSystemHeight();
+    void panelSitsAtDesignPlaces();
+    void framesFromPseudoTerminalReachWindow();
+};
+
+void TestNavigate::emptyStoreStartsWithDefaultChecks()
+{
+    Fixture f;
+    QCOMPARE(f.checked("TZ", 25), QStringList{"TZ(5)"});
+    QCOMPARE(f.checked("ShowSatPos", 4), QStringList{"ShowSatPos(0)"});
+    QVERIFY(!f.w->menuItem("ShoStatWin")->isChecked());
+    QVERIFY(!f.statusShown());
+    QCOMPARE(f.g.TimeZoneIndex, 5);
+    QCOMPARE(f.g.SatLabelMode, 0);
+    QCOMPARE(f.g.HeadingLineLength, 1.5f);
+    QCOMPARE(f.box("CurHead"), "0");
+    // The empty plot is drawn at load: the centre mark sits in the middle.
+    const QImage plot = f.w->Picture1().image();
+    QCOMPARE(qGray(plot.pixel(plot.width() / 2, plot.height() / 2)), 0);
+    QCOMPARE(f.w->control("Picture1")->pos(), QPoint(0, 0));
+    // Loading reads; nothing is written until the user changes something.
+    QCOMPARE(f.stored("Time Zone", "Zone"), "absent");
+}
+
+void TestNavigate::storedSettingsSelectMenuItems_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("sats");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("zoneIndex");
+    QTest::addColumn<int>("labelMode");
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("UTC, levels, shown") << "12"
+                                        << "2"
+                                        << "True" << 12 << 2 << true;
+    QTest::newRow("last items, hidden") << "24"
+                                        << "3"
+                                        << "False" << 24 << 3 << false;
+    QTest::newRow("first items") << "0"
+                                 << "0"
+                                 << "False" << 0 << 0 << false;
+    QTest::newRow("leading blank") << " 7"
+                                   << "\t1"
+                                   << "true" << 7 << 1 << true;
+    QTest::newRow("zone past the menu") << "25"
+                                        << "4"
+                                        << "False" << 5 << 0 << false;
+    QTest::newRow("negative") << "-1"
+                              << "-1"
+                              << "0" << 5 << 0 << false;
+    QTest::newRow("not a number") << "abc"
+                                  << "x"
+                                  << "maybe" << 5 << 0 << false;
+    QTest::newRow("empty text") << ""
+                                << ""
+                                << "" << 5 << 0 << false;
+    QTest::newRow("fraction") << "7.5"
+                              << "1.5"
+                              << "1" << 5 << 0 << true;
+    QTest::newRow("huge") << "99999999999"
+                          << "1e300"
+                          << "False" << 5 << 0 << false;
+    QTest::newRow("number then junk") << "13h"
+                                      << "2x"
+                                      << "False" << 13 << 2 << false;
+}
+
+void TestNavigate::storedSettingsSelectMenuItems()
+{
+    QFETCH(QString, zone);
+    QFETCH(QString, sats);
+    QFETCH(QString, status);
+    QFETCH(int, zoneIndex);
+    QFETCH(int, labelMode);
+    QFETCH(bool, shown);
+
+    Fixture f;
+    f.tp.settings->SaveSetting("Time Zone", "Zone", zone);
+    f.tp.settings->SaveSetting("Show", "Sats", sats);
+    f.tp.settings->SaveSetting("Show", "Status", status);
+    f.restart();
+    QCOMPARE(f.g.TimeZoneIndex, zoneIndex);
+    QCOMPARE(f.g.SatLabelMode, labelMode);
+    QCOMPARE(f.checked("TZ", 25), QStringList{QStringLiteral("TZ(%1)").arg(zoneIndex)});
+    QCOMPARE(f.checked("ShowSatPos", 4),
+             QStringList{QStringLiteral("ShowSatPos(%1)").arg(labelMode)});
+    QCOMPARE(f.statusShown(), shown);
+    QCOMPARE(f.w->menuItem("ShoStatWin")->isChecked(), shown);
+}
+
+void TestNavigate::menusPersistAcrossRestart()
+{
+    Fixture f;
+    f.w->menuItem("TZ(12)")->trigger();
+    f.w->menuItem("ShowSatPos(2)")->trigger();
+    f.w->menuItem("ShoStatWin")->trigger();
+    QCOMPARE(f.stored("Time Zone", "Zone"), "12");
+    QCOMPARE(f.stored("Show", "Sats"), "2");
+    QCOMPARE(f.stored("Show", "Status"), "True");
+    QVERIFY(f.statusShown());
+
+    f.restart();
+    QCOMPARE(f.checked("TZ", 25), QStringList{"TZ(12)"});
+    QCOMPARE(f.checked("ShowSatPos", 4), QStringList{"ShowSatPos(2)"});
+    QVERIFY(f.w->menuItem("ShoStatWin")->isChecked());
+    QVERIFY(f.statusShown());
+
+    f.w->menuItem("ShoStatWin")->trigger();
+    QCOMPARE(f.stored("Show", "Status"), "False");
+    QVERIFY(!f.statusShown());
+    QVERIFY(!f.w->menuItem("ShoStatWin")->isChecked());
+    f.restart();
+    QVERIFY(!f.statusShown());
+}
+
+void TestNavigate::submenusKeepExactlyOneCheck()
+{
+    Fixture f;
+    for (int i : {3, 3, 0, 24, 12, 12, 5}) {
+        f.w->menuItem(QStringLiteral("TZ(%1)").arg(i))->trigger();
+        QCOMPARE(f.checked("TZ", 25), QStringList{QStringLiteral("TZ(%1)").arg(i)});
+        QCOMPARE(f.g.TimeZoneIndex, i);
+    }
+    for (int i : {1, 1, 3, 0, 0, 2}) {
+        f.w->menuItem(QStringLiteral("ShowSatPos(%1)").arg(i))->trigger();
+        QCOMPARE(f.checked("ShowSatPos", 4), QStringList{QStringLiteral("ShowSatPos(%1)").arg(i)});
+        QCOMPARE(f.g.SatLabelMode, i);
+    }
+}
+
+void TestNavigate::navigationFrameFillsEveryBox()
+{
+    Fixture f;
+    f.g.OnReceive(sampleFix());
+    QCOMPARE(f.box("Vality"), "3D Fix");
+    QCOMPARE(f.box("CurLat"), " 11°37.7777");
+    QCOMPARE(f.box("CurLon"), "-11°37.7777");
+    QCOMPARE(f.box("CurHeight"), "200");
+    QCOMPARE(f.box("CurHead"), "90");
+    QCOMPARE(f.box("CurSpeed"), "30.75");
+    QCOMPARE(f.box("TimeDate"), "12/31/1999 4:59:59 PM");
+    QCOMPARE(f.box("Sats"), "7");
+    QCOMPARE(f.g.HeadingFraction, 0.25);
+    QVERIFY(f.g.ErrorDis().startsWith("CMD: CA"));
+
+    // A corrupted frame changes nothing.
+    QByteArray bad = navFrame({{3, {0x01}}, {33, {3}}});
+    bad[10] = char(bad[10] ^ 0x40);
+    f.g.OnReceive(bad);
+    QCOMPARE(f.box("Vality"), "3D Fix");
+    QCOMPARE(f.box("Sats"), "7");
+
+    // All-zero position shows zero degrees.
+    f.g.OnReceive(navFrame({}));
+    QCOMPARE(f.box("CurLat"), "° 0");
+    QCOMPARE(f.box("CurLon"), "° 0");
+    QCOMPARE(f.box("CurHeight"), "0");
+    QCOMPARE(f.box("CurHead"), "0");
+    QCOMPARE(f.box("Vality"), "0 Sats");
+    QCOMPARE(f.g.HeadingFraction, 0.0);
+}
+
+void TestNavigate::navigationFrameTurnsHeadingLine()
+{
+    Fixture f;
+    f.w->control("Picture1")->resize(400, 400);
+    f.g.OnReceive(navFrame({{16, {0x00, 0x00}}}));
+    const QImage north = f.w->Picture1().image().copy();
+    QVERIFY(qGray(north.pixel(200, 120)) < 160);
+    QVERIFY(qGray(north.pixel(280, 200)) > 200);
+
+    f.g.OnReceive(navFrame({{16, {0x01, 0x00}}}));
+    const QImage east = f.w->Picture1().image();
+    QVERIFY(qGray(east.pixel(200, 120)) > 200);
+    QVERIFY(qGray(east.pixel(280, 200)) < 160);
+}
+
+void TestNavigate::plotRedrawnAfterSpeedBeforeTime()
+{
+    Fixture f;
+    QStringList seen;
+    connect(&f.w->Picture1(), &PictureBox::cleared, [&] {
+        seen << f.box("CurHead") + "|" + f.box("CurSpeed") + "|" + f.box("TimeDate") + "|" +
+                    f.box("Sats") + "|" + QString::number(f.g.HeadingFraction);
+    });
+    f.g.OnReceive(sampleFix());
+    // The heading and the speed are new, the time and the count still the old ones.
+    QCOMPARE(seen, QStringList{"90|30.75|||0.25"});
+}
+
+void TestNavigate::everyNavigationFrameRedrawsPlot()
+{
+    Fixture f;
+    f.g.OnReceive(sampleFix());
+    const QImage plot = f.w->Picture1().image().copy();
+    // Scribble over the plot; the same message again draws it afresh.
+    f.w->Picture1().setColor(Qt::red);
+    f.w->Picture1().circle(QPointF(1, 1), 0.5, true);
+    QVERIFY(f.w->Picture1().image() != plot);
+    f.g.OnReceive(sampleFix());
+    QCOMPARE(f.w->Picture1().image(), plot);
+}
+
+void TestNavigate::labelModeShowsAtNextRedraw()
+{
+    Fixture f;
+    f.g.SatTable[1] = {0, 12, 128, 7, 0.25, 0.5};
+    f.g.OnReceive(sampleFix());
+    const QImage withoutLabels = f.w->Picture1().image().copy();
+
+    f.w->menuItem("ShowSatPos(3)")->trigger();
+    QCOMPARE(f.w->Picture1().image(), withoutLabels);
+    // A satellite message refreshes the table but not the plot.
+    f.g.OnReceive(buildFrameOfType(0xCB));
+    QCOMPARE(f.w->Picture1().image(), withoutLabels);
+
+    f.g.SatTable[1] = {0, 12, 128, 7, 0.25, 0.5};
+    f.g.OnReceive(sampleFix());
+    QVERIFY(f.w->Picture1().image() != withoutLabels);
+}
+
+void TestNavigate::timeZoneAppliesFromNextMessage()
+{
+    Fixture f;
+    f.g.OnReceive(sampleFix());
+    QCOMPARE(f.box("TimeDate"), "12/31/1999 4:59:59 PM");
+    f.w->menuItem("TZ(12)")->trigger();
+    QCOMPARE(f.box("TimeDate"), "12/31/1999 4:59:59 PM");
+    QCOMPARE(f.stored("Time Zone", "Zone"), "12");
+    f.g.OnReceive(sampleFix());
+    QCOMPARE(f.box("TimeDate"), "12/31/1999 11:59:59 PM");
+    f.w->menuItem("TZ(13)")->trigger();
+    f.g.OnReceive(sampleFix());
+    QCOMPARE(f.box("TimeDate"), "1/1/2000 12:59:59 AM");
+}
+
+void TestNavigate::resizeKeepsWindowShape_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("expectedWidth");
+    QTest::addColumn<int>("expectedHeight");
+    QTest::newRow("too narrow") << 3000 << 3000 << 5200 << 2900;
+    QTest::newRow("tall") << 9000 << 9000 << 9000 << 6700;
+    QTest::newRow("flat") << 7500 << 1500 << 7500 << 5200;
+}
+
+void TestNavigate::resizeKeepsWindowShape()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, expectedWidth);
+    QFETCH(int, expectedHeight);
+    Fixture f;
+    Navigate &w = *f.w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The rules speak of the outer size, frame included.
+    const QSize frame = w.frameGeometry().size() - w.size();
+    w.resize(QSize(twipsToPixels(width, &w), twipsToPixels(height, &w)) - frame);
+    QTRY_COMPARE(w.frameGeometry().size(),
+                 QSize(twipsToPixels(expectedWidth, &w), twipsToPixels(expectedHeight, &w)));
+    const int side = twipsToPixels(expectedWidth - 3000, &w);
+    QCOMPARE(w.control("Picture1")->geometry(), QRect(0, 0, side, side));
+    QCOMPARE(w.Picture1().image().deviceIndependentSize().toSize(), QSize(side, side));
+    QCOMPARE(w.control("CurLat")->x(), twipsToPixels(expectedWidth - 1520, &w));
+    QCOMPARE(w.control("Vality")->x(), twipsToPixels(expectedWidth - 1040, &w));
+    QCOMPARE(w.control("ErrorDis")->x(), twipsToPixels(expectedWidth - 2950, &w));
+
+    // Minimised: nothing moves; restored: laid out again.
+    const QRect plotBefore = w.control("Picture1")->geometry();
+    w.showMinimized();
+    QCOMPARE(w.control("Picture1")->geometry(), plotBefore);
+    w.showNormal();
+    QTRY_COMPARE(w.control("Picture1")->geometry(), plotBefore);
+}
+
+void TestNavigate::maximisedKeepsSystemHeight()
+{
+    Fixture f;
+    Navigate &w = *f.w;
+    w.showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY(w.isMaximized());
+    const QSize available = w.screen()->availableGeometry().size();
+    QTRY_COMPARE(w.frameGeometry().size(), available);
+    const int outerTwips = pixelsToTwips(w.frameGeometry().width(), &w);
+    const int side = twipsToPixels(outerTwips - 3000, &w);
+    QTRY_COMPARE(w.control("Picture1")->geometry(), QRect(0, 0, side, side));
+    QCOMPARE(w.control("Vality")->x(), twipsToPixels(outerTwips - 1040, &w));
+    // The height is the system's, not width - 2300.
+    QCOMPARE(w.frameGeometry().height(), available.height());
+}
+
+void TestNavigate::panelSitsAtDesignPlaces()
+{
+    Fixture f;
+    Navigate &w = *f.w;
+    const auto at = [&](int left, int top, int width, int height) {
+        return twipsRect(left, top, width, height, &w);
+    };
+    QCOMPARE(w.control("Picture1")->geometry(), at(0, 0, 3450, 3435));
+    QCOMPARE(w.control("TimeDate")->geometry(), at(4320, 0, 1875, 285));
+    QCOMPARE(w.control("CurLat")->geometry(), at(4800, 300, 1395, 285));
+    QCOMPARE(w.control("Vality")->geometry(), at(5280, 1800, 915, 315));
+    QCOMPARE(w.control("Label1(6)")->geometry(), at(4320, 1920, 555, 195));
+    QCOMPARE(static_cast<QLabel *>(w.control("Label1(1)"))->text(), "Lat");
+    QCOMPARE(static_cast<QLabel *>(w.control("Label1(2)"))->text(), "Long");
+    QCOMPARE(static_cast<QLabel *>(w.control("Label1(3)"))->text(), "Alt");
+    QCOMPARE(static_cast<QLabel *>(w.control("Label1(4)"))->text(), "Head");
+    QCOMPARE(static_cast<QLabel *>(w.control("Label1(5)"))->text(), "Speed");
+    QCOMPARE(static_cast<QLabel *>(w.control("Label1(6)"))->text(), "Sats");
+    QCOMPARE(w.windowTitle(), "Navigate");
+}
+
+void TestNavigate::framesFromPseudoTerminalReachWindow()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    auto port = std::make_unique<QtSerialPort>();
+    port->setDevice(pty.slavePath());
+    Navigate w(g, std::move(port));
+    w.Form_Load();
+    QVERIFY(w.MSComm1().open());
+
+    const QByteArray fix = sampleFix();
+    // Torn across two writes, as a serial line may deliver it.
+    QVERIFY(pty.write(QByteArray("\x11\x22") + fix.left(20)));
+    QTest::qWait(50);
+    QVERIFY(pty.write(fix.mid(20)));
+    const auto text = [&](const char *name) {
+        return static_cast<QLineEdit *>(w.control(name))->text();
+    };
+    QTRY_COMPARE(text("Sats"), "7");
+    QCOMPARE(text("CurLat"), " 11°37.7777");
+    QCOMPARE(text("CurHead"), "90");
+    QCOMPARE(text("TimeDate"), "12/31/1999 4:59:59 PM");
+
+    w.menuItem("TZ(12)")->trigger();
+    QVERIFY(pty.write(navFrame({{16, {0x02, 0x00}}, {25, {0x99, 0x12, 0x31, 0x23, 0x59, 0x59}}})));
+    QTRY_COMPARE(text("CurHead"), "180");
+    QCOMPARE(text("TimeDate"), "12/31/1999 11:59:59 PM");
+    QCOMPARE(g.HeadingFraction, 0.5);
+    w.MSComm1().close();
+}
+
+QTEST_MAIN(TestNavigate)
+#include "tst_navigate.moc"

@@ -1,0 +1,273 @@
+#include "link/gpsmain.h"
+#include "mainwindow/skyplot.h"
+#include "platform/picturebox.h"
+#include "recordingsurface.h"
+#include "testplatform.h"
+
+#include <QtTest>
+
+namespace {
+
+// Everything drawn before the satellites, with the heading line to `headingEnd`.
+QStringList frameOps(const QString &headingEnd)
+{
+    return {"color #000000",
+            "scale -2,-2 2,2",
+            "clear",
+            "circle 0,0 r0.1 filled",
+            "circle 0,0 r1.9 open",
+            "move -0.1,1.6",
+            "print S",
+            "move 1.6,-0.15",
+            "print E",
+            "move -0.1,-1.8",
+            "print N",
+            "move -1.8,-0.15",
+            "print W",
+            "line 0,0 " + headingEnd};
+}
+
+void setSat(GPS_Main &g, int slot, double number, double colour, double level, double azimuth,
+            double elevation)
+{
+    g.SatTable[slot] = {0, number, colour, level, azimuth, elevation};
+}
+
+int darkPixels(const QImage &image, const QRect &area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 160)
+                ++n;
+    return n;
+}
+
+} // namespace
+
+class TestSkyPlot : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void cleanupTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void emptyPlotDrawsRoseAndNorthLine();
+    void headingLineTurnsWithHeading_data();
+    void headingLineTurnsWithHeading();
+    void satellitesPlacedByAzimuthAndElevation_data();
+    void satellitesPlacedByAzimuthAndElevation();
+    void emptyMiddleRowIsSkippedAndLaterRowsDrawn();
+    void modeNoneDrawsNoSatellites();
+    void labelTextFollowsMode_data();
+    void labelTextFollowsMode();
+    void packedColourUnpacksRgb_data();
+    void packedColourUnpacksRgb();
+    void imageShowsPlotWhereItWasDrawn();
+    void imageKeepsDrawingUntilNextRedraw();
+    void labelFontIsBoldNineThreeQuarterPoints();
+};
+
+void TestSkyPlot::emptyPlotDrawsRoseAndNorthLine()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.SatLabelMode = 3;
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    QCOMPARE(s.ops, frameOps("0,-1.5"));
+}
+
+void TestSkyPlot::headingLineTurnsWithHeading_data()
+{
+    QTest::addColumn<double>("heading");
+    QTest::addColumn<QString>("end");
+    QTest::newRow("north") << 0.0 << "0,-1.5";
+    QTest::newRow("east") << 0.25 << "1.5,0";
+    QTest::newRow("south") << 0.5 << "0,1.5";
+    QTest::newRow("west") << 0.75 << "-1.5,0";
+    QTest::newRow("negative quarter is west") << -0.25 << "-1.5,0";
+}
+
+void TestSkyPlot::headingLineTurnsWithHeading()
+{
+    QFETCH(double, heading);
+    QFETCH(QString, end);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.HeadingFraction = heading;
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    QCOMPARE(s.ops.filter(QStringLiteral("line ")), QStringList{"line 0,0 " + end});
+}
+
+void TestSkyPlot::satellitesPlacedByAzimuthAndElevation_data()
+{
+    QTest::addColumn<double>("azimuth");
+    QTest::addColumn<double>("elevation");
+    QTest::addColumn<QString>("at");
+    QTest::newRow("azimuth byte 64, elevation byte 128") << 64 / 256.0 << 128 / 256.0 << "0.9,0";
+    QTest::newRow("north on the horizon") << 0.0 << 0.0 << "0,-1.8";
+    QTest::newRow("south halfway up") << 0.5 << 0.5 << "0,0.9";
+    QTest::newRow("overhead") << 0.3 << 1.0 << "0,0";
+}
+
+void TestSkyPlot::satellitesPlacedByAzimuthAndElevation()
+{
+    QFETCH(double, azimuth);
+    QFETCH(double, elevation);
+    QFETCH(QString, at);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.SatLabelMode = 1;
+    setSat(g, 1, 17, 128 * 256, 5, azimuth, elevation);
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    const QStringList expected =
+        frameOps("0,-1.5") + QStringList{"color #008000", "move " + at, "print 17"};
+    QCOMPARE(s.ops, expected);
+}
+
+void TestSkyPlot::emptyMiddleRowIsSkippedAndLaterRowsDrawn()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.SatLabelMode = 3;
+    setSat(g, 1, 3, 128, 7.4, 0, 0);                // red
+    setSat(g, 2, 0, 128 * 256, 9, 0.25, 0);         // empty
+    setSat(g, 3, -1, 128 * 256, 9, 0.25, 0);        // empty
+    setSat(g, 4, 21, 128 + 128 * 256, 2, 0.5, 0.5); // yellow
+    setSat(g, 8, 30, 0, 1, 0.75, 0);                // black
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    QCOMPARE(
+        s.ops.mid(frameOps("").size()),
+        (QStringList{"color #800000", "move 0,-1.8", "print 3-7.4", "color #808000", "move 0,0.9",
+                     "print 21-2", "color #000000", "move -1.8,0", "print 30-1"}));
+}
+
+void TestSkyPlot::modeNoneDrawsNoSatellites()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.HeadingFraction = 0.25;
+    g.SatLabelMode = 0;
+    setSat(g, 1, 12, 128, 7, 0.1, 0.1);
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    QCOMPARE(s.ops, frameOps("1.5,0"));
+}
+
+void TestSkyPlot::labelTextFollowsMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("none") << 0 << "";
+    QTest::newRow("number") << 1 << "12";
+    QTest::newRow("level") << 2 << "7.4";
+    QTest::newRow("number and level") << 3 << "12-7.4";
+    QTest::newRow("unknown mode") << 4 << "";
+    QTest::newRow("negative mode") << -1 << "";
+}
+
+void TestSkyPlot::labelTextFollowsMode()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, label);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.SatLabelMode = qint16(mode);
+    setSat(g, 2, 12, 0, 7.4, 0, 0);
+    QCOMPARE(SatLabel(g, 2), label);
+    QCOMPARE(SatLabel(g, 9), QString());
+}
+
+void TestSkyPlot::packedColourUnpacksRgb_data()
+{
+    QTest::addColumn<double>("packed");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("black") << 0.0 << QColor(0, 0, 0);
+    QTest::newRow("green") << double(128 * 256) << QColor(0, 128, 0);
+    QTest::newRow("cyan") << double(128 * 256 + 128 * 65536) << QColor(0, 128, 128);
+    QTest::newRow("red") << 128.0 << QColor(128, 0, 0);
+    QTest::newRow("yellow") << double(128 + 128 * 256) << QColor(128, 128, 0);
+    QTest::newRow("rounded to nearest") << 127.6 << QColor(128, 0, 0);
+    QTest::newRow("negative draws black") << -5.0 << QColor(0, 0, 0);
+    QTest::newRow("beyond 24 bits draws black") << double(0x1000000) << QColor(0, 0, 0);
+    QTest::newRow("not a number draws black") << std::nan("") << QColor(0, 0, 0);
+}
+
+void TestSkyPlot::packedColourUnpacksRgb()
+{
+    QFETCH(double, packed);
+    QFETCH(QColor, colour);
+    QCOMPARE(PackedColor(packed), colour);
+}
+
+void TestSkyPlot::imageShowsPlotWhereItWasDrawn()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.HeadingFraction = 0.25;
+    g.SatLabelMode = 1;
+    setSat(g, 1, 88, 128, 1, 0.5, 0.5);
+    PictureBox box;
+    box.resize(400, 400);
+    DrawSkyPlot(g, box);
+    const QImage &img = box.image();
+    QCOMPARE(img.deviceIndependentSize().toSize(), QSize(400, 400));
+
+    // Plot unit = 100 px, centre at (200, 200).
+    QCOMPARE(qGray(img.pixel(200, 200)), 0);               // filled centre mark
+    QVERIFY(darkPixels(img, QRect(385, 195, 8, 10)) > 0);  // horizon at x = 390
+    QCOMPARE(darkPixels(img, QRect(360, 140, 20, 20)), 0); // blank between
+    QVERIFY(darkPixels(img, QRect(250, 199, 80, 3)) > 40); // heading line to the east
+    QCOMPARE(darkPixels(img, QRect(199, 60, 3, 80)), 0);   // none to the north
+    QVERIFY(darkPixels(img, QRect(191, 21, 20, 22)) > 5);  // "N" at (-0.1, -1.8)
+    QVERIFY(darkPixels(img, QRect(200, 290, 30, 22)) > 5); // label "88" at (0, 0.9)
+    const QColor labelInk = [&] {
+        for (int y = 290; y < 312; ++y)
+            for (int x = 200; x < 230; ++x)
+                if (qRed(img.pixel(x, y)) > 100 && qGreen(img.pixel(x, y)) < 40)
+                    return QColor(img.pixel(x, y));
+        return QColor();
+    }();
+    QVERIFY2(labelInk.isValid(), "the label is drawn in its satellite's red");
+}
+
+void TestSkyPlot::imageKeepsDrawingUntilNextRedraw()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    PictureBox box;
+    box.resize(200, 200);
+    DrawSkyPlot(g, box);
+    const QImage before = box.image().copy();
+    box.show();
+    box.repaint();
+    QCOMPARE(box.image(), before);
+    QCOMPARE(box.grab().toImage().convertToFormat(before.format()), before);
+
+    // A new heading shows only once the plot is drawn again.
+    g.HeadingFraction = 0.5;
+    QCOMPARE(box.image(), before);
+    DrawSkyPlot(g, box);
+    QVERIFY(box.image() != before);
+}
+
+void TestSkyPlot::labelFontIsBoldNineThreeQuarterPoints()
+{
+    const QFont f = PictureBox::labelFont();
+    QVERIFY(f.bold());
+    QCOMPARE(f.pointSizeF(), 9.75);
+    QVERIFY(!QFontInfo(f).family().isEmpty());
+}
+
+QTEST_MAIN(TestSkyPlot)
+#include "tst_skyplot.moc"
