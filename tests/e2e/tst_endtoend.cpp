@@ -13,10 +13,14 @@
 #include "platform/simulatedport.h"
 #include "testplatform.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -109,12 +113,23 @@ struct Program {
     }
 };
 
+// The text a control shows, whatever kind of control it is.
+QString textOf(const QWidget *window, const QString &name)
+{
+    const QWidget *w = window ? window->findChild<QWidget *>(name) : nullptr;
+    if (!w)
+        return QStringLiteral("<no %1>").arg(name);
+    const QVariant plain = w->property("plainText");
+    return plain.isValid() ? plain.toString() : w->property("text").toString();
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
     void simulatedReceiverFromTheDeviceListFeedsTheProgram();
+    void mainWindowFillsWithinTwoSecondsOfOK();
     void coldStartIsReceivedAndTheFixFallsBack();
     void faultsAreCountedAgainstTheSimulatorsRecord_data();
     void faultsAreCountedAgainstTheSimulatorsRecord();
@@ -137,6 +152,36 @@ void TestEndToEnd::simulatedReceiverFromTheDeviceListFeedsTheProgram()
     QCOMPARE(p.count(QStringLiteral("ERR: CkSum")), 0);
 }
 
+void TestEndToEnd::mainWindowFillsWithinTwoSecondsOfOK()
+{
+    Receiver r;
+    r.clock.aheadMs = 60'000; // the receiver has its fix already
+    r.line.start();
+    Program p;
+    QElapsedTimer sinceOk;
+    p.dialog->Form_Load(r.pty.slavePath());
+    QVERIFY(p.nav);
+    p.nav->setPortDialog(p.dialog.get());
+    p.dialog->show();
+    sinceOk.start();
+    QVERIFY(p.dialog->OKButton_Click());
+    p.nav->show();
+    const QStringList boxes = {"Vality",  "CurLat",   "CurLon",   "CurHeight",
+                               "CurHead", "CurSpeed", "TimeDate", "Sats"};
+    const auto filled = [&] {
+        for (const QString &b : boxes)
+            if (textOf(p.nav, b).trimmed().isEmpty() || textOf(p.nav, b).startsWith('<'))
+                return false;
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(filled(), 2000);
+    QVERIFY(sinceOk.elapsed() < 2000);
+    QCOMPARE(textOf(p.nav, "Vality"), QStringLiteral("3D Fix"));
+    QCOMPARE(textOf(p.nav, "Sats"), QStringLiteral("8"));
+    QCOMPARE(textOf(p.nav, "CurHeight"), QStringLiteral("420"));
+    QCOMPARE(textOf(p.nav, "CurSpeed"), QStringLiteral("36"));
+}
+
 void TestEndToEnd::coldStartIsReceivedAndTheFixFallsBack()
 {
     Receiver r;
@@ -153,6 +198,7 @@ void TestEndToEnd::coldStartIsReceivedAndTheFixFallsBack()
     QTRY_VERIFY_WITH_TIMEOUT(p.count(QStringLiteral("CMD: B9")) == 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(p.navFixStates.size() > before + 1, 3000);
     QCOMPARE(p.navFixStates.last(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(textOf(p.nav, "Vality"), QStringLiteral("0 Sats"), 1000);
 
     // Answering No sends nothing.
     p.tp.boxes.answers = {MsgAnswer::No};
