@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
 
 namespace {
 
@@ -123,6 +124,24 @@ QString textOf(const QWidget *window, const QString &name)
     return plain.isValid() ? plain.toString() : w->property("text").toString();
 }
 
+// Acts in a modal window as soon as it is up: the menu handler that shows it returns
+// only when the window has closed.
+struct ModalScript {
+    QTimer timer;
+    bool done = false;
+    ModalScript(const QString &name, std::function<bool(QWidget *)> act)
+    {
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this, name, act] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (done || !w || w->objectName() != name)
+                return;
+            done = act(w);
+        });
+        timer.start();
+    }
+};
+
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -130,6 +149,8 @@ class TestEndToEnd : public QObject {
 private slots:
     void simulatedReceiverFromTheDeviceListFeedsTheProgram();
     void mainWindowFillsWithinTwoSecondsOfOK();
+    void setHeightSendsItsCommandAndTheNextNavigationShowsIt();
+    void setPositionMovesTheReceiverThatTheMainWindowShows();
     void coldStartIsReceivedAndTheFixFallsBack();
     void faultsAreCountedAgainstTheSimulatorsRecord_data();
     void faultsAreCountedAgainstTheSimulatorsRecord();
@@ -180,6 +201,69 @@ void TestEndToEnd::mainWindowFillsWithinTwoSecondsOfOK()
     QCOMPARE(textOf(p.nav, "Sats"), QStringLiteral("8"));
     QCOMPARE(textOf(p.nav, "CurHeight"), QStringLiteral("420"));
     QCOMPARE(textOf(p.nav, "CurSpeed"), QStringLiteral("36"));
+}
+
+void TestEndToEnd::setHeightSendsItsCommandAndTheNextNavigationShowsIt()
+{
+    Receiver r;
+    r.line.start();
+    Program p;
+    QVERIFY(p.start(r.pty.slavePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(textOf(p.nav, "CurHeight") == QStringLiteral("420"), 2000);
+
+    // The modal window: type a height and press "Set Height".
+    ModalScript script(QStringLiteral("SetHeight"), [](QWidget *w) {
+        auto *height = w->findChild<QLineEdit *>(QStringLiteral("CurHeight"));
+        auto *set = w->findChild<QAbstractButton *>(QStringLiteral("SetH"));
+        if (!height || !set)
+            return false;
+        height->setText(QStringLiteral("123.5"));
+        set->click();
+        return true;
+    });
+    p.trigger(QStringLiteral("mnuHeight"));
+    QVERIFY(script.done);
+    QTRY_VERIFY_WITH_TIMEOUT(r.received(0xB1), 2000);
+    const QList<quint8> &got = r.sim.commandsReceived();
+    QCOMPARE(got.at(got.lastIndexOf(0xB1) - 1), quint8(0xB8));
+    QCOMPARE(r.sim.heightMetres(), 123.5);
+    QTRY_VERIFY_WITH_TIMEOUT(p.count(QStringLiteral("CMD: B1")) == 1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(textOf(p.nav, "CurHeight"), QStringLiteral("123.5"), 2500);
+}
+
+void TestEndToEnd::setPositionMovesTheReceiverThatTheMainWindowShows()
+{
+    Receiver r;
+    r.line.start();
+    Program p;
+    QVERIFY(p.start(r.pty.slavePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(textOf(p.nav, "CurLat").startsWith(QStringLiteral(" 47°")), 2000);
+
+    ModalScript script(QStringLiteral("SetPosition"), [](QWidget *w) {
+        const QList<QPair<const char *, const char *>> fields = {{"LatitudeD", "-33"},
+                                                                 {"LatitudeM", "12.3456"},
+                                                                 {"LongitudeD", "117"},
+                                                                 {"LongitudeM", "10.5"}};
+        for (const auto &[name, text] : fields) {
+            auto *e = w->findChild<QLineEdit *>(QLatin1String(name));
+            if (!e)
+                return false;
+            e->setText(QLatin1String(text));
+        }
+        auto *set = w->findChild<QAbstractButton *>(QStringLiteral("SetPosition"));
+        if (!set)
+            return false;
+        set->click();
+        return true;
+    });
+    p.trigger(QStringLiteral("mnuPosition"));
+    QVERIFY(script.done);
+    QTRY_VERIFY_WITH_TIMEOUT(r.received(0xB0), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.count(QStringLiteral("CMD: B0")) == 1, 2000);
+    // The receiver drives on from there at 10 m/s: the minutes change only in the
+    // last places within a few seconds.
+    QTRY_VERIFY_WITH_TIMEOUT(textOf(p.nav, "CurLat").startsWith(QStringLiteral("-33°12.3")), 2500);
+    QVERIFY(textOf(p.nav, "CurLon").startsWith(QStringLiteral(" 117°10.")));
 }
 
 void TestEndToEnd::coldStartIsReceivedAndTheFixFallsBack()
