@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Kestrel and runs the whole test suite twice: in a normal build and in an
-# address+undefined sanitizer build, then each fuzz target for a bounded time
-# (KESTREL_FUZZ_SECONDS, 60 by default). Installs what is missing first.
+# address+undefined sanitizer build (leak checker on), then each fuzz target for a
+# bounded time (KESTREL_FUZZ_SECONDS, 60 by default) and a soak against the simulated
+# receiver (KESTREL_SOAK_MINUTES, 1 by default). Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh $(cat scripts/build-deps.txt)
@@ -23,3 +24,5 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON
 echo "== fuzz targets, ${KESTREL_FUZZ_SECONDS:-60} s each"
 scripts/fuzz.sh "${KESTREL_FUZZ_SECONDS:-60}"
+echo "== soak, ${KESTREL_SOAK_MINUTES:-1} min"
+scripts/soak.sh "${KESTREL_SOAK_MINUTES:-1}"

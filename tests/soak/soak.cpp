@@ -1,0 +1,306 @@
+// kestrel_soak: the program with every window open (offscreen) against the simulated
+// receiver at 115,200 bits per second with noise, corrupted and truncated frames, for
+// a given time. At the end it holds what the program decoded against what the receiver
+// sent and reports frames sent intact, decoded, damaged and logged, lost and phantom
+// frames, and the growth of resident memory after the warm-up.
+//
+// The receiver runs as a second process of this same program (--receiver), on its
+// own pseudo-terminal, so that its bookkeeping is not counted in the program's memory.
+// On "quiet" from its standard input it stops its messages, lets the line drain and
+// prints its record; its terminal stays open until "exit", so nothing sent is lost
+// by closing it.
+#include "decoders/autorefresh.h"
+#include "decoders/conditionwindow.h"
+#include "decoders/datawindows.h"
+#include "decoders/timestampwindow.h"
+#include "link/gpsmain.h"
+#include "link/portkeeper.h"
+#include "link/simulator.h"
+#include "mainwindow/navigate.h"
+#include "platform/clock.h"
+#include "platform/ptylink.h"
+#include "platform/qtserialport.h"
+#include "platform/simulatedport.h"
+#include "testplatform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBaud = 115200;
+
+qint64 residentBytes()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+void out(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// The receiver side: the simulator on a pseudo-terminal, driven by commands on stdin.
+int runReceiver(const SimulatorOptions &options)
+{
+    PtyLink pty;
+    if (!pty.open()) {
+        std::fprintf(stderr, "kestrel_soak: no pseudo-terminal: %s\n",
+                     qPrintable(pty.errorString()));
+        return 1;
+    }
+    Clock clock;
+    Simulator sim(clock, options);
+    SimulatorLine line(sim, clock);
+    line.setLineSettings(LineSettings{kBaud, 'e', 8, 1});
+    QObject::connect(&pty, &PtyLink::received, &line, &SimulatorLine::input);
+    QObject::connect(&line, &SimulatorLine::output, &pty,
+                     [&](const QByteArray &bytes) { pty.write(bytes); });
+    line.start();
+    out(pty.slavePath());
+
+    QTimer drained;
+    drained.setInterval(20);
+    QObject::connect(&drained, &QTimer::timeout, [&] {
+        if (sim.pending() > 0)
+            return;
+        drained.stop();
+        QByteArray intact;
+        for (const SentFrame &f : sim.record().frames)
+            if (f.kind == SentFrame::Kind::Intact)
+                intact.append(char(f.type));
+        out(QStringLiteral("record %1 %2 %3")
+                .arg(QString::fromLatin1(intact.isEmpty() ? QByteArray("-") : intact.toHex()))
+                .arg(sim.record().damaged())
+                .arg(sim.record().garbageBytes));
+    });
+    QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&commands, &QSocketNotifier::activated, [&] {
+        char buf[64];
+        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        const QByteArray cmd = n > 0 ? QByteArray(buf, n).trimmed() : QByteArray("exit");
+        if (cmd == "quiet") {
+            sim.setIntervalMs(0);
+            drained.start();
+        } else {
+            commands.setEnabled(false);
+            QCoreApplication::quit();
+        }
+    });
+    return QCoreApplication::exec();
+}
+
+struct Counts {
+    QByteArray decoded; // type bytes of the good frames, in order
+    int damagedLogged = 0;
+    int lineEvents = 0;
+};
+
+int runProgram(double minutes, const QStringList &receiverArgs)
+{
+    QProcess receiver;
+    receiver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    receiver.start(QCoreApplication::applicationFilePath(), receiverArgs);
+    if (!receiver.waitForStarted() || !receiver.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "kestrel_soak: the receiver did not start\n");
+        return 1;
+    }
+    const QString device = QString::fromLocal8Bit(receiver.readLine().trimmed());
+
+    TestPlatform tp; // settings in a temporary folder, message boxes answered at once
+    GPS_Main g(tp.platform);
+    Counts counts;
+    QObject::connect(&g, &GPS_Main::errorDisChanged, [&](const QString &log) {
+        const QString line = log.left(log.indexOf(QLatin1String("\r\n")));
+        if (line.startsWith(QLatin1String("CMD: ")))
+            counts.decoded.append(char(line.mid(5).toInt(nullptr, 16)));
+        else if (line == QLatin1String("ERR: CkSum"))
+            ++counts.damagedLogged;
+        else
+            ++counts.lineEvents;
+    });
+
+    auto *nav = new Navigate(g, std::make_unique<QtSerialPort>());
+    nav->setAttribute(Qt::WA_DeleteOnClose, false);
+    nav->Form_Load();
+    nav->MSComm1().port().setDevice(device);
+    nav->MSComm1().port().setSettings(QStringLiteral("%1,e,8,1").arg(kBaud));
+    if (!nav->MSComm1().open()) {
+        std::fprintf(stderr, "kestrel_soak: cannot open %s\n", qPrintable(device));
+        return 1;
+    }
+    nav->show();
+    // Every data window open, the two with a timer asking twice a second.
+    for (const char *item : {"NavCond", "NavDiag", "NavPos", "NavMode", "NavRevSat", "NavStamp"})
+        nav->menuItem(QString::fromLatin1(item))->trigger();
+    auto *condition =
+        static_cast<ConditionWindow *>(nav->dataWindows().window(DataWindow::Condition));
+    auto *stamp = static_cast<TimeStampWindow *>(nav->dataWindows().window(DataWindow::TimeStamp));
+    for (QWidget *w : {static_cast<QWidget *>(condition), static_cast<QWidget *>(stamp)}) {
+        w->findChild<QLineEdit *>(QStringLiteral("AutoRefresh"))->setText(QStringLiteral("0.5"));
+        w->findChild<QPushButton *>(QStringLiteral("Auto"))->click();
+    }
+
+    const qint64 runMs = qint64(minutes * 60000);
+    const qint64 warmUpMs = std::min<qint64>(60000, runMs / 3);
+    qint64 rssWarm = -1, rssMax = 0, rssEnd = 0;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer sample;
+    sample.setInterval(1000);
+    QObject::connect(&sample, &QTimer::timeout, [&] {
+        const qint64 rss = residentBytes();
+        if (clock.elapsed() >= warmUpMs && rssWarm < 0)
+            rssWarm = rss;
+        rssMax = std::max(rssMax, rss);
+        rssEnd = rss;
+        if (clock.elapsed() >= runMs)
+            QCoreApplication::quit();
+    });
+    sample.start();
+    QCoreApplication::exec();
+    sample.stop();
+
+    // No more requests; the receiver falls quiet and drains, the program reads the rest.
+    condition->autoRefresh().stop();
+    stamp->autoRefresh().stop();
+    receiver.write("quiet\n");
+    QByteArray record;
+    QElapsedTimer wait;
+    wait.start();
+    while (!record.startsWith("record") && wait.elapsed() < 20000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (receiver.canReadLine())
+            record = receiver.readLine().trimmed();
+    }
+    QElapsedTimer drain;
+    drain.start();
+    while (drain.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    receiver.write("exit\n");
+    receiver.waitForFinished(5000);
+    nav->close();
+    delete nav;
+
+    const QList<QByteArray> parts = record.split(' ');
+    if (parts.size() != 4) {
+        std::fprintf(stderr, "kestrel_soak: no record from the receiver\n");
+        return 1;
+    }
+    const QByteArray intact = parts[1] == "-" ? QByteArray() : QByteArray::fromHex(parts[1]);
+    const int damagedSent = parts[2].toInt();
+
+    // Per type: intact frames the program did not decode are lost, decoded frames the
+    // receiver never sent intact are phantoms.
+    std::map<int, int> balance;
+    for (const char t : intact)
+        ++balance[quint8(t)];
+    for (const char t : counts.decoded)
+        --balance[quint8(t)];
+    int lost = 0, phantom = 0;
+    QStringList perType;
+    for (const auto &[type, diff] : balance) {
+        lost += std::max(0, diff);
+        phantom += std::max(0, -diff);
+        perType << QStringLiteral("%1:%2")
+                       .arg(type, 2, 16, QLatin1Char('0'))
+                       .arg(int(intact.count(char(type))));
+    }
+    const bool sameOrder = intact == counts.decoded;
+    const qint64 growth = rssEnd - rssWarm;
+
+    out(QStringLiteral("soak: %1 min at %2 bit/s, every window open").arg(minutes).arg(kBaud));
+    out(QStringLiteral("frames sent intact:     %1 (%2)")
+            .arg(intact.size())
+            .arg(perType.join(' ')));
+    out(QStringLiteral("frames decoded:         %1%2")
+            .arg(counts.decoded.size())
+            .arg(sameOrder ? QStringLiteral(", in the order sent")
+                           : QStringLiteral(", ORDER DIFFERS")));
+    out(QStringLiteral("damaged frames sent:    %1").arg(damagedSent));
+    out(QStringLiteral("damaged frames logged:  %1").arg(counts.damagedLogged));
+    out(QStringLiteral("noise bytes sent:       %1").arg(QString::fromLatin1(parts[3])));
+    out(QStringLiteral("other log lines:        %1").arg(counts.lineEvents));
+    out(QStringLiteral("frames lost:            %1").arg(lost));
+    out(QStringLiteral("phantom frames:         %1").arg(phantom));
+    out(QStringLiteral("resident memory:        %1 KiB after warm-up (%2 s), %3 KiB at the end, "
+                       "%4 KiB at most; growth %5 KiB")
+            .arg(rssWarm / 1024)
+            .arg(warmUpMs / 1000)
+            .arg(rssEnd / 1024)
+            .arg(rssMax / 1024)
+            .arg(growth / 1024));
+
+    const bool ok = lost == 0 && phantom == 0 && sameOrder && damagedSent == counts.damagedLogged &&
+                    !intact.isEmpty() && growth < 2 * 1024 * 1024;
+    out(ok ? QStringLiteral("soak: PASS") : QStringLiteral("soak: FAIL"));
+    return ok ? 0 : 1;
+}
+
+// The offscreen platform's notes about window operations it does not have say
+// nothing about the program; everything else is passed on.
+void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (text.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(quietOffscreen);
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Soak test of Kestrel against the simulated receiver."));
+    parser.addHelpOption();
+    const QCommandLineOption minutesOption(QStringLiteral("minutes"), QStringLiteral("Run time."),
+                                           QStringLiteral("MINUTES"), QStringLiteral("2"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"), QStringLiteral("Navigation and satellite messages a second."),
+        QStringLiteral("HZ"), QStringLiteral("10"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Fault seed."),
+                                        QStringLiteral("N"), QStringLiteral("8"));
+    const QCommandLineOption receiverOption(QStringLiteral("receiver"),
+                                            QStringLiteral("Run as the simulated receiver."));
+    parser.addOptions({minutesOption, rateOption, seedOption, receiverOption});
+    parser.process(app);
+
+    const double rate = parser.value(rateOption).toDouble();
+    if (parser.isSet(receiverOption)) {
+        SimulatorOptions options;
+        options.intervalMs = rate > 0 ? std::max(10, int(1000.0 / rate + 0.5)) : 0;
+        options.seed = parser.value(seedOption).toUInt();
+        options.garbageRate = 0.2;
+        options.corruptRate = 0.05;
+        options.truncateRate = 0.05;
+        return runReceiver(options);
+    }
+    bool ok = false;
+    const double minutes = parser.value(minutesOption).toDouble(&ok);
+    if (!ok || minutes <= 0 || rate <= 0) {
+        std::fprintf(stderr, "kestrel_soak: --minutes and --rate want positive numbers\n");
+        return 2;
+    }
+    return runProgram(minutes, {QStringLiteral("--receiver"), QStringLiteral("--rate"),
+                                parser.value(rateOption), QStringLiteral("--seed"),
+                                parser.value(seedOption)});
+}
