@@ -106,6 +106,8 @@ private slots:
     void everyCommandIsAcknowledgedBySimulator();
     void monitorDecodesLive();
     void recordingReplaysByteIdentical();
+    void replayRefusesBadFilesAndSpeeds_data();
+    void replayRefusesBadFilesAndSpeeds();
     void killedRecordingReadsUpToItsLastLine();
     void bridgeServesLoopbackTcpClients();
     void bridgeFeedsGpsd();
@@ -591,6 +593,33 @@ void TestKestrelCtl::recordingReplaysByteIdentical()
     const qint64 span = played.chunks.last().timeMs - played.chunks.first().timeMs;
     const qint64 madeSpan = made.chunks.last().timeMs - made.chunks.first().timeMs;
     QVERIFY2(span < madeSpan * 3 / 4, qPrintable(QStringLiteral("%1 %2").arg(span).arg(madeSpan)));
+}
+
+void TestKestrelCtl::replayRefusesBadFilesAndSpeeds_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const QString good = dataFile(QStringLiteral("sim-requests.krec"));
+    QTest::newRow("missing file") << QStringList{"--replay", "/nonexistent.krec"} << "cannot read";
+    QTest::newRow("not a recording")
+        << QStringList{"--replay", dataFile(QStringLiteral("sim-requests.decode"))}
+        << "not a recording";
+    QTest::newRow("speed zero") << QStringList{"--replay", good, "--speed", "0"} << "--speed";
+    QTest::newRow("speed not a number")
+        << QStringList{"--replay", good, "--speed", "fast"} << "--speed";
+}
+
+void TestKestrelCtl::replayRefusesBadFilesAndSpeeds()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QProcess sim;
+    sim.start(QStringLiteral(KESTREL_SIM), args);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(sim.readAllStandardOutput().isEmpty());
+    const QString err = QString::fromUtf8(sim.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
 }
 
 void TestKestrelCtl::killedRecordingReadsUpToItsLastLine()
