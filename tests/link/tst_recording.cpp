@@ -2,6 +2,7 @@
 #include "link/recording.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +18,7 @@ private slots:
     void damagedRecordingsAreRefused();
     void interruptedLastLineIsDroppedAndReported();
     void fileHoldsEveryChunkAsSoonAsItIsWritten();
+    void randomInputIsReadOrRefusedNeverMisread();
 };
 
 void TestRecording::hexTextIsRead_data()
@@ -154,6 +156,36 @@ void TestRecording::fileHoldsEveryChunkAsSoonAsItIsWritten()
     const RecordingContents r = readRecording(other.readAll());
     QVERIFY(r.ok());
     QCOMPARE(r.bytes(), QByteArray::fromHex("B7B7920D"));
+}
+
+void TestRecording::randomInputIsReadOrRefusedNeverMisread()
+{
+    // Seeded noise after a valid start: every result is a refusal that names its line,
+    // or chunks that keep the format's rules.
+    QRandomGenerator rng(20261207);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray noise(int(rng.bounded(200)), '\0');
+        for (char &c : noise)
+            c = char(rng.bounded(256));
+        const RecordingContents r = readRecording("KESTREL RECORDING 1\n" + noise);
+        if (r.ok()) {
+            qint64 last = 0;
+            for (const RecordedChunk &c : r.chunks) {
+                QVERIFY(!c.bytes.isEmpty());
+                QVERIFY(c.timeMs >= last);
+                last = c.timeMs;
+            }
+        } else {
+            QVERIFY(r.error.startsWith(QLatin1String("line ")));
+        }
+        const HexTextResult h = parseHexText(QString::fromLatin1(noise));
+        if (h.ok()) {
+            QVERIFY(2 * h.bytes.size() <= noise.size());
+        } else {
+            QVERIFY(h.bytes.isEmpty());
+            QVERIFY(h.error.startsWith(QLatin1String("line ")));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecording)
