@@ -113,11 +113,6 @@ bool FrameDecoder::midFrame() const
     return !d->g.HuntingHeader;
 }
 
-const GPS_Main &FrameDecoder::state() const
-{
-    return d->g;
-}
-
 QString frameText(const DecodedFrame &frame)
 {
     QString out = frame.logLine + QLatin1Char('\n');

@@ -8,8 +8,6 @@
 #include <QString>
 #include <memory>
 
-class GPS_Main;
-
 // The texts one window shows for a frame, by the window's name ("Navigate",
 // "Position", "Condition", "Mode", "Diagnosis", "TimeStamp", "RecSat").
 struct WindowFields {
@@ -42,8 +40,6 @@ public:
     DecodedFrame lineEvent(int code, qint64 timeMs = -1);
     // Bytes of a frame have arrived but not the whole of it.
     bool midFrame() const;
-    // The frame of the last FrameGood, for callers that read more of it (RxBuffer 1..L).
-    const GPS_Main &state() const;
 
 private:
     struct Impl;

@@ -13,12 +13,14 @@ namespace {
 // that could be thrown away by it.
 constexpr qint64 kSettleMs = 300;
 constexpr int kStepMs = 2;
+// Waiting for a reader, or with everything played, there is no timing to keep.
+constexpr int kIdleStepMs = 20;
 } // namespace
 
 Replay::Replay(QList<RecordedChunk> chunks, double speed, QObject *parent)
     : QObject(parent), m_chunks(std::move(chunks)), m_speed(speed)
 {
-    m_timer.setInterval(kStepMs);
+    m_timer.setInterval(kIdleStepMs);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &Replay::step);
 }
@@ -68,8 +70,10 @@ void Replay::step()
     while (::read(m_master, sink, sizeof sink) > 0) {
     }
     if (m_readerSeenMs < 0) {
-        if (readerPresent())
+        if (readerPresent()) {
             m_readerSeenMs = m_clock.elapsed();
+            m_timer.setInterval(kStepMs);
+        }
         return;
     }
     const qint64 since = m_clock.elapsed() - m_readerSeenMs - kSettleMs;
@@ -90,6 +94,7 @@ void Replay::step()
     }
     if (!m_done && m_next == m_chunks.size() && m_pending.isEmpty()) {
         m_done = true;
+        m_timer.setInterval(kIdleStepMs);
         emit finished(m_written);
     }
 }

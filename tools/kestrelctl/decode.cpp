@@ -75,9 +75,13 @@ int runDecode(const QStringList &args)
     const QString name = files.value(0, QStringLiteral("-"));
     const QString shown = name == QLatin1String("-") ? QStringLiteral("standard input") : name;
     QFile in;
-    const bool opened = name == QLatin1String("-")
-                            ? in.open(stdin, QIODevice::ReadOnly)
-                            : (in.setFileName(name), in.open(QIODevice::ReadOnly));
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = in.open(stdin, QIODevice::ReadOnly);
+    } else {
+        in.setFileName(name);
+        opened = in.open(QIODevice::ReadOnly);
+    }
     if (!opened) {
         complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
         return Exit::Failed;

@@ -58,11 +58,6 @@ QString requestTypesText()
     return names.join(QStringLiteral(", "));
 }
 
-void sendSetup(GPS_Main &g, int command, const QByteArray &payload)
-{
-    SendSetupCommand(g, command, payload);
-}
-
 } // namespace
 
 int runSend(const QStringList &args)
@@ -159,7 +154,7 @@ int runSend(const QStringList &args)
         const SetupPayload s = SetTimePayload(fields);
         if (!s.ok())
             return refused(s);
-        plan = {[s](GPS_Main &g) { sendSetup(g, SetupCommand::Time, s.payload); },
+        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Time, s.payload); },
                 SetupCommand::Time};
     } else if (what == QLatin1String("set-position")) {
         if (rest.size() != 2)
@@ -167,7 +162,7 @@ int runSend(const QStringList &args)
         const SetupPayload s = SetPositionPayload(QString(), rest[0], QString(), rest[1]);
         if (!s.ok())
             return refused(s);
-        plan = {[s](GPS_Main &g) { sendSetup(g, SetupCommand::Position, s.payload); },
+        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Position, s.payload); },
                 SetupCommand::Position};
     } else if (what == QLatin1String("set-height")) {
         if (rest.size() != 1 && rest.size() != 2)
@@ -175,7 +170,7 @@ int runSend(const QStringList &args)
         const SetupPayload s = SetHeightPayload(rest[0], rest.value(1, QStringLiteral("0")));
         if (!s.ok())
             return refused(s);
-        plan = {[s](GPS_Main &g) { sendSetup(g, SetupCommand::Height, s.payload); },
+        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Height, s.payload); },
                 SetupCommand::Height};
     } else if (what == QLatin1String("cold-start") || what == QLatin1String("reset")) {
         if (!rest.isEmpty())
