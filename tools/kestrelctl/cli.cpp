@@ -60,8 +60,9 @@ QString SubcommandParser::helpText() const
     QString text = m_parser.helpText();
     // Qt's first line names the program only; the subcommand and its arguments belong there.
     const qsizetype eol = text.indexOf(QLatin1Char('\n'));
-    text.replace(0, eol,
-                 QStringLiteral("Usage: kestrelctl %1 [options] %2").arg(m_command, m_arguments));
+    text.replace(
+        0, eol,
+        QStringLiteral("Usage: kestrelctl %1 [options] %2").arg(m_command, m_arguments).trimmed());
     return text + QLatin1Char('\n') + exitStatusHelp();
 }
 
