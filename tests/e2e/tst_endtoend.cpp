@@ -124,6 +124,14 @@ QString textOf(const QWidget *window, const QString &name)
     return plain.isValid() ? plain.toString() : w->property("text").toString();
 }
 
+QWidget *shownWindow(const QString &name)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
 // Acts in a modal window as soon as it is up: the menu handler that shows it returns
 // only when the window has closed.
 struct ModalScript {
@@ -149,6 +157,8 @@ class TestEndToEnd : public QObject {
 private slots:
     void simulatedReceiverFromTheDeviceListFeedsTheProgram();
     void mainWindowFillsWithinTwoSecondsOfOK();
+    void viewItemsFillTheirWindows_data();
+    void viewItemsFillTheirWindows();
     void setHeightSendsItsCommandAndTheNextNavigationShowsIt();
     void setPositionMovesTheReceiverThatTheMainWindowShows();
     void coldStartIsReceivedAndTheFixFallsBack();
@@ -201,6 +211,84 @@ void TestEndToEnd::mainWindowFillsWithinTwoSecondsOfOK()
     QCOMPARE(textOf(p.nav, "Sats"), QStringLiteral("8"));
     QCOMPARE(textOf(p.nav, "CurHeight"), QStringLiteral("420"));
     QCOMPARE(textOf(p.nav, "CurSpeed"), QStringLiteral("36"));
+    // The sky plot's table holds the eight satellites.
+    QTRY_VERIFY_WITH_TIMEOUT(p.g.SatTable[8][1] > 0, 1500);
+    for (int row = 1; row <= 8; ++row)
+        QVERIFY(p.g.SatTable[std::size_t(row)][1] > 0);
+    // Ten minutes later every satellite stands elsewhere in the plot.
+    std::array<double, 9> azimuths{};
+    for (int row = 1; row <= 8; ++row)
+        azimuths[std::size_t(row)] = p.g.SatTable[std::size_t(row)][4];
+    r.clock.aheadMs += 600'000;
+    const auto allMoved = [&] {
+        for (int row = 1; row <= 8; ++row)
+            if (p.g.SatTable[std::size_t(row)][4] == azimuths[std::size_t(row)])
+                return false;
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allMoved(), 2000);
+}
+
+void TestEndToEnd::viewItemsFillTheirWindows_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("expected"); // empty: anything but empty
+    QTest::addColumn<QString>("raw");
+
+    QTest::newRow("Condition") << "NavCond"
+                               << "Condition"
+                               << "SHealth"
+                               << "31 Health satellites"
+                               << "RawHex";
+    QTest::newRow("Diagnosis") << "NavDiag"
+                               << "Diagnosis"
+                               << "Version"
+                               << "Firmware Version: 02.13A"
+                               << "RawHex";
+    QTest::newRow("Position") << "NavPos"
+                              << "Position"
+                              << "Text3"
+                              << ""
+                              << "Text3";
+    QTest::newRow("Receiver Mode") << "NavMode"
+                                   << "Mode"
+                                   << "Mode"
+                                   << "Position Fix Mode: Auto"
+                                   << "RawHex";
+    QTest::newRow("Receive Sat") << "NavRevSat"
+                                 << "RecSat"
+                                 << "ID(1)"
+                                 << "2"
+                                 << "RawHex";
+    QTest::newRow("Time Stamp") << "NavStamp"
+                                << "TimeStamp"
+                                << "TimeStamp(1)"
+                                << ""
+                                << "RawHex";
+}
+
+void TestEndToEnd::viewItemsFillTheirWindows()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QString, expected);
+    QFETCH(QString, raw);
+    Receiver r;
+    r.clock.aheadMs = 60'000;
+    r.line.start();
+    Program p;
+    QVERIFY(p.start(r.pty.slavePath()));
+    p.trigger(item);
+    QWidget *w = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((w = shownWindow(window)) != nullptr, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!textOf(w, raw).trimmed().isEmpty(), 2000);
+    if (expected.isEmpty())
+        QVERIFY(!textOf(w, control).trimmed().isEmpty());
+    else
+        QCOMPARE(textOf(w, control), expected);
 }
 
 void TestEndToEnd::setHeightSendsItsCommandAndTheNextNavigationShowsIt()

@@ -12,8 +12,11 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -61,7 +64,7 @@ bool makeLink(const QString &link, const QString &target)
     if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
         0) {
         fail(QStringLiteral("cannot create %1: %2")
-                 .arg(link, QString::fromLocal8Bit(strerror(errno))));
+                 .arg(link, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     return true;
