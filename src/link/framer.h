@@ -19,5 +19,9 @@ FrameStep FramerStep(GPS_Main &g, quint8 b);
 // window-open flags.
 void DispatchFrame(GPS_Main &g);
 
+// The log line of a completed frame: "CMD: " and the type for a good one, "ERR: CkSum"
+// for a bad one.
+QString FrameLogLine(const GPS_Main &g, FrameStep step);
+
 // The log line of a serial line event.
 QString LineEventText(int code);

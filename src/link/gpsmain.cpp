@@ -41,17 +41,12 @@ void GPS_Main::write(const QByteArray &frame)
 void GPS_Main::OnReceive(const QByteArray &bytes)
 {
     for (const char c : bytes) {
-        switch (FramerStep(*this, quint8(c))) {
-        case FrameStep::NeedMore:
-            break;
-        case FrameStep::FrameBad:
-            logFrame(QStringLiteral("ERR: CkSum"));
-            break;
-        case FrameStep::FrameGood:
+        const FrameStep step = FramerStep(*this, quint8(c));
+        if (step == FrameStep::NeedMore)
+            continue;
+        if (step == FrameStep::FrameGood)
             DispatchFrame(*this);
-            logFrame(QStringLiteral("CMD: ") + HexByte(MsgType));
-            break;
-        }
+        logFrame(FrameLogLine(*this, step));
     }
 }
 
