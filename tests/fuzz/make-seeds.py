@@ -87,6 +87,27 @@ def text_seeds():
         write("storedsettings", f"values-{i:02d}", s.encode())
 
 
+def ctlinput_seeds():
+    """Recordings (the test data, cut to the fuzzer's input size) and hexadecimal text."""
+    data = os.path.join(HERE, "..", "data")
+    for name in sorted(os.listdir(data)):
+        if not name.endswith(".krec"):
+            continue
+        with open(os.path.join(data, name), "rb") as f:
+            text = f.read()
+        head = text[:3500]
+        whole_lines = head[:head.rfind(b"\n") + 1]
+        write("ctlinput", name.replace(".krec", "-head.krec"), whole_lines)
+        write("ctlinput", name.replace(".krec", "-cut.krec"), head)
+    hexes = ["CA CA 6C 0D", "0xCA,0xCA, 0x6C;0x0D", "B7B7920D # an acknowledgement\nB7 B7 93 0D",
+             "c3:c3:" + "00:" * 7 + "7a:0d", "C", "CA CA 6C 0G", "\n\n# only a comment\n",
+             " ".join(f"{b:02X}" for b in frame(0xCB, rng=random.Random(3)))]
+    for i, s in enumerate(hexes):
+        write("ctlinput", f"hex-{i:02d}", s.encode())
+    write("ctlinput", "recording-bad-time", b"KESTREL RECORDING 1\n5 CACA\n3 6C0D\n")
+    write("ctlinput", "recording-odd-digits", b"KESTREL RECORDING 1\n0 CAC\n")
+
+
 def simulator_seeds(sim, seconds=3.0, piece=400):
     import select
     import subprocess
@@ -119,6 +140,7 @@ def simulator_seeds(sim, seconds=3.0, piece=400):
 if __name__ == "__main__":
     framer_seeds()
     text_seeds()
+    ctlinput_seeds()
     if len(sys.argv) > 1:
         simulator_seeds(sys.argv[1])
     print("seed corpora written under", os.path.join(HERE, "corpus"), file=sys.stderr)
