@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -162,6 +163,8 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     qint64 rssWarm = -1, rssMax = 0, rssEnd = 0;
     QElapsedTimer clock;
     clock.start();
+    // A loop of its own: quitting the application would close every window first.
+    QEventLoop run;
     QTimer sample;
     sample.setInterval(1000);
     QObject::connect(&sample, &QTimer::timeout, [&] {
@@ -171,10 +174,10 @@ int runProgram(double minutes, const QStringList &receiverArgs)
         rssMax = std::max(rssMax, rss);
         rssEnd = rss;
         if (clock.elapsed() >= runMs)
-            QCoreApplication::quit();
+            run.quit();
     });
     sample.start();
-    QCoreApplication::exec();
+    run.exec();
     sample.stop();
 
     // No more requests; the receiver falls quiet and drains, the program reads the rest.
