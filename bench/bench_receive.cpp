@@ -1,0 +1,116 @@
+// The receive path without windows: the framer alone, then framer, dispatcher and
+// every decoder turning frames into the texts the windows would show.
+
+#include "decoders/navstatus.h"
+#include "link/framer.h"
+#include "link/gpsmain.h"
+#include "streams.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+
+namespace {
+
+// Collects what the decoders produce, as the windows would, so none of it is
+// optimised away.
+class TextSink : public MessageSink {
+public:
+    explicit TextSink(const GPS_Main &g) : m_g(g) {}
+    void ShowNavStatus() override { keep(DecodeNavStatus(m_g).fields); }
+
+    qsizetype characters = 0;
+    int decoded = 0;
+
+private:
+    void keep(const Fields &fields)
+    {
+        for (const Field &f : fields)
+            characters += f.text.size();
+        ++decoded;
+    }
+    const GPS_Main &m_g;
+};
+
+void openEveryWindow(GPS_Main &g)
+{
+    g.PositionOpen = g.ConditionOpen = g.DiagnosisOpen = true;
+    g.ModeOpen = g.TimeStampOpen = g.RecSatOpen = true;
+}
+
+void framerAlone(benchmark::State &state, const BenchStream &stream)
+{
+    GPS_Main g{Platform{}};
+    const auto *data = reinterpret_cast<const quint8 *>(stream.bytes.constData());
+    const qsizetype n = stream.bytes.size();
+    std::array<qint64, 256> perType{};
+    for (auto _ : state) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (FramerStep(g, data[i]) == FrameStep::FrameGood)
+                ++perType[g.MsgType];
+        benchmark::DoNotOptimize(perType);
+    }
+    qint64 good = 0;
+    for (qint64 c : perType)
+        good += c;
+    if (good != qint64(state.iterations()) * stream.frames)
+        state.SkipWithError("frames lost in the framer");
+    state.SetBytesProcessed(qint64(state.iterations()) * n);
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()) * stream.frames, benchmark::Counter::kIsRate);
+}
+
+// The serial port hands over what has arrived since the last read; 4 KiB is a
+// full receive buffer at high line speeds.
+void receivePath(benchmark::State &state, const BenchStream &stream, qsizetype readSize)
+{
+    GPS_Main g{Platform{}};
+    TextSink sink(g);
+    g.setSink(&sink);
+    openEveryWindow(g);
+    QList<QByteArray> reads;
+    for (qsizetype at = 0; at < stream.bytes.size(); at += readSize)
+        reads.append(stream.bytes.mid(at, readSize));
+    for (auto _ : state) {
+        for (const QByteArray &r : reads)
+            g.OnReceive(r);
+    }
+    benchmark::DoNotOptimize(sink.characters);
+    if (!g.ErrorDis().startsWith(QLatin1String("CMD: ")))
+        state.SkipWithError("the last frame was not taken");
+    state.SetBytesProcessed(qint64(state.iterations()) * stream.bytes.size());
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()) * stream.frames, benchmark::Counter::kIsRate);
+}
+
+void BM_FramerAlone_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    framerAlone(state, stream);
+}
+BENCHMARK(BM_FramerAlone_Mixed);
+
+void BM_FramerAlone_NavSat(benchmark::State &state)
+{
+    static const BenchStream stream = navSatStream(5000);
+    framerAlone(state, stream);
+}
+BENCHMARK(BM_FramerAlone_NavSat);
+
+void BM_ReceivePath_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    receivePath(state, stream, state.range(0));
+}
+BENCHMARK(BM_ReceivePath_Mixed)->Arg(4096)->Arg(64);
+
+void BM_ReceivePath_NavSat(benchmark::State &state)
+{
+    static const BenchStream stream = navSatStream(5000);
+    receivePath(state, stream, state.range(0));
+}
+BENCHMARK(BM_ReceivePath_NavSat)->Arg(4096);
+
+} // namespace
+
+BENCHMARK_MAIN();
