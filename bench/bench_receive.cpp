@@ -38,16 +38,26 @@ void openEveryWindow(GPS_Main &g)
     g.ModeOpen = g.TimeStampOpen = g.RecSatOpen = true;
 }
 
-void framerAlone(benchmark::State &state, const BenchStream &stream)
+// Framing and checksums with each good frame counted by type: a dispatch to nothing.
+void framerAlone(benchmark::State &state, const BenchStream &stream, bool byteByByte)
 {
     GPS_Main g{Platform{}};
     const auto *data = reinterpret_cast<const quint8 *>(stream.bytes.constData());
     const qsizetype n = stream.bytes.size();
     std::array<qint64, 256> perType{};
     for (auto _ : state) {
-        for (qsizetype i = 0; i < n; ++i)
-            if (FramerStep(g, data[i]) == FrameStep::FrameGood)
-                ++perType[g.MsgType];
+        if (byteByByte) {
+            for (qsizetype i = 0; i < n; ++i)
+                if (FramerStep(g, data[i]) == FrameStep::FrameGood)
+                    ++perType[g.MsgType];
+        } else {
+            for (qsizetype at = 0; at < n;) {
+                FrameStep step;
+                at += FramerScan(g, data + at, n - at, step);
+                if (step == FrameStep::FrameGood)
+                    ++perType[g.MsgType];
+            }
+        }
         benchmark::DoNotOptimize(perType);
     }
     qint64 good = 0;
@@ -86,16 +96,24 @@ void receivePath(benchmark::State &state, const BenchStream &stream, qsizetype r
 void BM_FramerAlone_Mixed(benchmark::State &state)
 {
     static const BenchStream stream = mixedStream(2000);
-    framerAlone(state, stream);
+    framerAlone(state, stream, false);
 }
 BENCHMARK(BM_FramerAlone_Mixed);
 
 void BM_FramerAlone_NavSat(benchmark::State &state)
 {
     static const BenchStream stream = navSatStream(5000);
-    framerAlone(state, stream);
+    framerAlone(state, stream, false);
 }
 BENCHMARK(BM_FramerAlone_NavSat);
+
+// One call per byte, as the receive handler once stepped: the cost of the call itself.
+void BM_FramerByteByByte_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    framerAlone(state, stream, true);
+}
+BENCHMARK(BM_FramerByteByByte_Mixed);
 
 void BM_ReceivePath_Mixed(benchmark::State &state)
 {

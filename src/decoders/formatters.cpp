@@ -5,7 +5,10 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -15,10 +18,48 @@ QString plainDigits(double x)
 {
     if (x == 0)
         x = 0; // no "-0"
-    QString s = QString::number(x, 'g', 15);
-    s.replace(QLatin1Char('e'), QLatin1Char('E'));
-    return s;
+    if (!std::isfinite(x))
+        return QString::number(x, 'g', 15);
+    // The standard library's printer gives the digits of QString::number(x, 'g', 15)
+    // without its slow exact-arithmetic fallback. The two round an exact halfway case
+    // differently (to even, and up), so a value that may be one goes to Qt.
+    char digits[32];
+    const auto wide =
+        std::to_chars(digits, digits + sizeof digits, x, std::chars_format::scientific, 16);
+    const char *mantissaEnd = std::find(digits, wide.ptr, 'e');
+    if (mantissaEnd - digits >= 2 && mantissaEnd[-2] == '5' && mantissaEnd[-1] == '0') {
+        QString s = QString::number(x, 'g', 15);
+        s.replace(QLatin1Char('e'), QLatin1Char('E'));
+        return s;
+    }
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 15);
+    for (char *c = digits; c != end.ptr; ++c)
+        if (*c == 'e')
+            *c = 'E';
+    return QString::fromLatin1(digits, end.ptr - digits);
 }
+
+// The default locale's decimal separator and date and time patterns, worked out once
+// for each locale in use rather than for every text.
+struct LocaleTexts {
+    QLocale locale;
+    QString point;
+    QString shortDate;
+    QString longTime;
+    // The long-time pattern taken apart; empty when it holds anything beyond hours,
+    // minutes, seconds, AM/PM and literal text, and Qt formats it instead.
+    struct Part {
+        char field = 0; // 0 literal, 'h' 12-hour, 'H' 24-hour, 'm', 's', 'A', 'a'
+        int width = 1;
+        QString text;
+    };
+    QList<Part> timeParts;
+    QString am, pm;
+    // The date text changes once a day: the last one is kept.
+    QDate lastDate;
+    QString lastDateText;
+};
 
 // Two BCD digits read as a decimal number, stopping at the first nibble that is no
 // digit: 0x59 is 59, 0x5A is 5, 0xA5 is 0.
@@ -64,6 +105,120 @@ QString longTimePattern(const QLocale &locale)
     return out.trimmed();
 }
 
+// Splits a time pattern into literal text and the fields it shows, the way QLocale
+// reads it; an empty list for what this does not cover (other letters, native digits).
+QList<LocaleTexts::Part> timePatternParts(const QLocale &locale, const QString &pattern)
+{
+    if (locale.zeroDigit() != QLatin1String("0"))
+        return {};
+    QList<LocaleTexts::Part> parts;
+    const auto literal = [&parts](QStringView text) {
+        if (parts.isEmpty() || parts.last().field != 0)
+            parts.append(LocaleTexts::Part{});
+        parts.last().text += text;
+    };
+    bool twelveHour = false;
+    for (QChar c : pattern)
+        twelveHour = twelveHour || c == QLatin1Char('a') || c == QLatin1Char('A');
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern[i];
+        if (c == QLatin1Char('\'')) {
+            const qsizetype close = pattern.indexOf(QLatin1Char('\''), i + 1);
+            if (close == i + 1) {
+                literal(u"'");
+                i += 2;
+                continue;
+            }
+            if (close < 0)
+                return {};
+            literal(QStringView(pattern).mid(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        if (!c.isLetter()) {
+            literal(QStringView(pattern).mid(i, 1));
+            ++i;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern[i + run] == c)
+            ++run;
+        const char l = char(c.toLatin1());
+        if ((l == 'h' || l == 'H' || l == 'm' || l == 's') && run <= 2) {
+            const char field = l == 'h' && !twelveHour ? 'H' : l;
+            parts.append({field, int(run), {}});
+            i += run;
+        } else if ((l == 'A' || l == 'a') && run == 1) {
+            // "AP" and "ap" are one field, as is a lone "A" or "a".
+            const bool pair =
+                i + 1 < pattern.size() && pattern[i + 1] == QLatin1Char(l == 'A' ? 'P' : 'p');
+            parts.append({l, 1, {}});
+            i += pair ? 2 : 1;
+        } else {
+            return {};
+        }
+    }
+    return parts;
+}
+
+LocaleTexts &localeTexts()
+{
+    static thread_local std::optional<LocaleTexts> cached;
+    const QLocale locale;
+    if (!cached || !(cached->locale == locale)) {
+        cached.emplace();
+        cached->locale = locale;
+        cached->point = locale.decimalPoint();
+        cached->shortDate = shortDatePattern(locale);
+        cached->longTime = longTimePattern(locale);
+        cached->timeParts = timePatternParts(locale, cached->longTime);
+        cached->am = locale.amText();
+        cached->pm = locale.pmText();
+    }
+    return *cached;
+}
+
+void appendNumber(QString &out, int value, int width)
+{
+    if (width == 2 || value >= 10)
+        out += QLatin1Char(char('0' + value / 10));
+    out += QLatin1Char(char('0' + value % 10));
+}
+
+QString timeText(const LocaleTexts &texts, QTime time)
+{
+    if (texts.timeParts.isEmpty())
+        return texts.locale.toString(time, texts.longTime);
+    QString out;
+    out.reserve(24);
+    for (const LocaleTexts::Part &p : texts.timeParts) {
+        switch (p.field) {
+        case 0:
+            out += p.text;
+            break;
+        case 'h':
+            appendNumber(out, time.hour() % 12 == 0 ? 12 : time.hour() % 12, p.width);
+            break;
+        case 'H':
+            appendNumber(out, time.hour(), p.width);
+            break;
+        case 'm':
+            appendNumber(out, time.minute(), p.width);
+            break;
+        case 's':
+            appendNumber(out, time.second(), p.width);
+            break;
+        case 'A':
+            out += (time.hour() < 12 ? texts.am : texts.pm).toUpper();
+            break;
+        case 'a':
+            out += (time.hour() < 12 ? texts.am : texts.pm).toLower();
+            break;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 QString HexByte(int byte)
@@ -77,7 +232,7 @@ QString HexByte(int byte)
 QString NumberText(double x)
 {
     QString s = plainDigits(x);
-    const QString point = QLocale().decimalPoint();
+    const QString &point = localeTexts().point;
     if (point != QLatin1String("."))
         s.replace(QLatin1Char('.'), point);
     return s;
@@ -154,9 +309,13 @@ QString LocalDateTimeText(const std::array<quint8, 6> &bcd, int timeZoneIndex)
                           qint64(bcdValue(bcd[4])) * 60 + bcdValue(bcd[5]);
     const QDateTime local = QDateTime(date, QTime(0, 0), Qt::UTC).addSecs(offset);
 
-    const QLocale locale;
-    QString text = locale.toString(local.date(), shortDatePattern(locale));
+    LocaleTexts &texts = localeTexts();
+    if (local.date() != texts.lastDate || texts.lastDateText.isEmpty()) {
+        texts.lastDate = local.date();
+        texts.lastDateText = texts.locale.toString(local.date(), texts.shortDate);
+    }
+    QString text = texts.lastDateText;
     if (local.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(local.time(), longTimePattern(locale));
+        text += QLatin1Char(' ') + timeText(texts, local.time());
     return text;
 }

@@ -40,8 +40,14 @@ void GPS_Main::write(const QByteArray &frame)
 
 void GPS_Main::OnReceive(const QByteArray &bytes)
 {
-    for (const char c : bytes) {
-        switch (FramerStep(*this, quint8(c))) {
+    const auto *data = reinterpret_cast<const quint8 *>(bytes.constData());
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        FrameStep step = FrameStep::NeedMore;
+        const qsizetype taken = FramerScan(*this, data, left, step);
+        data += taken;
+        left -= taken;
+        switch (step) {
         case FrameStep::NeedMore:
             break;
         case FrameStep::FrameBad:
