@@ -1,27 +1,124 @@
 #include "datawindows.h"
 
+#include "conditionwindow.h"
+#include "diagnosiswindow.h"
+#include "modewindow.h"
+#include "positionwindow.h"
+#include "recsatwindow.h"
+#include "timestampwindow.h"
+
 #include <QWidget>
 
-DataWindows::DataWindows(GPS_Main &g, QWidget *mainWindow) : m_g(g), m_main(mainWindow) {}
+namespace {
 
-DataWindows::~DataWindows() = default;
-
-void DataWindows::show(DataWindow which)
+std::size_t slot(DataWindow which)
 {
-    Q_UNUSED(which);
+    return std::size_t(which);
 }
 
-void DataWindows::CloseDataWindows() {}
+} // namespace
 
-QWidget *DataWindows::window(DataWindow which) const
+DataWindows::DataWindows(GPS_Main &g, QWidget *mainWindow)
+    : QObject(mainWindow), m_g(g), m_main(mainWindow)
 {
-    Q_UNUSED(which);
+}
+
+DataWindows::~DataWindows()
+{
+    // Windows without a parent would outlive us; those with one go with it anyway.
+    for (QPointer<DataWindowBase> &w : m_windows)
+        delete w.data();
+}
+
+DataWindowBase *DataWindows::create(DataWindow which)
+{
+    switch (which) {
+    case DataWindow::Condition:
+        return new ConditionWindow(m_g, m_main);
+    case DataWindow::Diagnosis:
+        return new DiagnosisWindow(m_g, m_main);
+    case DataWindow::Position:
+        return new PositionWindow(m_g, m_main);
+    case DataWindow::Mode:
+        return new ModeWindow(m_g, m_main);
+    case DataWindow::TimeStamp:
+        return new TimeStampWindow(m_g, m_main);
+    case DataWindow::RecSat:
+        return new RecSatWindow(m_g, m_main);
+    }
     return nullptr;
 }
 
-void DataWindows::ShowPosition() {}
-void DataWindows::ShowCondition() {}
-void DataWindows::ShowDiagnosis() {}
-void DataWindows::ShowMode() {}
-void DataWindows::ShowTimeStamp() {}
-void DataWindows::ShowRecSat() {}
+void DataWindows::show(DataWindow which)
+{
+    DataWindowBase *w = open(which);
+    if (!w) {
+        w = create(which);
+        m_windows[slot(which)] = w;
+    }
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+void DataWindows::CloseDataWindows()
+{
+    for (DataWindow which : {DataWindow::Condition, DataWindow::Diagnosis, DataWindow::Position,
+                             DataWindow::Mode, DataWindow::TimeStamp, DataWindow::RecSat}) {
+        if (DataWindowBase *w = open(which))
+            w->close();
+    }
+}
+
+DataWindowBase *DataWindows::open(DataWindow which) const
+{
+    // A closed window lingers until its deletion; it no longer counts.
+    DataWindowBase *w = m_windows[slot(which)].data();
+    return w && w->isLoaded() ? w : nullptr;
+}
+
+template <typename W> W *DataWindows::openAs(DataWindow which) const
+{
+    return static_cast<W *>(open(which));
+}
+
+QWidget *DataWindows::window(DataWindow which) const
+{
+    return open(which);
+}
+
+void DataWindows::ShowPosition()
+{
+    if (auto *w = openAs<PositionWindow>(DataWindow::Position))
+        w->ShowPosition();
+}
+
+void DataWindows::ShowCondition()
+{
+    if (auto *w = openAs<ConditionWindow>(DataWindow::Condition))
+        w->ShowCondition();
+}
+
+void DataWindows::ShowDiagnosis()
+{
+    if (auto *w = openAs<DiagnosisWindow>(DataWindow::Diagnosis))
+        w->ShowDiagnosis();
+}
+
+void DataWindows::ShowMode()
+{
+    if (auto *w = openAs<ModeWindow>(DataWindow::Mode))
+        w->ShowMode();
+}
+
+void DataWindows::ShowTimeStamp()
+{
+    if (auto *w = openAs<TimeStampWindow>(DataWindow::TimeStamp))
+        w->ShowTimeStamp();
+}
+
+void DataWindows::ShowRecSat()
+{
+    if (auto *w = openAs<RecSatWindow>(DataWindow::RecSat))
+        w->ShowRecSat();
+}

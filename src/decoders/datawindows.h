@@ -3,8 +3,11 @@
 #include "link/gpsmain.h"
 
 #include <QObject>
+#include <QPointer>
+#include <array>
 
 class QWidget;
+class DataWindowBase;
 
 enum class DataWindow { Condition, Diagnosis, Position, Mode, TimeStamp, RecSat };
 
@@ -31,6 +34,12 @@ public:
     void ShowRecSat();
 
 private:
+    static constexpr int kKinds = 6;
+    DataWindowBase *open(DataWindow which) const;
+    template <typename W> W *openAs(DataWindow which) const;
+    DataWindowBase *create(DataWindow which);
+
     GPS_Main &m_g;
     QWidget *m_main;
+    std::array<QPointer<DataWindowBase>, kKinds> m_windows;
 };

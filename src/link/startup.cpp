@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "about/gpsabout.h"
 #include "gpsmain.h"
 #include "mainwindow/navigate.h"
 #include "platform/clock.h"
@@ -20,6 +21,7 @@ int KestrelMain(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+    QApplication::setWindowIcon(KestrelIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

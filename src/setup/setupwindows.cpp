@@ -1,21 +1,294 @@
 #include "setupwindows.h"
 
-#include <QtGlobal>
+#include "link/gpsmain.h"
+#include "platform/clock.h"
+#include "platform/messageboxes.h"
+#include "platform/twips.h"
+#include "setupcommands.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+
+namespace {
+
+const QString kWarning = QStringLiteral("This Command Doesn't seem to do anything,");
+
+// The layouts are drawn for the classic 8-point dialog font; a larger desktop
+// default would not fit the label heights.
+void useDesignFont(QWidget *w)
+{
+    QFont f = w->font();
+    f.setPointSize(8);
+    w->setFont(f);
+}
+
+void fixClientSize(QWidget *w, int width, int height)
+{
+    w->setFixedSize(twipsToPixels(width, w), twipsToPixels(height, w));
+}
+
+// A desktop font wider than the design's may not get a one-line caption into its
+// label: the label then takes the room up to the window's edge, and if that is not
+// enough its font is narrowed and made smaller.
+void fitCaption(QLabel *l)
+{
+    if (l->wordWrap())
+        return;
+    const int room = l->parentWidget()->width() - l->x();
+    auto needed = [l] { return l->fontMetrics().horizontalAdvance(l->text()) + 1; };
+    if (needed() <= l->width())
+        return;
+    l->resize(std::min(room, std::max(l->width(), needed())), l->height());
+    QFont f = l->font();
+    if (needed() > l->width()) {
+        f.setStretch(QFont::SemiCondensed);
+        l->setFont(f);
+    }
+    while (needed() > l->width() && f.pointSizeF() > 6.5) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        l->setFont(f);
+    }
+}
+
+QLabel *label(QWidget *parent, const QString &name, const QString &caption, int left, int top,
+              int width, int height, bool wrap = false)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setObjectName(name);
+    l->setWordWrap(wrap);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setGeometry(twipsRect(left, top, width, height, parent));
+    fitCaption(l);
+    return l;
+}
+
+QLabel *warningLabel(QWidget *parent, int width, int height, bool wrap)
+{
+    QLabel *l = label(parent, QStringLiteral("Label2"), kWarning, 60, 60, width, height, wrap);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    l->setPalette(p);
+    return l;
+}
+
+// A filled field shows its beginning, as a freshly loaded text box does.
+void fill(QLineEdit *e, const QString &text)
+{
+    e->setText(text);
+    e->setCursorPosition(0);
+}
+
+QLineEdit *textBox(QWidget *parent, const QString &name, int left, int top, int width, int height)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setGeometry(twipsRect(left, top, width, height, parent));
+    return e;
+}
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top,
+                    int width, int height)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setGeometry(twipsRect(left, top, width, height, parent));
+    return b;
+}
+
+void chainFocus(const QList<QWidget *> &order)
+{
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+// Tells the user why nothing was sent and puts the cursor on the field to correct.
+void refuse(GPS_Main &g, QWidget *window, const SetupPayload &p, QLineEdit *field)
+{
+    if (g.platform().boxes) {
+        g.platform().boxes->show(window, p.refusal, window->windowTitle(), MsgButtons::Ok,
+                                 MsgIcon::Exclamation, MsgAnswer::Ok);
+    }
+    if (field) {
+        field->setFocus();
+        field->selectAll();
+    }
+}
+
+} // namespace
+
+SetTime::SetTime(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
+{
+    setObjectName(QStringLiteral("SetTime"));
+    setWindowTitle(QStringLiteral("Set Time"));
+    useDesignFont(this);
+    fixClientSize(this, 3285, 1290);
+
+    warningLabel(this, 3195, 255, false);
+    const QStringList captions = {QStringLiteral("Year"), QStringLiteral("Mon"),
+                                  QStringLiteral("Day"),  QStringLiteral("Hour"),
+                                  QStringLiteral("Min"),  QStringLiteral("Sec")};
+    for (int i = 0; i < 6; ++i) {
+        label(this, QStringLiteral("Label1(%1)").arg(i), captions[i], 240 + 480 * i, 360, 375, 195);
+        m_utc[std::size_t(i)] =
+            textBox(this, QStringLiteral("UTC(%1)").arg(i + 1), 180 + 480 * i, 600, 435, 285);
+    }
+    QPushButton *set =
+        button(this, QStringLiteral("SetTime(0)"), QStringLiteral("Set Time"), 480, 960, 795, 255);
+    set->setDefault(true);
+    QPushButton *exit =
+        button(this, QStringLiteral("Exit"), QStringLiteral("Cancel"), 1920, 960, 795, 255);
+    connect(set, &QPushButton::clicked, this, [this] { SetTime_Click(0); });
+    connect(exit, &QPushButton::clicked, this, &SetTime::Exit_Click);
+
+    QList<QWidget *> order(m_utc.begin(), m_utc.end());
+    order << set << exit;
+    chainFocus(order);
+}
+
+void SetTime::Form_Load()
+{
+    const QDateTime now =
+        m_g.platform().clock ? m_g.platform().clock->now() : QDateTime::currentDateTime();
+    const QStringList fields = SetTimeFields(now);
+    for (int i = 0; i < 6; ++i)
+        fill(m_utc[std::size_t(i)], fields[i]);
+}
+
+void SetTime::SetTime_Click(int Index)
+{
+    Q_UNUSED(Index);
+    QStringList texts;
+    for (QLineEdit *e : m_utc)
+        texts << e->text();
+    const SetupPayload p = SetTimePayload(texts);
+    if (!p.ok()) {
+        refuse(m_g, this, p, p.field >= 0 ? m_utc[std::size_t(p.field)] : nullptr);
+        return;
+    }
+    SendSetupCommand(m_g, SetupCommand::Time, p.payload);
+    accept();
+}
+
+void SetTime::Exit_Click()
+{
+    reject();
+}
+
+SetPosition::SetPosition(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
+{
+    setObjectName(QStringLiteral("SetPosition"));
+    setWindowTitle(QStringLiteral("Set Current Position"));
+    useDesignFont(this);
+    fixClientSize(this, 2115, 1605);
+
+    warningLabel(this, 1995, 435, true);
+    label(this, QStringLiteral("Label1"), QStringLiteral("Latitude"), 60, 660, 675, 195);
+    LatitudeD = textBox(this, QStringLiteral("LatitudeD"), 780, 600, 600, 285);
+    LatitudeM = textBox(this, QStringLiteral("LatitudeM"), 1440, 600, 600, 285);
+    label(this, QStringLiteral("Label3"), QStringLiteral("Longitude"), 0, 1020, 735, 195);
+    LongitudeD = textBox(this, QStringLiteral("LongitudeD"), 780, 960, 600, 285);
+    LongitudeM = textBox(this, QStringLiteral("LongitudeM"), 1440, 960, 600, 285);
+    QPushButton *set = button(this, QStringLiteral("SetPosition"), QStringLiteral("Set Position"),
+                              60, 1320, 1095, 255);
+    set->setDefault(true);
+    QPushButton *exit =
+        button(this, QStringLiteral("Exit"), QStringLiteral("Cancel"), 1260, 1320, 795, 255);
+    connect(set, &QPushButton::clicked, this, &SetPosition::SetPosition_Click);
+    connect(exit, &QPushButton::clicked, this, &SetPosition::Exit_Click);
+
+    chainFocus({LatitudeD, LatitudeM, LongitudeD, LongitudeM, set, exit});
+}
+
+void SetPosition::Form_Load()
+{
+    const auto &rx = m_g.RxBuffer;
+    const auto lat = PositionFields(rx[4], rx[5], rx[6], rx[7]);
+    fill(LatitudeD, lat[0]);
+    fill(LatitudeM, lat[1]);
+    const auto lon = PositionFields(rx[8], rx[9], rx[10], rx[11]);
+    fill(LongitudeD, lon[0]);
+    fill(LongitudeM, lon[1]);
+}
+
+void SetPosition::SetPosition_Click()
+{
+    const SetupPayload p = SetPositionPayload(LatitudeD->text(), LatitudeM->text(),
+                                              LongitudeD->text(), LongitudeM->text());
+    if (!p.ok()) {
+        refuse(m_g, this, p, p.field == 2 ? LongitudeD : LatitudeD);
+        return;
+    }
+    SendSetupCommand(m_g, SetupCommand::Position, p.payload);
+    accept();
+}
+
+void SetPosition::Exit_Click()
+{
+    reject();
+}
+
+SetHeight::SetHeight(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
+{
+    setObjectName(QStringLiteral("SetHeight"));
+    setWindowTitle(QStringLiteral("Set Height"));
+    useDesignFont(this);
+    fixClientSize(this, 2130, 1065);
+
+    label(this, QStringLiteral("Label1"), QStringLiteral("Height"), 120, 120, 675, 195);
+    CurHeight = textBox(this, QStringLiteral("CurHeight"), 840, 60, 1080, 285);
+    label(this, QStringLiteral("Label3"), QStringLiteral("Accuracy"), 120, 480, 675, 195);
+    Accuracy = textBox(this, QStringLiteral("Accuracy"), 840, 420, 1080, 285);
+    QPushButton *set =
+        button(this, QStringLiteral("SetH"), QStringLiteral("Set Height"), 60, 780, 1095, 255);
+    m_exit = button(this, QStringLiteral("Exit"), QStringLiteral("Cancel"), 1260, 780, 795, 255);
+    connect(set, &QPushButton::clicked, this, &SetHeight::SetH_Click);
+    connect(m_exit, &QPushButton::clicked, this, &SetHeight::Exit_Click);
+
+    chainFocus({m_exit, set, CurHeight, Accuracy});
+    m_exit->setFocus();
+}
+
+void SetHeight::Form_Load()
+{
+    fill(CurHeight, HeightFieldText(m_g.RxBuffer[12], m_g.RxBuffer[13]));
+    fill(Accuracy, QStringLiteral("0"));
+}
+
+void SetHeight::SetH_Click()
+{
+    const SetupPayload p = SetHeightPayload(CurHeight->text(), Accuracy->text());
+    if (!p.ok()) {
+        refuse(m_g, this, p, p.field == 1 ? Accuracy : CurHeight);
+        return;
+    }
+    SendSetupCommand(m_g, SetupCommand::Height, p.payload);
+    accept();
+}
+
+void SetHeight::Exit_Click()
+{
+    reject();
+}
 
 void ShowSetTime(GPS_Main &g, QWidget *parent)
 {
-    Q_UNUSED(g);
-    Q_UNUSED(parent);
+    SetTime w(g, parent);
+    w.Form_Load();
+    w.exec();
 }
 
 void ShowSetPosition(GPS_Main &g, QWidget *parent)
 {
-    Q_UNUSED(g);
-    Q_UNUSED(parent);
+    SetPosition w(g, parent);
+    w.Form_Load();
+    w.exec();
 }
 
 void ShowSetHeight(GPS_Main &g, QWidget *parent)
 {
-    Q_UNUSED(g);
-    Q_UNUSED(parent);
+    SetHeight w(g, parent);
+    w.Form_Load();
+    w.exec();
 }

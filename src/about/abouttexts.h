@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The texts of the About window and its program-notes box, kept apart from the
+// window so that they can be checked and reused (a command-line --version, say).
+
+// The application title used in captions and message boxes.
+QString AppTitle();
+// "Version " and the major, minor and revision numbers as plain integers:
+// «2.06.0002» gives «Version 2.6.2».
+QString VersionText(const QString &version);
+QString AboutTitleText();
+QString AuthorLine();
+// The kit seller's web address, shown after "The Kit is available from: ".
+QString KitAddress();
+QString DescriptionText();
+QString DisclaimerText();
+// The program-notes message shown on clicking the picture.
+QString ProgramNotesText();
+QString SysInfoUnavailableText();

@@ -1,0 +1,148 @@
+#include "datawindow.h"
+
+#include "link/gpsmain.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTextDocument>
+
+namespace {
+
+int charsWidth(const QWidget *w, int chars)
+{
+    return w->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
+}
+
+} // namespace
+
+DataWindowBase::DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name,
+                               const QString &caption, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_g(g), m_openFlag(openFlag)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    Form_Load();
+}
+
+DataWindowBase::~DataWindowBase()
+{
+    // Deleted without being closed (its parent went first): still unload.
+    if (m_loaded)
+        Form_Unload();
+}
+
+void DataWindowBase::Form_Load()
+{
+    m_loaded = true;
+    m_openFlag = true;
+}
+
+void DataWindowBase::Form_Unload()
+{
+    m_loaded = false;
+    m_openFlag = false;
+}
+
+void DataWindowBase::closeEvent(QCloseEvent *e)
+{
+    if (m_loaded)
+        Form_Unload();
+    e->accept();
+}
+
+void DataWindowBase::Exit_Click()
+{
+    close();
+}
+
+void DataWindowBase::showFields(const Fields &fields)
+{
+    for (const Field &f : fields) {
+        QWidget *w = m_controls.value(f.name);
+        if (auto *label = qobject_cast<QLabel *>(w))
+            label->setText(f.text);
+        else if (auto *box = qobject_cast<QLineEdit *>(w))
+            box->setText(f.text);
+        else if (auto *text = qobject_cast<QPlainTextEdit *>(w))
+            text->setPlainText(f.text);
+        else
+            qWarning("%s has no control %s", qPrintable(objectName()), qPrintable(f.name));
+    }
+}
+
+void DataWindowBase::registerControl(QWidget *w, const QString &name)
+{
+    w->setObjectName(name);
+    m_controls.insert(name, w);
+}
+
+QLabel *DataWindowBase::addLabel(const QString &name, const QString &text)
+{
+    auto *l = new QLabel(text, this);
+    // Decoded texts carry meaningful blanks (" 45°30", "  0"); no markup reading.
+    l->setTextFormat(Qt::PlainText);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    registerControl(l, name);
+    return l;
+}
+
+QLabel *DataWindowBase::addCell(const QString &name, int chars)
+{
+    QLabel *l = addLabel(name);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setMinimumWidth(charsWidth(l, chars) + 6);
+    return l;
+}
+
+QLineEdit *DataWindowBase::addTextBox(const QString &name, int chars)
+{
+    auto *box = new QLineEdit(this);
+    box->setReadOnly(true);
+    box->setFixedWidth(charsWidth(box, chars) + 12);
+    registerControl(box, name);
+    return box;
+}
+
+QPlainTextEdit *DataWindowBase::addRawHexBox(const QString &name, int bytesPerLine, int lines)
+{
+    auto *box = new QPlainTextEdit(this);
+    box->setReadOnly(true);
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    box->setWordWrapMode(QTextOption::WordWrap);
+    const QFontMetrics metrics = box->fontMetrics();
+    // Room for the margins, the frame and a scroll bar should the font be wider than thought.
+    const int extra = 2 * int(box->document()->documentMargin()) + 2 * box->frameWidth() +
+                      box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    box->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00 ").repeated(bytesPerLine)) +
+                         extra);
+    box->setFixedHeight(metrics.lineSpacing() * lines + extra);
+    registerControl(box, name);
+    return box;
+}
+
+QLabel *DataWindowBase::addRawHexLabel(const QString &name)
+{
+    QLabel *l = addLabel(name);
+    l->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    l->setWordWrap(true);
+    return l;
+}
+
+QPushButton *DataWindowBase::addButton(const QString &name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel *DataWindowBase::caption(const QString &text)
+{
+    return new QLabel(text, this);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "decoders/fields.h"
+
+#include <QHash>
+#include <QWidget>
+
+class GPS_Main;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// What every data window shares: modeless, its open flag set while it is loaded,
+// its controls named as the decoders name their fields, and a decoded frame put
+// into them by name. Closing it (Exit, the window's close button or the main
+// window going) unloads it and it deletes itself.
+class DataWindowBase : public QWidget {
+    Q_OBJECT
+public:
+    ~DataWindowBase() override;
+
+    // Loaded from creation until its unload; a closed window waiting for deletion is not.
+    bool isLoaded() const { return m_loaded; }
+    // Each text into the control of its name, in order.
+    void showFields(const Fields &fields);
+    void Exit_Click();
+
+protected:
+    DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name, const QString &caption,
+                   QWidget *parent);
+
+    virtual void Form_Unload();
+    void closeEvent(QCloseEvent *e) override;
+
+    // Controls that show fields, registered under their names.
+    QLabel *addLabel(const QString &name, const QString &text = {});
+    QLabel *addCell(const QString &name, int chars);
+    QLineEdit *addTextBox(const QString &name, int chars);
+    // Wide enough for bytesPerLine bytes of the dump, high enough for `lines` lines.
+    QPlainTextEdit *addRawHexBox(const QString &name, int bytesPerLine, int lines);
+    QLabel *addRawHexLabel(const QString &name);
+    QPushButton *addButton(const QString &name, const QString &caption);
+    // A caption that no decoder writes.
+    QLabel *caption(const QString &text);
+
+    GPS_Main &m_g;
+
+private:
+    void Form_Load();
+    void registerControl(QWidget *w, const QString &name);
+
+    bool &m_openFlag;
+    bool m_loaded = false;
+    QHash<QString, QWidget *> m_controls;
+};

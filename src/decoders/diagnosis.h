@@ -1,0 +1,18 @@
+#pragma once
+
+#include "decoders/fields.h"
+
+#include <QtGlobal>
+
+class GPS_Main;
+
+// The text of one self-test error code: "00h No Error", "51h Antenna Open", ...;
+// a code without a text of its own gives «77 Unknown data».
+QString DiagErrorText(quint8 code);
+// The firmware revision letter of byte 5: code 64 + byte / 16, halves to even,
+// so 0x10 and 0x17 give "A", 0x18 "B", 0x28 "B", 0x00 "@" and 0xFF "P".
+QString RevisionLetter(quint8 b);
+
+// The texts of the Diagnosis window for the diagnosis frame in RxBuffer: Version,
+// UnKnown, Error1, Error2, Error3, CheckSum, RawHex.
+Fields DiagnosisFields(const GPS_Main &g);

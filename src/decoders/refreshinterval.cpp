@@ -1,0 +1,16 @@
+#include "refreshinterval.h"
+
+#include "link/numberreading.h"
+
+#include <cmath>
+
+std::optional<int> RefreshIntervalMs(QStringView secondsText)
+{
+    const NumberReading r = ReadNumberText(secondsText);
+    if (!r.hasDigits || !r.inRange || r.value < 0)
+        return std::nullopt;
+    const double ms = std::round(r.value * 1000.0);
+    if (ms > kMaxRefreshMs)
+        return std::nullopt;
+    return int(ms);
+}

@@ -1,0 +1,68 @@
+#include "timestamp.h"
+
+#include "framebytes.h"
+
+#include <QDate>
+
+using namespace framebytes;
+
+namespace {
+
+constexpr int kStepsPerDay = 144;
+constexpr int kMinutesPerStep = 10;
+
+quint8 bcd(int value)
+{
+    return quint8((value / 10) << 4 | value % 10);
+}
+
+} // namespace
+
+QString StampDateText(quint16 value)
+{
+    // Whole days and ten-minute steps in integers: no rounding can turn 00:10 into 00:09:59.
+    const QDate date = QDate(1999, 1, 1).addDays(value / kStepsPerDay);
+    const int minutes = value % kStepsPerDay * kMinutesPerStep;
+    // The stamps span 1999 to 2000 only, which the two-digit year of the navigation
+    // time covers; handing it the stamp in its own form keeps the two texts alike.
+    return LocalDateTimeText({bcd(date.year() % 100), bcd(date.month()), bcd(date.day()),
+                              bcd(minutes / 60), bcd(minutes % 60), 0},
+                             12);
+}
+
+QString StampDescription(int item)
+{
+    switch (item) {
+    case 1:
+        return QStringLiteral("Antenna Open");
+    case 3:
+        return QStringLiteral("Antenna Short");
+    case 5:
+        return QStringLiteral("TCXO Over");
+    case 6:
+        return QStringLiteral("TCXO Under");
+    case 7:
+        return QStringLiteral("ROM Check NG");
+    case 8:
+        return QStringLiteral("RAM Check NG2");
+    case 9:
+        return QStringLiteral("RTC Error 2");
+    case 14:
+        return QStringLiteral("RAM Check NG1");
+    case 15:
+        return QStringLiteral("RTC Error 1");
+    default:
+        return QStringLiteral("Reserved");
+    }
+}
+
+Fields TimeStampFields(const GPS_Main &g)
+{
+    Fields f;
+    for (int k = 0; k < kTimeStampItems; ++k) {
+        const quint16 value = quint16(at(g, 3 + 2 * k) << 8 | at(g, 4 + 2 * k));
+        f.append({QStringLiteral("TimeStamp(%1)").arg(k), StampDateText(value)});
+    }
+    f.append({QStringLiteral("RawHex"), RawHexText(g)});
+    return f;
+}

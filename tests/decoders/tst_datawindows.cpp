@@ -1,0 +1,391 @@
+// The data windows as the user meets them: opened from the View menu, filled by
+// frames from the port, closed by Exit, by their close button or with the main window.
+#include "decoders/condition.h"
+#include "decoders/datawindows.h"
+#include "decoders/diagnosis.h"
+#include "decoders/formatters.h"
+#include "decoders/mode.h"
+#include "decoders/position.h"
+#include "decoders/sattable.h"
+#include "decoders/timestamp.h"
+#include "decodertest.h"
+#include "framebuilder.h"
+#include "link/gpsmain.h"
+#include "mainwindow/navigate.h"
+#include "testplatform.h"
+
+#include <QAction>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+struct Rig {
+    TestPlatform tp;
+    GPS_Main g{tp.platform};
+    FakeSerialPort *port = new FakeSerialPort;
+    Navigate nav{g, std::unique_ptr<SerialPort>(port)};
+
+    Rig()
+    {
+        nav.Form_Load();
+        port->open();
+    }
+    void trigger(const QString &item) { nav.menuItem(item)->trigger(); }
+    QWidget *window(DataWindow which) { return nav.dataWindows().window(which); }
+    std::array<bool, 6> flags() const
+    {
+        return {g.PositionOpen, g.ConditionOpen, g.DiagnosisOpen,
+                g.ModeOpen,     g.TimeStampOpen, g.RecSatOpen};
+    }
+};
+
+struct Kind {
+    const char *item;
+    DataWindow which;
+    bool GPS_Main::*flag;
+    const char *exitButton;
+    const char *caption;
+    quint8 type;
+};
+
+const Kind kKinds[] = {
+    {"NavPos", DataWindow::Position, &GPS_Main::PositionOpen, "ExitGPS", "Request Position Data",
+     0xCA},
+    {"NavCond", DataWindow::Condition, &GPS_Main::ConditionOpen, "Exit", "Satellite Condition",
+     0xC6},
+    {"NavDiag", DataWindow::Diagnosis, &GPS_Main::DiagnosisOpen, "Exit", "Diagnosis", 0xC4},
+    {"NavMode", DataWindow::Mode, &GPS_Main::ModeOpen, "Exit", "Request Receiver Mode", 0xC3},
+    {"NavStamp", DataWindow::TimeStamp, &GPS_Main::TimeStampOpen, "Exit", "Request Time Stamp",
+     0xC5},
+    {"NavRevSat", DataWindow::RecSat, &GPS_Main::RecSatOpen, "Exit", "Receive Sat", 0xCB},
+};
+
+// A frame of the type with every payload byte different, so that a field put in the
+// wrong control shows.
+QByteArray busyFrame(quint8 type)
+{
+    QByteArray p;
+    for (int i = 0; i < frameLength(type) - 4; ++i)
+        p.append(char(quint8(0x11 + 7 * i)));
+    return buildFrameOfType(type, p);
+}
+
+Fields decode(quint8 type, GPS_Main &g)
+{
+    switch (type) {
+    case 0xCA:
+        return PositionFields(g);
+    case 0xC6:
+        return ConditionFields(g);
+    case 0xC4:
+        return DiagnosisFields(g);
+    case 0xC3:
+        return ModeFields(g);
+    case 0xC5:
+        return TimeStampFields(g);
+    default:
+        return RecSatFields(g);
+    }
+}
+
+QString controlText(QWidget *w, const QString &name)
+{
+    QWidget *c = w->findChild<QWidget *>(name);
+    if (auto *l = qobject_cast<QLabel *>(c))
+        return l->text();
+    if (auto *e = qobject_cast<QLineEdit *>(c))
+        return e->text();
+    if (auto *t = qobject_cast<QPlainTextEdit *>(c))
+        return t->toPlainText();
+    return QStringLiteral("<no control %1>").arg(name);
+}
+
+// The order in which windows receive their close.
+class CloseRecorder : public QObject {
+public:
+    QStringList closed;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Close)
+            closed << o->objectName();
+        return false;
+    }
+};
+
+} // namespace
+
+class TestDataWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { pinTestLocale(); }
+    void openingSetsFlagAndEveryWayOfClosingClearsIt_data();
+    void openingSetsFlagAndEveryWayOfClosingClearsIt();
+    void framesFillEveryControlOfTheOpenWindow_data();
+    void framesFillEveryControlOfTheOpenWindow();
+    void choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy();
+    void frameOfClosedWindowChangesNothing();
+    void reopenedWindowIsEmptyUntilNextFrame();
+    void closingMainWindowClearsAllFlags();
+    void closeDataWindowsClosesOnlyOpenOnes();
+    void satelliteFrameUpdatesTableWithWindowClosed();
+    void literalTextsOfTheWindows();
+    void rawDumpsUseFixedPitchFont();
+};
+
+void TestDataWindows::openingSetsFlagAndEveryWayOfClosingClearsIt_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("how");
+    for (int k = 0; k < 6; ++k) {
+        for (const char *how : {"exit button", "close button", "main window"})
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(kKinds[k].item, how)))
+                << k << QString(how);
+    }
+}
+
+void TestDataWindows::openingSetsFlagAndEveryWayOfClosingClearsIt()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, how);
+    const Kind &k = kKinds[kind];
+    Rig r;
+    QVERIFY(!(r.g.*k.flag));
+    r.trigger(k.item);
+    QVERIFY(r.g.*k.flag);
+    QPointer<QWidget> w = r.window(k.which);
+    QVERIFY(w);
+    QVERIFY(w->isVisible());
+    QVERIFY(w->isWindow());
+    QVERIFY(!w->isModal());
+    QCOMPARE(w->windowTitle(), QString(k.caption));
+
+    if (how == "exit button")
+        w->findChild<QPushButton *>(k.exitButton)->click();
+    else if (how == "close button")
+        QVERIFY(w->close());
+    else
+        r.nav.close();
+    QVERIFY(!(r.g.*k.flag));
+    QVERIFY(!r.window(k.which));
+    // The closed window goes away.
+    QTRY_VERIFY(!w);
+    QCOMPARE(r.flags(), (std::array<bool, 6>{}));
+}
+
+void TestDataWindows::framesFillEveryControlOfTheOpenWindow_data()
+{
+    QTest::addColumn<int>("kind");
+    for (int k = 0; k < 6; ++k)
+        QTest::newRow(kKinds[k].item) << k;
+}
+
+void TestDataWindows::framesFillEveryControlOfTheOpenWindow()
+{
+    QFETCH(int, kind);
+    const Kind &k = kKinds[kind];
+    Rig r;
+    r.g.TimeZoneIndex = 7;
+    r.trigger(k.item);
+    QWidget *w = r.window(k.which);
+    const QByteArray frame = busyFrame(k.type);
+    r.port->feed(frame);
+    QVERIFY(r.g.ErrorDis().startsWith("CMD: " + HexByte(k.type)));
+
+    TestPlatform tp;
+    GPS_Main expectedState(tp.platform);
+    expectedState.TimeZoneIndex = 7;
+    loadFrame(expectedState, frame);
+    const Fields expected = decode(k.type, expectedState);
+    QVERIFY(expected.size() >= 7);
+    for (const Field &f : expected)
+        QCOMPARE(controlText(w, f.name), f.text);
+}
+
+void TestDataWindows::choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy()
+{
+    for (const Kind &k : kKinds) {
+        Rig r;
+        r.trigger(k.item);
+        QWidget *first = r.window(k.which);
+        const QByteArray once = r.port->written;
+        QWidget other;
+        other.show();
+        other.raise();
+        r.trigger(k.item);
+        QCOMPARE(r.window(k.which), first);
+        QCOMPARE(r.port->written, once + once);
+        int copies = 0;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            copies += top->objectName() == first->objectName() && top->isVisible();
+        QCOMPARE(copies, 1);
+        QVERIFY(first->isVisible());
+    }
+}
+
+void TestDataWindows::frameOfClosedWindowChangesNothing()
+{
+    Rig r;
+    r.trigger("NavCond");
+    QPointer<QWidget> w = r.window(DataWindow::Condition);
+    QByteArray p;
+    place(p, 3, {0x34});
+    r.port->feed(buildFrameOfType(0xC6, p));
+    const QString shown = controlText(w, "RawHex");
+    QVERIFY(shown.startsWith("C6 C6 04 "));
+    w->close();
+
+    // Before and after the closed window is gone, the next frame reaches no decoder.
+    place(p, 4, {0x07});
+    r.port->feed(buildFrameOfType(0xC6, p));
+    QCOMPARE(controlText(w, "RawHex"), shown);
+    QCOMPARE(r.g.RxBuffer[3], quint8(0x34));
+    QTRY_VERIFY(!w);
+    r.port->feed(buildFrameOfType(0xC6, p));
+    QCOMPARE(r.g.RxBuffer[3], quint8(0x34));
+    QVERIFY(r.g.ErrorDis().startsWith("CMD: C6\r\nCMD: C6\r\nCMD: C6"));
+}
+
+void TestDataWindows::reopenedWindowIsEmptyUntilNextFrame()
+{
+    for (const Kind &k : kKinds) {
+        Rig r;
+        r.trigger(k.item);
+        r.port->feed(busyFrame(k.type));
+        const QString dumpName = k.type == 0xCA ? "Text3" : "RawHex";
+        QVERIFY(!controlText(r.window(k.which), dumpName).isEmpty());
+        r.window(k.which)->close();
+        r.trigger(k.item);
+        QCOMPARE(controlText(r.window(k.which), dumpName), QString());
+    }
+}
+
+void TestDataWindows::closingMainWindowClearsAllFlags()
+{
+    Rig r;
+    r.trigger("NavPos");
+    r.trigger("NavRevSat");
+    QVERIFY(r.g.PositionOpen && r.g.RecSatOpen);
+    r.nav.close();
+    QCOMPARE(r.flags(), (std::array<bool, 6>{}));
+    QVERIFY(!r.window(DataWindow::Position));
+    QVERIFY(!r.window(DataWindow::RecSat));
+}
+
+void TestDataWindows::closeDataWindowsClosesOnlyOpenOnes()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    DataWindows windows(g, nullptr);
+    CloseRecorder recorder;
+    QList<QPointer<QWidget>> open;
+    for (DataWindow which :
+         {DataWindow::RecSat, DataWindow::Mode, DataWindow::Position, DataWindow::Condition}) {
+        windows.show(which);
+        windows.window(which)->installEventFilter(&recorder);
+        open << windows.window(which);
+    }
+    windows.CloseDataWindows();
+    QCOMPARE(recorder.closed, (QStringList{"Condition", "Position", "Mode", "RecSat"}));
+    QCOMPARE((std::array<bool, 6>{g.PositionOpen, g.ConditionOpen, g.DiagnosisOpen, g.ModeOpen,
+                                  g.TimeStampOpen, g.RecSatOpen}),
+             (std::array<bool, 6>{}));
+    for (const QPointer<QWidget> &w : open)
+        QVERIFY(!w || !w->isVisible());
+    // Closing again, with nothing open, closes nothing.
+    windows.CloseDataWindows();
+    QCOMPARE(recorder.closed.size(), 4);
+}
+
+void TestDataWindows::satelliteFrameUpdatesTableWithWindowClosed()
+{
+    Rig r;
+    QByteArray p;
+    place(p, 9, {17, 0x08, 40, 64, 32});
+    r.port->feed(buildFrameOfType(0xCB, p));
+    QCOMPARE(r.g.SatTable[1][1], 17.0);
+    QCOMPARE(r.g.SatTable[1][2], double(SatColor::kFix));
+    QCOMPARE(r.g.SatTable[2][1], 0.0);
+    QVERIFY(!r.window(DataWindow::RecSat));
+}
+
+void TestDataWindows::literalTextsOfTheWindows()
+{
+    Rig r;
+    for (const Kind &k : kKinds)
+        r.trigger(k.item);
+    auto captions = [](QWidget *w) {
+        QStringList texts;
+        for (QLabel *l : w->findChildren<QLabel *>())
+            texts << l->text();
+        for (QAbstractButton *b : w->findChildren<QAbstractButton *>())
+            texts << b->text();
+        for (QGroupBox *g : w->findChildren<QGroupBox *>())
+            texts << g->title();
+        return texts;
+    };
+    const QStringList position = captions(r.window(DataWindow::Position));
+    for (const char *t :
+         {"Latitude", "Longitude", "Height", "Heading", "Err", "Speed", "Hex", "Current", "HDOP",
+          "VDOP", "Local Date + Time", "Sats", "Error Ellipse 1", "Error Ellipse 2", "Exit"})
+        QVERIFY2(position.contains(t), t);
+    QCOMPARE(position.count("Err"), 2);
+
+    QWidget *condition = r.window(DataWindow::Condition);
+    QCOMPARE(captions(condition).count("Sat"), 2);
+    QCOMPARE(captions(condition).count("Level"), 2);
+    for (const char *t : {"Refresh", "Auto", "Exit"})
+        QVERIFY2(captions(condition).contains(t), t);
+    QCOMPARE(condition->findChild<QLineEdit *>("AutoRefresh")->text(), QString());
+
+    QCOMPARE(controlText(r.window(DataWindow::Diagnosis), "Version"), QString("Firmware Version:"));
+
+    QWidget *stamp = r.window(DataWindow::TimeStamp);
+    for (int k = 0; k < 21; ++k) {
+        QCOMPARE(controlText(stamp, QStringLiteral("Item(%1)").arg(k)),
+                 QStringLiteral("Item%1").arg(k + 1));
+        QCOMPARE(controlText(stamp, QStringLiteral("Description(%1)").arg(k)),
+                 StampDescription(k + 1));
+        QCOMPARE(controlText(stamp, QStringLiteral("TimeStamp(%1)").arg(k)), QString());
+    }
+    QCOMPARE(stamp->findChild<QRadioButton *>("Search(0)")->text(), QString("Search Mode Set"));
+    QVERIFY(stamp->findChild<QRadioButton *>("Search(0)")->isChecked());
+    QCOMPARE(stamp->findChild<QRadioButton *>("Search(1)")->text(), QString("Search Mode Reset"));
+    QVERIFY(stamp->findChild<QWidget *>("Frame1"));
+    QVERIFY(stamp->findChild<QWidget *>("Frame2"));
+
+    QWidget *recSat = r.window(DataWindow::RecSat);
+    const QStringList sat = captions(recSat);
+    for (const char *t : {"ID", "Cond", "SVACC", "Level", "Azimuth", "Elevation", "SAT1", "SAT8",
+                          "Satellites Almanac", "Elapsed Days", "Exit"})
+        QVERIFY2(sat.contains(t), t);
+    QCOMPARE(controlText(recSat, "Health(36)"), QString("1"));
+    QCOMPARE(controlText(recSat, "Health(35)"), QString("9"));
+    QCOMPARE(controlText(recSat, "Health(34)"), QString("17"));
+    QCOMPARE(controlText(recSat, "Health(33)"), QString("25"));
+    // A satellite frame does not write the column headings.
+    r.port->feed(busyFrame(0xCB));
+    QCOMPARE(controlText(recSat, "Health(33)"), QString("25"));
+}
+
+void TestDataWindows::rawDumpsUseFixedPitchFont()
+{
+    Rig r;
+    const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    for (const Kind &k : kKinds) {
+        r.trigger(k.item);
+        QWidget *dump =
+            r.window(k.which)->findChild<QWidget *>(k.type == 0xCA ? "Text3" : "RawHex");
+        QVERIFY(dump);
+        QCOMPARE(dump->font().family(), fixed);
+    }
+}
+
+QTEST_MAIN(TestDataWindows)
+#include "tst_datawindows.moc"

@@ -1,0 +1,309 @@
+#include "framebuilder.h"
+#include "link/gpsmain.h"
+#include "setup/setupcommands.h"
+#include "testplatform.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+} // namespace
+
+class TestSetupCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void timeFieldsReadAsHexadecimalBytes_data();
+    void timeFieldsReadAsHexadecimalBytes();
+    void timeFieldsStartFromTheLocalClock_data();
+    void timeFieldsStartFromTheLocalClock();
+    void positionScaledRoundedHalfToEven_data();
+    void positionScaledRoundedHalfToEven();
+    void positionFieldsSplitAtTheDegreeSign_data();
+    void positionFieldsSplitAtTheDegreeSign();
+    void receivedPositionSentBackWithinOneUnit();
+    void heightDoubledRoundedHalfToEven_data();
+    void heightDoubledRoundedHalfToEven();
+    void heightFieldTextUsesPointAndHalfUnits_data();
+    void heightFieldTextUsesPointAndHalfUnits();
+    void everyReceivedHeightReadsBackUnchanged();
+    void setupCommandSendsPrepareThenPayloadFrame();
+};
+
+void TestSetupCommands::timeFieldsReadAsHexadecimalBytes_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("refusedField"); // -1: accepted
+    QTest::addColumn<QString>("named");
+
+    QTest::newRow("decimal digits travel as BCD")
+        << QStringList{"99", "12", "31", "23", "59", "59"} << hex("991231235959") << -1 << "";
+    QTest::newRow("one digit and leading zero")
+        << QStringList{"5", "05", "1", "0", "0", "9"} << hex("050501000009") << -1 << "";
+    QTest::newRow("letters are hexadecimal digits")
+        << QStringList{"1A", "b", "Ff", "0", "0", "0"} << hex("1a0bff000000") << -1 << "";
+    QTest::newRow("empty and non-digit fields give zero")
+        << QStringList{"", "x", " 7", "-5", "G1", "3z"} << hex("000000000003") << -1 << "";
+    QTest::newRow("three digits do not fit a byte")
+        << QStringList{"26", "100", "1", "1", "1", "1"} << QByteArray() << 1 << "Month";
+    QTest::newRow("16-bit negative reading refused")
+        << QStringList{"26", "1", "1", "1", "1", "FFFF"} << QByteArray() << 5 << "Second";
+    QTest::newRow("nine digits refused")
+        << QStringList{"123456789", "1", "1", "1", "1", "1"} << QByteArray() << 0 << "Year";
+    QTest::newRow("first bad field named")
+        << QStringList{"26", "1", "1", "24", "100", "100"} << QByteArray() << 4 << "Minute";
+}
+
+void TestSetupCommands::timeFieldsReadAsHexadecimalBytes()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, payload);
+    QFETCH(int, refusedField);
+    QFETCH(QString, named);
+    const SetupPayload p = SetTimePayload(fields);
+    QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
+    QCOMPARE(p.field, refusedField);
+    QCOMPARE(p.ok(), refusedField < 0);
+    if (!p.ok()) {
+        QVERIFY2(p.refusal.startsWith(named + QStringLiteral(" \"")), qPrintable(p.refusal));
+        QVERIFY2(p.refusal.contains(QStringLiteral("0 to 99")), qPrintable(p.refusal));
+    }
+}
+
+void TestSetupCommands::timeFieldsStartFromTheLocalClock_data()
+{
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("year 2000, no leading zeros elsewhere")
+        << QDateTime(QDate(2000, 3, 3), QTime(9, 5, 7))
+        << QStringList{"00", "3", "3", "9", "5", "7"};
+    QTest::newRow("last second of 1999") << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59))
+                                         << QStringList{"99", "12", "31", "23", "59", "59"};
+    QTest::newRow("midnight") << QDateTime(QDate(2026, 1, 1), QTime(0, 0, 0))
+                              << QStringList{"26", "1", "1", "0", "0", "0"};
+}
+
+void TestSetupCommands::timeFieldsStartFromTheLocalClock()
+{
+    QFETCH(QDateTime, now);
+    QFETCH(QStringList, fields);
+    QCOMPARE(SetTimeFields(now), fields);
+}
+
+void TestSetupCommands::positionScaledRoundedHalfToEven_data()
+{
+    QTest::addColumn<QStringList>("fields"); // latD, latM, lonD, lonM
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("refusedField");
+
+    QTest::newRow("33 12.3456 and 117 10.5")
+        << QStringList{"33", "12.3456", "117", "10.5000"} << hex("01d1cc71066eca0001") << -1;
+    QTest::newRow("negative latitude")
+        << QStringList{"-33", "12.3456", "0", "0"} << hex("fe2e338f0000000001") << -1;
+    QTest::newRow("fields as filled from 01 D1 CC 71")
+        << QStringList{" 33", "12.3455", " 33", "12.3455"} << hex("01d1cc7001d1cc7001") << -1;
+    QTest::newRow("fields as filled from a zero buffer")
+        << QStringList{"", " 0", "", " 0"} << hex("000000000000000001") << -1;
+    QTest::newRow("empty fields send zero")
+        << QStringList{"", "", "", ""} << hex("000000000000000001") << -1;
+    QTest::newRow("minutes joined as text")
+        << QStringList{"33", "5.5", "0", "0"} << hex("002f2e000000000001") << -1;
+    QTest::newRow("half rounds down to even")
+        << QStringList{"0", "0.00048828125", "12", "34.00048828125"}
+        << hex("0000000400ad8804") + hex("01") << -1;
+    QTest::newRow("half rounds up to even")
+        << QStringList{"0", "0.00146484375", "0", "0"} << hex("0000000e0000000001") << -1;
+    QTest::newRow("largest that fits")
+        << QStringList{"2330", "16.8888", "-2330", "16.8889"} << hex("7fffffff8000000001") << -1;
+    QTest::newRow("latitude beyond 32 bits")
+        << QStringList{"2330", "16.8889", "0", "0"} << QByteArray() << 0;
+    QTest::newRow("longitude beyond 32 bits")
+        << QStringList{"0", "0", "-2330", "17"} << QByteArray() << 2;
+    QTest::newRow("unreadably large") << QStringList{"1e400", "", "0", "0"} << QByteArray() << 0;
+}
+
+void TestSetupCommands::positionScaledRoundedHalfToEven()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, payload);
+    QFETCH(int, refusedField);
+    const SetupPayload p = SetPositionPayload(fields[0], fields[1], fields[2], fields[3]);
+    QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
+    QCOMPARE(p.field, refusedField);
+    QCOMPARE(p.ok(), refusedField < 0);
+    if (!p.ok()) {
+        QVERIFY(p.refusal.startsWith(refusedField == 0 ? QStringLiteral("Latitude ")
+                                                       : QStringLiteral("Longitude ")));
+        QVERIFY(p.refusal.contains(QStringLiteral("-233016.8888 and 233016.8888")));
+    }
+}
+
+void TestSetupCommands::positionFieldsSplitAtTheDegreeSign_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<QString>("degrees");
+    QTest::addColumn<QString>("minutes");
+    QTest::newRow("01 D1 CC 71 cut, not rounded") << hex("01d1cc71") << " 33"
+                                                  << "12.3455";
+    QTest::newRow("negative") << hex("fe2e338f") << "-33"
+                              << "12.3455";
+    QTest::newRow("117 10.5") << hex("066eca00") << " 117"
+                              << "10.5";
+    QTest::newRow("zero") << hex("00000000") << ""
+                          << " 0";
+}
+
+void TestSetupCommands::positionFieldsSplitAtTheDegreeSign()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(QString, degrees);
+    QFETCH(QString, minutes);
+    const auto f =
+        PositionFields(quint8(field[0]), quint8(field[1]), quint8(field[2]), quint8(field[3]));
+    QCOMPARE(f[0], degrees);
+    QCOMPARE(f[1], minutes);
+}
+
+void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
+{
+    // The minutes shown keep four decimals, cut: a position sent back unchanged comes
+    // back at most one unit nearer zero, whatever its size or sign.
+    QList<qint64> raws = {0,     1,        -1,        100,       -100,       9215,         9216,
+                          -9216, 30526577, -30526577, 107923968, 0x7FFFFFFF, -0x80000000LL};
+    for (qint64 r = -0x80000000LL; r <= 0x7FFFFFFF; r += 7919 * 1009)
+        raws << r;
+    for (const qint64 raw : raws) {
+        const quint32 u = quint32(qint32(raw));
+        const auto f = PositionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
+        const SetupPayload p = SetPositionPayload(f[0], f[1], QString(), QString());
+        QVERIFY(p.ok());
+        const qint64 sent =
+            qint32(quint32(quint8(p.payload[0])) << 24 | quint32(quint8(p.payload[1])) << 16 |
+                   quint32(quint8(p.payload[2])) << 8 | quint8(p.payload[3]));
+        const qint64 nearerZero = raw >= 0 ? raw - sent : sent - raw;
+        QVERIFY2(nearerZero == 0 || nearerZero == 1,
+                 qPrintable(QStringLiteral("%1 shown as \"%2\" \"%3\" came back as %4")
+                                .arg(raw)
+                                .arg(f[0], f[1])
+                                .arg(sent)));
+    }
+}
+
+void TestSetupCommands::heightDoubledRoundedHalfToEven_data()
+{
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("accuracy");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("refusedField");
+
+    QTest::newRow("100 and 0") << "100"
+                               << "0" << hex("00c80000") << -1;
+    QTest::newRow("1000") << "1000"
+                          << "0" << hex("07d00000") << -1;
+    QTest::newRow("-10 and accuracy 2.5") << "-10"
+                                          << "2.5" << hex("ffec0005") << -1;
+    QTest::newRow("100.25 rounds to even 200") << "100.25"
+                                               << "0" << hex("00c80000") << -1;
+    QTest::newRow("100.75 rounds to even 202") << "100.75"
+                                               << "0" << hex("00ca0000") << -1;
+    QTest::newRow("comma stops the reading") << "100,5"
+                                             << "0" << hex("00c80000") << -1;
+    QTest::newRow("text reads as zero") << "abc"
+                                        << "" << hex("00000000") << -1;
+    QTest::newRow("top of the field") << "16383.5"
+                                      << "-16384" << hex("7fff8000") << -1;
+    QTest::newRow("just under the top") << "16383.7"
+                                        << "0" << hex("7fff0000") << -1;
+    QTest::newRow("half below the bottom rounds to even -32768") << "-16384.25"
+                                                                 << "0" << hex("80000000") << -1;
+    QTest::newRow("16384 would wrap") << "16384"
+                                      << "0" << QByteArray() << 0;
+    QTest::newRow("16383.75 rounds to 32768") << "16383.75"
+                                              << "0" << QByteArray() << 0;
+    QTest::newRow("below the bottom") << "-16384.3"
+                                      << "0" << QByteArray() << 0;
+    QTest::newRow("accuracy too large") << "100"
+                                        << "20000" << QByteArray() << 1;
+    QTest::newRow("unreadably large") << "1e400"
+                                      << "0" << QByteArray() << 0;
+}
+
+void TestSetupCommands::heightDoubledRoundedHalfToEven()
+{
+    QFETCH(QString, height);
+    QFETCH(QString, accuracy);
+    QFETCH(QByteArray, payload);
+    QFETCH(int, refusedField);
+    const SetupPayload p = SetHeightPayload(height, accuracy);
+    QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
+    QCOMPARE(p.field, refusedField);
+    if (!p.ok()) {
+        QVERIFY(p.refusal.startsWith(refusedField == 0 ? QStringLiteral("Height ")
+                                                       : QStringLiteral("Accuracy ")));
+        QVERIFY(p.refusal.contains(QStringLiteral("-16384 to 16383.5")));
+    }
+}
+
+void TestSetupCommands::heightFieldTextUsesPointAndHalfUnits_data()
+{
+    QTest::addColumn<int>("high");
+    QTest::addColumn<int>("low");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("07 D0") << 0x07 << 0xD0 << "1000";
+    QTest::newRow("00 C9") << 0x00 << 0xC9 << "100.5";
+    QTest::newRow("FF EC") << 0xFF << 0xEC << "-10";
+    QTest::newRow("FF FF") << 0xFF << 0xFF << "-0.5";
+    QTest::newRow("00 00") << 0x00 << 0x00 << "0";
+    QTest::newRow("7F FF") << 0x7F << 0xFF << "16383.5";
+    QTest::newRow("80 00") << 0x80 << 0x00 << "-16384";
+}
+
+void TestSetupCommands::heightFieldTextUsesPointAndHalfUnits()
+{
+    QFETCH(int, high);
+    QFETCH(int, low);
+    QFETCH(QString, text);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString shown = HeightFieldText(quint8(high), quint8(low));
+    QLocale::setDefault(saved);
+    QCOMPARE(shown, text);
+}
+
+void TestSetupCommands::everyReceivedHeightReadsBackUnchanged()
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    for (int raw = 0; raw <= 0xFFFF; ++raw) {
+        const quint8 hi = quint8(raw >> 8), lo = quint8(raw);
+        const SetupPayload p = SetHeightPayload(HeightFieldText(hi, lo), QStringLiteral("0"));
+        if (p.payload != bytes({hi, lo, 0, 0})) {
+            QLocale::setDefault(saved);
+            QFAIL(qPrintable(QStringLiteral("raw %1 came back as %2")
+                                 .arg(raw, 4, 16, QLatin1Char('0'))
+                                 .arg(QString::fromLatin1(p.payload.toHex()))));
+        }
+    }
+    QLocale::setDefault(saved);
+}
+
+void TestSetupCommands::setupCommandSendsPrepareThenPayloadFrame()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    FakeSerialPort port;
+    port.open();
+    g.setPort(&port);
+    g.CmdBuffer.fill(0xEE);
+    SendSetupCommand(g, SetupCommand::Height, hex("00c80000"));
+    QCOMPARE(port.written.toHex(' '), hex("b8b8900d b1b100c80000d6 0d").toHex(' '));
+    QCOMPARE(g.CmdBuffer[0], quint8(4));
+}
+
+QTEST_GUILESS_MAIN(TestSetupCommands)
+#include "tst_setupcommands.moc"
