@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -20,24 +23,66 @@ QString plainDigits(double x)
         x = 0; // no "-0"
     if (!std::isfinite(x))
         return QString::number(x, 'g', 15);
-    // The standard library's printer gives the digits of QString::number(x, 'g', 15)
-    // without its slow exact-arithmetic fallback. The two round an exact halfway case
-    // differently (to even, and up), so a value that may be one goes to Qt.
-    char digits[32];
-    const auto wide =
-        std::to_chars(digits, digits + sizeof digits, x, std::chars_format::scientific, 16);
-    const char *mantissaEnd = std::find(digits, wide.ptr, 'e');
-    if (mantissaEnd - digits >= 2 && mantissaEnd[-2] == '5' && mantissaEnd[-1] == '0') {
-        QString s = QString::number(x, 'g', 15);
-        s.replace(QLatin1Char('e'), QLatin1Char('E'));
-        return s;
+    // The shortest digits that read back as x. With at most fifteen of them they are
+    // also x rounded to fifteen digits; otherwise the standard library rounds. Qt
+    // would round an exact halfway case up where the library rounds to even: such a
+    // value has sixteen shortest digits ending in 5, and Qt formats those itself.
+    char buf[40];
+    const auto shortest = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    const char *e = std::find(buf, shortest.ptr, 'e');
+    const bool negative = buf[0] == '-';
+    char digits[20];
+    int n = 0;
+    for (const char *c = buf + (negative ? 1 : 0); c != e; ++c)
+        if (*c != '.')
+            digits[n++] = *c;
+    // Below the normal range a double holds fewer digits than fifteen.
+    if (n > 15 || std::abs(x) < std::numeric_limits<double>::min()) {
+        if (n == 16 && digits[15] == '5') {
+            QString s = QString::number(x, 'g', 15);
+            s.replace(QLatin1Char('e'), QLatin1Char('E'));
+            return s;
+        }
+        const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+        for (char *c = buf; c != end.ptr; ++c)
+            if (*c == 'e')
+                *c = 'E';
+        return QString::fromLatin1(buf, end.ptr - buf);
     }
-    const auto end =
-        std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 15);
-    for (char *c = digits; c != end.ptr; ++c)
-        if (*c == 'e')
-            *c = 'E';
-    return QString::fromLatin1(digits, end.ptr - digits);
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), shortest.ptr, exponent);
+
+    // As printf's %.15g writes them, trailing zeros dropped.
+    char out[40];
+    int o = 0;
+    if (negative)
+        out[o++] = '-';
+    if (exponent < -4 || exponent >= 15) {
+        out[o++] = digits[0];
+        if (n > 1) {
+            out[o++] = '.';
+            for (int i = 1; i < n; ++i)
+                out[o++] = digits[i];
+        }
+        o += std::snprintf(out + o, sizeof out - o, "E%c%02d", exponent < 0 ? '-' : '+',
+                           std::abs(exponent));
+    } else if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i)
+            out[o++] = i < n ? digits[i] : '0';
+        if (n > exponent + 1) {
+            out[o++] = '.';
+            for (int i = exponent + 1; i < n; ++i)
+                out[o++] = digits[i];
+        }
+    } else {
+        out[o++] = '0';
+        out[o++] = '.';
+        for (int i = 0; i < -exponent - 1; ++i)
+            out[o++] = '0';
+        for (int i = 0; i < n; ++i)
+            out[o++] = digits[i];
+    }
+    return QString::fromLatin1(out, o);
 }
 
 // The default locale's decimal separator and date and time patterns, worked out once
@@ -50,11 +95,13 @@ struct LocaleTexts {
     // The long-time pattern taken apart; empty when it holds anything beyond hours,
     // minutes, seconds, AM/PM and literal text, and Qt formats it instead.
     struct Part {
-        char field = 0; // 0 literal, 'h' 12-hour, 'H' 24-hour, 'm', 's', 'A', 'a'
+        // 0 literal; 'h' 12-hour, 'H' 24-hour, 'm', 's', 'A' or 'a' AM/PM; 'd', 'M', 'y'
+        char field = 0;
         int width = 1;
         QString text;
     };
     QList<Part> timeParts;
+    QList<Part> dateParts;
     QString am, pm;
     // The date text changes once a day: the last one is kept.
     QDate lastDate;
@@ -105,9 +152,10 @@ QString longTimePattern(const QLocale &locale)
     return out.trimmed();
 }
 
-// Splits a time pattern into literal text and the fields it shows, the way QLocale
-// reads it; an empty list for what this does not cover (other letters, native digits).
-QList<LocaleTexts::Part> timePatternParts(const QLocale &locale, const QString &pattern)
+// Splits a date or time pattern into literal text and the fields it shows, the way
+// QLocale reads it; an empty list for what this does not cover (other letters, month
+// and day names, native digits).
+QList<LocaleTexts::Part> patternParts(const QLocale &locale, const QString &pattern, bool date)
 {
     if (locale.zeroDigit() != QLatin1String("0"))
         return {};
@@ -117,9 +165,6 @@ QList<LocaleTexts::Part> timePatternParts(const QLocale &locale, const QString &
             parts.append(LocaleTexts::Part{});
         parts.last().text += text;
     };
-    bool twelveHour = false;
-    for (QChar c : pattern)
-        twelveHour = twelveHour || c == QLatin1Char('a') || c == QLatin1Char('A');
     for (qsizetype i = 0; i < pattern.size();) {
         const QChar c = pattern[i];
         if (c == QLatin1Char('\'')) {
@@ -144,11 +189,15 @@ QList<LocaleTexts::Part> timePatternParts(const QLocale &locale, const QString &
         while (i + run < pattern.size() && pattern[i + run] == c)
             ++run;
         const char l = char(c.toLatin1());
-        if ((l == 'h' || l == 'H' || l == 'm' || l == 's') && run <= 2) {
-            const char field = l == 'h' && !twelveHour ? 'H' : l;
-            parts.append({field, int(run), {}});
+        const bool number =
+            date ? (l == 'd' || l == 'M') : (l == 'h' || l == 'H' || l == 'm' || l == 's');
+        if (number && run <= 2) {
+            parts.append({l, int(run), {}});
             i += run;
-        } else if ((l == 'A' || l == 'a') && run == 1) {
+        } else if (date && l == 'y' && run == 4) {
+            parts.append({l, 4, {}});
+            i += run;
+        } else if (!date && (l == 'A' || l == 'a') && run == 1) {
             // "AP" and "ap" are one field, as is a lone "A" or "a".
             const bool pair =
                 i + 1 < pattern.size() && pattern[i + 1] == QLatin1Char(l == 'A' ? 'P' : 'p');
@@ -158,6 +207,13 @@ QList<LocaleTexts::Part> timePatternParts(const QLocale &locale, const QString &
             return {};
         }
     }
+    // Without AM/PM the hour counts to 24 in either case.
+    const bool twelveHour = std::any_of(parts.cbegin(), parts.cend(), [](const auto &p) {
+        return p.field == 'A' || p.field == 'a';
+    });
+    for (auto &p : parts)
+        if (p.field == 'h' && !twelveHour)
+            p.field = 'H';
     return parts;
 }
 
@@ -171,7 +227,8 @@ LocaleTexts &localeTexts()
         cached->point = locale.decimalPoint();
         cached->shortDate = shortDatePattern(locale);
         cached->longTime = longTimePattern(locale);
-        cached->timeParts = timePatternParts(locale, cached->longTime);
+        cached->timeParts = patternParts(locale, cached->longTime, false);
+        cached->dateParts = patternParts(locale, cached->shortDate, true);
         cached->am = locale.amText();
         cached->pm = locale.pmText();
     }
@@ -213,6 +270,32 @@ QString timeText(const LocaleTexts &texts, QTime time)
             break;
         case 'a':
             out += (time.hour() < 12 ? texts.am : texts.pm).toLower();
+            break;
+        }
+    }
+    return out;
+}
+
+QString dateText(const LocaleTexts &texts, QDate date)
+{
+    if (texts.dateParts.isEmpty() || date.year() < 1000 || date.year() > 9999)
+        return texts.locale.toString(date, texts.shortDate);
+    QString out;
+    out.reserve(16);
+    for (const LocaleTexts::Part &p : texts.dateParts) {
+        switch (p.field) {
+        case 0:
+            out += p.text;
+            break;
+        case 'd':
+            appendNumber(out, date.day(), p.width);
+            break;
+        case 'M':
+            appendNumber(out, date.month(), p.width);
+            break;
+        case 'y':
+            appendNumber(out, date.year() / 100, 2);
+            appendNumber(out, date.year() % 100, 2);
             break;
         }
     }
@@ -290,10 +373,13 @@ QString RawHexText(const GPS_Main &g)
 
 QString RawHexText(const quint8 *frame, int length)
 {
-    QString out;
-    out.reserve(3 * qMax(0, length));
-    for (int i = 0; i < length; ++i)
-        out += HexByte(frame[i]) + QLatin1Char(' ');
+    static const char digits[] = "0123456789ABCDEF";
+    QString out(3 * qMax(0, length), QLatin1Char(' '));
+    QChar *c = out.data();
+    for (int i = 0; i < length; ++i, c += 3) {
+        c[0] = QLatin1Char(digits[frame[i] >> 4]);
+        c[1] = QLatin1Char(digits[frame[i] & 15]);
+    }
     return out;
 }
 
@@ -307,15 +393,18 @@ QString LocalDateTimeText(const std::array<quint8, 6> &bcd, int timeZoneIndex)
         QDate(year, 1, 1).addMonths(bcdValue(bcd[1]) - 1).addDays(bcdValue(bcd[2]) - 1);
     const qint64 offset = qint64(bcdValue(bcd[3]) + timeZoneIndex - 12) * 3600 +
                           qint64(bcdValue(bcd[4])) * 60 + bcdValue(bcd[5]);
-    const QDateTime local = QDateTime(date, QTime(0, 0), Qt::UTC).addSecs(offset);
+    // Whole days move the date; the rest is the time of day.
+    const qint64 days = offset >= 0 ? offset / 86400 : -((-offset + 86399) / 86400);
+    const QDate localDate = date.addDays(days);
+    const int seconds = int(offset - days * 86400);
 
     LocaleTexts &texts = localeTexts();
-    if (local.date() != texts.lastDate || texts.lastDateText.isEmpty()) {
-        texts.lastDate = local.date();
-        texts.lastDateText = texts.locale.toString(local.date(), texts.shortDate);
+    if (localDate != texts.lastDate || texts.lastDateText.isEmpty()) {
+        texts.lastDate = localDate;
+        texts.lastDateText = dateText(texts, localDate);
     }
     QString text = texts.lastDateText;
-    if (local.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + timeText(texts, local.time());
+    if (seconds != 0)
+        text += QLatin1Char(' ') + timeText(texts, QTime(0, 0).addSecs(seconds));
     return text;
 }

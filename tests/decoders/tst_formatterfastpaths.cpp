@@ -37,6 +37,13 @@ QString referenceTime(const QLocale &locale, QTime time)
     return locale.toString(time, f.trimmed());
 }
 
+QString referenceDate(const QLocale &locale, QDate date)
+{
+    QString f = locale.dateFormat(QLocale::ShortFormat);
+    f.replace(QRegularExpression(QStringLiteral("(?<!y)yy(?!y)")), QStringLiteral("yyyy"));
+    return locale.toString(date, f);
+}
+
 } // namespace
 
 class TestFormatterFastPaths : public QObject {
@@ -46,6 +53,8 @@ private slots:
     void numberTextHasQtsFifteenDigits();
     void timeOfDayMatchesLocaleFormatting_data();
     void timeOfDayMatchesLocaleFormatting();
+    void dateMatchesLocaleFormatting_data() { timeOfDayMatchesLocaleFormatting_data(); }
+    void dateMatchesLocaleFormatting();
     void dateFollowsLocaleChange();
 };
 
@@ -101,9 +110,7 @@ void TestFormatterFastPaths::timeOfDayMatchesLocaleFormatting()
     QFETCH(QLocale, locale);
     QLocale::setDefault(locale);
     const QDate day(2026, 12, 7);
-    const QString date = locale.toString(
-        day, locale.dateFormat(QLocale::ShortFormat)
-                 .replace(QRegularExpression("(?<!y)yy(?!y)"), QStringLiteral("yyyy")));
+    const QString date = referenceDate(locale, day);
     // Every minute of the day at a second that changes with it, and every second of
     // the hours around noon and midnight, where twelve-hour clocks turn.
     QList<int> seconds;
@@ -122,6 +129,28 @@ void TestFormatterFastPaths::timeOfDayMatchesLocaleFormatting()
         if (actual != expected)
             QFAIL(qPrintable(
                 QStringLiteral("%1: «%2», expected «%3»").arg(t.toString(), actual, expected)));
+    }
+}
+
+void TestFormatterFastPaths::dateMatchesLocaleFormatting()
+{
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    // Every day of 1999 and 2000 and every eleventh day of the years the two-digit years
+    // reach, at midnight (the date alone) and with the hour running past midnight.
+    for (QDate d(1998, 1, 1); d <= QDate(2097, 12, 31);
+         d = d.addDays(d.year() == 1999 || d.year() == 2000 ? 1 : 11)) {
+        const int yy = d.year() % 100;
+        const std::array<quint8, 6> midnight{bcd(yy), bcd(d.month()), bcd(d.day()), 0, 0, 0};
+        QCOMPARE(LocalDateTimeText(midnight, 12), referenceDate(locale, d));
+        if (d.day() % 9 == 0) {
+            const std::array<quint8, 6> late{bcd(yy), bcd(d.month()), bcd(d.day()), 0x23, 0, 0};
+            QCOMPARE(LocalDateTimeText(late, 14), referenceDate(locale, d.addDays(1)) +
+                                                      QLatin1Char(' ') +
+                                                      referenceTime(locale, QTime(1, 0)));
+            QCOMPARE(LocalDateTimeText(late, 0), referenceDate(locale, d) + QLatin1Char(' ') +
+                                                     referenceTime(locale, QTime(11, 0)));
+        }
     }
 }
 
