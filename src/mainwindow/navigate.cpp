@@ -316,7 +316,9 @@ void Navigate::ShowNavStatus()
         if (f.name == QLatin1String("TimeDate"))
             DrawSkyPlot();
         if (auto *box = qobject_cast<QLineEdit *>(control(f.name))) {
-            box->setText(f.text);
+            // The same text again would only be laid out and painted again.
+            if (box->text() != f.text)
+                box->setText(f.text);
             // A text longer than its box shows its beginning.
             box->setCursorPosition(0);
         }
