@@ -45,8 +45,11 @@ QByteArray benchFrame(quint8 type, int step)
     QByteArray f(length, '\0');
     f[0] = char(type);
     f[1] = char(type);
-    // Payload bytes that vary from frame to frame, so no text is the same twice in a row.
-    quint32 x = 2463534242u ^ quint32(step * 7919 + type);
+    // Filler bytes: the data windows' messages vary from frame to frame, so no text is
+    // the same twice in a row; navigation and satellite messages change as a receiver's
+    // do, their fields set below and the rest steady.
+    const bool steady = type == 0xCA || type == 0xCB;
+    quint32 x = 2463534242u ^ quint32((steady ? 0 : step * 7919) + type);
     for (int p = 3; p <= length - 2; ++p) {
         x ^= x << 13;
         x ^= x >> 17;
@@ -69,6 +72,26 @@ QByteArray benchFrame(quint8 type, int step)
         for (int i = 0; i < 6; ++i)
             f[24 + i] = char(t[i]);
         f[32] = char(8);
+        f[30] = char(5 + step / 50 % 3); // HDOP
+        f[31] = char(7 + step / 70 % 3); // VDOP
+    }
+    if (type == 0xCB) {
+        // Eight channels, slot k at positions 5k-1 .. 5k+3: number, state, level,
+        // azimuth, elevation; signal levels move every few messages, the sky slowly.
+        f[2] = char(8);
+        for (int k = 1; k <= 8; ++k) {
+            const int p = 5 * k - 1;
+            f[p - 1] = char(2 + 3 * k);
+            f[p] = char(k % 3 == 0 ? 0x37 : 0x8F);
+            f[p + 1] = char(120 + (step / 8 + 5 * k) % 40);
+            f[p + 2] = char(k * 32 + step / 600);
+            f[p + 3] = char(20 + 12 * k + step / 900 % 8);
+        }
+        f[43] = char(12);
+        f[44] = char(0xFF);
+        f[45] = char(0xFE);
+        f[46] = char(0xFF);
+        f[47] = char(0x7F);
     }
     quint8 sum = 0;
     for (int i = 0; i < length - 2; ++i)

@@ -244,6 +244,8 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--seconds", type=float, default=60)
     ap.add_argument("--frames", type=int, default=1000)
+    ap.add_argument("--windows", default="NavPos,NavRevSat",
+                    help="menu items the everyday load opens (empty: main window only)")
     a = ap.parse_args()
     if a.figure == "startup":
         r = startup(a.build, a.runs)
@@ -252,7 +254,7 @@ def main():
     elif a.figure == "firehose":
         r = load(a.build, "firehose", 921600, 0, a.seconds, a.runs, "offscreen", "")
     else:
-        r = load(a.build, "everyday", 115200, 10, a.seconds, a.runs, "xcb", "NavPos,NavRevSat")
+        r = load(a.build, "everyday", 115200, 10, a.seconds, a.runs, "xcb", a.windows)
     print(json.dumps(r))
 
 
