@@ -47,6 +47,7 @@ class Probe : public QObject {
 public:
     Probe()
     {
+        m_appAt = monotonicNs();
         m_navTimes.reserve(1 << 20);
         qApp->installEventFilter(this);
         m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
@@ -57,6 +58,7 @@ protected:
     bool eventFilter(QObject *o, QEvent *e) override
     {
         if (e->type() == QEvent::Show && o->objectName() == QLatin1String("Port")) {
+            m_dialogAt = monotonicNs();
             if (auto *ok = o->findChild<QPushButton *>(QStringLiteral("OKButton")))
                 QTimer::singleShot(0, ok, &QPushButton::click);
         }
@@ -72,8 +74,13 @@ private:
             return;
         m_shown = true;
         const qint64 t0 = qEnvironmentVariable("KESTREL_PROBE_T0").toLongLong();
-        std::printf("shown %.3f ms rss %ld kB\n", t0 ? (monotonicNs() - t0) / 1e6 : -1.0,
-                    residentKb());
+        const auto since = [t0](qint64 t) { return t0 && t ? (t - t0) / 1e6 : -1.0; };
+        // Also when the application object was made and when the port dialog showed.
+        timespec cpu{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+        std::printf("shown %.3f ms rss %ld kB app %.3f ms dialog %.3f ms cpu %.3f ms\n",
+                    since(monotonicNs()), residentKb(), since(m_appAt), since(m_dialogAt),
+                    cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
         std::fflush(stdout);
         if (qEnvironmentVariableIsSet("KESTREL_PROBE_EXIT_ON_SHOW")) {
             std::fflush(nullptr);
@@ -128,6 +135,8 @@ private:
 
     QSocketNotifier *m_stdin = nullptr;
     bool m_shown = false;
+    qint64 m_appAt = 0;
+    qint64 m_dialogAt = 0;
     std::vector<qint64> m_navTimes;
     qint64 m_logUpdates = 0;
     qint64 m_errors = 0;

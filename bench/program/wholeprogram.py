@@ -124,10 +124,29 @@ def spread(values):
             "runs": len(values)}
 
 
-def startup(build, runs):
-    times, rss = [], []
+class XServer:
+    """A private virtual X server, for the figures taken under a real X server."""
+
+    def __init__(self, platform):
+        self.proc, self.display = None, None
+        if platform == "xcb":
+            self.display = ":%d" % (90 + os.getpid() % 100)
+            self.proc = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24",
+                                          "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL)
+            time.sleep(1)
+
+    def close(self):
+        if self.proc:
+            self.proc.terminate()
+            self.proc.wait()
+
+
+def startup(build, runs, platform):
+    times, rss, app, dialog, cpu = [], [], [], [], []
+    x = XServer(platform)
     for _ in range(runs):
-        s = Session(build, ["latency", "1", "0"])
+        s = Session(build, ["latency", "1", "0"], platform, x.display)
         s.stream_mode = False
         try:
             s.start_program({"KESTREL_PROBE_EXIT_ON_SHOW": "1"})
@@ -135,10 +154,16 @@ def startup(build, runs):
             parts = line.split()
             times.append(float(parts[1]))
             rss.append(int(parts[4]) / 1024)
+            app.append(float(parts[7]))
+            dialog.append(float(parts[10]))
+            cpu.append(float(parts[13]))
             s.prog.wait(timeout=10)
         finally:
             s.close()
-    return {"figure": "startup", "ms": spread(times), "rss_mb": spread(rss)}
+    x.close()
+    return {"figure": "startup", "platform": platform, "ms": spread(times),
+            "rss_mb": spread(rss), "application_made_ms": spread(app),
+            "port_dialog_shown_ms": spread(dialog), "cpu_ms": spread(cpu)}
 
 
 def latency(build, runs, frames=1000, gap_ms=10):
@@ -173,13 +198,8 @@ def latency(build, runs, frames=1000, gap_ms=10):
 
 def load(build, figure, baud, rate, seconds, runs, platform, open_windows):
     results = []
-    xvfb = None
-    display = None
-    if platform == "xcb":
-        display = ":%d" % (90 + os.getpid() % 100)
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
-                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
+    x = XServer(platform)
+    display = x.display
     try:
         for _ in range(runs):
             s = Session(build, ["stream", str(baud), str(rate), str(seconds)], platform,
@@ -223,9 +243,7 @@ def load(build, figure, baud, rate, seconds, runs, platform, open_windows):
                 "checksum_errors": probe["log_errors"],
             })
     finally:
-        if xvfb:
-            xvfb.terminate()
-            xvfb.wait()
+        x.close()
     return {"figure": figure, "baud": baud, "rate": rate, "seconds": seconds,
             "platform": platform, "windows": open_windows or "main",
             "cpu_s_per_min": spread([r["cpu_s_per_min"] for r in results]),
@@ -244,11 +262,13 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--seconds", type=float, default=60)
     ap.add_argument("--frames", type=int, default=1000)
+    ap.add_argument("--platform", default="xcb", choices=["xcb", "offscreen"],
+                    help="where start-up shows its window")
     ap.add_argument("--windows", default="NavPos,NavRevSat",
                     help="menu items the everyday load opens (empty: main window only)")
     a = ap.parse_args()
     if a.figure == "startup":
-        r = startup(a.build, a.runs)
+        r = startup(a.build, a.runs, a.platform)
     elif a.figure == "latency":
         r = latency(a.build, a.runs, a.frames)
     elif a.figure == "firehose":
