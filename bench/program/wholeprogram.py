@@ -166,7 +166,7 @@ def startup(build, runs, platform):
             "port_dialog_shown_ms": spread(dialog), "cpu_ms": spread(cpu)}
 
 
-def latency(build, runs, frames=1000, gap_ms=10):
+def latency(build, runs, frames=1000, gap_ms=10.0):
     per_run = []
     all_lat = []
     lost = 0
@@ -258,7 +258,7 @@ def load(build, figure, baud, rate, seconds, runs, platform, open_windows):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
-    ap.add_argument("figure", choices=["startup", "latency", "firehose", "everyday"])
+    ap.add_argument("figure", choices=["startup", "latency", "firehose", "everyday", "smoke"])
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--seconds", type=float, default=60)
     ap.add_argument("--frames", type=int, default=1000)
@@ -267,6 +267,15 @@ def main():
     ap.add_argument("--windows", default="NavPos,NavRevSat",
                     help="menu items the everyday load opens (empty: main window only)")
     a = ap.parse_args()
+    if a.figure == "smoke":
+        # Each harness once and briefly, so that it keeps working; nothing is timed.
+        r = {"figure": "smoke", "parts": [
+            latency(a.build, 1, 20, 5),
+            load(a.build, "firehose", 921600, 0, 2, 1, "offscreen", ""),
+            startup(a.build, 1, "offscreen")]}
+        lost = r["parts"][0]["frames_lost"] + r["parts"][1]["frames_lost"]
+        print(json.dumps(r))
+        return 1 if lost else 0
     if a.figure == "startup":
         r = startup(a.build, a.runs, a.platform)
     elif a.figure == "latency":
