@@ -4,7 +4,8 @@
 // and timestamps every navigation update and every log line. Settings by environment:
 //   KESTREL_PROBE_T0    CLOCK_MONOTONIC nanoseconds of the launch (start-up time)
 //   KESTREL_PROBE_OPEN  menu items to trigger once the window shows, "NavPos,NavRevSat"
-//   KESTREL_PROBE_OUT   file for the timestamps, written when stdin says "quit"
+//   KESTREL_PROBE_OUT   file for the counts, written when stdin says "quit"
+//   KESTREL_PROBE_LATENCY  also the time of every navigation update, into that file
 //   KESTREL_PROBE_EXIT_ON_SHOW  end as soon as the main window has painted
 
 #include "link/gpsmain.h"
@@ -48,7 +49,11 @@ public:
     Probe()
     {
         m_appAt = monotonicNs();
-        m_navTimes.reserve(1 << 20);
+        // Timestamps only for the latency figure: the growing list would show as the
+        // program's memory growth in the others.
+        m_keepTimes = qEnvironmentVariableIsSet("KESTREL_PROBE_LATENCY");
+        if (m_keepTimes)
+            m_navTimes.reserve(1 << 16);
         qApp->installEventFilter(this);
         m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
         connect(m_stdin, &QSocketNotifier::activated, this, &Probe::readCommand);
@@ -87,8 +92,11 @@ private:
             _exit(0);
         }
         if (auto *box = navigate->findChild<QLineEdit *>(QStringLiteral("TimeDate")))
-            connect(box, &QLineEdit::textChanged, this,
-                    [this] { m_navTimes.push_back(monotonicNs()); });
+            connect(box, &QLineEdit::textChanged, this, [this] {
+                ++m_navUpdates;
+                if (m_keepTimes)
+                    m_navTimes.push_back(monotonicNs());
+            });
         // Every frame and line event puts a line on top of the log.
         if (auto *g = qApp->findChild<GPS_Main *>()) {
             connect(g, &GPS_Main::errorDisChanged, this, [this](const QString &text) {
@@ -125,6 +133,7 @@ private:
             out.write(QByteArray("log_updates ") + QByteArray::number(m_logUpdates) + '\n');
             out.write(QByteArray("log_errors ") + QByteArray::number(m_errors) + '\n');
             out.write(QByteArray("rss_kb ") + QByteArray::number(qint64(residentKb())) + '\n');
+            out.write(QByteArray("nav_updates ") + QByteArray::number(m_navUpdates) + '\n');
             for (qint64 t : m_navTimes)
                 out.write(QByteArray("nav ") + QByteArray::number(t) + '\n');
             out.close();
@@ -139,6 +148,8 @@ private:
     qint64 m_dialogAt = 0;
     std::vector<qint64> m_navTimes;
     qint64 m_logUpdates = 0;
+    qint64 m_navUpdates = 0;
+    bool m_keepTimes = false;
     qint64 m_errors = 0;
 };
 

@@ -174,7 +174,7 @@ def latency(build, runs, frames=1000, gap_ms=10.0):
         s = Session(build, ["latency", str(frames), str(gap_ms)])
         s.stream_mode = False
         try:
-            s.start_program()
+            s.start_program({"KESTREL_PROBE_LATENCY": "1"})
             s.wait_line(s.prog, "ready")
             time.sleep(0.5)
             s.go()
