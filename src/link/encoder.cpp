@@ -28,3 +28,16 @@ QByteArray CommandFrame(int command, const std::array<quint8, 11> &cmdBuffer)
     frame.append(char(quint8(256 - s))).append('\r');
     return frame;
 }
+
+QByteArray BuildFrame(int type, const QByteArray &payload)
+{
+    const quint8 t = quint8(type);
+    QByteArray frame;
+    frame.reserve(payload.size() + 4);
+    frame.append(char(t)).append(char(t)).append(payload);
+    quint8 s = 0;
+    for (const char c : frame)
+        s = quint8(s + quint8(c));
+    frame.append(char(quint8(256 - s))).append('\r');
+    return frame;
+}

@@ -7,3 +7,6 @@
 QByteArray RequestFrame(int command);
 // A command frame with the payload of a command buffer ([0] count, [1..10] bytes).
 QByteArray CommandFrame(int command, const std::array<quint8, 11> &cmdBuffer);
+// Any frame: type, type, the payload, the checksum that makes the sum zero, 13.
+// The simulated receiver builds every message with it.
+QByteArray BuildFrame(int type, const QByteArray &payload);

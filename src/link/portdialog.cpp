@@ -5,6 +5,7 @@
 #include "platform/messageboxes.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
+#include "platform/simulatedport.h"
 #include "portkeeper.h"
 
 #include <QApplication>
@@ -167,6 +168,7 @@ void Port::refreshDevices()
 {
     const QString typed = m_deviceBox->currentText();
     m_deviceBox->clear();
+    m_deviceBox->addItem(SimulatedPort::deviceName(), SimulatedPort::deviceName());
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         const QString desc = info.description();
         const QString shown = desc.isEmpty()

@@ -7,6 +7,7 @@
 #include "platform/qtmessageboxes.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
+#include "platform/simulatedport.h"
 #include "portdialog.h"
 #include "portkeeper.h"
 
@@ -32,7 +33,15 @@ int KestrelMain(int argc, char **argv)
                                         QStringLiteral("Open DEVICE instead of the saved port."),
                                         QStringLiteral("DEVICE"));
     parser.addOption(portOption);
+    const QCommandLineOption simulateOption(
+        QStringLiteral("simulate"),
+        QStringLiteral("Open the simulated receiver instead of the saved port."));
+    parser.addOption(simulateOption);
     parser.process(app);
+    if (parser.isSet(simulateOption) && parser.isSet(portOption)) {
+        std::fprintf(stderr, "kestrel: choose either --port or --simulate\n");
+        return 2;
+    }
 
     SettingsStore settings(QStringLiteral("Kestrel"));
     QtMessageBoxes boxes;
@@ -54,7 +63,10 @@ int KestrelMain(int argc, char **argv)
     QPointer<Navigate> navigate;
     auto mscomm = [&]() -> PortKeeper & {
         if (!navigate) {
-            navigate = new Navigate(g, std::make_unique<QtSerialPort>());
+            // The real port, or the simulated receiver when the dialog names it.
+            auto serial = std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
+            serial->addDevice(SimulatedPort::deviceName(), std::make_unique<SimulatedPort>(clock));
+            navigate = new Navigate(g, std::move(serial));
             navigate->setAttribute(Qt::WA_DeleteOnClose);
             navigate->Form_Load();
         }
@@ -62,7 +74,8 @@ int KestrelMain(int argc, char **argv)
     };
 
     Port port(g, mscomm);
-    port.Form_Load(parser.value(portOption));
+    port.Form_Load(parser.isSet(simulateOption) ? SimulatedPort::deviceName()
+                                                : parser.value(portOption));
     navigate->setPortDialog(&port);
     port.exec();
     navigate->show();

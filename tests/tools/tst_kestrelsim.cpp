@@ -1,0 +1,160 @@
+#include "link/gpsmain.h"
+#include "link/portkeeper.h"
+#include "platform/qtserialport.h"
+#include "testplatform.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+// Log lines of frames, in arrival order, as the program writes them.
+class LogRecorder : public QObject {
+public:
+    explicit LogRecorder(GPS_Main &g)
+    {
+        connect(&g, &GPS_Main::errorDisChanged, this, [this](const QString &text) {
+            lines.append(text.section(QStringLiteral("\r\n"), 0, 0));
+        });
+    }
+    QStringList lines;
+};
+
+bool startSim(QProcess &sim, const QStringList &args, QString &path)
+{
+    sim.start(QStringLiteral(KESTREL_SIM), args);
+    if (!sim.waitForStarted(5000))
+        return false;
+    for (int i = 0; i < 50 && !sim.canReadLine(); ++i)
+        sim.waitForReadyRead(100);
+    path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    return path.startsWith(QStringLiteral("/dev/"));
+}
+
+} // namespace
+
+class TestKestrelSim : public QObject {
+    Q_OBJECT
+private slots:
+    void helpNamesEveryOption();
+    void badOptionsAreRefused_data();
+    void badOptionsAreRefused();
+    void programTalksToItThroughThePseudoTerminal();
+    void faultOptionsDamageFramesThatTheProgramLogs();
+    void regularFileIsNotReplacedByTheLink();
+};
+
+void TestKestrelSim::helpNamesEveryOption()
+{
+    QProcess sim;
+    sim.start(QStringLiteral(KESTREL_SIM), {QStringLiteral("--help")});
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(sim.readAllStandardOutput());
+    for (const char *option : {"--link", "--rate", "--seed", "--baud", "--garbage", "--corrupt",
+                               "--truncate", "--verbose"})
+        QVERIFY2(out.contains(QLatin1String(option)), option);
+}
+
+void TestKestrelSim::badOptionsAreRefused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("negative rate") << QStringList{"--rate", "-1"};
+    QTest::newRow("rate not a number") << QStringList{"--rate", "fast"};
+    QTest::newRow("chance above 1") << QStringList{"--garbage", "2"};
+    QTest::newRow("negative chance") << QStringList{"--corrupt", "-0.1"};
+    QTest::newRow("baud not a number") << QStringList{"--baud", "x"};
+    QTest::newRow("baud zero") << QStringList{"--baud", "0"};
+    QTest::newRow("negative seed") << QStringList{"--seed", "-3"};
+}
+
+void TestKestrelSim::badOptionsAreRefused()
+{
+    QFETCH(QStringList, args);
+    QProcess sim;
+    sim.start(QStringLiteral(KESTREL_SIM), args);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(sim.readAllStandardOutput().isEmpty());
+    QVERIFY(!sim.readAllStandardError().isEmpty());
+}
+
+void TestKestrelSim::programTalksToItThroughThePseudoTerminal()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gps"));
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--link", link, "--rate", "5", "--verbose"}, path));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    LogRecorder log(g);
+    QtSerialPort serial;
+    PortKeeper keeper(g, serial);
+    serial.setDevice(link);
+    QVERIFY(keeper.open());
+    g.SendRequest(0xC4);
+    QTRY_VERIFY_WITH_TIMEOUT(log.lines.contains(QStringLiteral("CMD: C4")), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.lines.count(QStringLiteral("CMD: CA")) >= 3, 3000);
+    QVERIFY(log.lines.contains(QStringLiteral("CMD: CB")));
+    QVERIFY(!log.lines.contains(QStringLiteral("ERR: CkSum")));
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += sim.readAllStandardOutput()).contains("received C4"), 2000);
+
+    keeper.close();
+    ::kill(pid_t(sim.processId()), SIGTERM);
+    QVERIFY(sim.waitForFinished(3000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QVERIFY(sim.readAllStandardError().contains("intact"));
+}
+
+void TestKestrelSim::faultOptionsDamageFramesThatTheProgramLogs()
+{
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim,
+                     {"--rate", "20", "--baud", "115200", "--corrupt", "0.3", "--garbage", "0.3",
+                      "--seed", "11"},
+                     path));
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    LogRecorder log(g);
+    QtSerialPort serial;
+    PortKeeper keeper(g, serial);
+    serial.setDevice(path);
+    QVERIFY(keeper.open());
+    QTRY_VERIFY_WITH_TIMEOUT(log.lines.count(QStringLiteral("ERR: CkSum")) >= 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.lines.count(QStringLiteral("CMD: CA")) >= 3, 5000);
+    keeper.close();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(3000));
+    QCOMPARE(sim.exitCode(), 0);
+}
+
+void TestKestrelSim::regularFileIsNotReplacedByTheLink()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("notes"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+    f.close();
+    QProcess sim;
+    sim.start(QStringLiteral(KESTREL_SIM), {QStringLiteral("--link"), file});
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 1);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+QTEST_GUILESS_MAIN(TestKestrelSim)
+#include "tst_kestrelsim.moc"

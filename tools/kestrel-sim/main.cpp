@@ -1,0 +1,199 @@
+// kestrel-sim: the simulated receiver on a pseudo-terminal, for trying Kestrel (or
+// any program written for the board) without the hardware.
+
+#include "link/simulator.h"
+#include "platform/clock.h"
+#include "platform/ptylink.h"
+#include "platform/simulatedport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+void fail(const QString &text)
+{
+    std::fprintf(stderr, "kestrel-sim: %s\n", qPrintable(text));
+}
+
+// A chance given as a number from 0 to 1.
+bool readRate(const QCommandLineParser &parser, const QCommandLineOption &option, double &out)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    out = parser.value(option).toDouble(&ok);
+    if (!ok || out < 0 || out > 1) {
+        fail(QStringLiteral("--%1 wants a chance from 0 to 1, not «%2»")
+                 .arg(option.names().first(), parser.value(option)));
+        return false;
+    }
+    return true;
+}
+
+// Makes `link` a symbolic link to `target`; an old symbolic link there is replaced,
+// anything else is left alone.
+bool makeLink(const QString &link, const QString &target)
+{
+    const QFileInfo info(link);
+    if (info.isSymLink()) {
+        ::unlink(QFile::encodeName(link).constData());
+    } else if (info.exists()) {
+        fail(QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(link));
+        return false;
+    }
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
+        0) {
+        fail(QStringLiteral("cannot create %1: %2")
+                 .arg(link, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    return true;
+}
+
+QString typeText(quint8 t)
+{
+    return QStringLiteral("%1").arg(t, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrel-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated GPS receiver board on a pseudo-terminal. Prints the terminal's path;\n"
+        "open it as the serial port (kestrel --port PATH). Runs until interrupted."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption linkOption(QStringLiteral("link"),
+                                        QStringLiteral("Also make PATH a symbolic link to it."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"),
+        QStringLiteral("Navigation and satellite messages per second (default 1; 0 for none)."),
+        QStringLiteral("HZ"), QStringLiteral("1"));
+    const QCommandLineOption baudOption(QStringLiteral("baud"),
+                                        QStringLiteral("Line speed in bits per second for the "
+                                                       "8 data bits, even parity, 1 stop bit "
+                                                       "framing (default 9600)."),
+                                        QStringLiteral("SPEED"), QStringLiteral("9600"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("Seed of the fault generator (default 1)."),
+                                        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption garbageOption(
+        QStringLiteral("garbage"), QStringLiteral("Chance of noise bytes before a frame (0..1)."),
+        QStringLiteral("P"));
+    const QCommandLineOption corruptOption(
+        QStringLiteral("corrupt"), QStringLiteral("Chance of a frame with a bad checksum (0..1)."),
+        QStringLiteral("P"));
+    const QCommandLineOption truncateOption(QStringLiteral("truncate"),
+                                            QStringLiteral("Chance of a frame cut short (0..1)."),
+                                            QStringLiteral("P"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+                                           QStringLiteral("Print every command received."));
+    parser.addOptions({linkOption, rateOption, baudOption, seedOption, garbageOption, corruptOption,
+                       truncateOption, verboseOption});
+    parser.process(app);
+
+    SimulatorOptions options;
+    bool ok = false;
+    const double rate = parser.value(rateOption).toDouble(&ok);
+    if (!ok || rate < 0 || rate > 100) {
+        fail(QStringLiteral("--rate wants messages per second from 0 to 100"));
+        return 2;
+    }
+    options.intervalMs = rate > 0 ? std::max(10, int(1000.0 / rate + 0.5)) : 0;
+    const int baud = parser.value(baudOption).toInt(&ok);
+    if (!ok || baud < 50 || baud > 4000000) {
+        fail(QStringLiteral("--baud wants a line speed from 50 to 4000000"));
+        return 2;
+    }
+    options.seed = parser.value(seedOption).toUInt(&ok);
+    if (!ok) {
+        fail(QStringLiteral("--seed wants a whole number from 0 to 4294967295"));
+        return 2;
+    }
+    if (!readRate(parser, garbageOption, options.garbageRate) ||
+        !readRate(parser, corruptOption, options.corruptRate) ||
+        !readRate(parser, truncateOption, options.truncateRate))
+        return 2;
+
+    // Signals only write to a pipe; the event loop reads it and quits, so cleaning up
+    // runs in the normal way.
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        fail(QStringLiteral("cannot create a pipe"));
+        return 1;
+    }
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    ::sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+
+    PtyLink pty;
+    if (!pty.open()) {
+        fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(pty.errorString()));
+        return 1;
+    }
+    const QString link = parser.value(linkOption);
+    if (!link.isEmpty() && !makeLink(link, pty.slavePath()))
+        return 1;
+
+    Clock clock;
+    Simulator sim(clock, options);
+    SimulatorLine line(sim, clock);
+    line.setLineSettings(LineSettings{baud, 'e', 8, 1});
+    const bool verbose = parser.isSet(verboseOption);
+    QObject::connect(&pty, &PtyLink::received, &line, [&](const QByteArray &bytes) {
+        const qsizetype before = sim.commandsReceived().size();
+        line.input(bytes);
+        if (!verbose)
+            return;
+        for (qsizetype i = before; i < sim.commandsReceived().size(); ++i)
+            std::printf("received %s\n", qPrintable(typeText(sim.commandsReceived()[i])));
+        std::fflush(stdout);
+    });
+    QObject::connect(&line, &SimulatorLine::output, &pty,
+                     [&](const QByteArray &bytes) { pty.write(bytes); });
+    line.start();
+
+    std::printf("%s\n", qPrintable(pty.slavePath()));
+    std::fflush(stdout);
+
+    const int rc = app.exec();
+
+    line.stop();
+    pty.close();
+    if (!link.isEmpty() && QFileInfo(link).isSymLink())
+        ::unlink(QFile::encodeName(link).constData());
+    const SimulatorRecord &r = sim.record();
+    std::fprintf(stderr, "kestrel-sim: sent %d frames (%d intact, %d damaged, %lld noise bytes)\n",
+                 int(r.frames.size()), r.intact(), r.damaged(), qlonglong(r.garbageBytes));
+    return rc;
+}
