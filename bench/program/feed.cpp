@@ -1,6 +1,6 @@
-// kestrel-feed: a receiver on a pseudo-terminal for the whole-program benchmarks.
-// Prints the terminal's path, waits for "go" on stdin, then sends and reports what it
-// sent on stdout. Modes:
+// kestrel-feed: the simulated receiver's messages on a pseudo-terminal, paced for the
+// whole-program benchmarks. Prints the terminal's path, waits for "go" on stdin, then
+// sends and reports what it sent on stdout. Modes:
 //   latency N GAP_MS   N navigation frames, one every GAP_MS, each timestamped
 //                      (CLOCK_MONOTONIC) right after the write returns
 //   stream BAUD RATE SECONDS
@@ -101,8 +101,10 @@ int main(int argc, char **argv)
         const qint64 gap = qint64(std::atof(argv[3]) * 1e6);
         std::vector<qint64> sent;
         sent.reserve(size_t(n));
-        for (int i = 0; i < n; ++i) {
-            const QByteArray f = benchFrame(0xCA, i + 1);
+        // A second of the receiver's time per message, so each shows a new time.
+        BenchReceiver rx(1000);
+        for (int i = 0; i < n; ++i, rx.next()) {
+            const QByteArray f = rx.navigation();
             if (!writeAll(master, f.constData(), f.size()))
                 return 1;
             sent.push_back(monotonicNs());
@@ -123,12 +125,14 @@ int main(int argc, char **argv)
         qint64 lineBytes = 0; // bytes the line has carried since the start
         qint64 sentFrames = 0, step = 0;
         qint64 nextPair = start;
+        // The receiver's time moves on a tenth of a second per pair, as at 10 Hz.
+        BenchReceiver rx(100);
         const auto enqueue = [&] {
-            for (quint8 type : {quint8(0xCA), quint8(0xCB)}) {
-                const QByteArray f = benchFrame(type, int(step));
+            for (const QByteArray &f : {rx.navigation(), rx.satellites()}) {
                 queue += f;
                 queued.emplace_back(f.size(), f.size());
             }
+            rx.next();
             ++step;
         };
         const auto send = [&](qsizetype n) {
