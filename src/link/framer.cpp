@@ -1,5 +1,6 @@
 #include "framer.h"
 
+#include "decoders/formatters.h"
 #include "decoders/sattable.h"
 #include "gpsmain.h"
 #include "platform/serialport.h"
@@ -127,6 +128,12 @@ void DispatchFrame(GPS_Main &g)
     default:
         break;
     }
+}
+
+QString FrameLogLine(const GPS_Main &g, FrameStep step)
+{
+    return step == FrameStep::FrameGood ? QStringLiteral("CMD: ") + HexByte(g.MsgType)
+                                        : QStringLiteral("ERR: CkSum");
 }
 
 QString LineEventText(int code)

@@ -25,5 +25,9 @@ qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameSte
 // window-open flags.
 void DispatchFrame(GPS_Main &g);
 
+// The log line of a completed frame: "CMD: " and the type for a good one, "ERR: CkSum"
+// for a bad one.
+QString FrameLogLine(const GPS_Main &g, FrameStep step);
+
 // The log line of a serial line event.
 QString LineEventText(int code);

@@ -47,17 +47,11 @@ void GPS_Main::OnReceive(const QByteArray &bytes)
         const qsizetype taken = FramerScan(*this, data, left, step);
         data += taken;
         left -= taken;
-        switch (step) {
-        case FrameStep::NeedMore:
-            break;
-        case FrameStep::FrameBad:
-            logFrame(QStringLiteral("ERR: CkSum"));
-            break;
-        case FrameStep::FrameGood:
+        if (step == FrameStep::NeedMore)
+            continue;
+        if (step == FrameStep::FrameGood)
             DispatchFrame(*this);
-            logFrame(QStringLiteral("CMD: ") + HexByte(MsgType));
-            break;
-        }
+        logFrame(FrameLogLine(*this, step));
     }
 }
 

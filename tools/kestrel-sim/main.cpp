@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/simulatedport.h"
+#include "replay.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -74,6 +75,56 @@ QString typeText(quint8 t)
     return QStringLiteral("%1").arg(t, 2, 16, QLatin1Char('0')).toUpper();
 }
 
+// Plays a recording instead of simulating: 0 when interrupted after it, 1 when the
+// terminal cannot be had, 2 for a bad file or speed.
+int replay(QCoreApplication &app, const QString &file, const QString &speedText,
+           const QString &link)
+{
+    bool ok = false;
+    const double speed = speedText.toDouble(&ok);
+    if (!ok || !(speed > 0) || speed > 1000) {
+        fail(QStringLiteral("--speed wants a factor above 0 and at most 1000, not «%1»")
+                 .arg(speedText));
+        return 2;
+    }
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
+        return 2;
+    }
+    const QByteArray data = in.readAll();
+    if (!looksLikeRecording(data)) {
+        fail(QStringLiteral("%1 is not a recording (make one with kestrelctl record)").arg(file));
+        return 2;
+    }
+    const RecordingContents rec = readRecording(data);
+    if (!rec.ok()) {
+        fail(QStringLiteral("%1 is damaged: %2").arg(file, rec.error));
+        return 2;
+    }
+    if (rec.cutShort)
+        fail(QStringLiteral("%1 ends in an incomplete line; playing up to it").arg(file));
+
+    Replay player(rec.chunks, speed);
+    if (!player.open()) {
+        fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(player.errorString()));
+        return 1;
+    }
+    if (!link.isEmpty() && !makeLink(link, player.slavePath()))
+        return 1;
+    QObject::connect(&player, &Replay::finished, [](qint64 bytes) {
+        std::fprintf(stderr, "kestrel-sim: replay finished, %lld bytes\n", qlonglong(bytes));
+        std::fflush(stderr);
+    });
+    player.start();
+    std::printf("%s\n", qPrintable(player.slavePath()));
+    std::fflush(stdout);
+    const int rc = app.exec();
+    if (!link.isEmpty() && QFileInfo(link).isSymLink())
+        ::unlink(QFile::encodeName(link).constData());
+    return rc;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -114,8 +165,18 @@ int main(int argc, char **argv)
                                             QStringLiteral("P"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("Print every command received."));
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Instead of simulating, play a recording (kestrelctl record) into the "
+                       "terminal with its recorded timing, from the moment a program opens it; "
+                       "then keep the terminal open until interrupted."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speedOption(
+        QStringLiteral("speed"),
+        QStringLiteral("With --replay: play this many times faster (default 1; 0.5 is slower)."),
+        QStringLiteral("FACTOR"), QStringLiteral("1"));
     parser.addOptions({linkOption, rateOption, baudOption, seedOption, garbageOption, corruptOption,
-                       truncateOption, verboseOption});
+                       truncateOption, verboseOption, replayOption, speedOption});
     parser.process(app);
 
     SimulatorOptions options;
@@ -155,6 +216,10 @@ int main(int argc, char **argv)
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
+
+    if (parser.isSet(replayOption))
+        return replay(app, parser.value(replayOption), parser.value(speedOption),
+                      parser.value(linkOption));
 
     PtyLink pty;
     if (!pty.open()) {

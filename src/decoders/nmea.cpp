@@ -1,0 +1,180 @@
+#include "nmea.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kKmhPerKnot = 1.852;
+
+quint8 at(QByteArrayView frame, int position)
+{
+    return position >= 1 && position <= frame.size() ? quint8(frame[position - 1]) : 0;
+}
+
+// Two BCD digits, stopping at a nibble that is no digit (0x5A reads as 5).
+int bcdByte(quint8 b)
+{
+    const int hi = b >> 4, lo = b & 15;
+    if (hi > 9)
+        return 0;
+    return lo > 9 ? hi : hi * 10 + lo;
+}
+
+QByteArray twoDigits(int v)
+{
+    return QByteArray::number(v).rightJustified(2, '0');
+}
+
+QByteArray fixed(double v, int decimals)
+{
+    return QByteArray::number(v, 'f', decimals);
+}
+
+// DDMM.mmmm (or DDDMM.mmmm) with the hemisphere letter; the receiver's scaled value
+// already is degrees x 100 + minutes, so only its sign becomes a letter.
+QByteArray coordinate(qint32 raw, int degreeDigits, char positive, char negative)
+{
+    const double scaled = std::fabs(double(raw) / 9216.0);
+    const qint64 tenThousandths = std::llround(scaled * 10000.0);
+    const qint64 degrees = tenThousandths / 1000000;
+    const qint64 minutes = tenThousandths % 1000000;
+    return QByteArray::number(degrees).rightJustified(degreeDigits, '0') +
+           QByteArray::number(minutes / 10000).rightJustified(2, '0') + '.' +
+           QByteArray::number(minutes % 10000).rightJustified(4, '0') + ',' +
+           (raw < 0 ? negative : positive);
+}
+
+} // namespace
+
+NmeaFix nmeaFixFromFrame(QByteArrayView f)
+{
+    NmeaFix fix;
+    fix.fixState = at(f, 3) & 15;
+    const auto s32 = [&](int p) {
+        return qint32(quint32(at(f, p)) << 24 | quint32(at(f, p + 1)) << 16 |
+                      quint32(at(f, p + 2)) << 8 | at(f, p + 3));
+    };
+    const auto s16 = [&](int p) { return qint16(quint16(at(f, p) << 8 | at(f, p + 1))); };
+    fix.latitude = s32(4);
+    fix.longitude = s32(8);
+    fix.heightM = s16(12) / 2.0;
+    fix.courseDeg = std::fmod(s16(16) * 360.0 / 1024.0 + 360.0, 360.0);
+    int speed = 0;
+    for (const int nibble : {at(f, 19) >> 4, at(f, 19) & 15, at(f, 20) >> 4, at(f, 20) & 15}) {
+        if (nibble > 9)
+            break;
+        speed = speed * 10 + nibble;
+    }
+    fix.speedKmh = speed / 4.0;
+    fix.year = bcdByte(at(f, 25));
+    fix.month = bcdByte(at(f, 26));
+    fix.day = bcdByte(at(f, 27));
+    fix.hour = bcdByte(at(f, 28));
+    fix.minute = bcdByte(at(f, 29));
+    fix.second = bcdByte(at(f, 30));
+    fix.hdop = at(f, 31) * 0.2;
+    fix.vdop = at(f, 32) * 0.2;
+    fix.satCount = at(f, 33);
+    return fix;
+}
+
+QList<NmeaSatellite> nmeaSatellitesFromFrame(QByteArrayView f)
+{
+    QList<NmeaSatellite> out;
+    for (int k = 1; k <= 8; ++k) {
+        const int p = 5 * k - 1;
+        if (at(f, p) == 0)
+            continue;
+        NmeaSatellite s;
+        s.prn = at(f, p);
+        const int flags = at(f, p + 1) & 15;
+        s.inFix = flags & 8;
+        s.tracked = flags > 1;
+        s.snr = int(std::lround(at(f, p + 2) * 0.2));
+        s.azimuthDeg = int(std::lround(at(f, p + 3) * 360.0 / 256.0)) % 360;
+        // The byte spans half a turn; above the zenith is no elevation NMEA can carry.
+        s.elevationDeg = std::min(90, int(std::lround(at(f, p + 4) * 180.0 / 256.0)));
+        out.append(s);
+    }
+    return out;
+}
+
+QByteArray nmeaChecksum(QByteArrayView body)
+{
+    quint8 x = 0;
+    for (const char c : body)
+        x ^= quint8(c);
+    return QByteArray::number(x, 16).toUpper().rightJustified(2, '0');
+}
+
+QByteArray nmeaSentence(QByteArrayView body)
+{
+    return '$' + body.toByteArray() + '*' + nmeaChecksum(body) + "\r\n";
+}
+
+QByteArray nmeaLatitude(qint32 raw)
+{
+    return coordinate(raw, 2, 'N', 'S');
+}
+
+QByteArray nmeaLongitude(qint32 raw)
+{
+    return coordinate(raw, 3, 'E', 'W');
+}
+
+QList<QByteArray> nmeaSentences(const NmeaFix &fix, const QList<NmeaSatellite> &satellites,
+                                bool haveSatellites)
+{
+    const bool valid = fix.hasFix();
+    const QByteArray time =
+        twoDigits(fix.hour) + twoDigits(fix.minute) + twoDigits(fix.second) + ".00";
+    const QByteArray date = twoDigits(fix.day) + twoDigits(fix.month) + twoDigits(fix.year);
+    const QByteArray position =
+        valid ? nmeaLatitude(fix.latitude) + ',' + nmeaLongitude(fix.longitude) : ",,,";
+    const QByteArray hdop = fixed(fix.hdop, 1);
+    const QByteArray vdop = fixed(fix.vdop, 1);
+    // The receiver reports no PDOP; horizontal and vertical together stand in for it.
+    const QByteArray pdop = fixed(std::hypot(fix.hdop, fix.vdop), 1);
+    const QByteArray course = valid ? fixed(fix.courseDeg, 1) : QByteArray();
+    const QByteArray knots = valid ? fixed(fix.speedKmh / kKmhPerKnot, 2) : QByteArray();
+    const QByteArray kmh = valid ? fixed(fix.speedKmh, 2) : QByteArray();
+    const char mode = valid ? 'A' : 'N';
+
+    QList<QByteArray> out;
+    out.append(nmeaSentence("GPGGA," + time + ',' + position + ',' + (valid ? "1" : "0") + ',' +
+                            twoDigits(std::min(fix.satCount, 99)) + ',' + hdop + ',' +
+                            (valid ? fixed(fix.heightM, 1) + ",M" : QByteArray(",")) + ",,,,"));
+
+    QByteArray gsa = QByteArray("GPGSA,A,") + (fix.fixState == 4 ? '3' : valid ? '2' : '1');
+    int used = 0;
+    for (const NmeaSatellite &s : satellites) {
+        if (s.inFix && used < 12) {
+            gsa += ',' + twoDigits(s.prn);
+            ++used;
+        }
+    }
+    for (; used < 12; ++used)
+        gsa += ',';
+    out.append(nmeaSentence(gsa + ',' + pdop + ',' + hdop + ',' + vdop));
+
+    if (haveSatellites) {
+        const int total = std::max<int>(1, int((satellites.size() + 3) / 4));
+        for (int n = 0; n < total; ++n) {
+            QByteArray gsv = "GPGSV," + QByteArray::number(total) + ',' +
+                             QByteArray::number(n + 1) + ',' + twoDigits(int(satellites.size()));
+            for (qsizetype i = 4 * n; i < std::min<qsizetype>(4 * n + 4, satellites.size()); ++i) {
+                const NmeaSatellite &s = satellites[i];
+                gsv += ',' + twoDigits(s.prn) + ',' + twoDigits(s.elevationDeg) + ',' +
+                       QByteArray::number(s.azimuthDeg).rightJustified(3, '0') + ',' +
+                       (s.tracked && s.snr > 0 ? twoDigits(std::min(s.snr, 99)) : QByteArray());
+            }
+            out.append(nmeaSentence(gsv));
+        }
+    }
+
+    out.append(nmeaSentence("GPRMC," + time + ',' + (valid ? 'A' : 'V') + ',' + position + ',' +
+                            knots + ',' + course + ',' + date + ",,," + mode));
+    out.append(nmeaSentence("GPVTG," + course + ",T,,M," + knots + ",N," + kmh + ",K," + mode));
+    return out;
+}

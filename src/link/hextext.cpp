@@ -1,0 +1,69 @@
+#include "hextext.h"
+
+#include <QStringList>
+
+namespace {
+
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
+           c == QLatin1Char(',') || c == QLatin1Char(':') || c == QLatin1Char(';');
+}
+
+} // namespace
+
+HexTextResult parseHexText(const QString &text)
+{
+    HexTextResult result;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype l = 0; l < lines.size(); ++l) {
+        const QString &line = lines[l];
+        qsizetype i = 0;
+        while (i < line.size()) {
+            if (line[i] == QLatin1Char('#'))
+                break;
+            if (isSeparator(line[i])) {
+                ++i;
+                continue;
+            }
+            const qsizetype start = i;
+            qsizetype end = i;
+            while (end < line.size() && !isSeparator(line[end]) && line[end] != QLatin1Char('#'))
+                ++end;
+            QStringView token = QStringView(line).mid(start, end - start);
+            if (token.size() > 2 && token[0] == QLatin1Char('0') &&
+                (token[1] == QLatin1Char('x') || token[1] == QLatin1Char('X')))
+                token = token.mid(2);
+            QString problem;
+            for (qsizetype k = 0; k < token.size() && problem.isEmpty(); ++k)
+                if (hexDigit(token[k]) < 0)
+                    problem = QStringLiteral("\"%1\" is not a hexadecimal digit").arg(token[k]);
+            if (problem.isEmpty() && token.size() % 2 != 0)
+                problem = QStringLiteral("\"%1\" has an odd number of digits; write each byte as "
+                                         "two digits (05, not 5)")
+                              .arg(QStringView(line).mid(start, end - start));
+            if (!problem.isEmpty()) {
+                result.bytes.clear();
+                result.error =
+                    QStringLiteral("line %1, column %2: %3").arg(l + 1).arg(start + 1).arg(problem);
+                return result;
+            }
+            for (qsizetype k = 0; k < token.size(); k += 2)
+                result.bytes.append(char(hexDigit(token[k]) * 16 + hexDigit(token[k + 1])));
+            i = end;
+        }
+    }
+    return result;
+}

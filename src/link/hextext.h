@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct HexTextResult {
+    QByteArray bytes;
+    // Empty when the text was read; otherwise what is wrong and where.
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Bytes typed or pasted as hexadecimal text: digit pairs in either case, run together
+// ("CACA6C0D") or apart ("CA CA 6C 0D", "0xCA, 0xCA"), over any number of lines.
+// Blanks, tabs, commas, colons and semicolons separate; "#" starts a comment that runs
+// to the end of its line. A single digit or any other character is refused, with its
+// line and column, rather than guessed at.
+HexTextResult parseHexText(const QString &text);

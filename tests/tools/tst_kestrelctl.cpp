@@ -1,0 +1,794 @@
+#include "decoders/nmea.h"
+#include "framebuilder.h"
+#include "link/recording.h"
+#include "pseudoterminal.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exit = -1;
+    QByteArray out;
+    QString err;
+};
+
+// Texts in the C locale and no saved settings of the user's: the output is the
+// same on every machine.
+QProcessEnvironment toolEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+    return env;
+}
+
+QString dataFile(const QString &name)
+{
+    return QStringLiteral(KESTREL_TEST_DATA "/") + name;
+}
+
+QString hexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+bool startSim(QProcess &sim, const QStringList &args, QString &path)
+{
+    sim.start(QStringLiteral(KESTREL_SIM), args);
+    if (!sim.waitForStarted(5000))
+        return false;
+    for (int i = 0; i < 50 && !sim.canReadLine(); ++i)
+        sim.waitForReadyRead(100);
+    path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    return path.startsWith(QStringLiteral("/dev/"));
+}
+
+void stop(QProcess &p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(p.processId()), SIGTERM);
+    if (!p.waitForFinished(3000)) {
+        p.kill();
+        p.waitForFinished(1000);
+    }
+}
+
+// Waits, with the event loop running, until the process's standard error holds `text`.
+bool waitForError(QProcess &p, QByteArray &seen, const QByteArray &text, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!seen.contains(text) && t.elapsed() < timeoutMs) {
+        p.waitForReadyRead(50);
+        seen += p.readAllStandardError();
+    }
+    return seen.contains(text);
+}
+
+} // namespace
+
+class TestKestrelCtl : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everySubcommandHasHelpWithExitStatus();
+    void wrongCommandLinesAreRefused_data();
+    void wrongCommandLinesAreRefused();
+    void decodeOfRecordingsMatchesExpectedOutput_data();
+    void decodeOfRecordingsMatchesExpectedOutput();
+    void decodeJsonHasOneObjectPerFrame();
+    void decodeHexShowsTheWindowsTexts_data();
+    void decodeHexShowsTheWindowsTexts();
+    void decodeReadsRawCaptures();
+    void badInputIsRefused_data();
+    void badInputIsRefused();
+    void sendWritesTheWindowsBytesAndPrintsTheAnswer_data();
+    void sendWritesTheWindowsBytesAndPrintsTheAnswer();
+    void sendTimesOutWithStatus2();
+    void sendRefusesWhatTheWindowsRefuse_data();
+    void sendRefusesWhatTheWindowsRefuse();
+    void everyCommandIsAcknowledgedBySimulator();
+    void monitorDecodesLive();
+    void recordingReplaysByteIdentical();
+    void replayRefusesBadFilesAndSpeeds_data();
+    void replayRefusesBadFilesAndSpeeds();
+    void killedRecordingReadsUpToItsLastLine();
+    void bridgeServesLoopbackTcpClients();
+    void bridgeFeedsGpsd();
+
+private:
+    Run run(const QStringList &args, const QByteArray &input = {});
+    QTemporaryDir m_home;
+};
+
+void TestKestrelCtl::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+}
+
+Run TestKestrelCtl::run(const QStringList &args, const QByteArray &input)
+{
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    p.start(QStringLiteral(KESTRELCTL), args);
+    Run r;
+    if (!p.waitForStarted(5000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return r;
+    }
+    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void TestKestrelCtl::everySubcommandHasHelpWithExitStatus()
+{
+    const Run top = run({QStringLiteral("--help")});
+    QCOMPARE(top.exit, 0);
+    for (const char *sub : {"decode", "monitor", "send", "record", "nmea"}) {
+        QVERIFY2(top.out.contains(sub), sub);
+        const Run r = run({QString::fromLatin1(sub), QStringLiteral("--help")});
+        QCOMPARE(r.exit, 0);
+        QVERIFY2(r.out.startsWith("Usage: kestrelctl " + QByteArray(sub)), r.out.constData());
+        QVERIFY2(r.out.contains("Exit status:") && r.out.contains("64"), sub);
+    }
+    QVERIFY(run({QStringLiteral("nmea"), QStringLiteral("--help")}).out.contains("knots"));
+}
+
+void TestKestrelCtl::wrongCommandLinesAreRefused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no subcommand") << QStringList{} << 64 << "which subcommand";
+    QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 64 << "unknown subcommand";
+    QTest::newRow("unknown option") << QStringList{"decode", "--bogus"} << 64 << "--help";
+    QTest::newRow("two inputs") << QStringList{"decode", "a", "b"} << 64 << "one input";
+    QTest::newRow("time zone out of range")
+        << QStringList{"decode", "--time-zone", "25", "-"} << 64 << "0 to 24";
+    QTest::newRow("send without port") << QStringList{"send", "reset"} << 64 << "--port";
+    QTest::newRow("send bad settings")
+        << QStringList{"send", "--port", "/dev/null", "--settings", "fast", "reset"} << 64
+        << "9600,e,8,1";
+    QTest::newRow("send no command")
+        << QStringList{"send", "--port", "/dev/null"} << 64 << "which command";
+    QTest::newRow("send unknown command")
+        << QStringList{"send", "--port", "/dev/null", "launch"} << 64 << "unknown command";
+    QTest::newRow("send unknown request")
+        << QStringList{"send", "--port", "/dev/null", "request", "C7"} << 64 << "navigation (CA)";
+    QTest::newRow("set-time with five fields")
+        << QStringList{"send", "--port", "/dev/null", "set-time", "1", "2", "3", "4", "5"} << 64
+        << "six fields";
+    QTest::newRow("send to a missing device")
+        << QStringList{"send", "--port", "/nonexistent/tty", "reset"} << 1 << "cannot open";
+    QTest::newRow("record without file")
+        << QStringList{"record", "--port", "/dev/null"} << 64 << "--out";
+    QTest::newRow("monitor zero duration")
+        << QStringList{"monitor", "--port", "/dev/null", "--duration", "0"} << 64 << "--duration";
+    QTest::newRow("bridge with two outputs")
+        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--tcp", "127.0.0.1:0"} << 64
+        << "one of";
+    QTest::newRow("bridge on all addresses")
+        << QStringList{"nmea", "--port", "/dev/null", "--tcp", "0.0.0.0:10110"} << 64 << "loopback";
+    QTest::newRow("bridge on another host")
+        << QStringList{"nmea", "--port", "/dev/null", "--tcp", "192.168.1.20:10110"} << 64
+        << "loopback";
+    QTest::newRow("bridge port not a number")
+        << QStringList{"nmea", "--port", "/dev/null", "--tcp", "127.0.0.1:gps"} << 64
+        << "127.0.0.1:PORT";
+}
+
+void TestKestrelCtl::wrongCommandLinesAreRefused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exit);
+    QFETCH(QString, says);
+    const Run r = run(args);
+    QCOMPARE(r.exit, exit);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+}
+
+void TestKestrelCtl::decodeOfRecordingsMatchesExpectedOutput_data()
+{
+    QTest::addColumn<QString>("recording");
+    const QStringList files =
+        QDir(QStringLiteral(KESTREL_TEST_DATA)).entryList({QStringLiteral("*.krec")});
+    QVERIFY(files.size() >= 3);
+    for (const QString &f : files)
+        QTest::newRow(qPrintable(f)) << dataFile(f);
+}
+
+void TestKestrelCtl::decodeOfRecordingsMatchesExpectedOutput()
+{
+    QFETCH(QString, recording);
+    QFile expected(recording.chopped(5) + QStringLiteral(".decode"));
+    QVERIFY2(expected.open(QIODevice::ReadOnly), qPrintable(expected.fileName()));
+    const Run r = run(
+        {QStringLiteral("decode"), QStringLiteral("--time-zone"), QStringLiteral("12"), recording});
+    QCOMPARE(r.exit, 0);
+    const QList<QByteArray> got = r.out.split('\n');
+    const QList<QByteArray> want = expected.readAll().split('\n');
+    // Line by line, so that a difference names its line (scripts/make-test-data.sh
+    // regenerates the expected output after an intended change).
+    for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
+        QVERIFY2(got[i] == want[i],
+                 qPrintable(QStringLiteral("line %1: «%2», expected «%3»")
+                                .arg(i + 1)
+                                .arg(QString::fromUtf8(got[i]), QString::fromUtf8(want[i]))));
+    QCOMPARE(got.size(), want.size());
+}
+
+void TestKestrelCtl::decodeJsonHasOneObjectPerFrame()
+{
+    const QString rec = dataFile(QStringLiteral("sim-requests.krec"));
+    const Run text =
+        run({QStringLiteral("decode"), QStringLiteral("--time-zone"), QStringLiteral("12"), rec});
+    const Run json = run({QStringLiteral("decode"), QStringLiteral("--json"),
+                          QStringLiteral("--time-zone"), QStringLiteral("12"), rec});
+    QCOMPARE(json.exit, 0);
+    QStringList logLines;
+    for (const QByteArray &line : text.out.split('\n'))
+        if (line.startsWith("CMD: ") || line.startsWith("ERR: "))
+            logLines << QString::fromUtf8(line);
+    const QList<QByteArray> objects = json.out.trimmed().split('\n');
+    QCOMPARE(objects.size(), logLines.size());
+    QSet<QString> windows;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(objects[i]).object();
+        QCOMPARE(o.value("log").toString(), logLines[i]);
+        QVERIFY(o.value("time_ms").toInteger(-1) >= 0);
+        for (const QString &w : o.value("windows").toObject().keys())
+            windows << w;
+    }
+    // The recording holds an answer for every window.
+    QCOMPARE(windows, (QSet<QString>{"Navigate", "Position", "Condition", "Mode", "Diagnosis",
+                                     "TimeStamp", "RecSat"}));
+}
+
+void TestKestrelCtl::decodeHexShowsTheWindowsTexts_data()
+{
+    QTest::addColumn<QByteArray>("frames");
+    QTest::addColumn<QStringList>("lines");
+    const auto nav = [](int position, std::initializer_list<int> values) {
+        QByteArray p;
+        place(p, position, values);
+        return buildFrameOfType(0xCA, p);
+    };
+    const auto sat = [](int position, std::initializer_list<int> values) {
+        QByteArray p;
+        place(p, position, values);
+        return buildFrameOfType(0xCB, p);
+    };
+    QTest::newRow("acknowledgement") << bytes({0xB7, 0xB7, 0x92, 0x0D}) << QStringList{"CMD: B7"};
+    QTest::newRow("bad checksum") << bytes({0xB7, 0xB7, 0x93, 0x0D}) << QStringList{"ERR: CkSum"};
+    QTest::newRow("high bits of the fix state ignored")
+        << nav(3, {0x13})
+        << QStringList{"CMD: CA", "Navigate.Vality: 2D Fix", "Position.Validity: 13"};
+    QTest::newRow("invalid fix state")
+        << nav(3, {0x0F}) << QStringList{"Navigate.Vality: InValid 15"};
+    QTest::newRow("latitude north")
+        << nav(4, {0x00, 0xA0, 0x00, 0x00})
+        << QStringList{"Navigate.CurLat:  11°37.7777", "Position.HexLat: 00A00000",
+                       "Position.CurLat:  11°37.7777"};
+    QTest::newRow("latitude south")
+        << nav(4, {0xFF, 0x60, 0x00, 0x00}) << QStringList{"Navigate.CurLat: -11°37.7777"};
+    QTest::newRow("position all zero")
+        << nav(3, {0}) << QStringList{"Navigate.CurLat: ° 0", "Navigate.CurHeight: 0"};
+    QTest::newRow("height -0.5") << nav(12, {0xFF, 0xFF})
+                                 << QStringList{"Navigate.CurHeight: -0.5",
+                                                "Position.HexHeight: FFFF"};
+    QTest::newRow("speed BCD") << nav(19, {0x01, 0x23})
+                               << QStringList{"Navigate.CurSpeed: 30.75",
+                                              "Position.CurSpeed: 30.75"};
+    QTest::newRow("heading and its error")
+        << nav(16, {0x03, 0xFF, 0x40})
+        << QStringList{"Navigate.CurHead: 359.6484375", "Position.CurHeadErr: 22.5"};
+    QTest::newRow("satellite state, levels and angles")
+        << sat(4, {7, 0x1F, 255, 255, 255})
+        << QStringList{"CMD: CB",
+                       "RecSat.ID(1): 7",
+                       "RecSat.Condition(1): Fix",
+                       "RecSat.SVACC(1): 1",
+                       "RecSat.Level(1): 51",
+                       "RecSat.Azimuth(1): 358.59375",
+                       "RecSat.Elevation(1): 179.296875",
+                       "RecSat.ID(2): N/R"};
+    QTest::newRow("almanac health")
+        << sat(45, {0x01, 0, 0, 0x80})
+        << QStringList{"RecSat.Health(1): H", "RecSat.Health(2): U", "RecSat.Health(32): H"};
+    QTest::newRow("frames back to back")
+        << bytes({0xB7, 0xB7, 0x92, 0x0D}) + nav(3, {4}) + bytes({0xB9, 0xB9, 0x8E, 0x0D})
+        << QStringList{"CMD: B7", "Navigate.Vality: 3D Fix", "CMD: B9"};
+}
+
+void TestKestrelCtl::decodeHexShowsTheWindowsTexts()
+{
+    QFETCH(QByteArray, frames);
+    QFETCH(QStringList, lines);
+    const Run r = run({QStringLiteral("decode"), QStringLiteral("--hex"),
+                       QStringLiteral("--time-zone"), QStringLiteral("12")},
+                      hexText(frames).toLatin1());
+    QCOMPARE(r.exit, 0);
+    const QStringList out = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
+    qsizetype from = 0;
+    for (const QString &line : lines) {
+        const qsizetype at = out.indexOf(line, from);
+        QVERIFY2(at >= 0, qPrintable(QStringLiteral("no line «%1» in order in:\n%2")
+                                         .arg(line, QString::fromUtf8(r.out))));
+        from = at + 1;
+    }
+}
+
+void TestKestrelCtl::decodeReadsRawCaptures()
+{
+    QTemporaryDir dir;
+    QFile raw(dir.filePath(QStringLiteral("capture.bin")));
+    QVERIFY(raw.open(QIODevice::WriteOnly));
+    raw.write(bytes({0x00, 0x55, 0xB7, 0xB7, 0x92, 0x0D, 0xC3}));
+    raw.close();
+    const Run r = run({QStringLiteral("decode"), raw.fileName()});
+    QCOMPARE(r.exit, 0);
+    QCOMPARE(r.out, QByteArray("CMD: B7\n"));
+    // The capture stops inside a frame: said, not hidden.
+    QVERIFY2(r.err.contains(QStringLiteral("inside a frame")), qPrintable(r.err));
+}
+
+void TestKestrelCtl::badInputIsRefused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("odd hex digits")
+        << QStringList{"--hex"} << QByteArray("B7 B7 9 0D") << 3 << "line 1, column 7";
+    QTest::newRow("not hex at all")
+        << QStringList{"--hex"} << QByteArray("B7\nhello") << 3 << "line 2, column 1";
+    QTest::newRow("damaged recording")
+        << QStringList{} << QByteArray("KESTREL RECORDING 1\n5 B7B7920D\n3 B7B7920D\n") << 3
+        << "line 3";
+    QTest::newRow("missing file") << QStringList{"/nonexistent/capture.krec"} << QByteArray() << 1
+                                  << "cannot read";
+    QTest::newRow("a directory") << QStringList{QDir::tempPath()} << QByteArray() << 1
+                                 << "cannot read";
+}
+
+void TestKestrelCtl::badInputIsRefused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exit);
+    QFETCH(QString, says);
+    const Run r = run(QStringList{QStringLiteral("decode")} + args, input);
+    QCOMPARE(r.exit, exit);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+}
+
+void TestKestrelCtl::sendWritesTheWindowsBytesAndPrintsTheAnswer_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("printed");
+    const QByteArray prepare = bytes({0xB8, 0xB8, 0x90, 0x0D});
+    const auto ack = [](int t) { return buildFrame(quint8(t), {}); };
+    QTest::newRow("request navigation")
+        << QStringList{"request", "navigation"} << bytes({0xCA, 0xCA, 0x6C, 0x0D})
+        << buildFrameOfType(0xCA, bytes({4})) << QByteArray("CMD: CA\nNavigate.Vality: 3D Fix\n");
+    QTest::newRow("request by type byte")
+        << QStringList{"request", "0xC4"} << bytes({0xC4, 0xC4, 0x78, 0x0D})
+        << buildFrameOfType(0xC4) << QByteArray("CMD: C4\nDiagnosis.");
+    QTest::newRow("request time stamps")
+        << QStringList{"request", "time-stamps"} << bytes({0xC5, 0xC5, 0x00, 0x76, 0x0D})
+        << buildFrameOfType(0xC5) << QByteArray("CMD: C5\nTimeStamp.TimeStamp(0): ");
+    QTest::newRow("set time") << QStringList{"set-time", "99", "12", "31", "23", "59", "59"}
+                              << prepare +
+                                     buildFrame(0xB2, bytes({0x99, 0x12, 0x31, 0x23, 0x59, 0x59}))
+                              << ack(0xB2) << QByteArray("CMD: B2\n");
+    QTest::newRow("set position, south and west")
+        << QStringList{"set-position", "-3312.3456", "-11710.5"}
+        << prepare + buildFrame(0xB0, bytes({0xFE, 0x2E, 0x33, 0x8F, 0xF9, 0x91, 0x36, 0x00, 0x01}))
+        << ack(0xB0) << QByteArray("CMD: B0\n");
+    QTest::newRow("set height, accuracy left out")
+        << QStringList{"set-height", "100.75"}
+        << prepare + buildFrame(0xB1, bytes({0x00, 0xCA, 0x00, 0x00})) << ack(0xB1)
+        << QByteArray("CMD: B1\n");
+    QTest::newRow("set height and accuracy")
+        << QStringList{"set-height", "-10", "2.5"}
+        << prepare + buildFrame(0xB1, bytes({0xFF, 0xEC, 0x00, 0x05})) << ack(0xB1)
+        << QByteArray("CMD: B1\n");
+    QTest::newRow("cold start") << QStringList{"cold-start"} << bytes({0xB9, 0xB9, 0x8E, 0x0D})
+                                << ack(0xB9) << QByteArray("CMD: B9\n");
+    QTest::newRow("reset") << QStringList{"reset"} << bytes({0xB6, 0xB6, 0x94, 0x0D}) << ack(0xB6)
+                           << QByteArray("CMD: B6\n");
+    QTest::newRow("reset time stamps")
+        << QStringList{"reset-time-stamps"} << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D}) << ack(0xB2)
+        << QByteArray("CMD: B2\n");
+}
+
+void TestKestrelCtl::sendWritesTheWindowsBytesAndPrintsTheAnswer()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, wire);
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, printed);
+    Pty pty;
+    QVERIFY(pty.ok());
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    p.start(QStringLiteral(KESTRELCTL),
+            QStringList{"send", "--port", pty.slavePath(), "--time-zone", "12"} + command);
+    QVERIFY(p.waitForStarted(5000));
+    const QByteArray got = pty.read(int(wire.size()), 5000);
+    QCOMPARE(got, wire);
+    // Noise and other frames first: only the awaited answer is printed.
+    QVERIFY(pty.write(bytes({0x00, 0xB7, 0xB7, 0x92, 0x0D}) + answer.left(3)));
+    QTest::qWait(50);
+    QVERIFY(pty.write(answer.mid(3)));
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 0);
+    const QByteArray out = p.readAllStandardOutput();
+    QVERIFY2(out.startsWith(printed), out.constData());
+}
+
+void TestKestrelCtl::sendTimesOutWithStatus2()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    const Run r = run({"send", "--port", pty.slavePath(), "--timeout", "0.3", "cold-start"});
+    QCOMPARE(r.exit, 2);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(QStringLiteral("no answer (CMD: B9)")), qPrintable(r.err));
+    QCOMPARE(pty.read(4, 500), bytes({0xB9, 0xB9, 0x8E, 0x0D}));
+}
+
+void TestKestrelCtl::sendRefusesWhatTheWindowsRefuse_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("year above FF") << QStringList{"set-time", "100", "1", "1", "0", "0", "0"}
+                                   << "Year \"100\" is out of range";
+    QTest::newRow("second above FF") << QStringList{"set-time", "1", "1", "1", "0", "0", "1FF"}
+                                     << "Second \"1FF\" is out of range";
+    QTest::newRow("height beyond 16 bits")
+        << QStringList{"set-height", "16384"} << "Height 16384 cannot be sent";
+    QTest::newRow("accuracy beyond 16 bits")
+        << QStringList{"set-height", "0", "-20000"} << "Accuracy -20000 cannot be sent";
+    QTest::newRow("latitude beyond 32 bits")
+        << QStringList{"set-position", "300000", "0"} << "Latitude 300000 cannot be sent";
+}
+
+void TestKestrelCtl::sendRefusesWhatTheWindowsRefuse()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QString, message);
+    Pty pty;
+    QVERIFY(pty.ok());
+    const Run r = run(QStringList{"send", "--port", pty.slavePath()} + command);
+    QCOMPARE(r.exit, 4);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("Nothing was sent")), qPrintable(r.err));
+    // Not even the 0xB8 that goes before a setup command.
+    QVERIFY(pty.read(1, 200).isEmpty());
+}
+
+void TestKestrelCtl::everyCommandIsAcknowledgedBySimulator()
+{
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "0", "--verbose"}, path));
+    const QList<QPair<QStringList, QByteArray>> commands = {
+        {{"request", "condition"}, "CMD: C6\nCondition.Condition: "},
+        {{"request", "mode"}, "CMD: C3\nMode.Mode: "},
+        {{"request", "satellites"}, "CMD: CB\nRecSat.ID(1): "},
+        {{"request", "B7"}, "CMD: B7\n"},
+        {{"set-time", "now"}, "CMD: B2\n"},
+        {{"set-position", "4722.2", "00832.4"}, "CMD: B0\n"},
+        {{"set-height", "500"}, "CMD: B1\n"},
+        {{"reset-time-stamps"}, "CMD: B2\n"},
+        {{"cold-start"}, "CMD: B9\n"},
+        {{"reset"}, "CMD: B6\n"},
+    };
+    for (const auto &[command, printed] : commands) {
+        const Run r = run(QStringList{"send", "--port", path, "--timeout", "3"} + command);
+        QVERIFY2(r.exit == 0, qPrintable(command.join(' ') + QLatin1String(": ") + r.err));
+        QVERIFY2(r.out.startsWith(printed), r.out.constData());
+    }
+    // The height set reaches the receiver: its next navigation message shows it.
+    const Run nav = run({"send", "--port", path, "request", "navigation"});
+    QVERIFY2(nav.out.contains("Navigate.CurHeight: 500\n"), nav.out.constData());
+    stop(sim);
+    const QByteArray said = sim.readAllStandardOutput();
+    for (const char *type : {"C6", "C3", "CB", "B7", "B8", "B2", "B0", "B1", "B9", "B6", "CA"})
+        QVERIFY2(said.contains(QByteArray("received ") + type), type);
+}
+
+void TestKestrelCtl::monitorDecodesLive()
+{
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "10", "--baud", "115200"}, path));
+    const Run r = run({"monitor", "--port", path, "--duration", "1.5", "--json"});
+    stop(sim);
+    QCOMPARE(r.exit, 0);
+    int navigation = 0;
+    for (const QByteArray &line : r.out.trimmed().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QVERIFY2(!o.isEmpty(), line.constData());
+        if (o.value("log").toString() == QLatin1String("CMD: CA")) {
+            ++navigation;
+            QVERIFY(o.value("windows").toObject().contains(QStringLiteral("Position")));
+        }
+    }
+    QVERIFY2(navigation >= 5, qPrintable(QString::number(navigation)));
+}
+
+void TestKestrelCtl::recordingReplaysByteIdentical()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.krec"));
+    const QString second = dir.filePath(QStringLiteral("second.krec"));
+    {
+        QProcess sim;
+        QString path;
+        QVERIFY(startSim(sim, {"--rate", "5", "--garbage", "0.2", "--seed", "3"}, path));
+        const Run r = run({"record", "--port", path, "--out", first, "--duration", "2", "--comment",
+                           "round trip"});
+        stop(sim);
+        QCOMPARE(r.exit, 0);
+    }
+    QFile f1(first);
+    QVERIFY(f1.open(QIODevice::ReadOnly));
+    const RecordingContents made = readRecording(f1.readAll());
+    QVERIFY2(made.ok(), qPrintable(made.error));
+    QVERIFY(made.comments.contains(QStringLiteral("round trip")));
+    QVERIFY(made.comments.first().startsWith(QStringLiteral("made by: kestrelctl record")));
+    QVERIFY(made.bytes().size() > 500);
+    // Arrival times follow the simulator's five messages a second.
+    QVERIFY(made.chunks.last().timeMs - made.chunks.first().timeMs >= 1200);
+
+    QProcess replay;
+    QString path;
+    QVERIFY(startSim(replay, {"--replay", first, "--speed", "4"}, path));
+    QProcess recorder;
+    recorder.setProcessEnvironment(toolEnvironment(m_home.path()));
+    recorder.start(QStringLiteral(KESTRELCTL), {"record", "--port", path, "--out", second});
+    QVERIFY(recorder.waitForStarted(5000));
+    QByteArray said;
+    QVERIFY2(waitForError(replay, said, "replay finished", 10000), said.constData());
+    QTest::qWait(300);
+    stop(recorder);
+    QCOMPARE(recorder.exitCode(), 0);
+    stop(replay);
+
+    QFile f2(second);
+    QVERIFY(f2.open(QIODevice::ReadOnly));
+    const RecordingContents played = readRecording(f2.readAll());
+    QVERIFY2(played.ok(), qPrintable(played.error));
+    QCOMPARE(played.bytes(), made.bytes());
+    // Four times faster, the same stretch takes about a quarter of the time.
+    const qint64 span = played.chunks.last().timeMs - played.chunks.first().timeMs;
+    const qint64 madeSpan = made.chunks.last().timeMs - made.chunks.first().timeMs;
+    QVERIFY2(span < madeSpan * 3 / 4, qPrintable(QStringLiteral("%1 %2").arg(span).arg(madeSpan)));
+}
+
+void TestKestrelCtl::replayRefusesBadFilesAndSpeeds_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const QString good = dataFile(QStringLiteral("sim-requests.krec"));
+    QTest::newRow("missing file") << QStringList{"--replay", "/nonexistent.krec"} << "cannot read";
+    QTest::newRow("not a recording")
+        << QStringList{"--replay", dataFile(QStringLiteral("sim-requests.decode"))}
+        << "not a recording";
+    QTest::newRow("speed zero") << QStringList{"--replay", good, "--speed", "0"} << "--speed";
+    QTest::newRow("speed not a number")
+        << QStringList{"--replay", good, "--speed", "fast"} << "--speed";
+}
+
+void TestKestrelCtl::replayRefusesBadFilesAndSpeeds()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QProcess sim;
+    sim.start(QStringLiteral(KESTREL_SIM), args);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(sim.readAllStandardOutput().isEmpty());
+    const QString err = QString::fromUtf8(sim.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
+}
+
+void TestKestrelCtl::killedRecordingReadsUpToItsLastLine()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("killed.krec"));
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "20", "--baud", "115200"}, path));
+    QProcess recorder;
+    recorder.setProcessEnvironment(toolEnvironment(m_home.path()));
+    recorder.start(QStringLiteral(KESTRELCTL), {"record", "--port", path, "--out", file});
+    QVERIFY(recorder.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 2000, 5000);
+    recorder.kill(); // no chance to close the file
+    recorder.waitForFinished(2000);
+    stop(sim);
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const RecordingContents r = readRecording(f.readAll());
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QVERIFY(r.bytes().size() > 500);
+    const Run decoded = run({"decode", file});
+    QCOMPARE(decoded.exit, 0);
+    QVERIFY(decoded.out.contains("CMD: CA\n"));
+}
+
+void TestKestrelCtl::bridgeServesLoopbackTcpClients()
+{
+    QProcess replay;
+    QString path;
+    QVERIFY(startSim(
+        replay, {"--replay", dataFile(QStringLiteral("sim-acquisition.krec")), "--speed", "10"},
+        path));
+    QProcess bridge;
+    bridge.start(QStringLiteral(KESTRELCTL), {"nmea", "--port", path, "--tcp", "127.0.0.1:0"});
+    QVERIFY(bridge.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.canReadLine(), 5000);
+    const QString listening = QString::fromLatin1(bridge.readLine()).trimmed();
+    QVERIFY2(listening.startsWith(QStringLiteral("127.0.0.1:")), qPrintable(listening));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost,
+                         listening.section(QLatin1Char(':'), 1).toUShort());
+    QVERIFY(client.waitForConnected(3000));
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (!got.contains("$GPGGA,") || !got.contains(",1,05,")) {
+        if (t.elapsed() > 8000)
+            break;
+        client.waitForReadyRead(100);
+        got += client.readAll();
+    }
+    stop(bridge);
+    stop(replay);
+    QVERIFY2(got.contains(",1,05,"), got.right(400).constData()); // a fix with five satellites
+    const QList<QByteArray> lines = got.split('\n');
+    int checked = 0;
+    for (const QByteArray &line : lines) {
+        if (!line.startsWith('$') || !line.endsWith('\r'))
+            continue; // a sentence cut by the start or end of reading
+        const qsizetype star = line.indexOf('*');
+        QVERIFY2(star > 0, line.constData());
+        QCOMPARE(line.mid(star + 1, 2), nmeaChecksum(line.mid(1, star - 1)));
+        ++checked;
+    }
+    QVERIFY(checked >= 10);
+}
+
+void TestKestrelCtl::bridgeFeedsGpsd()
+{
+    const QString gpsd = QStandardPaths::findExecutable(
+        QStringLiteral("gpsd"),
+        {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/sbin")});
+    const QString gpspipe = QStandardPaths::findExecutable(QStringLiteral("gpspipe"));
+    if (gpsd.isEmpty() || gpspipe.isEmpty())
+        QSKIP("gpsd and gpspipe are not installed (Debian's gpsd and gpsd-clients; "
+              "scripts/test.sh installs them where it can)");
+
+    // What the receiver said in its 3D fixes, as gpsd should report it.
+    QFile recording(dataFile(QStringLiteral("sim-acquisition.krec")));
+    QVERIFY(recording.open(QIODevice::ReadOnly));
+    const QByteArray stream = readRecording(recording.readAll()).bytes();
+    QList<NmeaFix> fixes;
+    QSet<int> prns;
+    for (qsizetype at = stream.indexOf("\xCA\xCA"); at >= 0;
+         at = stream.indexOf("\xCA\xCA", at + 2)) {
+        const NmeaFix fix = nmeaFixFromFrame(stream.mid(at, 44));
+        if (fix.fixState == 4)
+            fixes << fix;
+    }
+    for (qsizetype at = stream.indexOf("\xCB\xCB"); at >= 0;
+         at = stream.indexOf("\xCB\xCB", at + 2))
+        for (const NmeaSatellite &s : nmeaSatellitesFromFrame(stream.mid(at, 50)))
+            prns << s.prn;
+    QVERIFY(!fixes.isEmpty());
+
+    QTemporaryDir dir;
+    QProcess replay;
+    QString path;
+    QVERIFY(startSim(replay, {"--replay", recording.fileName(), "--speed", "2"}, path));
+    QProcess bridge;
+    const QString link = dir.filePath(QStringLiteral("nmea"));
+    bridge.start(QStringLiteral(KESTRELCTL), {"nmea", "--port", path, "--link", link});
+    QVERIFY(bridge.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+
+    // A free port on loopback for gpsd (without -G it listens on loopback only).
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    QProcess daemon;
+    daemon.setProcessChannelMode(QProcess::MergedChannels);
+    daemon.start(gpsd, {"-N", "-n", "-S", QString::number(port), "-F",
+                        dir.filePath(QStringLiteral("gpsd.sock")), link});
+    QVERIFY(daemon.waitForStarted(5000));
+    QProcess pipe;
+    QElapsedTimer t;
+    t.start();
+    QByteArray reports;
+    bool tpv = false, sky = false;
+    // gpsd takes a moment to listen; gpspipe is started again until it connects.
+    while (!(tpv && sky) && t.elapsed() < 20000) {
+        if (pipe.state() == QProcess::NotRunning) {
+            QTest::qWait(200);
+            pipe.start(gpspipe, {"-w", QStringLiteral("127.0.0.1:%1").arg(port)});
+            pipe.waitForStarted(2000);
+        }
+        pipe.waitForReadyRead(200);
+        while (pipe.canReadLine()) {
+            const QByteArray line = pipe.readLine();
+            reports += line;
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (o.value("class") == QLatin1String("TPV") && o.value("mode").toInt() == 3) {
+                const double lat = o.value("lat").toDouble();
+                const double lon = o.value("lon").toDouble();
+                const double alt =
+                    o.contains("altMSL") ? o.value("altMSL").toDouble() : o.value("alt").toDouble();
+                for (const NmeaFix &f : fixes) {
+                    const auto degrees = [](qint32 raw) {
+                        const double scaled = raw / 9216.0;
+                        const double d = std::trunc(scaled / 100);
+                        return d + (scaled - 100 * d) / 60.0;
+                    };
+                    if (std::abs(lat - degrees(f.latitude)) < 2e-6 &&
+                        std::abs(lon - degrees(f.longitude)) < 2e-6 &&
+                        std::abs(alt - f.heightM) < 0.01)
+                        tpv = true;
+                }
+            }
+            if (o.value("class") == QLatin1String("SKY") && o.contains("satellites")) {
+                const QJsonArray sats = o.value("satellites").toArray();
+                bool all = !sats.isEmpty();
+                for (const QJsonValue &s : sats)
+                    all = all && prns.contains(s.toObject().value("PRN").toInt());
+                sky = sky || (all && sats.size() == 8);
+            }
+        }
+    }
+    stop(pipe);
+    stop(daemon);
+    stop(bridge);
+    stop(replay);
+    QVERIFY2(tpv, reports.right(1500).constData());
+    QVERIFY2(sky, reports.right(1500).constData());
+}
+
+QTEST_GUILESS_MAIN(TestKestrelCtl)
+#include "tst_kestrelctl.moc"

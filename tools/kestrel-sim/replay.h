@@ -1,0 +1,41 @@
+#pragma once
+
+#include "link/recording.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+// Plays a recording into a pseudo-terminal with its recorded timing. Playing starts
+// once a program has opened the terminal, so it gets every byte from the first.
+class Replay : public QObject {
+    Q_OBJECT
+public:
+    Replay(QList<RecordedChunk> chunks, double speed, QObject *parent = nullptr);
+    ~Replay() override;
+
+    bool open();
+    QString slavePath() const { return m_slavePath; }
+    QString errorString() const { return m_error; }
+    void start();
+
+signals:
+    void finished(qint64 bytes);
+
+private:
+    void step();
+    bool readerPresent() const;
+
+    QList<RecordedChunk> m_chunks;
+    double m_speed;
+    int m_master = -1;
+    QString m_slavePath;
+    QString m_error;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_readerSeenMs = -1;
+    qsizetype m_next = 0;
+    QByteArray m_pending;
+    qint64 m_written = 0;
+    bool m_done = false;
+};

@@ -1,0 +1,176 @@
+#include "cli.h"
+
+#include "platform/qtserialport.h"
+#include "platform/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+} // namespace
+
+QString exitStatusHelp()
+{
+    return QStringLiteral("Exit status:\n"
+                          "  0   done (monitor, record and nmea: stopped by Ctrl+C or SIGTERM)\n"
+                          "  1   a device or file could not be opened, read or written\n"
+                          "  2   send: no answer from the receiver within the time-out\n"
+                          "  3   invalid input: bad hexadecimal text or a damaged recording\n"
+                          "  4   a value refused as the program's windows refuse it\n"
+                          "  64  wrong command line\n");
+}
+
+void complain(const QString &text)
+{
+    std::fprintf(stderr, "kestrelctl: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+int usageError(const QString &command, const QString &text)
+{
+    complain(QStringLiteral("%1 (see: kestrelctl %2 --help)").arg(text, command));
+    return Exit::Usage;
+}
+
+SubcommandParser::SubcommandParser(QString command, QString arguments, QString description)
+    : m_command(std::move(command)), m_arguments(std::move(arguments))
+{
+    m_parser.setApplicationDescription(description);
+    m_parser.addHelpOption();
+}
+
+QString SubcommandParser::helpText() const
+{
+    QString text = m_parser.helpText();
+    // Qt's first line names the program only; the subcommand and its arguments belong there.
+    const qsizetype eol = text.indexOf(QLatin1Char('\n'));
+    text.replace(
+        0, eol,
+        QStringLiteral("Usage: kestrelctl %1 [options] %2").arg(m_command, m_arguments).trimmed());
+    return text + QLatin1Char('\n') + exitStatusHelp();
+}
+
+std::optional<int> SubcommandParser::parse(const QStringList &args)
+{
+    if (!m_parser.parse(args))
+        return usageError(m_command, m_parser.errorText());
+    if (m_parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(helpText()), stdout);
+        return Exit::Ok;
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParser &p,
+                                       const PortOptions &o, int &status)
+{
+    const QString device = p.value(o.port);
+    if (device.isEmpty()) {
+        status = usageError(command, QStringLiteral("--port DEVICE is required"));
+        return nullptr;
+    }
+    const auto settings = LineSettings::parse(p.value(o.settings));
+    if (!settings) {
+        status = usageError(command, QStringLiteral("--settings \"%1\" is not speed,parity,data,"
+                                                    "stop like 9600,e,8,1")
+                                         .arg(p.value(o.settings)));
+        return nullptr;
+    }
+    auto port = std::make_unique<QtSerialPort>();
+    port->setDevice(device);
+    port->setSettings(settings->text());
+    if (!port->open()) {
+        complain(QStringLiteral("cannot open %1: %2. Check the device name and that no other "
+                                "program holds it.")
+                     .arg(device, port->errorString()));
+        status = Exit::Failed;
+        return nullptr;
+    }
+    status = Exit::Ok;
+    return port;
+}
+
+std::optional<int> TimeZoneOption::value(const QString &command, QCommandLineParser &p) const
+{
+    if (!p.isSet(option)) {
+        const SettingsStore store(QStringLiteral("Kestrel"));
+        bool ok = false;
+        const int saved = store
+                              .GetSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"),
+                                          QStringLiteral("5"))
+                              .toInt(&ok);
+        return ok && saved >= 0 && saved <= 24 ? saved : 5;
+    }
+    bool ok = false;
+    const int v = p.value(option).toInt(&ok);
+    if (!ok || v < 0 || v > 24) {
+        usageError(command, QStringLiteral("--time-zone wants an index from 0 to 24 (12 is UTC), "
+                                           "not \"%1\"")
+                                .arg(p.value(option)));
+        return std::nullopt;
+    }
+    return v;
+}
+
+std::optional<double> secondsOption(const QCommandLineParser &p, const QCommandLineOption &o)
+{
+    bool ok = false;
+    const double v = p.value(o).toDouble(&ok);
+    if (!ok || !(v > 0) || v > 1e6)
+        return std::nullopt;
+    return v;
+}
+
+bool quitOnSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    auto *notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
+                     &QCoreApplication::quit);
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    ::sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+bool makeSymlink(const QString &link, const QString &target)
+{
+    const QFileInfo info(link);
+    if (info.isSymLink()) {
+        ::unlink(QFile::encodeName(link).constData());
+    } else if (info.exists()) {
+        complain(QStringLiteral("%1 exists and is not a symbolic link; not replacing it. Choose "
+                                "another --link path.")
+                     .arg(link));
+        return false;
+    }
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
+        0) {
+        complain(QStringLiteral("cannot create the link %1: %2")
+                     .arg(link, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    return true;
+}

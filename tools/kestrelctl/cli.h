@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class QtSerialPort;
+
+// What kestrelctl's exit status means; every subcommand's --help lists it.
+namespace Exit {
+enum : int {
+    Ok = 0,
+    // A device or file could not be opened, read or written, or the device went away.
+    Failed = 1,
+    // send: the receiver did not answer within the time-out.
+    TimedOut = 2,
+    // The input is not what it claims: invalid hexadecimal text, a damaged recording.
+    BadInput = 3,
+    // A value the windows refuse too (a set-time field above FF, a height out of range).
+    Refused = 4,
+    // The command line itself is wrong: unknown subcommand or option, missing argument.
+    Usage = 64,
+};
+}
+
+QString exitStatusHelp();
+
+// Messages go to standard error as «kestrelctl: text».
+void complain(const QString &text);
+int usageError(const QString &command, const QString &text);
+
+// A subcommand's parser with --help; parse() reports its own errors.
+class SubcommandParser {
+public:
+    SubcommandParser(QString command, QString arguments, QString description);
+
+    QCommandLineParser &parser() { return m_parser; }
+    // Ok to go on; otherwise the status to exit with (after printing help or the error).
+    std::optional<int> parse(const QStringList &args);
+    QString helpText() const;
+
+private:
+    QString m_command;
+    QString m_arguments;
+    QCommandLineParser m_parser;
+};
+
+// Options shared by the subcommands that talk to the receiver.
+struct PortOptions {
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Serial device of the receiver (/dev/ttyUSB0, "
+                                           "a pseudo-terminal of kestrel-sim)."),
+                            QStringLiteral("DEVICE")};
+    QCommandLineOption settings{QStringLiteral("settings"),
+                                QStringLiteral("Line settings speed,parity,data,stop "
+                                               "(default 9600,e,8,1)."),
+                                QStringLiteral("SETTINGS"), QStringLiteral("9600,e,8,1")};
+    void addTo(QCommandLineParser &p) const { p.addOptions({port, settings}); }
+};
+
+// Opens the receiver's port from --port and --settings; nullptr after complaining.
+// `status` gets the exit status then.
+std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParser &p,
+                                       const PortOptions &o, int &status);
+
+// --time-zone as the main window's time-zone index 0..24 (local = UTC + index - 12);
+// without it the zone saved by the program, or its default.
+struct TimeZoneOption {
+    QCommandLineOption option{QStringLiteral("time-zone"),
+                              QStringLiteral("Time-zone index 0..24 as in the program's Time "
+                                             "Zone menu: local time is UTC + INDEX - 12 hours "
+                                             "(12 is UTC). Default: the zone the program saved."),
+                              QStringLiteral("INDEX")};
+    std::optional<int> value(const QString &command, QCommandLineParser &p) const;
+};
+
+// A duration in seconds from an option: a finite number above 0.
+std::optional<double> secondsOption(const QCommandLineParser &p, const QCommandLineOption &o);
+
+// Ctrl+C, SIGTERM and SIGHUP end the event loop in the normal way.
+bool quitOnSignals();
+
+// Makes `link` a symbolic link to `target`, replacing an old symbolic link there and
+// refusing to replace anything else.
+bool makeSymlink(const QString &link, const QString &target);

@@ -1,0 +1,181 @@
+// decode and monitor: frames with the log line and every window's texts.
+
+#include "cli.h"
+#include "commands.h"
+
+#include "decoders/framedecode.h"
+#include "link/hextext.h"
+#include "link/recording.h"
+#include "platform/qtserialport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+class FramePrinter {
+public:
+    explicit FramePrinter(bool json) : m_json(json) {}
+
+    void print(const QList<DecodedFrame> &frames)
+    {
+        for (const DecodedFrame &f : frames)
+            print(f);
+    }
+    void print(const DecodedFrame &f)
+    {
+        // Text output: a blank line between frames, none before the first.
+        const QByteArray out =
+            m_json ? frameJson(f) + '\n' : (m_count ? "\n" : "") + frameText(f).toUtf8();
+        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+        std::fflush(stdout);
+        ++m_count;
+    }
+
+private:
+    bool m_json;
+    int m_count = 0;
+};
+
+const QCommandLineOption kJson(QStringLiteral("json"),
+                               QStringLiteral("One JSON object per frame, one per line."));
+
+} // namespace
+
+int runDecode(const QStringList &args)
+{
+    SubcommandParser sp(
+        QStringLiteral("decode"), QStringLiteral("[FILE|-]"),
+        QStringLiteral(
+            "Decodes a raw capture, a recording (kestrelctl record) or hexadecimal text\n"
+            "(--hex), from FILE or standard input. For every frame it prints the log line\n"
+            "the program writes (\"CMD: CA\", \"ERR: CkSum\") and then every field as\n"
+            "Window.Control: text, exactly as the windows show it, all windows open."));
+    QCommandLineParser &p = sp.parser();
+    const QCommandLineOption hex(QStringLiteral("hex"),
+                                 QStringLiteral("The input is hexadecimal text (CA CA 6C 0D, "
+                                                "0xCA,0xCA, CACA6C0D; # starts a comment)."));
+    const TimeZoneOption tz;
+    p.addOptions({hex, kJson, tz.option});
+    p.addPositionalArgument(QStringLiteral("FILE"),
+                            QStringLiteral("The input; - or nothing for standard input."));
+    if (const auto status = sp.parse(args))
+        return *status;
+    const QStringList files = p.positionalArguments();
+    if (files.size() > 1)
+        return usageError(QStringLiteral("decode"), QStringLiteral("one input at a time"));
+    const auto zone = tz.value(QStringLiteral("decode"), p);
+    if (!zone)
+        return Exit::Usage;
+
+    const QString name = files.value(0, QStringLiteral("-"));
+    const QString shown = name == QLatin1String("-") ? QStringLiteral("standard input") : name;
+    QFile in;
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = in.open(stdin, QIODevice::ReadOnly);
+    } else {
+        in.setFileName(name);
+        opened = in.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
+        return Exit::Failed;
+    }
+    const QByteArray data = in.readAll();
+    if (in.error() != QFileDevice::NoError) {
+        complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
+        return Exit::Failed;
+    }
+
+    FrameDecoder decoder(*zone);
+    FramePrinter printer(p.isSet(kJson));
+    if (looksLikeRecording(data)) {
+        const RecordingContents rec = readRecording(data);
+        if (!rec.ok()) {
+            complain(QStringLiteral("%1 is a damaged recording: %2").arg(shown, rec.error));
+            return Exit::BadInput;
+        }
+        if (rec.cutShort)
+            complain(QStringLiteral("%1 ends in an incomplete line (the recording was "
+                                    "interrupted); decoding up to it")
+                         .arg(shown));
+        for (const RecordedChunk &c : rec.chunks)
+            printer.print(decoder.feed(c.bytes, c.timeMs));
+    } else if (p.isSet(hex)) {
+        const HexTextResult h = parseHexText(QString::fromUtf8(data));
+        if (!h.ok()) {
+            complain(QStringLiteral("%1 is not hexadecimal text: %2").arg(shown, h.error));
+            return Exit::BadInput;
+        }
+        printer.print(decoder.feed(h.bytes));
+    } else {
+        printer.print(decoder.feed(data));
+    }
+    if (decoder.midFrame())
+        complain(QStringLiteral("the input ends inside a frame; its bytes so far are not shown"));
+    return Exit::Ok;
+}
+
+int runMonitor(const QStringList &args)
+{
+    SubcommandParser sp(
+        QStringLiteral("monitor"), QString(),
+        QStringLiteral(
+            "Decodes what the receiver sends, live, as decode does, until\n"
+            "interrupted (Ctrl+C) or --duration has passed. Line events\n"
+            "(\"ERR: Break\", \"ERR: RxParity\") are printed as the program logs them."));
+    QCommandLineParser &p = sp.parser();
+    const PortOptions po;
+    po.addTo(p);
+    const TimeZoneOption tz;
+    const QCommandLineOption duration(QStringLiteral("duration"),
+                                      QStringLiteral("Stop after this many seconds."),
+                                      QStringLiteral("SECONDS"));
+    p.addOptions({kJson, tz.option, duration});
+    if (const auto status = sp.parse(args))
+        return *status;
+    if (!p.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("monitor"),
+            QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
+    const auto zone = tz.value(QStringLiteral("monitor"), p);
+    if (!zone)
+        return Exit::Usage;
+    std::optional<double> seconds;
+    if (p.isSet(duration) && !(seconds = secondsOption(p, duration)))
+        return usageError(QStringLiteral("monitor"),
+                          QStringLiteral("--duration wants a number of seconds above 0"));
+
+    int status = Exit::Ok;
+    auto port = openPort(QStringLiteral("monitor"), p, po, status);
+    if (!port)
+        return status;
+    quitOnSignals();
+
+    FrameDecoder decoder(*zone);
+    FramePrinter printer(p.isSet(kJson));
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
+        printer.print(decoder.feed(bytes, clock.elapsed()));
+    });
+    QObject::connect(port.get(), &SerialPort::commEvent, [&](int code) {
+        if (code != CommEvent::Receive)
+            printer.print(decoder.lineEvent(code, clock.elapsed()));
+    });
+    QObject::connect(port.get(), &SerialPort::lost, [&] {
+        complain(QStringLiteral("%1 went away").arg(port->device()));
+        status = Exit::Failed;
+        QCoreApplication::quit();
+    });
+    if (seconds)
+        QTimer::singleShot(int(*seconds * 1000), QCoreApplication::instance(),
+                           &QCoreApplication::quit);
+    QCoreApplication::exec();
+    return status;
+}

@@ -1,0 +1,239 @@
+// send: one command as the program's menus and windows send it, then its answer.
+
+#include "cli.h"
+#include "commands.h"
+
+#include "decoders/formatters.h"
+#include "decoders/framedecode.h"
+#include "link/gpsmain.h"
+#include "platform/qtserialport.h"
+#include "setup/setupcommands.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// What to send and which frame type answers it.
+struct Plan {
+    std::function<void(GPS_Main &)> send;
+    quint8 answer = 0;
+};
+
+struct RequestType {
+    const char *name;
+    quint8 type;
+};
+// The requests the program sends without a payload, and the time-stamp request.
+constexpr RequestType kRequests[] = {
+    {"navigation", 0xCA}, {"condition", 0xC6},   {"diagnosis", 0xC4}, {"mode", 0xC3},
+    {"satellites", 0xCB}, {"time-stamps", 0xC5}, {"B7", 0xB7},        {"B8", 0xB8},
+};
+
+std::optional<quint8> requestType(const QString &text)
+{
+    for (const RequestType &r : kRequests)
+        if (text.compare(QLatin1String(r.name), Qt::CaseInsensitive) == 0)
+            return r.type;
+    QString hex = text;
+    if (hex.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        hex = hex.mid(2);
+    bool ok = false;
+    const uint v = hex.toUInt(&ok, 16);
+    for (const RequestType &r : kRequests)
+        if (ok && hex.size() == 2 && v == r.type)
+            return r.type;
+    return std::nullopt;
+}
+
+QString requestTypesText()
+{
+    QStringList names;
+    for (const RequestType &r : kRequests)
+        names << QStringLiteral("%1 (%2)").arg(QLatin1String(r.name), HexByte(r.type));
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int runSend(const QStringList &args)
+{
+    const QString cmd = QStringLiteral("send");
+    SubcommandParser sp(
+        cmd, QStringLiteral("COMMAND [ARGS]"),
+        QStringLiteral(
+            "Sends one command with the same bytes as the program's menus and windows,\n"
+            "then waits for the receiver's acknowledgement (or the requested message)\n"
+            "and prints it as decode does. Options go before COMMAND.\n"
+            "\n"
+            "Commands:\n"
+            "  request TYPE               ask for a message: navigation, condition,\n"
+            "                             diagnosis, mode, satellites, time-stamps, B7, B8\n"
+            "                             or its type byte (CA, C6, ...)\n"
+            "  set-time now               the computer's local date and time\n"
+            "  set-time YY MM DD hh mm ss as typed in Set Time (sent as BCD: 59 is 0x59)\n"
+            "  set-position LAT LON       DDMM.mmmm and DDDMM.mmmm as in Set Position,\n"
+            "                             negative for south and west\n"
+            "  set-height HEIGHT [ACCURACY]  as in Set Height (accuracy 0 if left out)\n"
+            "  cold-start                 Set Start Cold Start Fix\n"
+            "  reset                      Set System Reset\n"
+            "  reset-time-stamps          Set Time Stamp (clears the receiver's stamps)\n"
+            "\n"
+            "Values the windows refuse are refused here with the same message (status 4);\n"
+            "nothing is sent then."));
+    QCommandLineParser &p = sp.parser();
+    p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const PortOptions po;
+    po.addTo(p);
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("Seconds to wait for the answer (default 3)."),
+                                     QStringLiteral("SECONDS"), QStringLiteral("3"));
+    const QCommandLineOption searchReset(
+        QStringLiteral("search-reset"),
+        QStringLiteral("request time-stamps: with Search Mode Reset (byte 1) instead of Set."));
+    const TimeZoneOption tz;
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the answer as one JSON object."));
+    p.addOptions({timeout, searchReset, json, tz.option});
+    if (const auto status = sp.parse(args))
+        return *status;
+    const auto zone = tz.value(cmd, p);
+    if (!zone)
+        return Exit::Usage;
+    const auto seconds = secondsOption(p, timeout);
+    if (!seconds)
+        return usageError(cmd, QStringLiteral("--timeout wants a number of seconds above 0"));
+
+    const QStringList pos = p.positionalArguments();
+    if (pos.isEmpty())
+        return usageError(cmd, QStringLiteral("which command? request, set-time, set-position, "
+                                              "set-height, cold-start, reset, reset-time-stamps"));
+    const QString what = pos[0];
+    const QStringList rest = pos.mid(1);
+    const auto wrongCount = [&](const QString &form) {
+        return usageError(cmd, QStringLiteral("%1 takes %2").arg(what, form));
+    };
+    const auto refused = [&](const SetupPayload &s) {
+        complain(QStringLiteral("%1 refused: %2 Nothing was sent.").arg(what, s.refusal));
+        return Exit::Refused;
+    };
+
+    Plan plan;
+    if (what == QLatin1String("request")) {
+        if (rest.size() != 1)
+            return wrongCount(QStringLiteral("one message type"));
+        const auto type = requestType(rest[0]);
+        if (!type)
+            return usageError(cmd, QStringLiteral("no request of type \"%1\"; choose one of %2")
+                                       .arg(rest[0], requestTypesText()));
+        const quint8 t = *type;
+        const bool reset = p.isSet(searchReset);
+        plan.answer = t;
+        plan.send = [t, reset](GPS_Main &g) {
+            if (t == 0xC5) {
+                // The time-stamp request carries the search mode, as its window sends it.
+                g.CmdBuffer[0] = 1;
+                g.CmdBuffer[1] = reset ? 1 : 0;
+                g.SendCommand(t);
+            } else {
+                g.SendRequest(t);
+            }
+        };
+    } else if (what == QLatin1String("set-time")) {
+        QStringList fields;
+        if (rest == QStringList{QStringLiteral("now")})
+            fields = SetTimeFields(QDateTime::currentDateTime());
+        else if (rest.size() == 6)
+            fields = rest;
+        else
+            return wrongCount(QStringLiteral("\"now\" or six fields: YY MM DD hh mm ss"));
+        const SetupPayload s = SetTimePayload(fields);
+        if (!s.ok())
+            return refused(s);
+        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Time, s.payload); },
+                SetupCommand::Time};
+    } else if (what == QLatin1String("set-position")) {
+        if (rest.size() != 2)
+            return wrongCount(QStringLiteral("LAT LON as DDMM.mmmm DDDMM.mmmm"));
+        const SetupPayload s = SetPositionPayload(QString(), rest[0], QString(), rest[1]);
+        if (!s.ok())
+            return refused(s);
+        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Position, s.payload); },
+                SetupCommand::Position};
+    } else if (what == QLatin1String("set-height")) {
+        if (rest.size() != 1 && rest.size() != 2)
+            return wrongCount(QStringLiteral("HEIGHT and an optional ACCURACY"));
+        const SetupPayload s = SetHeightPayload(rest[0], rest.value(1, QStringLiteral("0")));
+        if (!s.ok())
+            return refused(s);
+        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Height, s.payload); },
+                SetupCommand::Height};
+    } else if (what == QLatin1String("cold-start") || what == QLatin1String("reset")) {
+        if (!rest.isEmpty())
+            return wrongCount(QStringLiteral("no arguments"));
+        const quint8 t = what == QLatin1String("reset") ? 0xB6 : 0xB9;
+        plan = {[t](GPS_Main &g) { g.SendRequest(t); }, t};
+    } else if (what == QLatin1String("reset-time-stamps")) {
+        if (!rest.isEmpty())
+            return wrongCount(QStringLiteral("no arguments"));
+        plan = {[](GPS_Main &g) {
+                    g.CmdBuffer[0] = 1;
+                    g.CmdBuffer[1] = 0;
+                    g.SendCommand(SetupCommand::Time);
+                },
+                SetupCommand::Time};
+    } else {
+        return usageError(cmd, QStringLiteral("unknown command \"%1\"").arg(what));
+    }
+
+    int status = Exit::Ok;
+    auto port = openPort(cmd, p, po, status);
+    if (!port)
+        return status;
+
+    Platform platform;
+    GPS_Main g(platform);
+    g.setPort(port.get());
+    bool written = true;
+    QObject::connect(&g, &GPS_Main::errorDisChanged, [&](const QString &) { written = false; });
+
+    FrameDecoder decoder(*zone);
+    status = Exit::TimedOut;
+    QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
+        for (const DecodedFrame &f : decoder.feed(bytes)) {
+            if (status != Exit::TimedOut ||
+                f.logLine != QStringLiteral("CMD: ") + HexByte(plan.answer))
+                continue;
+            const QByteArray out = p.isSet(json) ? frameJson(f) + '\n' : frameText(f).toUtf8();
+            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+            std::fflush(stdout);
+            status = Exit::Ok;
+            QCoreApplication::quit();
+        }
+    });
+    QObject::connect(port.get(), &SerialPort::lost, [&] {
+        complain(QStringLiteral("%1 went away").arg(port->device()));
+        status = Exit::Failed;
+        QCoreApplication::quit();
+    });
+
+    plan.send(g);
+    if (!written) {
+        complain(QStringLiteral("cannot write to %1: %2").arg(port->device(), port->errorString()));
+        return Exit::Failed;
+    }
+    QTimer::singleShot(int(*seconds * 1000), QCoreApplication::instance(), &QCoreApplication::quit);
+    quitOnSignals();
+    QCoreApplication::exec();
+    if (status == Exit::TimedOut)
+        complain(QStringLiteral("no answer (%1) from the receiver on %2 within %3 s. Is it "
+                                "connected and powered, and are the line settings %4 right?")
+                     .arg(QStringLiteral("CMD: ") + HexByte(plan.answer), port->device())
+                     .arg(*seconds)
+                     .arg(port->Settings()));
+    return status;
+}
