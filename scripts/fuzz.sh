@@ -12,7 +12,7 @@ scripts/deps.sh $(cat scripts/build-deps.txt scripts/fuzz-deps.txt)
 
 build=build-fuzz
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DKESTREL_TESTS=OFF -DKESTREL_FUZZ=ON >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++-14 -DKESTREL_TESTS=OFF -DKESTREL_BENCH=OFF -DKESTREL_FUZZ=ON >/dev/null
 cmake --build "$build" --target fuzz_all -j "$(nproc)"
 
 targets=$(sed -n 's/^set(KESTREL_FUZZ_TARGETS \(.*\))$/\1/p' tests/fuzz/CMakeLists.txt)

@@ -35,6 +35,7 @@ QString ConditionStateText(quint8 &stateByte)
 Fields ConditionFields(GPS_Main &g)
 {
     Fields f;
+    f.reserve(32);
     auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
     const QString degree = QStringLiteral("\u00B0 ");
     const QString minutesAndSeconds = QStringLiteral("\" ");
@@ -56,9 +57,11 @@ Fields ConditionFields(GPS_Main &g)
     add(QStringLiteral("CDate"),
         QStringLiteral("Satellite Date: %1-%2-%3 %4:%5:%6 UTC")
             .arg(hex(g, 21), hex(g, 22), hex(g, 23), hex(g, 24), hex(g, 25), hex(g, 26)));
+    static const IndexedNames satellite("Satellite(%1)", 1, 8);
+    static const IndexedNames level("Level(%1)", 1, 8);
     for (int k = 1; k <= 8; ++k) {
-        add(QStringLiteral("Satellite(%1)").arg(k), hex(g, 25 + 2 * k));
-        add(QStringLiteral("Level(%1)").arg(k), hex(g, 26 + 2 * k));
+        add(satellite[k], hex(g, 25 + 2 * k));
+        add(level[k], hex(g, 26 + 2 * k));
     }
     add(QStringLiteral("RawHex"), RawHexText(g));
     return f;

@@ -63,16 +63,20 @@ void DataWindowBase::Exit_Click()
 
 void DataWindowBase::showFields(const Fields &fields)
 {
+    // A box given the text it already shows would lay it out and paint it again for
+    // nothing; most fields of a message stay the same from one to the next.
     for (const Field &f : fields) {
         QWidget *w = m_controls.value(f.name);
-        if (auto *label = qobject_cast<QLabel *>(w))
+        if (auto *label = qobject_cast<QLabel *>(w)) {
             label->setText(f.text);
-        else if (auto *box = qobject_cast<QLineEdit *>(w))
-            box->setText(f.text);
-        else if (auto *text = qobject_cast<QPlainTextEdit *>(w))
+        } else if (auto *box = qobject_cast<QLineEdit *>(w)) {
+            if (box->text() != f.text)
+                box->setText(f.text);
+        } else if (auto *text = qobject_cast<QPlainTextEdit *>(w)) {
             text->setPlainText(f.text);
-        else
+        } else {
             qWarning("%s has no control %s", qPrintable(objectName()), qPrintable(f.name));
+        }
     }
 }
 

@@ -5,7 +5,13 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -15,10 +21,92 @@ QString plainDigits(double x)
 {
     if (x == 0)
         x = 0; // no "-0"
-    QString s = QString::number(x, 'g', 15);
-    s.replace(QLatin1Char('e'), QLatin1Char('E'));
-    return s;
+    if (!std::isfinite(x))
+        return QString::number(x, 'g', 15);
+    // The shortest digits that read back as x. With at most fifteen of them they are
+    // also x rounded to fifteen digits; otherwise the standard library rounds. Qt
+    // would round an exact halfway case up where the library rounds to even: such a
+    // value has sixteen shortest digits ending in 5, and Qt formats those itself.
+    char buf[40];
+    const auto shortest = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    const char *e = std::find(buf, shortest.ptr, 'e');
+    const bool negative = buf[0] == '-';
+    char digits[20];
+    int n = 0;
+    for (const char *c = buf + (negative ? 1 : 0); c != e; ++c)
+        if (*c != '.')
+            digits[n++] = *c;
+    // Below the normal range a double holds fewer digits than fifteen.
+    if (n > 15 || std::abs(x) < std::numeric_limits<double>::min()) {
+        if (n == 16 && digits[15] == '5') {
+            QString s = QString::number(x, 'g', 15);
+            s.replace(QLatin1Char('e'), QLatin1Char('E'));
+            return s;
+        }
+        const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+        for (char *c = buf; c != end.ptr; ++c)
+            if (*c == 'e')
+                *c = 'E';
+        return QString::fromLatin1(buf, end.ptr - buf);
+    }
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), shortest.ptr, exponent);
+
+    // As printf's %.15g writes them, trailing zeros dropped.
+    char out[40];
+    int o = 0;
+    if (negative)
+        out[o++] = '-';
+    if (exponent < -4 || exponent >= 15) {
+        out[o++] = digits[0];
+        if (n > 1) {
+            out[o++] = '.';
+            for (int i = 1; i < n; ++i)
+                out[o++] = digits[i];
+        }
+        o += std::snprintf(out + o, sizeof out - o, "E%c%02d", exponent < 0 ? '-' : '+',
+                           std::abs(exponent));
+    } else if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i)
+            out[o++] = i < n ? digits[i] : '0';
+        if (n > exponent + 1) {
+            out[o++] = '.';
+            for (int i = exponent + 1; i < n; ++i)
+                out[o++] = digits[i];
+        }
+    } else {
+        out[o++] = '0';
+        out[o++] = '.';
+        for (int i = 0; i < -exponent - 1; ++i)
+            out[o++] = '0';
+        for (int i = 0; i < n; ++i)
+            out[o++] = digits[i];
+    }
+    return QString::fromLatin1(out, o);
 }
+
+// The default locale's decimal separator and date and time patterns, worked out once
+// for each locale in use rather than for every text.
+struct LocaleTexts {
+    QLocale locale;
+    QString point;
+    QString shortDate;
+    QString longTime;
+    // The long-time pattern taken apart; empty when it holds anything beyond hours,
+    // minutes, seconds, AM/PM and literal text, and Qt formats it instead.
+    struct Part {
+        // 0 literal; 'h' 12-hour, 'H' 24-hour, 'm', 's', 'A' or 'a' AM/PM; 'd', 'M', 'y'
+        char field = 0;
+        int width = 1;
+        QString text;
+    };
+    QList<Part> timeParts;
+    QList<Part> dateParts;
+    QString am, pm;
+    // The date text changes once a day: the last one is kept.
+    QDate lastDate;
+    QString lastDateText;
+};
 
 // Two BCD digits read as a decimal number, stopping at the first nibble that is no
 // digit: 0x59 is 59, 0x5A is 5, 0xA5 is 0.
@@ -64,6 +152,156 @@ QString longTimePattern(const QLocale &locale)
     return out.trimmed();
 }
 
+// Splits a date or time pattern into literal text and the fields it shows, the way
+// QLocale reads it; an empty list for what this does not cover (other letters, month
+// and day names, native digits).
+QList<LocaleTexts::Part> patternParts(const QLocale &locale, const QString &pattern, bool date)
+{
+    if (locale.zeroDigit() != QLatin1String("0"))
+        return {};
+    QList<LocaleTexts::Part> parts;
+    const auto literal = [&parts](QStringView text) {
+        if (parts.isEmpty() || parts.last().field != 0)
+            parts.append(LocaleTexts::Part{});
+        parts.last().text += text;
+    };
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern[i];
+        if (c == QLatin1Char('\'')) {
+            const qsizetype close = pattern.indexOf(QLatin1Char('\''), i + 1);
+            if (close == i + 1) {
+                literal(u"'");
+                i += 2;
+                continue;
+            }
+            if (close < 0)
+                return {};
+            literal(QStringView(pattern).mid(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        if (!c.isLetter()) {
+            literal(QStringView(pattern).mid(i, 1));
+            ++i;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern[i + run] == c)
+            ++run;
+        const char l = char(c.toLatin1());
+        const bool number =
+            date ? (l == 'd' || l == 'M') : (l == 'h' || l == 'H' || l == 'm' || l == 's');
+        if (number && run <= 2) {
+            parts.append({l, int(run), {}});
+            i += run;
+        } else if (date && l == 'y' && run == 4) {
+            parts.append({l, 4, {}});
+            i += run;
+        } else if (!date && (l == 'A' || l == 'a') && run == 1) {
+            // "AP" and "ap" are one field, as is a lone "A" or "a".
+            const bool pair =
+                i + 1 < pattern.size() && pattern[i + 1] == QLatin1Char(l == 'A' ? 'P' : 'p');
+            parts.append({l, 1, {}});
+            i += pair ? 2 : 1;
+        } else {
+            return {};
+        }
+    }
+    // Without AM/PM the hour counts to 24 in either case.
+    const bool twelveHour = std::any_of(parts.cbegin(), parts.cend(), [](const auto &p) {
+        return p.field == 'A' || p.field == 'a';
+    });
+    for (auto &p : parts)
+        if (p.field == 'h' && !twelveHour)
+            p.field = 'H';
+    return parts;
+}
+
+LocaleTexts &localeTexts()
+{
+    static thread_local std::optional<LocaleTexts> cached;
+    const QLocale locale;
+    if (!cached || !(cached->locale == locale)) {
+        cached.emplace();
+        cached->locale = locale;
+        cached->point = locale.decimalPoint();
+        cached->shortDate = shortDatePattern(locale);
+        cached->longTime = longTimePattern(locale);
+        cached->timeParts = patternParts(locale, cached->longTime, false);
+        cached->dateParts = patternParts(locale, cached->shortDate, true);
+        cached->am = locale.amText();
+        cached->pm = locale.pmText();
+    }
+    return *cached;
+}
+
+void appendNumber(QString &out, int value, int width)
+{
+    if (width == 2 || value >= 10)
+        out += QLatin1Char(char('0' + value / 10));
+    out += QLatin1Char(char('0' + value % 10));
+}
+
+QString timeText(const LocaleTexts &texts, QTime time)
+{
+    if (texts.timeParts.isEmpty())
+        return texts.locale.toString(time, texts.longTime);
+    QString out;
+    out.reserve(24);
+    for (const LocaleTexts::Part &p : texts.timeParts) {
+        switch (p.field) {
+        case 0:
+            out += p.text;
+            break;
+        case 'h':
+            appendNumber(out, time.hour() % 12 == 0 ? 12 : time.hour() % 12, p.width);
+            break;
+        case 'H':
+            appendNumber(out, time.hour(), p.width);
+            break;
+        case 'm':
+            appendNumber(out, time.minute(), p.width);
+            break;
+        case 's':
+            appendNumber(out, time.second(), p.width);
+            break;
+        case 'A':
+            out += (time.hour() < 12 ? texts.am : texts.pm).toUpper();
+            break;
+        case 'a':
+            out += (time.hour() < 12 ? texts.am : texts.pm).toLower();
+            break;
+        }
+    }
+    return out;
+}
+
+QString dateText(const LocaleTexts &texts, QDate date)
+{
+    if (texts.dateParts.isEmpty() || date.year() < 1000 || date.year() > 9999)
+        return texts.locale.toString(date, texts.shortDate);
+    QString out;
+    out.reserve(16);
+    for (const LocaleTexts::Part &p : texts.dateParts) {
+        switch (p.field) {
+        case 0:
+            out += p.text;
+            break;
+        case 'd':
+            appendNumber(out, date.day(), p.width);
+            break;
+        case 'M':
+            appendNumber(out, date.month(), p.width);
+            break;
+        case 'y':
+            appendNumber(out, date.year() / 100, 2);
+            appendNumber(out, date.year() % 100, 2);
+            break;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 QString HexByte(int byte)
@@ -77,7 +315,7 @@ QString HexByte(int byte)
 QString NumberText(double x)
 {
     QString s = plainDigits(x);
-    const QString point = QLocale().decimalPoint();
+    const QString &point = localeTexts().point;
     if (point != QLatin1String("."))
         s.replace(QLatin1Char('.'), point);
     return s;
@@ -135,10 +373,13 @@ QString RawHexText(const GPS_Main &g)
 
 QString RawHexText(const quint8 *frame, int length)
 {
-    QString out;
-    out.reserve(3 * qMax(0, length));
-    for (int i = 0; i < length; ++i)
-        out += HexByte(frame[i]) + QLatin1Char(' ');
+    static const char digits[] = "0123456789ABCDEF";
+    QString out(3 * qMax(0, length), QLatin1Char(' '));
+    QChar *c = out.data();
+    for (int i = 0; i < length; ++i, c += 3) {
+        c[0] = QLatin1Char(digits[frame[i] >> 4]);
+        c[1] = QLatin1Char(digits[frame[i] & 15]);
+    }
     return out;
 }
 
@@ -152,11 +393,18 @@ QString LocalDateTimeText(const std::array<quint8, 6> &bcd, int timeZoneIndex)
         QDate(year, 1, 1).addMonths(bcdValue(bcd[1]) - 1).addDays(bcdValue(bcd[2]) - 1);
     const qint64 offset = qint64(bcdValue(bcd[3]) + timeZoneIndex - 12) * 3600 +
                           qint64(bcdValue(bcd[4])) * 60 + bcdValue(bcd[5]);
-    const QDateTime local = QDateTime(date, QTime(0, 0), Qt::UTC).addSecs(offset);
+    // Whole days move the date; the rest is the time of day.
+    const qint64 days = offset >= 0 ? offset / 86400 : -((-offset + 86399) / 86400);
+    const QDate localDate = date.addDays(days);
+    const int seconds = int(offset - days * 86400);
 
-    const QLocale locale;
-    QString text = locale.toString(local.date(), shortDatePattern(locale));
-    if (local.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(local.time(), longTimePattern(locale));
+    LocaleTexts &texts = localeTexts();
+    if (localDate != texts.lastDate || texts.lastDateText.isEmpty()) {
+        texts.lastDate = localDate;
+        texts.lastDateText = dateText(texts, localDate);
+    }
+    QString text = texts.lastDateText;
+    if (seconds != 0)
+        text += QLatin1Char(' ') + timeText(texts, QTime(0, 0).addSecs(seconds));
     return text;
 }

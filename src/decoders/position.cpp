@@ -12,6 +12,7 @@ constexpr double kCoordinateScale = 9216.0;
 Fields PositionFields(const GPS_Main &g)
 {
     Fields f;
+    f.reserve(64);
     auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
 
     add(QStringLiteral("Validity"), hex(g, 3));
@@ -41,18 +42,22 @@ Fields PositionFields(const GPS_Main &g)
     add(QStringLiteral("HDOP"), NumberText(at(g, 31) * 0.2));
     add(QStringLiteral("VDOP"), NumberText(at(g, 32) * 0.2));
     add(QStringLiteral("Sats"), QString::number(at(g, 33)));
+    static const IndexedNames satUse("SatUse%1", 1, 4);
+    static const IndexedNames satsHex("SatsHex%1", 1, 4);
+    static const IndexedNames level("Level(%1)", 1, 8);
+    static const IndexedNames condition("Condition(%1)", 1, 8);
     for (int i = 1; i <= 4; ++i)
-        add(QStringLiteral("SatUse%1").arg(i), hex(g, 33 + i));
+        add(satUse[i], hex(g, 33 + i));
 
     // Each status byte holds two channels: level and condition of the odd one in
     // the low nibble, of the even one in the high nibble.
     for (int k = 1; k <= 4; ++k) {
         const quint8 b = at(g, 37 + k);
-        add(QStringLiteral("SatsHex%1").arg(k), HexByte(b));
-        add(QStringLiteral("Level(%1)").arg(2 * k - 1), LevelText(b));
-        add(QStringLiteral("Condition(%1)").arg(2 * k - 1), ConditionText(b >> 2));
-        add(QStringLiteral("Level(%1)").arg(2 * k), LevelText(b >> 4));
-        add(QStringLiteral("Condition(%1)").arg(2 * k), ConditionText(b >> 6));
+        add(satsHex[k], HexByte(b));
+        add(level[2 * k - 1], LevelText(b));
+        add(condition[2 * k - 1], ConditionText(b >> 2));
+        add(level[2 * k], LevelText(b >> 4));
+        add(condition[2 * k], ConditionText(b >> 6));
     }
     add(QStringLiteral("UnUsed"), hex(g, 42));
     add(QStringLiteral("CheckSum"), hex(g, 43));

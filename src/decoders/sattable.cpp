@@ -85,23 +85,30 @@ void FillSatTable(GPS_Main &g)
 
 Fields RecSatFields(const GPS_Main &g)
 {
+    static const IndexedNames id("ID(%1)", 1, kSlots);
+    static const IndexedNames condition("Condition(%1)", 1, kSlots);
+    static const IndexedNames svacc("SVACC(%1)", 1, kSlots);
+    static const IndexedNames level("Level(%1)", 1, kSlots);
+    static const IndexedNames azimuth("Azimuth(%1)", 1, kSlots);
+    static const IndexedNames elevation("Elevation(%1)", 1, kSlots);
+    static const IndexedNames health("Health(%1)", 0, 32);
     Fields f;
+    f.reserve(6 * kSlots + 34);
     auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
     for (int k = 1; k <= kSlots; ++k) {
         const int p = slotPosition(k);
         const quint8 state = at(g, p + 1);
-        add(QStringLiteral("ID(%1)").arg(k),
-            at(g, p) == 0 ? QStringLiteral("N/R") : QString::number(at(g, p)));
-        add(QStringLiteral("Condition(%1)").arg(k), SatStateText(state));
-        add(QStringLiteral("SVACC(%1)").arg(k), QString::number(state >> 4));
-        add(QStringLiteral("Level(%1)").arg(k), NumberText(at(g, p + 2) * 0.2));
-        add(QStringLiteral("Azimuth(%1)").arg(k), NumberText(at(g, p + 3) / 256.0 * 360.0));
-        add(QStringLiteral("Elevation(%1)").arg(k), NumberText(at(g, p + 4) / 256.0 * 180.0));
+        add(id[k], at(g, p) == 0 ? QStringLiteral("N/R") : QString::number(at(g, p)));
+        add(condition[k], SatStateText(state));
+        add(svacc[k], QString::number(state >> 4));
+        add(level[k], NumberText(at(g, p + 2) * 0.2));
+        add(azimuth[k], NumberText(at(g, p + 3) / 256.0 * 360.0));
+        add(elevation[k], NumberText(at(g, p + 4) / 256.0 * 180.0));
     }
-    add(QStringLiteral("Health(0)"), QString::number(at(g, 44)));
+    add(health[0], QString::number(at(g, 44)));
     for (int i = 0; i < 4; ++i)
         for (int j = 1; j <= 8; ++j)
-            add(QStringLiteral("Health(%1)").arg(8 * i + j), HealthLetter(at(g, 45 + i), j));
+            add(health[8 * i + j], HealthLetter(at(g, 45 + i), j));
     add(QStringLiteral("RawHex"), RawHexText(g));
     return f;
 }

@@ -58,10 +58,12 @@ QString StampDescription(int item)
 
 Fields TimeStampFields(const GPS_Main &g)
 {
+    static const IndexedNames timeStamp("TimeStamp(%1)", 0, kTimeStampItems - 1);
     Fields f;
+    f.reserve(kTimeStampItems + 1);
     for (int k = 0; k < kTimeStampItems; ++k) {
         const quint16 value = quint16(at(g, 3 + 2 * k) << 8 | at(g, 4 + 2 * k));
-        f.append({QStringLiteral("TimeStamp(%1)").arg(k), StampDateText(value)});
+        f.append({timeStamp[k], StampDateText(value)});
     }
     f.append({QStringLiteral("RawHex"), RawHexText(g)});
     return f;

@@ -5,6 +5,9 @@
 #include "gpsmain.h"
 #include "platform/serialport.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Rows 1..14 in search order. Row 11 repeats 0xB2 and never matches; row 15
@@ -66,6 +69,30 @@ FrameStep FramerStep(GPS_Main &g, quint8 b)
     for (int i = 1; i <= g.MsgLength - 1; ++i)
         sum = quint8(sum + g.RxBuffer[std::size_t(i)]);
     return (b == kTerminator && sum == 0) ? FrameStep::FrameGood : FrameStep::FrameBad;
+}
+
+qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameStep &step)
+{
+    qsizetype taken = 0;
+    while (taken < count) {
+        // Headers go byte by byte; the rest of a body is copied at once, all but its
+        // last byte, which FramerStep takes to finish the frame.
+        if (g.InBody && !g.HuntingHeader) {
+            const qsizetype before = qsizetype(g.MsgLength) - g.RxPos;
+            const qsizetype run = std::min(before, count - taken);
+            if (run > 0 && g.RxPos >= 1) {
+                std::memcpy(g.RxBuffer.data() + g.RxPos, bytes + taken, std::size_t(run));
+                g.RxPos = qint16(g.RxPos + run);
+                taken += run;
+                continue;
+            }
+        }
+        step = FramerStep(g, bytes[taken++]);
+        if (step != FrameStep::NeedMore)
+            return taken;
+    }
+    step = FrameStep::NeedMore;
+    return taken;
 }
 
 void DispatchFrame(GPS_Main &g)

@@ -15,6 +15,12 @@ void FillMsgTable(GPS_Main &g);
 // at RxBuffer 1..MsgLength and the framer hunting for the next one.
 FrameStep FramerStep(GPS_Main &g, quint8 b);
 
+// Steps the framer over bytes in order, exactly as FramerStep would one by one, and
+// stops after the byte that completed a frame (its verdict in `step`) or at the end
+// (`step` NeedMore). Returns how many bytes it took. A frame's body is copied in one
+// piece, so a fast line costs little more than the copy.
+qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameStep &step);
+
 // Hands the good frame in RxBuffer to the decoders of its type, gated by the
 // window-open flags.
 void DispatchFrame(GPS_Main &g);

@@ -40,8 +40,13 @@ void GPS_Main::write(const QByteArray &frame)
 
 void GPS_Main::OnReceive(const QByteArray &bytes)
 {
-    for (const char c : bytes) {
-        const FrameStep step = FramerStep(*this, quint8(c));
+    const auto *data = reinterpret_cast<const quint8 *>(bytes.constData());
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        FrameStep step = FrameStep::NeedMore;
+        const qsizetype taken = FramerScan(*this, data, left, step);
+        data += taken;
+        left -= taken;
         if (step == FrameStep::NeedMore)
             continue;
         if (step == FrameStep::FrameGood)

@@ -55,7 +55,9 @@ int KestrelMain(int argc, char **argv)
         std::exit(code);
     };
 
-    GPS_Main g(platform);
+    // A child of the application, so a tool driving the program (the benchmarks'
+    // probe) finds the shared state; it still ends before the application does.
+    GPS_Main g(platform, &app);
 
     // The main window comes into being, hidden, the first time the port is needed.
     QPointer<Navigate> navigate;

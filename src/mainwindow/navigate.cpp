@@ -37,7 +37,16 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     m_errorDis->setReadOnly(true);
     m_errorDis->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_errorDis->setVisible(false);
-    connect(&g, &GPS_Main::errorDisChanged, m_errorDis, &QPlainTextEdit::setPlainText);
+    // The box shows only the newest log: a visible box takes it once per turn of the
+    // event loop however many frames arrived, a hidden one when it is shown.
+    m_logRefresh.setSingleShot(true);
+    m_logRefresh.setInterval(0);
+    connect(&m_logRefresh, &QTimer::timeout, this,
+            [this] { m_errorDis->setPlainText(m_g.ErrorDis()); });
+    connect(&g, &GPS_Main::errorDisChanged, this, [this] {
+        if (!m_errorDis->isHidden() && !m_logRefresh.isActive())
+            m_logRefresh.start();
+    });
 
     buildPanel();
     buildMenus();
@@ -185,6 +194,8 @@ void Navigate::changeEvent(QEvent *e)
 
 void Navigate::setStatusVisible(bool visible)
 {
+    if (visible)
+        m_errorDis->setPlainText(m_g.ErrorDis());
     m_errorDis->setVisible(visible);
     menuItem(QStringLiteral("ShoStatWin"))->setChecked(visible);
 }
@@ -281,7 +292,9 @@ void Navigate::ShowNavStatus()
         if (f.name == QLatin1String("TimeDate"))
             DrawSkyPlot();
         if (auto *box = qobject_cast<QLineEdit *>(control(f.name))) {
-            box->setText(f.text);
+            // The same text again would only be laid out and painted again.
+            if (box->text() != f.text)
+                box->setText(f.text);
             // A text longer than its box shows its beginning.
             box->setCursorPosition(0);
         }

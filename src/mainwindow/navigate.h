@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QTimer>
 #include <QVector>
 #include <memory>
 
@@ -94,6 +95,7 @@ private:
     QWidget *m_portDialog = nullptr;
     QWidget *m_client = nullptr;
     QPlainTextEdit *m_errorDis = nullptr;
+    QTimer m_logRefresh;
     PictureBox *m_picture = nullptr;
     QHash<QString, QWidget *> m_controls;
     // The size last asked of the window system and not yet reached; asking again

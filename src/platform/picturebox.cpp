@@ -29,6 +29,7 @@ void PictureBox::fitImage()
     const QSize pixels = (size().expandedTo(QSize(1, 1)) * ratio);
     if (!m_image.isNull() && m_image.size() == pixels)
         return;
+    endPainting();
     m_image = QImage(pixels, QImage::Format_RGB32);
     m_image.setDevicePixelRatio(ratio);
     // Points on the image are as large as on the screen the widget is on.
@@ -44,9 +45,26 @@ void PictureBox::setScale(QPointF topLeft, QPointF bottomRight)
     m_bottomRight = bottomRight;
 }
 
+QPainter &PictureBox::painter()
+{
+    fitImage();
+    if (!m_painter.isActive()) {
+        m_painter.begin(&m_image);
+        m_painter.setFont(m_font);
+    }
+    return m_painter;
+}
+
+void PictureBox::endPainting() const
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
 void PictureBox::clear()
 {
     fitImage();
+    endPainting();
     m_image.fill(Qt::white);
     m_printPosition = m_topLeft;
     update();
@@ -77,8 +95,7 @@ double PictureBox::pixelsPerUnit() const
 
 void PictureBox::circle(QPointF centre, double radius, bool filled)
 {
-    fitImage();
-    QPainter p(&m_image);
+    QPainter &p = painter();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(m_color);
     p.setBrush(filled ? QBrush(m_color) : QBrush(Qt::NoBrush));
@@ -89,8 +106,7 @@ void PictureBox::circle(QPointF centre, double radius, bool filled)
 
 void PictureBox::line(QPointF from, QPointF to)
 {
-    fitImage();
-    QPainter p(&m_image);
+    QPainter &p = painter();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(m_color);
     p.drawLine(toPixels(from), toPixels(to));
@@ -104,11 +120,10 @@ void PictureBox::moveTo(QPointF position)
 
 void PictureBox::print(const QString &text)
 {
-    fitImage();
-    QPainter p(&m_image);
+    QPainter &p = painter();
+    p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setPen(m_color);
-    p.setFont(m_font);
     const QPointF at = toPixels(m_printPosition);
     p.drawText(QRectF(at, QSizeF(10000, 10000)), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
                text);
@@ -117,6 +132,7 @@ void PictureBox::print(const QString &text)
 
 void PictureBox::paintEvent(QPaintEvent *e)
 {
+    endPainting();
     QPainter p(this);
     p.fillRect(e->rect(), Qt::white);
     p.drawImage(QPointF(0, 0), m_image);

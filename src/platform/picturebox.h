@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 // A drawing surface kept in an image of the widget's size. Painting the widget only
@@ -22,7 +23,11 @@ public:
     void print(const QString &text) override;
 
     // What the surface holds now, at the widget's size.
-    const QImage &image() const { return m_image; }
+    const QImage &image() const
+    {
+        endPainting();
+        return m_image;
+    }
     // The text font: bold 9.75 pt "MS Sans Serif", or the platform's sans-serif
     // family where that one is missing.
     static QFont labelFont();
@@ -38,6 +43,9 @@ private:
     // Gives the image the widget's current size; a new image starts blank.
     void fitImage();
     QPointF toPixels(QPointF user) const;
+    // One painter serves a whole redraw; it ends before the image is read or replaced.
+    QPainter &painter();
+    void endPainting() const;
     double pixelsPerUnit() const;
 
     QImage m_image;
@@ -46,4 +54,5 @@ private:
     QColor m_color = Qt::black;
     QPointF m_printPosition;
     QFont m_font;
+    mutable QPainter m_painter;
 };

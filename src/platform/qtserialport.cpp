@@ -46,6 +46,8 @@ QSerialPort::Parity toParity(char c)
 QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
+    m_batchTimer.setSingleShot(true);
+    connect(&m_batchTimer, &QTimer::timeout, this, &QtSerialPort::handOver);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
     m_lineTimer.setInterval(50);
     connect(&m_lineTimer, &QTimer::timeout, this, &QtSerialPort::pollLines);
@@ -95,6 +97,7 @@ bool QtSerialPort::open()
 void QtSerialPort::close()
 {
     m_lineTimer.stop();
+    m_batchTimer.stop();
     m_watch = LineWatch::None;
     if (m_port.isOpen())
         m_port.close();
@@ -107,8 +110,29 @@ bool QtSerialPort::Output(const QByteArray &bytes)
     return m_port.write(bytes) == bytes.size();
 }
 
+namespace {
+// Every hand-over ends in the windows being painted again, and a screen shows no more
+// than about a hundred pictures a second: on a line that brings bytes more often, they
+// wait this long and go on together. Bytes after a quiet spell go on at once.
+constexpr qint64 kBatchMs = 4;
+} // namespace
+
 void QtSerialPort::onReadyRead()
 {
+    if (m_batchTimer.isActive())
+        return;
+    const qint64 since = m_lastHandOver.isValid() ? m_lastHandOver.elapsed() : kBatchMs;
+    if (since < kBatchMs) {
+        m_batchTimer.start(int(kBatchMs - since));
+        return;
+    }
+    handOver();
+}
+
+void QtSerialPort::handOver()
+{
+    m_batchTimer.stop();
+    m_lastHandOver.start();
     const QByteArray bytes = m_port.readAll();
     if (!bytes.isEmpty())
         emit received(bytes);
@@ -131,6 +155,9 @@ void QtSerialPort::pollLines()
 #ifdef Q_OS_LINUX
     if (!m_port.isOpen())
         return;
+    // Bytes that arrived before a line event are handed on before it.
+    if (m_batchTimer.isActive())
+        handOver();
     const int fd = int(m_port.handle());
     QList<int> events;
     if (m_watch == LineWatch::Counters) {

@@ -2,6 +2,7 @@
 
 #include "serialport.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -21,11 +22,15 @@ public:
 
 private:
     void onReadyRead();
+    void handOver();
     void onError(QSerialPort::SerialPortError error);
     void pollLines();
 
     QSerialPort m_port;
     QTimer m_lineTimer;
+    // Bytes on a busy line are handed on in batches at most every few milliseconds.
+    QTimer m_batchTimer;
+    QElapsedTimer m_lastHandOver;
     QString m_error;
     enum class LineWatch { None, Counters, ModemBits } m_watch = LineWatch::None;
     LineCounters m_counters;

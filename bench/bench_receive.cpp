@@ -1,0 +1,156 @@
+// The receive path without windows: the framer alone, then framer, dispatcher and
+// every decoder turning frames into the texts the windows would show.
+
+#include "decoders/condition.h"
+#include "decoders/diagnosis.h"
+#include "decoders/mode.h"
+#include "decoders/navstatus.h"
+#include "decoders/position.h"
+#include "decoders/sattable.h"
+#include "decoders/timestamp.h"
+#include "link/framer.h"
+#include "link/gpsmain.h"
+#include "streams.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+
+namespace {
+
+// Collects what the decoders produce, as the windows would, so none of it is
+// optimised away.
+class TextSink : public MessageSink {
+public:
+    explicit TextSink(GPS_Main &g) : m_g(g) {}
+    void ShowNavStatus() override { keep(DecodeNavStatus(m_g).fields); }
+    void ShowPosition() override { keep(PositionFields(m_g)); }
+    void ShowCondition() override { keep(ConditionFields(m_g)); }
+    void ShowDiagnosis() override { keep(DiagnosisFields(m_g)); }
+    void ShowMode() override { keep(ModeFields(m_g)); }
+    void ShowTimeStamp() override { keep(TimeStampFields(m_g)); }
+    void ShowRecSat() override { keep(RecSatFields(m_g)); }
+
+    qsizetype characters = 0;
+    int decoded = 0;
+
+private:
+    void keep(const Fields &fields)
+    {
+        for (const Field &f : fields)
+            characters += f.text.size();
+        ++decoded;
+    }
+    GPS_Main &m_g;
+};
+
+void openEveryWindow(GPS_Main &g)
+{
+    g.PositionOpen = g.ConditionOpen = g.DiagnosisOpen = true;
+    g.ModeOpen = g.TimeStampOpen = g.RecSatOpen = true;
+}
+
+// Framing and checksums with each good frame counted by type: a dispatch to nothing.
+void framerAlone(benchmark::State &state, const BenchStream &stream, bool byteByByte)
+{
+    GPS_Main g{Platform{}};
+    const auto *data = reinterpret_cast<const quint8 *>(stream.bytes.constData());
+    const qsizetype n = stream.bytes.size();
+    std::array<qint64, 256> perType{};
+    for (auto _ : state) {
+        if (byteByByte) {
+            for (qsizetype i = 0; i < n; ++i)
+                if (FramerStep(g, data[i]) == FrameStep::FrameGood)
+                    ++perType[g.MsgType];
+        } else {
+            for (qsizetype at = 0; at < n;) {
+                FrameStep step;
+                at += FramerScan(g, data + at, n - at, step);
+                if (step == FrameStep::FrameGood)
+                    ++perType[g.MsgType];
+            }
+        }
+        benchmark::DoNotOptimize(perType);
+    }
+    qint64 good = 0;
+    for (qint64 c : perType)
+        good += c;
+    if (good != qint64(state.iterations()) * stream.frames)
+        state.SkipWithError("frames lost in the framer");
+    state.SetBytesProcessed(qint64(state.iterations()) * n);
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()) * stream.frames, benchmark::Counter::kIsRate);
+}
+
+// The serial port hands over what has arrived since the last read; 4 KiB is a
+// full receive buffer at high line speeds.
+void receivePath(benchmark::State &state, const BenchStream &stream, qsizetype readSize,
+                 bool everyWindow = true)
+{
+    GPS_Main g{Platform{}};
+    TextSink sink(g);
+    g.setSink(&sink);
+    if (everyWindow)
+        openEveryWindow(g);
+    QList<QByteArray> reads;
+    for (qsizetype at = 0; at < stream.bytes.size(); at += readSize)
+        reads.append(stream.bytes.mid(at, readSize));
+    for (auto _ : state) {
+        for (const QByteArray &r : reads)
+            g.OnReceive(r);
+    }
+    benchmark::DoNotOptimize(sink.characters);
+    if (!g.ErrorDis().startsWith(QLatin1String("CMD: ")))
+        state.SkipWithError("the last frame was not taken");
+    state.SetBytesProcessed(qint64(state.iterations()) * stream.bytes.size());
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()) * stream.frames, benchmark::Counter::kIsRate);
+}
+
+void BM_FramerAlone_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    framerAlone(state, stream, false);
+}
+BENCHMARK(BM_FramerAlone_Mixed);
+
+void BM_FramerAlone_NavSat(benchmark::State &state)
+{
+    static const BenchStream stream = navSatStream(5000);
+    framerAlone(state, stream, false);
+}
+BENCHMARK(BM_FramerAlone_NavSat);
+
+// One call per byte, as the receive handler once stepped: the cost of the call itself.
+void BM_FramerByteByByte_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    framerAlone(state, stream, true);
+}
+BENCHMARK(BM_FramerByteByByte_Mixed);
+
+void BM_ReceivePath_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    receivePath(state, stream, state.range(0));
+}
+BENCHMARK(BM_ReceivePath_Mixed)->Arg(4096)->Arg(64);
+
+void BM_ReceivePath_NavSat(benchmark::State &state)
+{
+    static const BenchStream stream = navSatStream(5000);
+    receivePath(state, stream, state.range(0));
+}
+BENCHMARK(BM_ReceivePath_NavSat)->Arg(4096);
+
+// Only the main window: the navigation status and the satellite table.
+void BM_ReceivePath_MainWindowOnly_Mixed(benchmark::State &state)
+{
+    static const BenchStream stream = mixedStream(2000);
+    receivePath(state, stream, 4096, false);
+}
+BENCHMARK(BM_ReceivePath_MainWindowOnly_Mixed);
+
+} // namespace
+
+BENCHMARK_MAIN();
