@@ -39,6 +39,8 @@ echo "$out"
 [[ $out == "kestrelctl 2.6.2 (Qt "* ]] || fail "kestrelctl --version said: $out"
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kestrel-sim" --version)
 [[ $out == "kestrel-sim 2.6.2 (Qt "* ]] || fail "kestrel-sim --version said: $out"
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kestrel" --version)
+[[ $out == "kestrel 2.6.2 (Qt "* ]] || fail "kestrel --version said: $out"
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kestrel" --help)
 echo "$out" | head -2
 grep -q -- '--port <DEVICE>' <<<"$out" || fail "kestrel --help said: $out"
