@@ -80,6 +80,10 @@ int KestrelMain(int argc, char **argv)
     QCommandLineParser parser;
     options.addTo(parser);
     parser.process(app);
+    if (parser.isSet(options.version)) {
+        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel"))));
+        return 0;
+    }
     const QCommandLineOption &portOption = options.port;
     const QCommandLineOption &simulateOption = options.simulate;
     if (parser.isSet(simulateOption) && parser.isSet(portOption)) {
