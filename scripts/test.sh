@@ -22,6 +22,8 @@ run_suite() {
 
 echo "== normal build"
 run_suite build -DCMAKE_BUILD_TYPE=Debug
+echo "== Debian package of that build, checked with lintian"
+scripts/package.sh build
 echo "== address+undefined sanitizer build"
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON

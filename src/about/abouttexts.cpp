@@ -84,3 +84,13 @@ QString SysInfoUnavailableText()
 {
     return QStringLiteral("System Information Is Unavailable At This Time");
 }
+
+QString ProgramVersionLine(const QString &program)
+{
+    const QString running = QString::fromLatin1(qVersion());
+    const QString built = QStringLiteral(QT_VERSION_STR);
+    const QString qt = running == built
+                           ? QStringLiteral("Qt %1").arg(running)
+                           : QStringLiteral("Qt %1, built with Qt %2").arg(running, built);
+    return QStringLiteral("%1 %2 (%3)").arg(program, QStringLiteral(KESTREL_VERSION), qt);
+}

@@ -19,3 +19,6 @@ QString DisclaimerText();
 // The program-notes message shown on clicking the picture.
 QString ProgramNotesText();
 QString SysInfoUnavailableText();
+// What --version prints: the program, its version and the Qt it runs on, with the Qt
+// it was built against when the two differ: «kestrelctl 2.6.2 (Qt 6.4.2)».
+QString ProgramVersionLine(const QString &program);

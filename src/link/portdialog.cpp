@@ -7,6 +7,7 @@
 #include "platform/settingsstore.h"
 #include "platform/simulatedport.h"
 #include "portkeeper.h"
+#include "portmessage.h"
 #include "storedsettings.h"
 
 #include <QApplication>
@@ -285,11 +286,11 @@ bool Port::OKButton_Click()
     QCoreApplication::processEvents();
 
     if (!opened) {
-        m_g.platform().boxes->show(
-            isVisible() ? this : nullptr,
-            port.displayName() +
-                QStringLiteral(": not available. Change the CommPort property to another port."),
-            kTitle, MsgButtons::Ok, MsgIcon::None, MsgAnswer::Ok);
+        const QString text =
+            PortNotAvailableText(port.displayName(), port.systemName(), port.errorString(),
+                                 ProbeDeviceAccess(port.systemName()));
+        m_g.platform().boxes->show(isVisible() ? this : nullptr, text, kTitle, MsgButtons::Ok,
+                                   MsgIcon::None, MsgAnswer::Ok);
         return false;
     }
     if (isVisible())

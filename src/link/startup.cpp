@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "about/abouttexts.h"
 #include "about/gpsabout.h"
 #include "gpsmain.h"
 #include "mainwindow/navigate.h"
@@ -16,28 +17,75 @@
 #include <QPointer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+
+namespace {
+
+// The command line of kestrel; built twice, before and after the windowing system is up.
+struct Options {
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Displays version information.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Open DEVICE instead of the saved port."),
+                            QStringLiteral("DEVICE")};
+    QCommandLineOption simulate{
+        QStringLiteral("simulate"),
+        QStringLiteral("Open the simulated receiver instead of the saved port.")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Monitor and control a GPS receiver board on a serial port."));
+        parser.addHelpOption();
+        parser.addOption(version);
+        parser.addOption(port);
+        parser.addOption(simulate);
+    }
+};
+
+// --help and --version answer without a display, so they work over ssh and in scripts.
+std::optional<int> answerWithoutWindows(int argc, char **argv)
+{
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrel"));
+    const Options options;
+    QCommandLineParser parser;
+    options.addTo(parser);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return std::nullopt;
+    if (parser.isSet(options.version)) {
+        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel"))));
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int KestrelMain(int argc, char **argv)
 {
+    if (const std::optional<int> answered = answerWithoutWindows(argc, argv))
+        return *answered;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
     QApplication::setWindowIcon(KestrelIcon());
 
+    const Options options;
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Monitor and control a GPS receiver board on a serial port."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Open DEVICE instead of the saved port."),
-                                        QStringLiteral("DEVICE"));
-    parser.addOption(portOption);
-    const QCommandLineOption simulateOption(
-        QStringLiteral("simulate"),
-        QStringLiteral("Open the simulated receiver instead of the saved port."));
-    parser.addOption(simulateOption);
+    options.addTo(parser);
     parser.process(app);
+    if (parser.isSet(options.version)) {
+        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel"))));
+        return 0;
+    }
+    const QCommandLineOption &portOption = options.port;
+    const QCommandLineOption &simulateOption = options.simulate;
     if (parser.isSet(simulateOption) && parser.isSet(portOption)) {
         std::fprintf(stderr, "kestrel: choose either --port or --simulate\n");
         return 2;

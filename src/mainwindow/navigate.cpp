@@ -89,6 +89,13 @@ void Navigate::buildPanel()
         m_controls.value(c.name)->setGeometry(
             twipsRect(r.left(), r.top(), r.width(), r.height(), this));
     }
+    // Each caption shows in the room before its text box, which the layout keeps as it is.
+    const char *const boxes[] = {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"};
+    for (int i = 1; i <= 6; ++i) {
+        QWidget *label = control(QStringLiteral("Label1(%1)").arg(i));
+        ShrinkFontToFit(static_cast<QLabel *>(label),
+                        control(QString::fromLatin1(boxes[i - 1]))->x() - label->x());
+    }
 }
 
 QWidget *Navigate::control(const QString &name) const

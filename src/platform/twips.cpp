@@ -1,5 +1,6 @@
 #include "twips.h"
 
+#include <QLabel>
 #include <QWidget>
 #include <cmath>
 
@@ -25,4 +26,18 @@ QRect twipsRect(int left, int top, int width, int height, const QWidget *w)
 {
     return QRect(twipsToPixels(left, w), twipsToPixels(top, w), twipsToPixels(width, w),
                  twipsToPixels(height, w));
+}
+
+void ShrinkFontToFit(QLabel *label, int widthPixels)
+{
+    auto needed = [label] { return label->fontMetrics().horizontalAdvance(label->text()) + 1; };
+    if (needed() <= widthPixels)
+        return;
+    QFont f = label->font();
+    f.setStretch(QFont::SemiCondensed);
+    label->setFont(f);
+    while (needed() > widthPixels && f.pointSizeF() > 6.5) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        label->setFont(f);
+    }
 }

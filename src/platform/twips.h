@@ -9,3 +9,8 @@ class QWidget;
 int twipsToPixels(int twips, const QWidget *w);
 int pixelsToTwips(int pixels, const QWidget *w);
 QRect twipsRect(int left, int top, int width, int height, const QWidget *w);
+
+class QLabel;
+// A design box drawn for a narrower face than the desktop's: the label's font is made
+// semi-condensed and then smaller (down to 6.5 points) until its one-line text fits.
+void ShrinkFontToFit(QLabel *label, int widthPixels);

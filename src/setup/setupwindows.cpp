@@ -30,26 +30,31 @@ void fixClientSize(QWidget *w, int width, int height)
 }
 
 // A desktop font wider than the design's may not get a one-line caption into its
-// label: the label then takes the room up to the window's edge, and if that is not
-// enough its font is narrowed and made smaller.
+// label: the label then takes the room up to the next control on its line (or the
+// window's edge), and if that is not enough its font is narrowed and made smaller.
 void fitCaption(QLabel *l)
 {
     if (l->wordWrap())
         return;
-    const int room = l->parentWidget()->width() - l->x();
-    auto needed = [l] { return l->fontMetrics().horizontalAdvance(l->text()) + 1; };
-    if (needed() <= l->width())
-        return;
-    l->resize(std::min(room, std::max(l->width(), needed())), l->height());
-    QFont f = l->font();
-    if (needed() > l->width()) {
-        f.setStretch(QFont::SemiCondensed);
-        l->setFont(f);
+    const QRect own = l->geometry();
+    int right = l->parentWidget()->width();
+    for (QWidget *s : l->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const QRect r = s->geometry();
+        if (s != l && !s->isWindow() && r.left() > own.left() && r.top() <= own.bottom() &&
+            r.bottom() >= own.top())
+            right = std::min(right, r.left());
     }
-    while (needed() > l->width() && f.pointSizeF() > 6.5) {
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-        l->setFont(f);
-    }
+    const int needed = l->fontMetrics().horizontalAdvance(l->text()) + 1;
+    if (needed > l->width())
+        l->resize(std::min(right - own.left(), needed), l->height());
+    ShrinkFontToFit(l, l->width());
+}
+
+// Captions are fitted once every control of the window is in place.
+void fitCaptions(QWidget *window)
+{
+    for (QLabel *l : window->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+        fitCaption(l);
 }
 
 QLabel *label(QWidget *parent, const QString &name, const QString &caption, int left, int top,
@@ -60,7 +65,6 @@ QLabel *label(QWidget *parent, const QString &name, const QString &caption, int 
     l->setWordWrap(wrap);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setGeometry(twipsRect(left, top, width, height, parent));
-    fitCaption(l);
     return l;
 }
 
@@ -145,6 +149,7 @@ SetTime::SetTime(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
     QList<QWidget *> order(m_utc.begin(), m_utc.end());
     order << set << exit;
     chainFocus(order);
+    fitCaptions(this);
 }
 
 void SetTime::Form_Load()
@@ -199,6 +204,7 @@ SetPosition::SetPosition(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
     connect(exit, &QPushButton::clicked, this, &SetPosition::Exit_Click);
 
     chainFocus({LatitudeD, LatitudeM, LongitudeD, LongitudeM, set, exit});
+    fitCaptions(this);
 }
 
 void SetPosition::Form_Load()
@@ -247,6 +253,7 @@ SetHeight::SetHeight(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
     connect(m_exit, &QPushButton::clicked, this, &SetHeight::Exit_Click);
 
     chainFocus({m_exit, set, CurHeight, Accuracy});
+    fitCaptions(this);
     m_exit->setFocus();
 }
 

@@ -1,6 +1,7 @@
 #include "link/gpsmain.h"
 #include "link/portdialog.h"
 #include "link/portkeeper.h"
+#include "platform/qtserialport.h"
 #include "testplatform.h"
 
 #include <QAbstractButton>
@@ -50,6 +51,7 @@ private slots:
     void deviceOverrideFromCommandLine();
     void deviceOptionWithoutDeviceIsRefused();
     void closingTheDialogIsCancel();
+    void realPortFailureGivesTheSystemsReason();
 };
 
 void TestPortDialog::emptyStoreSelectsDefaultsAndOpens()
@@ -269,6 +271,25 @@ void TestPortDialog::closingTheDialogIsCancel()
     r.dialog.show();
     r.dialog.reject();
     QCOMPARE(r.tp.endCalls, QList<int>{0});
+}
+
+void TestPortDialog::realPortFailureGivesTheSystemsReason()
+{
+    TestPlatform tp;
+    GPS_Main g{tp.platform};
+    QtSerialPort port;
+    PortKeeper keeper{g, port};
+    Port dialog{g, [&]() -> PortKeeper & { return keeper; }};
+    dialog.Form_Load(QStringLiteral("/dev/kestrel-no-such-port"));
+    QCOMPARE(tp.boxes.shown.size(), 1);
+    const QStringList lines = tp.boxes.shown[0].text.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("/dev/kestrel-no-such-port: not available. Change the "
+                                      "CommPort property to another port."));
+    // The system's own words, whatever its language: not empty, one sentence.
+    QVERIFY(lines[1].size() > 1);
+    QVERIFY(lines[1].endsWith(QLatin1Char('.')));
+    QVERIFY(!port.PortOpen());
 }
 
 QTEST_MAIN(TestPortDialog)

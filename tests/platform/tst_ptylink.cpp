@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -76,16 +77,26 @@ void TestPtyLinkMaster::staleBytesAreDroppedWhenNobodyReads()
 {
     PtyLink link;
     QVERIFY(link.open());
-    // Ten kilobytes with nobody on the other side, then a fresh frame. The terminal
-    // hands written bytes on a moment later, so they go out a little at a time, as
-    // the simulator's line sends them.
-    for (int i = 0; i < 100; ++i) {
-        link.write(QByteArray(100, 'x'));
-        QTest::qWait(3);
-    }
-    link.write(QByteArray("\xCA\xCA", 2));
+    // The terminal hands written bytes to its reading side a moment later, later still
+    // on a busy machine; each write waits until the waiting count has moved, as it
+    // does between a real line's messages. The descriptor is only looked at, never read,
+    // until the end.
     const int fd = openSlave(link.slavePath());
     QVERIFY(fd >= 0);
+    const auto waitingNow = [fd] {
+        int n = 0;
+        ::ioctl(fd, FIONREAD, &n);
+        return n;
+    };
+    const auto writeAndSettle = [&](const QByteArray &bytes) {
+        const int before = waitingNow();
+        link.write(bytes);
+        QTRY_VERIFY_WITH_TIMEOUT(waitingNow() != before, 2000);
+    };
+    // Ten kilobytes with nobody reading, then a fresh frame.
+    for (int i = 0; i < 100; ++i)
+        writeAndSettle(QByteArray(100, 'x'));
+    writeAndSettle(QByteArray("\xCA\xCA", 2));
     const QByteArray waiting = readAll(fd);
     QVERIFY2(waiting.size() <= 5000, qPrintable(QString::number(waiting.size())));
     QVERIFY(waiting.endsWith("\xCA\xCA"));

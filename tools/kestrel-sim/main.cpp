@@ -1,6 +1,7 @@
 // kestrel-sim: the simulated receiver on a pseudo-terminal, for trying Kestrel (or
 // any program written for the board) without the hardware.
 
+#include "about/abouttexts.h"
 #include "link/simulator.h"
 #include "platform/clock.h"
 #include "platform/ptylink.h"
@@ -138,7 +139,9 @@ int main(int argc, char **argv)
         "Simulated GPS receiver board on a pseudo-terminal. Prints the terminal's path;\n"
         "open it as the serial port (kestrel --port PATH). Runs until interrupted."));
     parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Displays version information."));
+    parser.addOption(versionOption);
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Also make PATH a symbolic link to it."),
                                         QStringLiteral("PATH"));
@@ -178,6 +181,10 @@ int main(int argc, char **argv)
     parser.addOptions({linkOption, rateOption, baudOption, seedOption, garbageOption, corruptOption,
                        truncateOption, verboseOption, replayOption, speedOption});
     parser.process(app);
+    if (parser.isSet(versionOption)) {
+        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel-sim"))));
+        return 0;
+    }
 
     SimulatorOptions options;
     bool ok = false;

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "link/portmessage.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
 
@@ -99,6 +100,9 @@ std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParse
         complain(QStringLiteral("cannot open %1: %2. Check the device name and that no other "
                                 "program holds it.")
                      .arg(device, port->errorString()));
+        const DeviceAccess access = ProbeDeviceAccess(device);
+        if (access.exists && access.refused)
+            complain(PortOpenAdvice(QString(), QString(), access));
         status = Exit::Failed;
         return nullptr;
     }

@@ -1,6 +1,7 @@
 // kestrelctl: the receiver from the command line, with the program's own framer,
 // decoders and encoder: decode, monitor, send, record, and an NMEA 0183 bridge.
 
+#include "about/abouttexts.h"
 #include "cli.h"
 #include "commands.h"
 
@@ -52,8 +53,8 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(usage()), stdout);
         return Exit::Ok;
     }
-    if (first == QLatin1String("--version")) {
-        std::printf("kestrelctl %s\n", KESTREL_VERSION);
+    if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
+        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrelctl"))));
         return Exit::Ok;
     }
     for (const Subcommand &s : kSubcommands)
