@@ -309,7 +309,8 @@ void TestBadInput::deviceBoxOpensOnlyASerialDevice()
         QCOMPARE(dialog.device(), pty.slavePath());
     } else {
         QCOMPARE(tp.boxes.shown.size(), 1);
-        QCOMPARE(tp.boxes.shown[0].text, message);
+        // The system's reason, when there is one, follows on a line of its own.
+        QCOMPARE(tp.boxes.shown[0].text.section(QLatin1Char('\n'), 0, 0), message);
     }
 }
 
