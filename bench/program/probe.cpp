@@ -54,7 +54,8 @@ public:
         m_keepTimes = qEnvironmentVariableIsSet("KESTREL_PROBE_LATENCY");
         if (m_keepTimes)
             m_navTimes.reserve(1 << 16);
-        qApp->installEventFilter(this);
+        // Made while the application object is still being built: no QApplication yet.
+        QCoreApplication::instance()->installEventFilter(this);
         m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
         connect(m_stdin, &QSocketNotifier::activated, this, &Probe::readCommand);
     }
