@@ -1,5 +1,7 @@
 #include "ptylink.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -14,6 +16,43 @@ namespace {
 constexpr int kStaleBytes = 2048;
 } // namespace
 
+bool openRawPty(int &master, int &slave, QString &slavePath, QString &error)
+{
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        master = slave = -1;
+        return false;
+    }
+    termios t{};
+    ::tcgetattr(slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(slave, TCSANOW, &t);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+    slavePath = QString::fromLocal8Bit(name);
+    return true;
+}
+
+bool replaceSymlink(const QString &link, const QString &target, QString &error)
+{
+    const QFileInfo info(link);
+    if (info.isSymLink()) {
+        ::unlink(QFile::encodeName(link).constData());
+    } else if (info.exists()) {
+        error = QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(link);
+        return false;
+    }
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
+        0) {
+        error = QStringLiteral("cannot create the link %1: %2")
+                    .arg(link, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
 PtyLink::PtyLink(QObject *parent) : QObject(parent) {}
 
 PtyLink::~PtyLink()
@@ -24,23 +63,8 @@ PtyLink::~PtyLink()
 bool PtyLink::open()
 {
     close();
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
+    if (!openRawPty(m_master, m_slave, m_slavePath, m_error))
         return false;
-    }
-    // Raw: no echo, and a carriage return stays 13 instead of becoming a line feed.
-    termios t{};
-    ::tcgetattr(slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave, TCSANOW, &t);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-    m_master = master;
-    m_slave = slave;
-    m_slavePath = QString::fromLocal8Bit(name);
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyLink::onReadable);
     return true;

@@ -6,6 +6,15 @@
 
 class QSocketNotifier;
 
+// Opens a pseudo-terminal with its slave side in raw mode (no echo, a carriage return
+// stays 13) and a non-blocking master; both close on exec. On failure returns false
+// with the system's reason in error.
+bool openRawPty(int &master, int &slave, QString &slavePath, QString &error);
+
+// Makes `link` a symbolic link to `target`. An old symbolic link there is replaced;
+// anything else is left alone and refused. On failure returns false with a message.
+bool replaceSymlink(const QString &link, const QString &target, QString &error);
+
 // The master side of a pseudo-terminal, for playing a device that a program opens
 // as a serial port at slavePath(). Bytes the program writes arrive as received();
 // write() sends bytes to it. The link holds the slave side open itself, so that the

@@ -55,17 +55,9 @@ bool readRate(const QCommandLineParser &parser, const QCommandLineOption &option
 // anything else is left alone.
 bool makeLink(const QString &link, const QString &target)
 {
-    const QFileInfo info(link);
-    if (info.isSymLink()) {
-        ::unlink(QFile::encodeName(link).constData());
-    } else if (info.exists()) {
-        fail(QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(link));
-        return false;
-    }
-    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
-        0) {
-        fail(QStringLiteral("cannot create %1: %2")
-                 .arg(link, QString::fromLocal8Bit(std::strerror(errno))));
+    QString error;
+    if (!replaceSymlink(link, target, error)) {
+        fail(error);
         return false;
     }
     return true;

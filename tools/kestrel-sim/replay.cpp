@@ -1,5 +1,7 @@
 #include "replay.h"
 
+#include "platform/ptylink.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -34,20 +36,10 @@ Replay::~Replay()
 bool Replay::open()
 {
     int slave = -1;
-    char name[256] = {};
-    if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
+    if (!openRawPty(m_master, slave, m_slavePath, m_error))
         return false;
-    }
-    termios t{};
-    ::tcgetattr(slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave, TCSANOW, &t);
     // Only the reader holds the slave side, so the master sees when one has it open.
     ::close(slave);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    m_slavePath = QString::fromLocal8Bit(name);
     return true;
 }
 

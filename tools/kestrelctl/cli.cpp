@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "platform/ptylink.h"
+
 #include "link/portmessage.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
@@ -161,19 +163,9 @@ bool quitOnSignals()
 
 bool makeSymlink(const QString &link, const QString &target)
 {
-    const QFileInfo info(link);
-    if (info.isSymLink()) {
-        ::unlink(QFile::encodeName(link).constData());
-    } else if (info.exists()) {
-        complain(QStringLiteral("%1 exists and is not a symbolic link; not replacing it. Choose "
-                                "another --link path.")
-                     .arg(link));
-        return false;
-    }
-    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
-        0) {
-        complain(QStringLiteral("cannot create the link %1: %2")
-                     .arg(link, QString::fromLocal8Bit(std::strerror(errno))));
+    QString error;
+    if (!replaceSymlink(link, target, error)) {
+        complain(error + QStringLiteral(". Choose another --link path."));
         return false;
     }
     return true;
