@@ -2,7 +2,7 @@
 # Builds Kestrel and runs the whole test suite twice: in a normal build and in an
 # address+undefined sanitizer build (leak checker on). Between the two it checks the
 # Debian package, runs each fuzz target for a bounded time (KESTREL_FUZZ_SECONDS, 60 by
-# default) and a soak against the simulated receiver (KESTREL_SOAK_MINUTES, 1 by
+# default) and a soak against the simulated receiver (KESTREL_SOAK_MINUTES, 2 by
 # default). Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,8 +27,8 @@ echo "== Debian package of that build, checked with lintian"
 scripts/package.sh build
 echo "== fuzz targets, ${KESTREL_FUZZ_SECONDS:-60} s each"
 scripts/fuzz.sh "${KESTREL_FUZZ_SECONDS:-60}"
-echo "== soak, ${KESTREL_SOAK_MINUTES:-1} min"
-scripts/soak.sh "${KESTREL_SOAK_MINUTES:-1}"
+echo "== soak, ${KESTREL_SOAK_MINUTES:-2} min"
+scripts/soak.sh "${KESTREL_SOAK_MINUTES:-2}"
 echo "== address+undefined sanitizer build"
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON
