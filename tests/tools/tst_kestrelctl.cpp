@@ -2,6 +2,7 @@
 #include "framebuilder.h"
 #include "link/recording.h"
 #include "pseudoterminal.h"
+#include "simprocess.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,13 +50,7 @@ QString hexText(const QByteArray &bytes)
 
 bool startSim(QProcess &sim, const QStringList &args, QString &path)
 {
-    sim.start(QStringLiteral(KESTREL_SIM), args);
-    if (!sim.waitForStarted(5000))
-        return false;
-    for (int i = 0; i < 50 && !sim.canReadLine(); ++i)
-        sim.waitForReadyRead(100);
-    path = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    return path.startsWith(QStringLiteral("/dev/"));
+    return startSimProcess(sim, QStringLiteral(KESTREL_SIM), args, path);
 }
 
 void stop(QProcess &p)

@@ -1,6 +1,7 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "platform/qtserialport.h"
+#include "simprocess.h"
 #include "testplatform.h"
 
 #include <QFileInfo>
@@ -26,13 +27,7 @@ public:
 
 bool startSim(QProcess &sim, const QStringList &args, QString &path)
 {
-    sim.start(QStringLiteral(KESTREL_SIM), args);
-    if (!sim.waitForStarted(5000))
-        return false;
-    for (int i = 0; i < 50 && !sim.canReadLine(); ++i)
-        sim.waitForReadyRead(100);
-    path = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    return path.startsWith(QStringLiteral("/dev/"));
+    return startSimProcess(sim, QStringLiteral(KESTREL_SIM), args, path);
 }
 
 } // namespace
