@@ -171,7 +171,9 @@ int main(int argc, char **argv)
                     static_cast<long long>(lineBytes), (monotonicNs() - start) / 1e9);
     }
     std::fflush(stdout);
-    // Hold the line open until told, so the program reads everything that was sent.
-    std::fgets(line, sizeof line, stdin);
+    // Hold the line open until told (or until the harness closes our input), so the
+    // program reads everything that was sent.
+    if (!std::fgets(line, sizeof line, stdin) && std::ferror(stdin))
+        std::perror("kestrel-feed: reading the release");
     return 0;
 }
