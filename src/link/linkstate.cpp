@@ -1,0 +1,170 @@
+#include "linkstate.h"
+
+#include "platform/clock.h"
+
+namespace {
+
+constexpr quint8 kNavigation = 0xCA;
+
+QString secondsText(qint64 ms)
+{
+    // Tenths while the age is short enough to be read as live, whole seconds after.
+    if (ms < 10000)
+        return QString::number(double(ms) / 1000.0, 'f', 1);
+    return QString::number(ms / 1000);
+}
+
+} // namespace
+
+LinkState::LinkState(const Clock &clock) : m_clock(clock) {}
+
+qint64 LinkState::now() const
+{
+    return m_clock.monotonicMs();
+}
+
+void LinkState::opened(const QString &port)
+{
+    m_port = Port::Open;
+    m_portName = port;
+    m_good = 0;
+    m_damaged = 0;
+    m_lastNav.reset();
+    m_command.clear();
+    m_outcome = Outcome::None;
+}
+
+void LinkState::openFailed(const QString &port)
+{
+    opened(port);
+    m_port = Port::NotOpen;
+}
+
+void LinkState::closed()
+{
+    m_port = Port::NotOpen;
+}
+
+void LinkState::lost()
+{
+    m_port = Port::Lost;
+}
+
+void LinkState::reopened()
+{
+    m_port = Port::Reopened;
+}
+
+void LinkState::frame(quint8 type, bool good)
+{
+    if (!good) {
+        ++m_damaged;
+        return;
+    }
+    ++m_good;
+    if (type == kNavigation)
+        m_lastNav = now();
+    if (m_outcome == Outcome::Sent && type == m_answer && now() - m_sentAt <= kAnswerMs)
+        m_outcome = Outcome::Acknowledged;
+}
+
+void LinkState::commandSent(const QString &name, quint8 answer)
+{
+    m_command = name;
+    m_outcome = Outcome::Sent;
+    m_answer = answer;
+    m_sentAt = now();
+}
+
+void LinkState::commandNotSent(const QString &name)
+{
+    m_command = name;
+    m_outcome = Outcome::NotSent;
+}
+
+std::optional<qint64> LinkState::navAgeMs() const
+{
+    if (!m_lastNav)
+        return std::nullopt;
+    return now() - *m_lastNav;
+}
+
+bool LinkState::stale() const
+{
+    const auto age = navAgeMs();
+    return age && *age > kStaleMs;
+}
+
+LinkState::Outcome LinkState::outcome() const
+{
+    if (m_outcome == Outcome::Sent && now() - m_sentAt > kAnswerMs)
+        return Outcome::NoAnswer;
+    return m_outcome;
+}
+
+QString LinkState::portText() const
+{
+    QString state;
+    switch (m_port) {
+    case Port::NotOpen:
+        state = QStringLiteral("Not open");
+        break;
+    case Port::Open:
+        state = QStringLiteral("Open");
+        break;
+    case Port::Lost:
+        state = QStringLiteral("Lost \u2014 reopening");
+        break;
+    case Port::Reopened:
+        state = QStringLiteral("Reopened");
+        break;
+    }
+    if (m_portName.isEmpty())
+        return state;
+    return m_portName + QStringLiteral(": ") + state;
+}
+
+QString LinkState::navText() const
+{
+    const auto age = navAgeMs();
+    if (!age)
+        return QStringLiteral("no navigation message yet");
+    if (stale())
+        return QStringLiteral("no data for %1 s").arg(secondsText(*age));
+    return QStringLiteral("nav %1 s ago").arg(secondsText(*age));
+}
+
+QString LinkState::framesText() const
+{
+    return QStringLiteral("%1 good, %2 damaged frames").arg(m_good).arg(m_damaged);
+}
+
+QString LinkState::commandText() const
+{
+    switch (outcome()) {
+    case Outcome::None:
+        return {};
+    case Outcome::Sent:
+        return QStringLiteral("%1 sent").arg(m_command);
+    case Outcome::Acknowledged:
+        return QStringLiteral("%1 sent, acknowledged").arg(m_command);
+    case Outcome::NoAnswer:
+        return QStringLiteral("%1 sent, no answer from the receiver in %2 s")
+            .arg(m_command)
+            .arg(kAnswerMs / 1000);
+    case Outcome::NotSent:
+        return QStringLiteral("%1 not sent: the port is not open").arg(m_command);
+    }
+    return {};
+}
+
+QString LinkState::text() const
+{
+    QStringList parts{portText()};
+    if (m_port != Port::NotOpen || m_lastNav)
+        parts << navText() << framesText();
+    const QString command = commandText();
+    if (!command.isEmpty())
+        parts << command;
+    return parts.join(QStringLiteral("  \u00b7  "));
+}

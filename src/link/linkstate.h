@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+class Clock;
+
+// What the program knows of its link to the receiver, for the status line and for
+// kestrelctl: the port and its state, how old the last navigation message is, the
+// frames counted since the port opened, and what became of the last command the
+// receiver acknowledges. Every age is read from the clock when it is asked for, so
+// silence needs no event of its own.
+class LinkState {
+public:
+    enum class Port { NotOpen, Open, Lost, Reopened };
+    enum class Outcome { None, Sent, Acknowledged, NoAnswer, NotSent };
+
+    // The receiver sends a navigation message once a second; three missed ones mean
+    // what is on screen is no longer live.
+    static constexpr qint64 kStaleMs = 3000;
+    // An acknowledgement comes back within a frame time or two; none after this is none.
+    static constexpr qint64 kAnswerMs = 2000;
+
+    explicit LinkState(const Clock &clock);
+
+    // A port was opened: a new receiver, so the counts and the last message start over.
+    void opened(const QString &port);
+    void openFailed(const QString &port);
+    void closed();
+    void lost();
+    void reopened();
+    // A frame the framer finished: its type byte and whether its checksum held.
+    void frame(quint8 type, bool good);
+    // A command went out and the receiver answers it with a frame of type `answer`.
+    void commandSent(const QString &name, quint8 answer);
+    // A command could not go out (the port is not open).
+    void commandNotSent(const QString &name);
+
+    Port port() const { return m_port; }
+    const QString &portName() const { return m_portName; }
+    qint64 goodFrames() const { return m_good; }
+    qint64 damagedFrames() const { return m_damaged; }
+    // Milliseconds since the last navigation message of this port, if one came.
+    std::optional<qint64> navAgeMs() const;
+    // Whether the navigation data on show has gone without a successor for too long.
+    bool stale() const;
+    Outcome outcome() const;
+    const QString &commandName() const { return m_command; }
+
+    QString portText() const;
+    QString navText() const;
+    QString framesText() const;
+    // Empty when no command has been sent since the port opened.
+    QString commandText() const;
+    // The whole status line: its parts joined, empty ones left out.
+    QString text() const;
+
+private:
+    qint64 now() const;
+
+    const Clock &m_clock;
+    Port m_port = Port::NotOpen;
+    QString m_portName;
+    qint64 m_good = 0;
+    qint64 m_damaged = 0;
+    std::optional<qint64> m_lastNav;
+    QString m_command;
+    Outcome m_outcome = Outcome::None;
+    quint8 m_answer = 0;
+    qint64 m_sentAt = 0;
+};

@@ -1,0 +1,156 @@
+#include "link/linkstate.h"
+#include "testplatform.h"
+
+#include <QtTest>
+
+// Event scripts, one event per ";": open NAME, fail NAME, close, lost, reopened,
+// nav, sat, bad (a damaged frame), ack XX (a good frame of type XX),
+// send NAME XX (a command answered by type XX; "_" in NAME is a blank),
+// notsent NAME, wait MS.
+class TestLinkState : public QObject {
+    Q_OBJECT
+private slots:
+    void eventsGiveStatesAgesAndOutcomes_data();
+    void eventsGiveStatesAgesAndOutcomes();
+};
+
+namespace {
+
+void play(LinkState &link, FakeClock &clock, const QString &script)
+{
+    for (const QString &event : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList w = event.simplified().split(QLatin1Char(' '));
+        const QString arg = w.value(1).replace(QLatin1Char('_'), QLatin1Char(' '));
+        const auto type = [](const QString &hex) { return quint8(hex.toUInt(nullptr, 16)); };
+        if (w[0] == QLatin1String("open"))
+            link.opened(arg);
+        else if (w[0] == QLatin1String("fail"))
+            link.openFailed(arg);
+        else if (w[0] == QLatin1String("close"))
+            link.closed();
+        else if (w[0] == QLatin1String("lost"))
+            link.lost();
+        else if (w[0] == QLatin1String("reopened"))
+            link.reopened();
+        else if (w[0] == QLatin1String("nav"))
+            link.frame(0xCA, true);
+        else if (w[0] == QLatin1String("sat"))
+            link.frame(0xCB, true);
+        else if (w[0] == QLatin1String("bad"))
+            link.frame(0xCA, false);
+        else if (w[0] == QLatin1String("ack"))
+            link.frame(type(w[1]), true);
+        else if (w[0] == QLatin1String("send"))
+            link.commandSent(arg, type(w[2]));
+        else if (w[0] == QLatin1String("notsent"))
+            link.commandNotSent(arg);
+        else if (w[0] == QLatin1String("wait"))
+            clock.time = clock.time.addMSecs(w[1].toLongLong());
+        else
+            QFAIL(qPrintable(QStringLiteral("unknown event ") + event));
+    }
+}
+
+} // namespace
+
+void TestLinkState::eventsGiveStatesAgesAndOutcomes_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("text"); // " | " stands for the separator
+    QTest::addColumn<bool>("stale");
+    QTest::addColumn<int>("outcome");
+    using O = LinkState::Outcome;
+    const QString counts0 = QStringLiteral("0 good, 0 damaged frames");
+
+    QTest::newRow("nothing opened") << ""
+                                    << "Not open" << false << int(O::None);
+    QTest::newRow("open, silent") << "open P"
+                                  << "P: Open | no navigation message yet | " + counts0 << false
+                                  << int(O::None);
+    QTest::newRow("live") << "open P; nav; wait 400"
+                          << "P: Open | nav 0.4 s ago | 1 good, 0 damaged frames" << false
+                          << int(O::None);
+    QTest::newRow("3 s is still live")
+        << "open P; nav; wait 3000"
+        << "P: Open | nav 3.0 s ago | 1 good, 0 damaged frames" << false << int(O::None);
+    QTest::newRow("silence turns stale")
+        << "open P; nav; wait 3001"
+        << "P: Open | no data for 3.0 s | 1 good, 0 damaged frames" << true << int(O::None);
+    QTest::newRow("long silence in whole seconds")
+        << "open P; nav; wait 12345"
+        << "P: Open | no data for 12 s | 1 good, 0 damaged frames" << true << int(O::None);
+    QTest::newRow("a navigation message restores")
+        << "open P; nav; wait 5000; nav; wait 100"
+        << "P: Open | nav 0.1 s ago | 2 good, 0 damaged frames" << false << int(O::None);
+    QTest::newRow("satellite messages alone do not")
+        << "open P; nav; wait 2000; sat; wait 2000"
+        << "P: Open | no data for 4.0 s | 2 good, 0 damaged frames" << true << int(O::None);
+    QTest::newRow("damaged frames counted, not taken as data")
+        << "open P; nav; wait 3500; bad; bad"
+        << "P: Open | no data for 3.5 s | 1 good, 2 damaged frames" << true << int(O::None);
+    QTest::newRow("lost") << "open P; nav; lost; wait 500"
+                          << "P: Lost \u2014 reopening | nav 0.5 s ago | 1 good, 0 damaged frames"
+                          << false << int(O::None);
+    QTest::newRow("lost long enough to go stale")
+        << "open P; nav; lost; wait 4000"
+        << "P: Lost \u2014 reopening | no data for 4.0 s | 1 good, 0 damaged frames" << true
+        << int(O::None);
+    QTest::newRow("reopened keeps the counts")
+        << "open P; nav; lost; reopened; nav"
+        << "P: Reopened | nav 0.0 s ago | 2 good, 0 damaged frames" << false << int(O::None);
+    QTest::newRow("another port starts over")
+        << "open A; nav; bad; send Set_Height B1; open B"
+        << "B: Open | no navigation message yet | " + counts0 << false << int(O::None);
+    QTest::newRow("a port that fails to open") << "open A; nav; fail B"
+                                               << "B: Not open" << false << int(O::None);
+    QTest::newRow("command waiting")
+        << "open P; send Set_Height B1; wait 1999"
+        << "P: Open | no navigation message yet | " + counts0 + " | Set Height sent" << false
+        << int(O::Sent);
+    QTest::newRow("command acknowledged")
+        << "open P; send Set_Height B1; wait 300; ack B8; ack B1; wait 5000"
+        << "P: Open | no navigation message yet | 2 good, 0 damaged frames | "
+           "Set Height sent, acknowledged"
+        << false << int(O::Acknowledged);
+    QTest::newRow("another type is no answer")
+        << "open P; send Cold_Start B9; ack B6; wait 2001"
+        << "P: Open | no navigation message yet | 1 good, 0 damaged frames | "
+           "Cold Start sent, no answer from the receiver in 2 s"
+        << false << int(O::NoAnswer);
+    QTest::newRow("an answer too late is no answer")
+        << "open P; send Set_Height B1; wait 2500; ack B1"
+        << "P: Open | no navigation message yet | 1 good, 0 damaged frames | "
+           "Set Height sent, no answer from the receiver in 2 s"
+        << false << int(O::NoAnswer);
+    QTest::newRow("a damaged answer is no answer")
+        << "open P; send Reset B6; wait 100; bad; wait 2000"
+        << "P: Open | no navigation message yet | 0 good, 1 damaged frames | "
+           "Reset sent, no answer from the receiver in 2 s"
+        << false << int(O::NoAnswer);
+    QTest::newRow("the next command replaces the outcome")
+        << "open P; send Reset B6; wait 2500; send Set_Time B2; ack B2"
+        << "P: Open | no navigation message yet | 1 good, 0 damaged frames | "
+           "Set Time sent, acknowledged"
+        << false << int(O::Acknowledged);
+    QTest::newRow("not sent on a closed port")
+        << "open P; close; notsent Set_Height"
+        << "P: Not open | Set Height not sent: the port is not open" << false << int(O::NotSent);
+}
+
+void TestLinkState::eventsGiveStatesAgesAndOutcomes()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, text);
+    QFETCH(bool, stale);
+    QFETCH(int, outcome);
+    FakeClock clock;
+    LinkState link(clock);
+    play(link, clock, script);
+    QCOMPARE(link.text(),
+             QString(text).replace(QStringLiteral(" | "), QStringLiteral("  \u00b7  ")));
+    QCOMPARE(link.stale(), stale);
+    QCOMPARE(int(link.outcome()), outcome);
+}
+
+QTEST_GUILESS_MAIN(TestLinkState)
+#include "tst_linkstate.moc"
