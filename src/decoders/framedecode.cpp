@@ -90,7 +90,8 @@ QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs)
         const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
         f.bytes = QByteArray(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
         f.logLine = FrameLogLine(g, step);
-        if (step == FrameStep::FrameGood) {
+        f.good = step == FrameStep::FrameGood;
+        if (f.good) {
             DispatchFrame(g);
             f.windows = d->sink.take();
         }

@@ -22,6 +22,8 @@ struct DecodedFrame {
     QString logLine;
     // The frame's bytes as the framer held them; empty for a line event.
     QByteArray bytes;
+    // Whether the frame passed its checksum and terminator.
+    bool good = false;
     // Every window that decodes the frame, as if all of them were open, main window first.
     QList<WindowFields> windows;
     // When the frame's last byte arrived, in milliseconds; -1 when not known.

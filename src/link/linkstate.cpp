@@ -6,12 +6,18 @@ namespace {
 
 constexpr quint8 kNavigation = 0xCA;
 
-QString secondsText(qint64 ms)
+QString ageText(qint64 ms)
 {
     // Tenths while the age is short enough to be read as live, whole seconds after.
     if (ms < 10000)
         return QString::number(double(ms) / 1000.0, 'f', 1);
     return QString::number(ms / 1000);
+}
+
+// A time-out as given: "2", "0.5".
+QString secondsText(qint64 ms)
+{
+    return QString::number(double(ms) / 1000.0, 'g', 6);
 }
 
 } // namespace
@@ -64,7 +70,7 @@ void LinkState::frame(quint8 type, bool good)
     ++m_good;
     if (type == kNavigation)
         m_lastNav = now();
-    if (m_outcome == Outcome::Sent && type == m_answer && now() - m_sentAt <= kAnswerMs)
+    if (m_outcome == Outcome::Sent && type == m_answer && now() - m_sentAt <= m_answerMs)
         m_outcome = Outcome::Acknowledged;
 }
 
@@ -97,7 +103,7 @@ bool LinkState::stale() const
 
 LinkState::Outcome LinkState::outcome() const
 {
-    if (m_outcome == Outcome::Sent && now() - m_sentAt > kAnswerMs)
+    if (m_outcome == Outcome::Sent && now() - m_sentAt > m_answerMs)
         return Outcome::NoAnswer;
     return m_outcome;
 }
@@ -130,8 +136,8 @@ QString LinkState::navText() const
     if (!age)
         return QStringLiteral("no navigation message yet");
     if (stale())
-        return QStringLiteral("no data for %1 s").arg(secondsText(*age));
-    return QStringLiteral("nav %1 s ago").arg(secondsText(*age));
+        return QStringLiteral("no data for %1 s").arg(ageText(*age));
+    return QStringLiteral("nav %1 s ago").arg(ageText(*age));
 }
 
 QString LinkState::framesText() const
@@ -151,7 +157,7 @@ QString LinkState::commandText() const
     case Outcome::NoAnswer:
         return QStringLiteral("%1 sent, no answer from the receiver in %2 s")
             .arg(m_command)
-            .arg(kAnswerMs / 1000);
+            .arg(secondsText(m_answerMs));
     case Outcome::NotSent:
         return QStringLiteral("%1 not sent: the port is not open").arg(m_command);
     }

@@ -23,6 +23,8 @@ public:
     static constexpr qint64 kAnswerMs = 2000;
 
     explicit LinkState(const Clock &clock);
+    // How long an answer to a command is waited for (kAnswerMs unless set).
+    void setAnswerMs(qint64 ms) { m_answerMs = ms; }
 
     // A port was opened: a new receiver, so the counts and the last message start over.
     void opened(const QString &port);
@@ -69,4 +71,5 @@ private:
     Outcome m_outcome = Outcome::None;
     quint8 m_answer = 0;
     qint64 m_sentAt = 0;
+    qint64 m_answerMs = kAnswerMs;
 };

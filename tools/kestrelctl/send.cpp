@@ -6,6 +6,8 @@
 #include "decoders/formatters.h"
 #include "decoders/framedecode.h"
 #include "link/gpsmain.h"
+#include "link/linkstate.h"
+#include "platform/clock.h"
 #include "platform/qtserialport.h"
 #include "setup/setupcommands.h"
 
@@ -201,12 +203,20 @@ int runSend(const QStringList &args)
     bool written = true;
     QObject::connect(&g, &GPS_Main::errorDisChanged, [&](const QString &) { written = false; });
 
+    // The wait for the answer is the one the program's status line makes.
+    const Clock clock;
+    LinkState link(clock);
+    link.opened(port->device());
+    link.setAnswerMs(qint64(*seconds * 1000));
     FrameDecoder decoder(*zone);
     status = Exit::TimedOut;
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
         for (const DecodedFrame &f : decoder.feed(bytes)) {
-            if (status != Exit::TimedOut ||
-                f.logLine != QStringLiteral("CMD: ") + HexByte(plan.answer))
+            if (f.bytes.isEmpty())
+                continue;
+            const bool waiting = link.outcome() == LinkState::Outcome::Sent;
+            link.frame(quint8(f.bytes[0]), f.good);
+            if (!waiting || link.outcome() != LinkState::Outcome::Acknowledged)
                 continue;
             const QByteArray out = p.isSet(json) ? frameJson(f) + '\n' : frameText(f).toUtf8();
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
@@ -222,6 +232,7 @@ int runSend(const QStringList &args)
     });
 
     plan.send(g);
+    link.commandSent(what, plan.answer);
     if (!written) {
         complain(QStringLiteral("cannot write to %1: %2").arg(port->device(), port->errorString()));
         return Exit::Failed;
