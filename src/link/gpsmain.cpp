@@ -13,8 +13,31 @@ constexpr qsizetype kLogCut = 100;
 constexpr qsizetype kLogCeiling = 4096;
 } // namespace
 
+namespace {
+
+// The commands the receiver acknowledges with a frame of their own type, by the name
+// the user knows them by. Type 0xB2 with a one-byte payload resets the time stamps.
+QString acknowledgedCommand(const QByteArray &frame)
+{
+    switch (quint8(frame.at(0))) {
+    case 0xB0:
+        return QStringLiteral("Set Position");
+    case 0xB1:
+        return QStringLiteral("Set Height");
+    case 0xB2:
+        return frame.size() == 5 ? QStringLiteral("Reset Time Stamps") : QStringLiteral("Set Time");
+    case 0xB6:
+        return QStringLiteral("System Reset");
+    case 0xB9:
+        return QStringLiteral("Cold Start Fix");
+    }
+    return {};
+}
+
+} // namespace
+
 GPS_Main::GPS_Main(const Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform)
+    : QObject(parent), m_platform(platform), m_link(platform.clock ? *platform.clock : m_ownClock)
 {
     FillMsgTable(*this);
 }
@@ -31,10 +54,15 @@ void GPS_Main::SendCommand(int command)
 
 void GPS_Main::write(const QByteArray &frame)
 {
+    const QString command = acknowledgedCommand(frame);
     if (!m_port || !m_port->PortOpen() || !m_port->Output(frame)) {
         prependLog(QStringLiteral("ERR: NotOpen"));
+        if (!command.isEmpty())
+            m_link.commandNotSent(command);
         return;
     }
+    if (!command.isEmpty())
+        m_link.commandSent(command, quint8(frame.at(0)));
     emit frameSent(frame);
 }
 
@@ -49,6 +77,7 @@ void GPS_Main::OnReceive(const QByteArray &bytes)
         left -= taken;
         if (step == FrameStep::NeedMore)
             continue;
+        m_link.frame(MsgType, step == FrameStep::FrameGood);
         if (step == FrameStep::FrameGood)
             DispatchFrame(*this);
         logFrame(FrameLogLine(*this, step));

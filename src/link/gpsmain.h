@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/linkstate.h"
+#include "platform/clock.h"
 #include "platform/platform.h"
 
 #include <QObject>
@@ -62,6 +64,11 @@ public:
 
     const Platform &platform() const { return m_platform; }
 
+    // The port's state, the age of the data and the fate of the last command, as the
+    // status line shows them.
+    LinkState &link() { return m_link; }
+    const LinkState &link() const { return m_link; }
+
     // The serial port (MSComm1); owned by whoever created it.
     void setPort(SerialPort *port) { m_port = port; }
     SerialPort *MSComm1() const { return m_port; }
@@ -95,6 +102,9 @@ private:
     void prepend(const QString &line, qsizetype limit);
 
     Platform m_platform;
+    // The clock for ages where the platform brings none (command-line tools).
+    Clock m_ownClock;
+    LinkState m_link;
     SerialPort *m_port = nullptr;
     MessageSink m_noSink;
     MessageSink *m_sink = &m_noSink;

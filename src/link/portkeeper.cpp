@@ -2,6 +2,7 @@
 
 #include "gpsmain.h"
 #include "platform/serialport.h"
+#include "platform/simulatedport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)
     : QObject(parent), m_g(g), m_port(port)
@@ -19,22 +20,36 @@ bool PortKeeper::PortOpen() const
     return m_port.PortOpen();
 }
 
+QString PortKeeper::description() const
+{
+    if (m_port.systemName() == SimulatedPort::deviceName())
+        return m_port.systemName();
+    return m_port.displayName() + QLatin1Char(' ') + m_port.Settings();
+}
+
 bool PortKeeper::open()
 {
     m_retry.stop();
-    return m_port.open();
+    const bool opened = m_port.open();
+    if (opened)
+        m_g.link().opened(description());
+    else
+        m_g.link().openFailed(description());
+    return opened;
 }
 
 void PortKeeper::close()
 {
     m_retry.stop();
     m_port.close();
+    m_g.link().closed();
 }
 
 void PortKeeper::onLost()
 {
     m_port.close();
     m_g.prependLog(QStringLiteral("ERR: Lost"));
+    m_g.link().lost();
     m_retry.start();
 }
 
@@ -43,5 +58,6 @@ void PortKeeper::retry()
     if (m_port.open()) {
         m_retry.stop();
         m_g.prependLog(QStringLiteral("ERR: Reopened"));
+        m_g.link().reopened();
     }
 }

@@ -22,6 +22,8 @@ public:
     // A deliberate close; no reopening follows.
     void close();
     bool reopening() const { return m_retry.isActive(); }
+    // How the status line names the port: «/dev/ttyUSB0 9600,e,8,1», «Simulated receiver».
+    QString description() const;
     void setRetryInterval(int ms) { m_retry.setInterval(ms); }
 
 private:
