@@ -1,4 +1,8 @@
+#include "framebuilder.h"
+#include "link/gpsmain.h"
 #include "link/linkstate.h"
+#include "link/portkeeper.h"
+#include "setup/setupcommands.h"
 #include "testplatform.h"
 
 #include <QtTest>
@@ -12,6 +16,8 @@ class TestLinkState : public QObject {
 private slots:
     void eventsGiveStatesAgesAndOutcomes_data();
     void eventsGiveStatesAgesAndOutcomes();
+    void programTracksWhatItSendsAndReceives_data();
+    void programTracksWhatItSendsAndReceives();
 };
 
 namespace {
@@ -150,6 +156,62 @@ void TestLinkState::eventsGiveStatesAgesAndOutcomes()
              QString(text).replace(QStringLiteral(" | "), QStringLiteral("  \u00b7  ")));
     QCOMPARE(link.stale(), stale);
     QCOMPARE(int(link.outcome()), outcome);
+}
+
+void TestLinkState::programTracksWhatItSendsAndReceives_data()
+{
+    QTest::addColumn<std::function<void(GPS_Main &)>>("send");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("command");
+    const auto setup = [](int command, QByteArray payload) {
+        return std::function<void(GPS_Main &)>(
+            [=](GPS_Main &g) { SendSetupCommand(g, command, payload); });
+    };
+    const auto request = [](int type) {
+        return std::function<void(GPS_Main &)>([=](GPS_Main &g) { g.SendRequest(type); });
+    };
+    const QByteArray ackB1 = buildFrameOfType(0xB1);
+    QTest::newRow("set height acknowledged") << setup(SetupCommand::Height, QByteArray(4, '\0'))
+                                             << true << ackB1 << "Set Height sent, acknowledged";
+    QTest::newRow("the prepare frame's answer is not the command's")
+        << setup(SetupCommand::Height, QByteArray(4, '\0')) << true << buildFrameOfType(0xB8)
+        << "Set Height sent";
+    QTest::newRow("set time") << setup(SetupCommand::Time, QByteArray(6, '\1')) << true
+                              << buildFrameOfType(0xB2) << "Set Time sent, acknowledged";
+    QTest::newRow("time-stamp reset is one payload byte of 0xB2")
+        << setup(SetupCommand::Time, QByteArray(1, '\0')) << true << QByteArray()
+        << "Reset Time Stamps sent";
+    QTest::newRow("cold start") << request(0xB9) << true << buildFrameOfType(0xB9)
+                                << "Cold Start Fix sent, acknowledged";
+    QTest::newRow("reset, port closed")
+        << request(0xB6) << false << QByteArray() << "System Reset not sent: the port is not open";
+    QTest::newRow("requests are not commands")
+        << request(0xCA) << true << buildFrameOfType(0xCA) << QString();
+}
+
+void TestLinkState::programTracksWhatItSendsAndReceives()
+{
+    QFETCH(std::function<void(GPS_Main &)>, send);
+    QFETCH(bool, open);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, command);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    FakeSerialPort port;
+    port.setDevice(QStringLiteral("/dev/ttyUSB0"));
+    PortKeeper keeper(g, port);
+    port.refuseOpen = !open;
+    keeper.open();
+    send(g);
+    port.feed(answer + bytes({0xB7, 0xB7, 0x00, 0x0D})); // and a damaged frame
+    QCOMPARE(g.link().commandText(), command);
+    QCOMPARE(g.link().portText(), open ? QStringLiteral("/dev/ttyUSB0 9600,e,8,1: Open")
+                                       : QStringLiteral("/dev/ttyUSB0 9600,e,8,1: Not open"));
+    if (open)
+        QCOMPARE(g.link().framesText(), answer.isEmpty()
+                                            ? QStringLiteral("0 good, 1 damaged frames")
+                                            : QStringLiteral("1 good, 1 damaged frames"));
 }
 
 QTEST_GUILESS_MAIN(TestLinkState)
