@@ -1,9 +1,12 @@
 #include "datawindow.h"
 
 #include "link/gpsmain.h"
+#include "link/linkstate.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,6 +30,12 @@ DataWindowBase::DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name,
     setObjectName(name);
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
+    m_age = new QLabel(this);
+    m_age->setObjectName(QStringLiteral("MessageAge"));
+    m_age->setEnabled(false);
+    m_ageTick.setInterval(500);
+    connect(&m_ageTick, &QTimer::timeout, this, &DataWindowBase::updateMessageAge);
+    updateMessageAge();
     Form_Load();
 }
 
@@ -56,6 +65,36 @@ void DataWindowBase::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
+void DataWindowBase::showEvent(QShowEvent *e)
+{
+    // The windows build their own layouts; the age line goes below whatever they hold.
+    if (layout() && layout()->indexOf(m_age) < 0) {
+        if (auto *grid = qobject_cast<QGridLayout *>(layout()))
+            grid->addWidget(m_age, grid->rowCount(), 0, 1, grid->columnCount());
+        else if (auto *box = qobject_cast<QBoxLayout *>(layout()))
+            box->addWidget(m_age);
+    }
+    updateMessageAge();
+    m_ageTick.start();
+    QWidget::showEvent(e);
+}
+
+void DataWindowBase::hideEvent(QHideEvent *e)
+{
+    m_ageTick.stop();
+    QWidget::hideEvent(e);
+}
+
+void DataWindowBase::updateMessageAge()
+{
+    const QString text = m_lastMessage
+                             ? QStringLiteral("Message received %1 s ago")
+                                   .arg(AgeText(m_g.clock().monotonicMs() - *m_lastMessage))
+                             : QStringLiteral("No message received yet");
+    if (m_age->text() != text)
+        m_age->setText(text);
+}
+
 void DataWindowBase::Exit_Click()
 {
     close();
@@ -63,6 +102,8 @@ void DataWindowBase::Exit_Click()
 
 void DataWindowBase::showFields(const Fields &fields)
 {
+    m_lastMessage = m_g.clock().monotonicMs();
+    updateMessageAge();
     // A box given the text it already shows would lay it out and paint it again for
     // nothing; most fields of a message stay the same from one to the next.
     for (const Field &f : fields) {

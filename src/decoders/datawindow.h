@@ -3,7 +3,9 @@
 #include "decoders/fields.h"
 
 #include <QHash>
+#include <QTimer>
 #include <QWidget>
+#include <optional>
 
 class GPS_Main;
 class QLabel;
@@ -25,6 +27,9 @@ public:
     // Each text into the control of its name, in order.
     void showFields(const Fields &fields);
     void Exit_Click();
+    // The small line under the controls that tells how old the message shown is.
+    QLabel *messageAge() const { return m_age; }
+    void updateMessageAge();
 
 protected:
     DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name, const QString &caption,
@@ -32,6 +37,8 @@ protected:
 
     virtual void Form_Unload();
     void closeEvent(QCloseEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
 
     // Controls that show fields, registered under their names.
     QLabel *addLabel(const QString &name, const QString &text = {});
@@ -53,4 +60,7 @@ private:
     bool &m_openFlag;
     bool m_loaded = false;
     QHash<QString, QWidget *> m_controls;
+    QLabel *m_age = nullptr;
+    QTimer m_ageTick;
+    std::optional<qint64> m_lastMessage;
 };

@@ -67,6 +67,8 @@ public:
     // The port's state, the age of the data and the fate of the last command, as the
     // status line shows them.
     LinkState &link() { return m_link; }
+    // The platform's clock, or the computer's where the platform brings none.
+    const Clock &clock() const { return m_platform.clock ? *m_platform.clock : m_ownClock; }
     const LinkState &link() const { return m_link; }
 
     // The serial port (MSComm1); owned by whoever created it.

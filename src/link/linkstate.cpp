@@ -6,14 +6,6 @@ namespace {
 
 constexpr quint8 kNavigation = 0xCA;
 
-QString ageText(qint64 ms)
-{
-    // Tenths while the age is short enough to be read as live, whole seconds after.
-    if (ms < 10000)
-        return QString::number(double(ms) / 1000.0, 'f', 1);
-    return QString::number(ms / 1000);
-}
-
 // A time-out as given: "2", "0.5".
 QString secondsText(qint64 ms)
 {
@@ -21,6 +13,14 @@ QString secondsText(qint64 ms)
 }
 
 } // namespace
+
+QString AgeText(qint64 ms)
+{
+    // Tenths while the age is short enough to be read as live, whole seconds after.
+    if (ms < 10000)
+        return QString::number(double(qMax<qint64>(ms, 0)) / 1000.0, 'f', 1);
+    return QString::number(ms / 1000);
+}
 
 LinkState::LinkState(const Clock &clock) : m_clock(clock) {}
 
@@ -136,8 +136,8 @@ QString LinkState::navText() const
     if (!age)
         return QStringLiteral("no navigation message yet");
     if (stale())
-        return QStringLiteral("no data for %1 s").arg(ageText(*age));
-    return QStringLiteral("nav %1 s ago").arg(ageText(*age));
+        return QStringLiteral("no data for %1 s").arg(AgeText(*age));
+    return QStringLiteral("nav %1 s ago").arg(AgeText(*age));
 }
 
 QString LinkState::framesText() const

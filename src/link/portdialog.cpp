@@ -302,11 +302,39 @@ bool Port::OKButton_Click()
 
 void Port::CancelButton_Click()
 {
-    m_g.platform().endProgram(0);
+    if (!m_running) {
+        m_g.platform().endProgram(0);
+        return;
+    }
+    const Running was = *m_running;
+    m_deviceBox->setEditText(was.deviceText);
+    ComPort_Click(was.comPort);
+    Speed_Click(was.speed);
+    Option1_Click(was.parity);
+    DataBits_Click(was.dataBits);
+    StopBits_Click(was.stopBits);
+    PortKeeper &keeper = m_mscomm();
+    if (!keeper.PortOpen()) {
+        SerialPort &port = keeper.port();
+        port.setDevice(was.portDevice);
+        if (was.portDevice.isEmpty())
+            port.setCommPort(was.portCom);
+        port.setSettings(was.portSettings);
+        keeper.open();
+    }
+    QDialog::reject();
 }
 
 void Port::reject()
 {
     // Escape or the window's close button: the same as Cancel.
     CancelButton_Click();
+}
+
+void Port::change()
+{
+    const SerialPort &port = m_mscomm().port();
+    m_running = Running{m_comPort, m_speed,       m_parity,        m_dataBits,     m_stopBits,
+                        device(),  port.device(), port.CommPort(), port.Settings()};
+    exec();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QMap>
 #include <functional>
+#include <optional>
 
 #include "storedsettings.h"
 
@@ -37,7 +38,11 @@ public:
     void Default_Click();
     // Returns true when the port opened and the dialog was hidden.
     bool OKButton_Click();
+    // At start Cancel ends the program; while it runs (change()) it keeps the port
+    // that was open, reopening it if an attempt at another one closed it.
     void CancelButton_Click();
+    // Shows the dialog again for a running program, modal, to change the port.
+    void change();
 
     int comPort() const { return m_comPort; }
     int speed() const { return m_speed; }
@@ -74,4 +79,14 @@ private:
     QButtonGroup *m_dataGroup = nullptr;
     QButtonGroup *m_stopGroup = nullptr;
     QComboBox *m_deviceBox = nullptr;
+
+    // The choices and the port as they were when change() began, for its Cancel.
+    struct Running {
+        int comPort, speed, parity, dataBits, stopBits;
+        QString deviceText;
+        QString portDevice;
+        int portCom;
+        QString portSettings;
+    };
+    std::optional<Running> m_running;
 };

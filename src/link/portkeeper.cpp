@@ -31,10 +31,12 @@ bool PortKeeper::open()
 {
     m_retry.stop();
     const bool opened = m_port.open();
-    if (opened)
+    if (opened) {
         m_g.link().opened(description());
-    else
+        emit this->opened(description());
+    } else {
         m_g.link().openFailed(description());
+    }
     return opened;
 }
 

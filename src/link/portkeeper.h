@@ -22,6 +22,12 @@ public:
     // A deliberate close; no reopening follows.
     void close();
     bool reopening() const { return m_retry.isActive(); }
+
+signals:
+    // A port was opened deliberately (not reopened after a loss).
+    void opened(const QString &description);
+
+public:
     // How the status line names the port: «/dev/ttyUSB0 9600,e,8,1», «Simulated receiver».
     QString description() const;
     void setRetryInterval(int ms) { m_retry.setInterval(ms); }

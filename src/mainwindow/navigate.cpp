@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
+#include <QStatusBar>
 #include <cmath>
 
 Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent)
@@ -50,8 +51,26 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
 
     buildPanel();
     buildMenus();
+
+    m_linkStatus = new QLabel(this);
+    m_linkStatus->setObjectName(QStringLiteral("LinkStatus"));
+    m_linkStatus->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(m_linkStatus, 1);
+    statusBar()->setSizeGripEnabled(false);
+    // Ages change with nothing received, so the line is refreshed on a clock; often
+    // enough to read as live, rarely enough to cost nothing.
+    m_linkTick.setInterval(250);
+    connect(&m_linkTick, &QTimer::timeout, this, &Navigate::updateLinkStatus);
+    m_linkTick.start();
+    connect(m_keeper, &PortKeeper::opened, this, [this](const QString &description) {
+        if (!m_portDescription.isEmpty() && description != m_portDescription)
+            clearReceiver();
+        m_portDescription = description;
+        updateLinkStatus();
+    });
+
     // The design's client area; the first layout gives the window its proper shape.
-    resize(twipsToPixels(6225, this), twipsToPixels(4875, this));
+    resize(twipsToPixels(6225, this), twipsToPixels(4875, this) + statusLineHeight());
 }
 
 void Navigate::buildPanel()
@@ -141,9 +160,12 @@ void Navigate::Form_Resize()
     const WindowShape shape = isMinimized()                     ? WindowShape::Minimized
                               : isMaximized() || isFullScreen() ? WindowShape::Maximized
                                                                 : WindowShape::Normal;
-    const QSize frame = frameGeometry().size() - size();
-    m_frameExtra = frame;
-    const QSize outer = frameGeometry().size();
+    // The status line sits below the designed window; the rules see the window without it.
+    const QSize statusLine(0, statusLineHeight());
+    // What the window adds to the size the rules give: the decorations less the status line.
+    const QSize frame = frameGeometry().size() - size() - statusLine;
+    m_frameExtra = frameGeometry().size() - size();
+    const QSize outer = frameGeometry().size() - statusLine;
     const NavigateLayout l = layoutNavigate(
         QSize(pixelsToTwips(outer.width(), this), pixelsToTwips(outer.height(), this)), shape);
     if (!l.apply)
@@ -170,6 +192,47 @@ void Navigate::Form_Resize()
     DrawSkyPlot();
     for (qsizetype i = 1; i < l.controls.size(); ++i)
         place(l.controls[i]);
+}
+
+int Navigate::statusLineHeight() const
+{
+    return statusBar()->isHidden() ? 0 : statusBar()->sizeHint().height();
+}
+
+void Navigate::updateLinkStatus()
+{
+    const QString text = m_g.link().text();
+    if (m_linkStatus->text() != text)
+        m_linkStatus->setText(text);
+    setStale(m_g.link().stale());
+}
+
+void Navigate::setStale(bool stale)
+{
+    if (stale == m_stale)
+        return;
+    m_stale = stale;
+    for (const char *name :
+         {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"}) {
+        QWidget *box = control(QString::fromLatin1(name));
+        QPalette p = box->palette();
+        p.setColor(QPalette::Text,
+                   palette().color(stale ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+        box->setPalette(p);
+    }
+    m_picture->setDimmed(stale);
+}
+
+void Navigate::clearReceiver()
+{
+    for (const char *name :
+         {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"})
+        static_cast<QLineEdit *>(control(QString::fromLatin1(name)))->clear();
+    for (std::size_t row = 1; row < m_g.SatTable.size(); ++row)
+        m_g.SatTable[row] = {};
+    m_g.HeadingFraction = 0;
+    setStale(false);
+    DrawSkyPlot();
 }
 
 void Navigate::DrawSkyPlot()
@@ -306,6 +369,9 @@ void Navigate::ShowNavStatus()
             box->setCursorPosition(0);
         }
     }
+    // A navigation message makes the display live again at once, not at the next tick.
+    if (m_stale)
+        updateLinkStatus();
 }
 
 void Navigate::ShowPosition()

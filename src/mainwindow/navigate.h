@@ -42,6 +42,8 @@ public:
 
     // Menu handlers.
     void NavExit_Click();
+    // File, Select Port...: the port dialog again; Cancel keeps the port as it is.
+    void SelectPort_Click();
     void NavCond_Click();
     void NavDiag_Click();
     void NavPos_Click();
@@ -72,6 +74,13 @@ public:
     // A status box or label by its name ("CurLat", "Label1(3)"), or null.
     QWidget *control(const QString &name) const;
     PictureBox &Picture1() const { return *m_picture; }
+    // The status line under the client area: the link's state, ages, counts, last command.
+    QLabel *linkStatus() const { return m_linkStatus; }
+    // Brings the status line and the stale look up to date; a timer calls it a few
+    // times a second.
+    void updateLinkStatus();
+    // Whether the fix and the plot are shown as no longer live.
+    bool showsStale() const { return m_stale; }
 
 protected:
     bool event(QEvent *e) override;
@@ -87,6 +96,11 @@ private:
     void moveCheck(const QString &array, int from, int to);
     void setStatusVisible(bool visible);
     bool confirm(const QString &text, const QString &title);
+    void setStale(bool stale);
+    // Empties the fix boxes, the satellite table and the plot: a new receiver.
+    void clearReceiver();
+    // The height the status line adds below the designed client area.
+    int statusLineHeight() const;
 
     GPS_Main &m_g;
     std::unique_ptr<SerialPort> m_port;
@@ -98,6 +112,10 @@ private:
     QTimer m_logRefresh;
     PictureBox *m_picture = nullptr;
     QHash<QString, QWidget *> m_controls;
+    QLabel *m_linkStatus = nullptr;
+    QTimer m_linkTick;
+    bool m_stale = false;
+    QString m_portDescription;
     // The size last asked of the window system and not yet reached; asking again
     // for it would only loop when the system will not give it.
     QSize m_pendingSize;

@@ -1,6 +1,7 @@
 // The main window's menu bar and the handlers of its receiver commands.
 #include "about/gpsabout.h"
 #include "decoders/datawindows.h"
+#include "link/portdialog.h"
 #include "navigate.h"
 #include "platform/messageboxes.h"
 #include "setup/setupwindows.h"
@@ -33,6 +34,9 @@ void Navigate::buildMenus()
     QMenuBar *bar = menuBar();
 
     QMenu *file = addMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
+    connect(addItem(file, QStringLiteral("mnuSelectPort"), QStringLiteral("Select &Port...")),
+            &QAction::triggered, this, &Navigate::SelectPort_Click);
+    file->addSeparator();
     connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")), &QAction::triggered,
             this, &Navigate::NavExit_Click);
 
@@ -108,6 +112,12 @@ bool Navigate::confirm(const QString &text, const QString &title)
 {
     return m_g.platform().boxes->show(this, text, title, MsgButtons::YesNo, MsgIcon::Critical,
                                       MsgAnswer::No) == MsgAnswer::Yes;
+}
+
+void Navigate::SelectPort_Click()
+{
+    if (auto *port = qobject_cast<Port *>(m_portDialog))
+        port->change();
 }
 
 void Navigate::NavExit_Click()

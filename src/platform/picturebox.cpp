@@ -136,4 +136,14 @@ void PictureBox::paintEvent(QPaintEvent *e)
     QPainter p(this);
     p.fillRect(e->rect(), Qt::white);
     p.drawImage(QPointF(0, 0), m_image);
+    if (m_dimmed)
+        p.fillRect(e->rect(), QColor(255, 255, 255, 170));
+}
+
+void PictureBox::setDimmed(bool dimmed)
+{
+    if (dimmed == m_dimmed)
+        return;
+    m_dimmed = dimmed;
+    update();
 }

@@ -31,6 +31,10 @@ public:
     // The text font: bold 9.75 pt "MS Sans Serif", or the platform's sans-serif
     // family where that one is missing.
     static QFont labelFont();
+    // Shows the picture faded, for a picture that is no longer current; the image
+    // itself is kept as drawn.
+    void setDimmed(bool dimmed);
+    bool dimmed() const { return m_dimmed; }
 
 signals:
     // The surface was wiped, as every redraw of a picture begins.
@@ -55,4 +59,5 @@ private:
     QPointF m_printPosition;
     QFont m_font;
     mutable QPainter m_painter;
+    bool m_dimmed = false;
 };
