@@ -17,8 +17,8 @@ class AutoRefresh : public QObject {
     Q_OBJECT
 public:
     // request sends one request whose frame it marks with the owner it is given.
-    AutoRefresh(GPS_Main &g, QLineEdit *intervalBox,
-                std::function<void(const void *owner)> request, QWidget *window);
+    AutoRefresh(GPS_Main &g, QLineEdit *intervalBox, std::function<void(const void *owner)> request,
+                QWidget *window);
 
     void Refresh_Click();
     // An empty box becomes "1". An interval of 0 never ticks; text that is no number

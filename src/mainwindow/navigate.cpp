@@ -17,10 +17,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
+#include <QWindow>
 #include <cmath>
 
 Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent)

@@ -91,10 +91,7 @@ public:
     {
         return m_active->Output(bytes, owner);
     }
-    bool outputPending(const void *owner) const override
-    {
-        return m_active->outputPending(owner);
-    }
+    bool outputPending(const void *owner) const override { return m_active->outputPending(owner); }
     void dropWaiting(const void *owner) override { m_active->dropWaiting(owner); }
     qint64 bytesWaiting() const override { return m_active->bytesWaiting(); }
     QString errorString() const override { return m_active->errorString(); }

@@ -58,7 +58,8 @@ void ShrinkFontToFit(QLineEdit *box, const QFont &designFont)
     if (box->font() != designFont)
         box->setFont(designFont);
     // The frame and the box's own text margins (two pixels a side) take their part.
-    const int frame = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) : 0;
+    const int frame =
+        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) : 0;
     const QMargins margins = box->textMargins();
     shrink(box, box->text(), box->width() - 2 * frame - 4 - margins.left() - margins.right());
 }

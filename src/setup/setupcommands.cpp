@@ -93,8 +93,8 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
     const struct {
         QString degrees, minutes;
         QString name;
-        int field;  // the degrees field; its minutes field follows it
-        int limit;  // degrees either side of zero
+        int field; // the degrees field; its minutes field follows it
+        int limit; // degrees either side of zero
     } coords[] = {
         {latitudeD.trimmed(), latitudeM.trimmed(), QStringLiteral("Latitude"), 0, 90},
         {longitudeD.trimmed(), longitudeM.trimmed(), QStringLiteral("Longitude"), 2, 180},
@@ -135,15 +135,16 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
         // DDDMM.mmmm: the minutes are what lies below the hundreds.
         const double magnitude = std::abs(joined.value);
         if (std::fmod(magnitude, 100.0) >= 60.0)
-            return refuse(c.field + 1, QStringLiteral("%1 %2 has 60 minutes or more.")
-                                           .arg(c.name, typed(text)));
+            return refuse(c.field + 1,
+                          QStringLiteral("%1 %2 has 60 minutes or more.").arg(c.name, typed(text)));
         if (magnitude > c.limit * 100.0)
             return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
                                        .arg(c.name, typed(text), QString::number(c.limit)));
         // Scaled in two steps, 256 then 36, as the receiver's own arithmetic does.
         const auto raw = roundedToField(joined.value * 256.0 * 36.0, 32);
         if (!raw)
-            return refuse(c.field, QStringLiteral("%1 %2 cannot be sent.").arg(c.name, typed(text)));
+            return refuse(c.field,
+                          QStringLiteral("%1 %2 cannot be sent.").arg(c.name, typed(text)));
         appendBigEndian(result.payload, quint32(qint32(*raw)), 4);
     }
     // The receiver expects a ninth byte holding 1 after the two coordinates.

@@ -290,8 +290,10 @@ void TestNavigate::dateFitsItsBox()
     // The contents less the box's own two-pixel margins either side.
     const int room =
         box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box).width() - 4;
-    QVERIFY2(box->fontMetrics().horizontalAdvance(shown) <= room,
-             qPrintable(QStringLiteral("%1 > %2").arg(box->fontMetrics().horizontalAdvance(shown)).arg(room)));
+    QVERIFY2(
+        box->fontMetrics().horizontalAdvance(shown) <= room,
+        qPrintable(
+            QStringLiteral("%1 > %2").arg(box->fontMetrics().horizontalAdvance(shown)).arg(room)));
     // A shorter text gets the panel's size back.
     const QFont fitted = box->font();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -452,8 +454,7 @@ void TestNavigate::windowStateRoundTrips()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QSize frame = w.frameGeometry().size() - w.size();
     w.resize(QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)) - frame);
-    QTRY_COMPARE(w.frameGeometry().size(),
-                 QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)));
+    QTRY_COMPARE(w.frameGeometry().size(), QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)));
     const QSize normal = w.size();
     const QRect plot = w.control("Picture1")->geometry();
 

@@ -46,8 +46,8 @@ void TestNavigateLayout::windowSizeFollowsRules_data()
         << QSize(8000, 1000) << WindowShape::Normal << true << QSize(8000, 5700) << 5000 << 0;
     QTest::newRow("design width") << QSize(6320, 4875) << WindowShape::Normal << true
                                   << QSize(6320, 4020) << 3320 << 0;
-    QTest::newRow("maximised keeps its height")
-        << QSize(19200, 15000) << WindowShape::Maximized << true << QSize(19200, 15000) << 16200 << 0;
+    QTest::newRow("maximised keeps its height") << QSize(19200, 15000) << WindowShape::Maximized
+                                                << true << QSize(19200, 15000) << 16200 << 0;
     QTest::newRow("maximised on a tiny screen is not resized")
         << QSize(4000, 3000) << WindowShape::Maximized << true << QSize(4000, 3000) << 1000 << 0;
     QTest::newRow("maximised narrower than the panel has no plot")
@@ -74,9 +74,8 @@ void TestNavigateLayout::windowSizeFollowsRules()
     QFETCH(int, plotSide);
     QFETCH(int, clientHeight);
 
-    const NavigateLayout l =
-        clientHeight > 0 ? layoutNavigate(requested, shape, clientHeight)
-                         : layoutNavigate(requested, shape);
+    const NavigateLayout l = clientHeight > 0 ? layoutNavigate(requested, shape, clientHeight)
+                                              : layoutNavigate(requested, shape);
     QCOMPARE(l.apply, apply);
     if (!apply) {
         QVERIFY(l.controls.isEmpty());

@@ -115,8 +115,7 @@ void TestSetupCommands::positionScaledRoundedHalfToEven_data()
         << QStringList{" 33", "12.3455", " 33", "12.3455"} << hex("01d1cc7001d1cc7001") << -1;
     QTest::newRow("fields as filled from a zero buffer")
         << QStringList{"", " 0", "", " 0"} << hex("000000000000000001") << -1;
-    QTest::newRow("empty latitude refused")
-        << QStringList{"", "", "", ""} << QByteArray() << 0;
+    QTest::newRow("empty latitude refused") << QStringList{"", "", "", ""} << QByteArray() << 0;
     QTest::newRow("minutes joined as text")
         << QStringList{"33", "5.5", "0", "0"} << hex("002f2e000000000001") << -1;
     QTest::newRow("half rounds down to even")
@@ -187,8 +186,8 @@ void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
 {
     // The minutes shown keep four decimals, cut: a position sent back unchanged comes
     // back at most one unit nearer zero, whatever its size or sign.
-    QList<qint64> raws = {0,     1,        -1,        100,       -100,      9215,
-                          9216,  -9216,    30526577,  -30526577, 82944000,  -82944000};
+    QList<qint64> raws = {0,    1,     -1,       100,       -100,     9215,
+                          9216, -9216, 30526577, -30526577, 82944000, -82944000};
     for (qint64 r = -82944000; r <= 82944000; r += 7919 * 109)
         raws << r;
     for (const qint64 raw : raws) {
@@ -198,7 +197,9 @@ void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
         const quint32 u = quint32(qint32(raw));
         const auto f = PositionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
         const SetupPayload p = SetPositionPayload(f[0], f[1], QString(), QStringLiteral("0"));
-        QVERIFY2(p.ok(), qPrintable(QStringLiteral("%1: \"%2\" \"%3\" %4").arg(raw).arg(f[0], f[1], p.refusal)));
+        QVERIFY2(
+            p.ok(),
+            qPrintable(QStringLiteral("%1: \"%2\" \"%3\" %4").arg(raw).arg(f[0], f[1], p.refusal)));
         const qint64 sent =
             qint32(quint32(quint8(p.payload[0])) << 24 | quint32(quint8(p.payload[1])) << 16 |
                    quint32(quint8(p.payload[2])) << 8 | quint8(p.payload[3]));

@@ -144,12 +144,12 @@ void TestSetupWindows::setButtonSendsExactFramesOrNothing_data()
         << "position" << QStringList{"0", "0", "-2330", "17"} << QByteArray() << "LongitudeD";
     QTest::newRow("position minutes then letters")
         << "position" << QStringList{"33", "12", "117", "10x"} << QByteArray() << "LongitudeM";
-    QTest::newRow("height letters") << "height" << QStringList{"abc", "0"} << QByteArray()
-                                    << "CurHeight";
+    QTest::newRow("height letters")
+        << "height" << QStringList{"abc", "0"} << QByteArray() << "CurHeight";
     QTest::newRow("height number then letters")
         << "height" << QStringList{"100abc", "0"} << QByteArray() << "CurHeight";
-    QTest::newRow("accuracy empty") << "height" << QStringList{"100", ""} << QByteArray()
-                                    << "Accuracy";
+    QTest::newRow("accuracy empty")
+        << "height" << QStringList{"100", ""} << QByteArray() << "Accuracy";
 
     QTest::newRow("height with blanks around it")
         << "height" << QStringList{" 100 ", "\t0"} << prepared(0xB1, hex("00c80000")) << "";
