@@ -70,8 +70,11 @@ void DataWindowBase::showFields(const Fields &fields)
         if (auto *label = qobject_cast<QLabel *>(w)) {
             label->setText(f.text);
         } else if (auto *box = qobject_cast<QLineEdit *>(w)) {
-            if (box->text() != f.text)
+            if (box->text() != f.text) {
                 box->setText(f.text);
+                // A text longer than its box shows its beginning, as in the main window.
+                box->setCursorPosition(0);
+            }
         } else if (auto *text = qobject_cast<QPlainTextEdit *>(w)) {
             text->setPlainText(f.text);
         } else {

@@ -204,8 +204,12 @@ void TestDataWindows::framesFillEveryControlOfTheOpenWindow()
     loadFrame(expectedState, frame);
     const Fields expected = decode(k.type, expectedState);
     QVERIFY(expected.size() >= 7);
-    for (const Field &f : expected)
+    for (const Field &f : expected) {
         QCOMPARE(controlText(w, f.name), f.text);
+        // A box too narrow for its text shows the beginning of it.
+        if (auto *box = w->findChild<QLineEdit *>(f.name))
+            QCOMPARE(box->cursorPosition(), 0);
+    }
 }
 
 void TestDataWindows::choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy()
@@ -218,7 +222,11 @@ void TestDataWindows::choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy()
         QWidget other;
         other.show();
         other.raise();
+        // Minimised, it is brought back.
+        first->showMinimized();
+        QTRY_VERIFY(first->isMinimized());
         r.trigger(k.item);
+        QTRY_VERIFY(!first->isMinimized());
         QCOMPARE(r.window(k.which), first);
         QCOMPARE(r.port->written, once + once);
         int copies = 0;

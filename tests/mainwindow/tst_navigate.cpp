@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QtTest>
 
 namespace {
@@ -88,6 +90,8 @@ private slots:
     void menusPersistAcrossRestart();
     void submenusKeepExactlyOneCheck();
     void navigationFrameFillsEveryBox();
+    void dateFitsItsBox_data();
+    void dateFitsItsBox();
     void navigationFrameTurnsHeadingLine();
     void plotRedrawnAfterSpeedBeforeTime();
     void everyNavigationFrameRedrawsPlot();
@@ -96,6 +100,8 @@ private slots:
     void resizeKeepsWindowShape_data();
     void resizeKeepsWindowShape();
     void maximisedKeepsSystemHeight();
+    void windowStateRoundTrips_data();
+    void windowStateRoundTrips();
     void panelSitsAtDesignPlaces();
     void framesFromPseudoTerminalReachWindow();
 };
@@ -258,6 +264,43 @@ void TestNavigate::navigationFrameFillsEveryBox()
     QCOMPARE(f.g.HeadingFraction, 0.0);
 }
 
+void TestNavigate::dateFitsItsBox_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("United States")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << "11/29/1999 5:00:00 PM";
+    QTest::newRow("Germany") << QLocale(QLocale::German, QLocale::Germany) << "29.11.1999 17:00:00";
+}
+
+void TestNavigate::dateFitsItsBox()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, shown);
+    QLocale::setDefault(locale);
+    Fixture f;
+    f.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.w.get()));
+    f.g.OnReceive(navFrame({{25, {0x99, 0x11, 0x30, 0x00, 0x00, 0x00}}}));
+    auto *box = static_cast<QLineEdit *>(f.w->control("TimeDate"));
+    QCOMPARE(box->text(), shown);
+    QStyleOptionFrame option;
+    option.initFrom(box);
+    option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+    // The contents less the box's own two-pixel margins either side.
+    const int room =
+        box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box).width() - 4;
+    QVERIFY2(
+        box->fontMetrics().horizontalAdvance(shown) <= room,
+        qPrintable(
+            QStringLiteral("%1 > %2").arg(box->fontMetrics().horizontalAdvance(shown)).arg(room)));
+    // A shorter text gets the panel's size back.
+    const QFont fitted = box->font();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    f.g.OnReceive(navFrame({{25, {0x99, 0x01, 0x01, 0x12, 0x00, 0x00}}}));
+    QVERIFY(box->font().pointSizeF() >= fitted.pointSizeF());
+}
+
 void TestNavigate::navigationFrameTurnsHeadingLine()
 {
     Fixture f;
@@ -383,11 +426,53 @@ void TestNavigate::maximisedKeepsSystemHeight()
     const QSize available = w.screen()->availableGeometry().size();
     QTRY_COMPARE(w.frameGeometry().size(), available);
     const int outerTwips = pixelsToTwips(w.frameGeometry().width(), &w);
-    const int side = twipsToPixels(outerTwips - 3000, &w);
+    // The largest square beside the panel that the client area holds.
+    const int side = qMin(twipsToPixels(outerTwips - 3000, &w), w.centralWidget()->height());
     QTRY_COMPARE(w.control("Picture1")->geometry(), QRect(0, 0, side, side));
     QCOMPARE(w.control("Vality")->x(), twipsToPixels(outerTwips - 1040, &w));
     // The height is the system's, not width - 2300.
     QCOMPARE(w.frameGeometry().height(), available.height());
+}
+
+void TestNavigate::windowStateRoundTrips_data()
+{
+    QTest::addColumn<QList<int>>("states"); // Qt::WindowState values, the last one normal
+    QTest::newRow("normal, maximised, normal")
+        << QList<int>{Qt::WindowMaximized, Qt::WindowNoState};
+    QTest::newRow("minimised, restored") << QList<int>{Qt::WindowMinimized, Qt::WindowNoState};
+    QTest::newRow("maximised, minimised, maximised, normal")
+        << QList<int>{Qt::WindowMaximized, Qt::WindowMinimized | Qt::WindowMaximized,
+                      Qt::WindowMaximized, Qt::WindowNoState};
+}
+
+void TestNavigate::windowStateRoundTrips()
+{
+    QFETCH(QList<int>, states);
+    Fixture f;
+    Navigate &w = *f.w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize frame = w.frameGeometry().size() - w.size();
+    w.resize(QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)) - frame);
+    QTRY_COMPARE(w.frameGeometry().size(), QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)));
+    const QSize normal = w.size();
+    const QRect plot = w.control("Picture1")->geometry();
+
+    for (int state : states) {
+        w.setWindowState(Qt::WindowStates(state));
+        QTest::qWait(50);
+        if (state & Qt::WindowMinimized)
+            continue;
+        const bool maximised = state & Qt::WindowMaximized;
+        QTRY_COMPARE(w.isMaximized(), maximised);
+        if (maximised)
+            QTRY_COMPARE(w.frameGeometry().size(), w.screen()->availableGeometry().size());
+        // Every part of the sky plot stays inside the client area.
+        QTRY_VERIFY(w.centralWidget()->rect().contains(w.control("Picture1")->geometry()));
+    }
+    QTRY_COMPARE(w.size(), normal);
+    QTRY_COMPARE(w.control("Picture1")->geometry(), plot);
+    QVERIFY(w.frameGeometry().bottom() <= w.screen()->availableGeometry().bottom());
 }
 
 void TestNavigate::panelSitsAtDesignPlaces()
