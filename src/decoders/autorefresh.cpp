@@ -17,8 +17,8 @@ QString elided(const QString &text)
 
 } // namespace
 
-AutoRefresh::AutoRefresh(GPS_Main &g, QLineEdit *intervalBox, std::function<void()> request,
-                         QWidget *window)
+AutoRefresh::AutoRefresh(GPS_Main &g, QLineEdit *intervalBox,
+                         std::function<void(const void *owner)> request, QWidget *window)
     : QObject(window), m_g(g), m_box(intervalBox), m_request(std::move(request)), m_window(window)
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
@@ -27,8 +27,16 @@ AutoRefresh::AutoRefresh(GPS_Main &g, QLineEdit *intervalBox, std::function<void
 
 void AutoRefresh::Refresh_Click()
 {
-    m_request();
+    // Asked again by hand: an older request still waiting would only bring the same answer.
+    m_g.dropWaiting(m_window);
+    m_request(m_window);
     m_timer.stop();
+}
+
+void AutoRefresh::stop()
+{
+    m_timer.stop();
+    m_g.dropWaiting(m_window);
 }
 
 void AutoRefresh::Auto_Click()
@@ -58,6 +66,11 @@ void AutoRefresh::Auto_Click()
 
 void AutoRefresh::Timer1_Timer()
 {
-    Refresh_Click();
+    if (m_g.sending(m_window)) {
+        Auto_Click();
+        return;
+    }
+    m_request(m_window);
+    m_timer.stop();
     Auto_Click();
 }

@@ -65,7 +65,7 @@ ConditionWindow::ConditionWindow(GPS_Main &g, QWidget *parent)
     top->addWidget(addRawHexBox(QStringLiteral("RawHex"), 16, 3));
 
     m_refresh = new AutoRefresh(
-        g, interval, [&g] { g.SendRequest(kConditionRequest); }, this);
+        g, interval, [&g](const void *owner) { g.SendRequest(kConditionRequest, owner); }, this);
     connect(refresh, &QPushButton::clicked, m_refresh, &AutoRefresh::Refresh_Click);
     connect(autoButton, &QPushButton::clicked, m_refresh, &AutoRefresh::Auto_Click);
     connect(exit, &QPushButton::clicked, this, &ConditionWindow::Exit_Click);
@@ -79,5 +79,5 @@ void ConditionWindow::Form_Unload()
 
 void ConditionWindow::ShowCondition()
 {
-    showFields(ConditionFields(m_g));
+    showMessage(ConditionFields(m_g));
 }

@@ -102,8 +102,6 @@ void DataWindowBase::Exit_Click()
 
 void DataWindowBase::showFields(const Fields &fields)
 {
-    m_lastMessage = m_g.clock().monotonicMs();
-    updateMessageAge();
     // A box given the text it already shows would lay it out and paint it again for
     // nothing; most fields of a message stay the same from one to the next.
     for (const Field &f : fields) {
@@ -111,14 +109,24 @@ void DataWindowBase::showFields(const Fields &fields)
         if (auto *label = qobject_cast<QLabel *>(w)) {
             label->setText(f.text);
         } else if (auto *box = qobject_cast<QLineEdit *>(w)) {
-            if (box->text() != f.text)
+            if (box->text() != f.text) {
                 box->setText(f.text);
+                // A text longer than its box shows its beginning, as in the main window.
+                box->setCursorPosition(0);
+            }
         } else if (auto *text = qobject_cast<QPlainTextEdit *>(w)) {
             text->setPlainText(f.text);
         } else {
             qWarning("%s has no control %s", qPrintable(objectName()), qPrintable(f.name));
         }
     }
+}
+
+void DataWindowBase::showMessage(const Fields &fields)
+{
+    m_lastMessage = m_g.clock().monotonicMs();
+    showFields(fields);
+    updateMessageAge();
 }
 
 void DataWindowBase::registerControl(QWidget *w, const QString &name)

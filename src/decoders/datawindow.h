@@ -26,6 +26,8 @@ public:
     bool isLoaded() const { return m_loaded; }
     // Each text into the control of its name, in order.
     void showFields(const Fields &fields);
+    // The texts of a message just received: shown, and its age starts from now.
+    void showMessage(const Fields &fields);
     void Exit_Click();
     // The small line under the controls that tells how old the message shown is.
     QLabel *messageAge() const { return m_age; }

@@ -56,6 +56,9 @@ void DataWindows::show(DataWindow which)
         w = create(which);
         m_windows[slot(which)] = w;
     }
+    // A minimised window is brought back, not left on the task bar.
+    if (w->isMinimized())
+        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();

@@ -30,5 +30,5 @@ DiagnosisWindow::DiagnosisWindow(GPS_Main &g, QWidget *parent)
 
 void DiagnosisWindow::ShowDiagnosis()
 {
-    showFields(DiagnosisFields(m_g));
+    showMessage(DiagnosisFields(m_g));
 }

@@ -31,5 +31,5 @@ ModeWindow::ModeWindow(GPS_Main &g, QWidget *parent)
 
 void ModeWindow::ShowMode()
 {
-    showFields(ModeFields(m_g));
+    showMessage(ModeFields(m_g));
 }

@@ -95,5 +95,5 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
 
 void PositionWindow::ShowPosition()
 {
-    showFields(PositionFields(m_g));
+    showMessage(PositionFields(m_g));
 }

@@ -62,5 +62,5 @@ RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
 
 void RecSatWindow::ShowRecSat()
 {
-    showFields(RecSatFields(m_g));
+    showMessage(RecSatFields(m_g));
 }

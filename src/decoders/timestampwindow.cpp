@@ -92,7 +92,7 @@ TimeStampWindow::TimeStampWindow(GPS_Main &g, QWidget *parent)
         showFields({{QStringLiteral("Item(%1)").arg(k), QStringLiteral("Item%1").arg(k + 1)}});
 
     m_refresh = new AutoRefresh(
-        g, interval, [this] { sendRequest(); }, this);
+        g, interval, [this](const void *owner) { sendRequest(owner); }, this);
     connect(refresh, &QPushButton::clicked, m_refresh, &AutoRefresh::Refresh_Click);
     connect(autoButton, &QPushButton::clicked, m_refresh, &AutoRefresh::Auto_Click);
     connect(exit, &QPushButton::clicked, this, &TimeStampWindow::Exit_Click);
@@ -103,11 +103,11 @@ void TimeStampWindow::Search_Click(int index)
     m_searchMode = quint8(index == 1 ? 1 : 0);
 }
 
-void TimeStampWindow::sendRequest()
+void TimeStampWindow::sendRequest(const void *owner)
 {
     m_g.CmdBuffer[0] = 1;
     m_g.CmdBuffer[1] = m_searchMode;
-    m_g.SendCommand(kTimeStampRequest);
+    m_g.SendCommand(kTimeStampRequest, owner);
 }
 
 void TimeStampWindow::Form_Unload()
@@ -118,5 +118,5 @@ void TimeStampWindow::Form_Unload()
 
 void TimeStampWindow::ShowTimeStamp()
 {
-    showFields(TimeStampFields(m_g));
+    showMessage(TimeStampFields(m_g));
 }

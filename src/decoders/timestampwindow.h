@@ -21,7 +21,7 @@ protected:
     void Form_Unload() override;
 
 private:
-    void sendRequest();
+    void sendRequest(const void *owner);
 
     AutoRefresh *m_refresh = nullptr;
     quint8 m_searchMode = 0;

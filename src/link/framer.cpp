@@ -100,6 +100,7 @@ void DispatchFrame(GPS_Main &g)
     MessageSink &sink = g.sink();
     switch (g.MsgType) {
     case 0xCA:
+        std::copy_n(g.RxBuffer.begin(), g.LastNavigation.size(), g.LastNavigation.begin());
         sink.ShowNavStatus();
         if (g.PositionOpen)
             sink.ShowPosition();

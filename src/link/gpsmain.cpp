@@ -42,28 +42,45 @@ GPS_Main::GPS_Main(const Platform &platform, QObject *parent)
     FillMsgTable(*this);
 }
 
-void GPS_Main::SendRequest(int command)
+bool GPS_Main::SendRequest(int command, const void *owner)
 {
-    write(RequestFrame(command));
+    return write(RequestFrame(command), owner);
 }
 
-void GPS_Main::SendCommand(int command)
+bool GPS_Main::SendCommand(int command, const void *owner)
 {
-    write(CommandFrame(command, CmdBuffer));
+    return write(CommandFrame(command, CmdBuffer), owner);
 }
 
-void GPS_Main::write(const QByteArray &frame)
+bool GPS_Main::write(const QByteArray &frame, const void *owner)
 {
     const QString command = acknowledgedCommand(frame);
-    if (!m_port || !m_port->PortOpen() || !m_port->Output(frame)) {
+    if (!m_port || !m_port->PortOpen() || !m_port->Output(frame, owner)) {
         prependLog(QStringLiteral("ERR: NotOpen"));
         if (!command.isEmpty())
             m_link.commandNotSent(command);
-        return;
+        return false;
     }
     if (!command.isEmpty())
         m_link.commandSent(command, quint8(frame.at(0)));
     emit frameSent(frame);
+    return true;
+}
+
+bool GPS_Main::sending(const void *owner) const
+{
+    return m_port && m_port->PortOpen() && m_port->outputPending(owner);
+}
+
+void GPS_Main::dropWaiting(const void *owner)
+{
+    if (m_port)
+        m_port->dropWaiting(owner);
+}
+
+bool GPS_Main::portOpen() const
+{
+    return m_port && m_port->PortOpen();
 }
 
 void GPS_Main::OnReceive(const QByteArray &bytes)

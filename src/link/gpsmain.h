@@ -37,6 +37,10 @@ public:
 
     // The frame being received lies at 1..L (L at most 50); index 0 is never used.
     std::array<quint8, kRxSize> RxBuffer{};
+    // The latest good navigation frame at its positions 1..44, all zero before the
+    // first: RxBuffer holds whatever came last, and a satellite frame follows every
+    // navigation frame.
+    std::array<quint8, 45> LastNavigation{};
     // [0] payload count, [1..10] payload of the next SendCommand.
     std::array<quint8, kCmdSize> CmdBuffer{};
     // Rows 1..15: [1] type byte, [2] total frame length.
@@ -78,10 +82,17 @@ public:
     void setSink(MessageSink *sink) { m_sink = sink ? sink : &m_noSink; }
     MessageSink &sink() const { return *m_sink; }
 
-    // Frames without payload: command, command, checksum, 13.
-    void SendRequest(int command);
+    // Frames without payload: command, command, checksum, 13. False when the port
+    // was not open and nothing was written. A window passes itself as the owner so
+    // that it can ask after its frames and take back those still waiting.
+    bool SendRequest(int command, const void *owner = nullptr);
     // Frames with the CmdBuffer payload.
-    void SendCommand(int command);
+    bool SendCommand(int command, const void *owner = nullptr);
+    // Whether a frame of this owner has not yet been handed to the line in full.
+    bool sending(const void *owner) const;
+    // Takes back this owner's frames that have not begun to go out.
+    void dropWaiting(const void *owner);
+    bool portOpen() const;
 
     // Received bytes, in order, each stepped through the framer.
     void OnReceive(const QByteArray &bytes);
@@ -100,7 +111,7 @@ signals:
     void frameSent(const QByteArray &frame);
 
 private:
-    void write(const QByteArray &frame);
+    bool write(const QByteArray &frame, const void *owner);
     void prepend(const QString &line, qsizetype limit);
 
     Platform m_platform;

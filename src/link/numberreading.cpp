@@ -34,6 +34,7 @@ NumberReading readHex(QStringView text, qsizetype i)
     }
     if (digits == 0)
         return r;
+    r.length = i;
     r.hasDigits = true;
     if (digits > 8) {
         r.inRange = false;
@@ -88,6 +89,7 @@ NumberReading ReadNumberText(QStringView text)
     }
     if (!r.hasDigits)
         return r;
+    r.length = i;
     magnitude = intDigits > 0 ? intDigits - 1 : -(fractionZeros + 1);
     if (i < n && (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
         qsizetype j = i + 1;
@@ -105,6 +107,7 @@ NumberReading ReadNumberText(QStringView text)
             expDigits = true;
         }
         if (expDigits) {
+            r.length = j;
             s += exp;
             magnitude += expNegative ? -expValue : expValue;
         }
@@ -131,4 +134,10 @@ NumberReading ReadNumberText(QStringView text)
 double ReadNumber(QStringView text)
 {
     return ReadNumberText(text).value;
+}
+
+bool ReadsWhollyAsNumber(QStringView text, NumberReading &reading)
+{
+    reading = ReadNumberText(text);
+    return reading.hasDigits && reading.inRange && text.mid(reading.length).trimmed().isEmpty();
 }

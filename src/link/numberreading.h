@@ -14,8 +14,13 @@ struct NumberReading {
     bool inRange = true;
     // True when at least one digit was read.
     bool hasDigits = false;
+    // Characters taken, leading blanks included: reading stopped at this index.
+    qsizetype length = 0;
 };
 
 NumberReading ReadNumberText(QStringView text);
 // The value alone (0 for text out of range).
 double ReadNumber(QStringView text);
+// True when the whole text, blanks around it aside, reads as a number in range:
+// "100abc", "", "." and "1e" do not.
+bool ReadsWhollyAsNumber(QStringView text, NumberReading &reading);

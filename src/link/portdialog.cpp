@@ -249,10 +249,16 @@ void Port::Form_Load(const QString &deviceOverride)
     StopBits_Click(read(QStringLiteral("StopBits"), kStopOptions, 1));
     if (!deviceOverride.isEmpty())
         selectDevice(deviceOverride);
-    OKButton_Click();
+    // A port from the command line serves this run; only the user's OK keeps it.
+    applyAndOpen(deviceOverride.isEmpty());
 }
 
 bool Port::OKButton_Click()
+{
+    return applyAndOpen(true);
+}
+
+bool Port::applyAndOpen(bool save)
 {
     PortKeeper &keeper = m_mscomm();
     if (keeper.PortOpen())
@@ -266,13 +272,15 @@ bool Port::OKButton_Click()
                                    MsgAnswer::Ok);
         return false;
     }
-    store.SaveSetting(kSection, QStringLiteral("Port"), QString::number(m_comPort));
-    store.SaveSetting(kSection, QStringLiteral("Speed"), QString::number(m_speed));
-    store.SaveSetting(kSection, QStringLiteral("Parity"), QString::number(m_parity));
-    store.SaveSetting(kSection, QStringLiteral("DataBits"), QString::number(m_dataBits));
-    store.SaveSetting(kSection, QStringLiteral("StopBits"), QString::number(m_stopBits));
-    if (m_comPort == kDeviceOption)
-        store.SaveSetting(kSection, QStringLiteral("Device"), dev);
+    if (save) {
+        store.SaveSetting(kSection, QStringLiteral("Port"), QString::number(m_comPort));
+        store.SaveSetting(kSection, QStringLiteral("Speed"), QString::number(m_speed));
+        store.SaveSetting(kSection, QStringLiteral("Parity"), QString::number(m_parity));
+        store.SaveSetting(kSection, QStringLiteral("DataBits"), QString::number(m_dataBits));
+        store.SaveSetting(kSection, QStringLiteral("StopBits"), QString::number(m_stopBits));
+        if (m_comPort == kDeviceOption)
+            store.SaveSetting(kSection, QStringLiteral("Device"), dev);
+    }
 
     SerialPort &port = keeper.port();
     if (m_comPort == kDeviceOption) {

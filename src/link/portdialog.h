@@ -25,7 +25,8 @@ public:
     Port(GPS_Main &g, std::function<PortKeeper &()> mscomm, QWidget *parent = nullptr);
 
     // Reads the saved settings into the groups and runs the OK procedure once.
-    // A device given here (--port) replaces the saved port choice.
+    // A device given here (--port) replaces the saved port choice for this run and
+    // is saved only when the user presses OK.
     void Form_Load(const QString &deviceOverride = QString());
     // Chooses the Device option with this device.
     void selectDevice(const QString &device);
@@ -65,6 +66,8 @@ private:
     QButtonGroup *addGroup(const QString &caption, const QList<QPair<int, QString>> &options,
                            QWidget *box, std::function<void(int)> onClick);
     static void check(QButtonGroup *group, int index);
+    // The OK procedure; `save` false leaves the settings store as it was.
+    bool applyAndOpen(bool save);
 
     GPS_Main &m_g;
     std::function<PortKeeper &()> m_mscomm;

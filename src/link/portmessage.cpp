@@ -42,3 +42,8 @@ QString PortNotAvailableText(const QString &portName, const QString &device, con
         text += QLatin1Char('\n') + advice;
     return text;
 }
+
+QString NotOpenText()
+{
+    return QStringLiteral("The serial port is not open: nothing was sent to the receiver.");
+}

@@ -15,3 +15,6 @@ QString PortNotAvailableText(const QString &portName, const QString &device, con
 
 // The lines after the first: the reason and the way in, or nothing.
 QString PortOpenAdvice(const QString &device, const QString &reason, const DeviceAccess &access);
+
+// What the user is told when a command finds the port closed.
+QString NotOpenText();

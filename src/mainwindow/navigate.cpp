@@ -16,10 +16,12 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QStatusBar>
+#include <QWindow>
 #include <cmath>
 
 Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent)
@@ -47,6 +49,14 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     connect(&g, &GPS_Main::errorDisChanged, this, [this] {
         if (!m_errorDis->isHidden() && !m_logRefresh.isActive())
             m_logRefresh.start();
+    });
+
+    // Back from another program through one of our windows, the return to this one
+    // counts as coming back from our own window.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+        QWidget *now = QApplication::activeWindow();
+        if (now && now != this && !qobject_cast<QMessageBox *>(now))
+            m_leftForOwnWindow = true;
     });
 
     buildPanel();
@@ -78,6 +88,7 @@ void Navigate::buildPanel()
     // The panel's design sizes fit a compact 8-point face.
     QFont panelFont = font();
     panelFont.setPointSizeF(8);
+    m_panelFont = panelFont;
     m_picture = new PictureBox(m_client);
     m_picture->setObjectName(QStringLiteral("Picture1"));
     m_controls.insert(QStringLiteral("Picture1"), m_picture);
@@ -166,8 +177,10 @@ void Navigate::Form_Resize()
     const QSize frame = frameGeometry().size() - size() - statusLine;
     m_frameExtra = frameGeometry().size() - size();
     const QSize outer = frameGeometry().size() - statusLine;
+    const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->height();
     const NavigateLayout l = layoutNavigate(
-        QSize(pixelsToTwips(outer.width(), this), pixelsToTwips(outer.height(), this)), shape);
+        QSize(pixelsToTwips(outer.width(), this), pixelsToTwips(outer.height(), this)), shape,
+        pixelsToTwips(height() - menuHeight - statusLine.height(), this));
     if (!l.apply)
         return;
 
@@ -182,6 +195,7 @@ void Navigate::Form_Resize()
             m_pendingSize = target;
             resize(target);
         }
+        m_normalSize = target;
     }
 
     const auto place = [this](const ControlPlace &c) {
@@ -258,8 +272,17 @@ void Navigate::changeEvent(QEvent *e)
 {
     QMainWindow::changeEvent(e);
     // Coming back from minimised lays the window out again.
-    if (e->type() == QEvent::WindowStateChange)
+    if (e->type() == QEvent::WindowStateChange) {
+        // Leaving maximised, the window may still have its maximised size here; laid out
+        // on that, it would keep it. It goes back to the size it had before.
+        const Qt::WindowStates old = static_cast<QWindowStateChangeEvent *>(e)->oldState();
+        if ((old & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+            windowState() == Qt::WindowNoState && m_normalSize.isValid()) {
+            m_pendingSize = QSize();
+            resize(m_normalSize);
+        }
         Form_Resize();
+    }
 }
 
 void Navigate::setStatusVisible(bool visible)
@@ -363,8 +386,12 @@ void Navigate::ShowNavStatus()
             DrawSkyPlot();
         if (auto *box = qobject_cast<QLineEdit *>(control(f.name))) {
             // The same text again would only be laid out and painted again.
-            if (box->text() != f.text)
+            if (box->text() != f.text) {
                 box->setText(f.text);
+                // The date's length follows the user's locale; it is fitted as the captions are.
+                if (f.name == QLatin1String("TimeDate"))
+                    ShrinkFontToFit(box, m_panelFont);
+            }
             // A text longer than its box shows its beginning.
             box->setCursorPosition(0);
         }

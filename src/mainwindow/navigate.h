@@ -101,6 +101,8 @@ private:
     void clearReceiver();
     // The height the status line adds below the designed client area.
     int statusLineHeight() const;
+    // A receiver command that found the port closed is not passed over in silence.
+    void tellIfNotSent(bool sent);
 
     GPS_Main &m_g;
     std::unique_ptr<SerialPort> m_port;
@@ -116,10 +118,13 @@ private:
     QTimer m_linkTick;
     bool m_stale = false;
     QString m_portDescription;
+    QFont m_panelFont;
     // The size last asked of the window system and not yet reached; asking again
     // for it would only loop when the system will not give it.
     QSize m_pendingSize;
     bool m_inResize = false;
+    // The size the last normal-state layout gave the window, to return to from maximised.
+    QSize m_normalSize;
     // The window frame's size at the last layout; the window system may add its
     // decorations only after the window first shows.
     QSize m_frameExtra;

@@ -32,7 +32,7 @@ QList<ControlPlace> places(int outerWidth, int plotSide)
 
 } // namespace
 
-NavigateLayout layoutNavigate(QSize outerTwips, WindowShape shape)
+NavigateLayout layoutNavigate(QSize outerTwips, WindowShape shape, int clientHeight)
 {
     NavigateLayout l;
     if (shape == WindowShape::Minimized)
@@ -46,7 +46,10 @@ NavigateLayout layoutNavigate(QSize outerTwips, WindowShape shape)
         height = width - 2300;
     }
     l.outer = QSize(width, height);
-    l.controls = places(width, qMax(0, width - 3000));
+    int side = width - 3000;
+    if (shape == WindowShape::Maximized)
+        side = qMin(side, clientHeight);
+    l.controls = places(width, qMax(0, side));
     return l;
 }
 

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <limits>
 
 // Where the main window's controls sit, in twips of its client area.
 struct ControlPlace {
@@ -28,9 +29,11 @@ inline constexpr int kNavigateMinWidth = 5200;
 
 // The resize rules: at least 5200 twips wide; a normal window as high as it is wide
 // less 2300; a maximised one keeps its height and width (the system gave it them);
-// the plot is square, width less 3000; the status panel follows the right edge.
-// Running the rules on their own result changes nothing.
-NavigateLayout layoutNavigate(QSize outerTwips, WindowShape shape);
+// the plot is square, width less 3000, and in a maximised window no higher than its
+// client area (clientHeight, in twips) so that none of the sky is cut off; the status
+// panel follows the right edge. Running the rules on their own result changes nothing.
+NavigateLayout layoutNavigate(QSize outerTwips, WindowShape shape,
+                              int clientHeight = std::numeric_limits<int>::max());
 
 // The controls at their design places (outer width 6320).
 QList<ControlPlace> designPlaces();

@@ -2,6 +2,7 @@
 #include "about/gpsabout.h"
 #include "decoders/datawindows.h"
 #include "link/portdialog.h"
+#include "link/portmessage.h"
 #include "navigate.h"
 #include "platform/messageboxes.h"
 #include "setup/setupwindows.h"
@@ -120,6 +121,13 @@ void Navigate::SelectPort_Click()
         port->change();
 }
 
+void Navigate::tellIfNotSent(bool sent)
+{
+    if (!sent)
+        m_g.platform().boxes->show(this, NotOpenText(), windowTitle(), MsgButtons::Ok,
+                                   MsgIcon::Exclamation, MsgAnswer::Ok);
+}
+
 void Navigate::NavExit_Click()
 {
     close();
@@ -183,19 +191,19 @@ void Navigate::mnuTimeStamp_Click()
         return;
     m_g.CmdBuffer[1] = 0;
     m_g.CmdBuffer[0] = 1;
-    m_g.SendCommand(0xB2);
+    tellIfNotSent(m_g.SendCommand(0xB2));
 }
 
 void Navigate::mnuReset_Click()
 {
     if (confirm(QStringLiteral("Set System Reset Now"), QStringLiteral("System Reset")))
-        m_g.SendRequest(0xB6);
+        tellIfNotSent(m_g.SendRequest(0xB6));
 }
 
 void Navigate::mnuCold_Click()
 {
     if (confirm(QStringLiteral("Set Cold Start Fix Now"), QStringLiteral("Cold Start Fix")))
-        m_g.SendRequest(0xB9);
+        tellIfNotSent(m_g.SendRequest(0xB9));
 }
 
 void Navigate::NavAbout_Click()

@@ -1,5 +1,7 @@
 #include "qtserialport.h"
 
+#include <algorithm>
+
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -49,6 +51,7 @@ QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
     m_batchTimer.setSingleShot(true);
     connect(&m_batchTimer, &QTimer::timeout, this, &QtSerialPort::handOver);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    connect(&m_port, &QSerialPort::bytesWritten, this, &QtSerialPort::onBytesWritten);
     m_lineTimer.setInterval(50);
     connect(&m_lineTimer, &QTimer::timeout, this, &QtSerialPort::pollLines);
 }
@@ -99,15 +102,67 @@ void QtSerialPort::close()
     m_lineTimer.stop();
     m_batchTimer.stop();
     m_watch = LineWatch::None;
+    m_waiting.clear();
+    m_writingOwner = nullptr;
+    m_writingLeft = 0;
     if (m_port.isOpen())
         m_port.close();
 }
 
-bool QtSerialPort::Output(const QByteArray &bytes)
+bool QtSerialPort::Output(const QByteArray &bytes, const void *owner)
 {
     if (!m_port.isOpen())
         return false;
-    return m_port.write(bytes) == bytes.size();
+    if (m_writingLeft > 0) {
+        m_waiting.push_back({bytes, owner});
+        return true;
+    }
+    return startWriting({bytes, owner});
+}
+
+bool QtSerialPort::startWriting(const Outgoing &frame)
+{
+    if (m_port.write(frame.bytes) != frame.bytes.size())
+        return false;
+    m_writingOwner = frame.owner;
+    m_writingLeft = frame.bytes.size();
+    return true;
+}
+
+void QtSerialPort::onBytesWritten(qint64 count)
+{
+    m_writingLeft -= count;
+    if (m_writingLeft > 0)
+        return;
+    m_writingLeft = 0;
+    m_writingOwner = nullptr;
+    while (!m_waiting.empty()) {
+        const Outgoing next = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (startWriting(next))
+            return;
+    }
+}
+
+bool QtSerialPort::outputPending(const void *owner) const
+{
+    if (m_writingLeft > 0 && m_writingOwner == owner)
+        return true;
+    return std::any_of(m_waiting.begin(), m_waiting.end(),
+                       [owner](const Outgoing &o) { return o.owner == owner; });
+}
+
+void QtSerialPort::dropWaiting(const void *owner)
+{
+    std::erase_if(m_waiting, [owner](const Outgoing &o) { return o.owner == owner; });
+}
+
+qint64 QtSerialPort::bytesWaiting() const
+{
+    qint64 n = m_writingLeft;
+    for (const Outgoing &o : m_waiting)
+        n += o.bytes.size();
+    return n;
 }
 
 namespace {

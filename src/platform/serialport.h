@@ -62,8 +62,20 @@ public:
 
     virtual bool open() = 0;
     virtual void close() = 0;
-    // Writes one whole frame; returns false when nothing could be written.
-    virtual bool Output(const QByteArray &bytes) = 0;
+    // Writes one whole frame, or queues it behind frames the line has not taken yet;
+    // returns false when nothing could be written. The owner, if any, marks the frame
+    // for outputPending and dropWaiting.
+    virtual bool Output(const QByteArray &bytes, const void *owner = nullptr) = 0;
+    // Whether a frame of this owner has not yet been handed to the line in full.
+    virtual bool outputPending(const void *owner) const
+    {
+        Q_UNUSED(owner);
+        return false;
+    }
+    // Takes back this owner's frames that have not begun to go out.
+    virtual void dropWaiting(const void *owner) { Q_UNUSED(owner); }
+    // Bytes accepted by Output and not yet handed to the line.
+    virtual qint64 bytesWaiting() const { return 0; }
     virtual QString errorString() const { return {}; }
 
 signals:

@@ -106,8 +106,9 @@ void SimulatedPort::close()
     m_open = false;
 }
 
-bool SimulatedPort::Output(const QByteArray &bytes)
+bool SimulatedPort::Output(const QByteArray &bytes, const void *owner)
 {
+    Q_UNUSED(owner); // the simulator takes every frame at once
     if (!m_open)
         return false;
     m_line.input(bytes);

@@ -58,7 +58,7 @@ public:
     bool PortOpen() const override { return m_open; }
     bool open() override;
     void close() override;
-    bool Output(const QByteArray &bytes) override;
+    bool Output(const QByteArray &bytes, const void *owner = nullptr) override;
     QString errorString() const override { return m_error; }
 
     Simulator &simulator() { return m_sim; }
@@ -87,7 +87,13 @@ public:
     bool PortOpen() const override { return m_active->PortOpen(); }
     bool open() override;
     void close() override;
-    bool Output(const QByteArray &bytes) override { return m_active->Output(bytes); }
+    bool Output(const QByteArray &bytes, const void *owner = nullptr) override
+    {
+        return m_active->Output(bytes, owner);
+    }
+    bool outputPending(const void *owner) const override { return m_active->outputPending(owner); }
+    void dropWaiting(const void *owner) override { m_active->dropWaiting(owner); }
+    qint64 bytesWaiting() const override { return m_active->bytesWaiting(); }
     QString errorString() const override { return m_active->errorString(); }
 
 private:

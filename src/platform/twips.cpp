@@ -1,6 +1,8 @@
 #include "twips.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
 #include <QWidget>
 #include <cmath>
 
@@ -28,16 +30,36 @@ QRect twipsRect(int left, int top, int width, int height, const QWidget *w)
                  twipsToPixels(height, w));
 }
 
-void ShrinkFontToFit(QLabel *label, int widthPixels)
+namespace {
+
+void shrink(QWidget *w, const QString &text, int widthPixels)
 {
-    auto needed = [label] { return label->fontMetrics().horizontalAdvance(label->text()) + 1; };
+    auto needed = [w, &text] { return w->fontMetrics().horizontalAdvance(text) + 1; };
     if (needed() <= widthPixels)
         return;
-    QFont f = label->font();
+    QFont f = w->font();
     f.setStretch(QFont::SemiCondensed);
-    label->setFont(f);
+    w->setFont(f);
     while (needed() > widthPixels && f.pointSizeF() > 6.5) {
         f.setPointSizeF(f.pointSizeF() - 0.5);
-        label->setFont(f);
+        w->setFont(f);
     }
+}
+
+} // namespace
+
+void ShrinkFontToFit(QLabel *label, int widthPixels)
+{
+    shrink(label, label->text(), widthPixels);
+}
+
+void ShrinkFontToFit(QLineEdit *box, const QFont &designFont)
+{
+    if (box->font() != designFont)
+        box->setFont(designFont);
+    // The frame and the box's own text margins (two pixels a side) take their part.
+    const int frame =
+        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) : 0;
+    const QMargins margins = box->textMargins();
+    shrink(box, box->text(), box->width() - 2 * frame - 4 - margins.left() - margins.right());
 }

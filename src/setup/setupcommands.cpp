@@ -4,6 +4,7 @@
 #include "link/gpsmain.h"
 #include "link/numberreading.h"
 
+#include <QRegularExpression>
 #include <cmath>
 #include <optional>
 
@@ -90,25 +91,60 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
 {
     SetupPayload result;
     const struct {
-        QString text;
+        QString degrees, minutes;
         QString name;
-        int field;
+        int field; // the degrees field; its minutes field follows it
+        int limit; // degrees either side of zero
     } coords[] = {
-        {latitudeD + latitudeM, QStringLiteral("Latitude"), 0},
-        {longitudeD + longitudeM, QStringLiteral("Longitude"), 2},
+        {latitudeD.trimmed(), latitudeM.trimmed(), QStringLiteral("Latitude"), 0, 90},
+        {longitudeD.trimmed(), longitudeM.trimmed(), QStringLiteral("Longitude"), 2, 180},
     };
     for (const auto &c : coords) {
-        const NumberReading r = ReadNumberText(c.text);
-        // Scaled in two steps, 256 then 36, as the receiver's own arithmetic does.
-        const auto raw = r.inRange ? roundedToField(r.value * 256.0 * 36.0, 32) : std::nullopt;
-        if (!raw) {
+        const QString form =
+            QStringLiteral("Enter whole degrees from -%1 to %1 and minutes from 00 to 59.9999, "
+                           "with two digits before the point (5°07.5' is 5 and 07.5).")
+                .arg(c.limit);
+        const auto refuse = [&](int field, const QString &why) {
             result.payload.clear();
-            result.field = c.field;
-            result.refusal = QStringLiteral("%1 %2 cannot be sent. Degrees and minutes together "
-                                            "must lie between -233016.8888 and 233016.8888.")
-                                 .arg(c.name, typed(c.text));
+            result.field = field;
+            result.refusal = why + QLatin1Char(' ') + form;
             return result;
+        };
+        // Degrees may be empty or a lone sign: that is how a position within one
+        // degree of the equator or the meridian is filled in.
+        static const QRegularExpression kDegrees(QStringLiteral("^[+-]?[0-9]*$"));
+        if (!kDegrees.match(c.degrees).hasMatch())
+            return refuse(c.field, QStringLiteral("%1 degrees \"%2\" are not whole degrees.")
+                                       .arg(c.name, typed(c.degrees)));
+        NumberReading minutes;
+        NumberReading joined;
+        const QString text = c.degrees + c.minutes;
+        const bool minutesRead = !c.minutes.isEmpty() && ReadsWhollyAsNumber(c.minutes, minutes);
+        const bool joinedRead = minutesRead && ReadsWhollyAsNumber(text, joined);
+        if (minutesRead && !joinedRead && !joined.inRange)
+            return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
+                                       .arg(c.name, typed(text), QString::number(c.limit)));
+        if (!joinedRead) {
+            const bool noDegrees = !c.degrees.contains(QRegularExpression(QStringLiteral("[0-9]")));
+            const int field = c.minutes.isEmpty() && noDegrees ? c.field : c.field + 1;
+            return refuse(field, c.minutes.isEmpty()
+                                     ? QStringLiteral("%1 is empty.").arg(c.name)
+                                     : QStringLiteral("%1 minutes \"%2\" are not a number.")
+                                           .arg(c.name, typed(c.minutes)));
         }
+        // DDDMM.mmmm: the minutes are what lies below the hundreds.
+        const double magnitude = std::abs(joined.value);
+        if (std::fmod(magnitude, 100.0) >= 60.0)
+            return refuse(c.field + 1,
+                          QStringLiteral("%1 %2 has 60 minutes or more.").arg(c.name, typed(text)));
+        if (magnitude > c.limit * 100.0)
+            return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
+                                       .arg(c.name, typed(text), QString::number(c.limit)));
+        // Scaled in two steps, 256 then 36, as the receiver's own arithmetic does.
+        const auto raw = roundedToField(joined.value * 256.0 * 36.0, 32);
+        if (!raw)
+            return refuse(c.field,
+                          QStringLiteral("%1 %2 cannot be sent.").arg(c.name, typed(text)));
         appendBigEndian(result.payload, quint32(qint32(*raw)), 4);
     }
     // The receiver expects a ninth byte holding 1 after the two coordinates.
@@ -140,14 +176,18 @@ SetupPayload SetHeightPayload(const QString &height, const QString &accuracy)
     };
     int field = 0;
     for (const auto &v : values) {
-        const NumberReading r = ReadNumberText(v.text);
-        const auto raw = r.inRange ? roundedToField(r.value * 2.0, 16) : std::nullopt;
+        NumberReading r;
+        const bool number = ReadsWhollyAsNumber(v.text, r);
+        const auto raw = number ? roundedToField(r.value * 2.0, 16) : std::nullopt;
         if (!raw) {
             result.payload.clear();
             result.field = field;
-            result.refusal = QStringLiteral("%1 %2 cannot be sent. "
-                                            "Enter a value from -16384 to 16383.5.")
-                                 .arg(v.name, typed(v.text));
+            result.refusal = number ? QStringLiteral("%1 %2 cannot be sent. "
+                                                     "Enter a value from -16384 to 16383.5.")
+                                          .arg(v.name, typed(v.text))
+                                    : QStringLiteral("%1 \"%2\" is not a number. "
+                                                     "Enter a value from -16384 to 16383.5.")
+                                          .arg(v.name, typed(v.text));
             return result;
         }
         appendBigEndian(result.payload, quint32(quint16(qint16(*raw))), 2);
@@ -164,12 +204,14 @@ QString HeightFieldText(quint8 high, quint8 low)
     return QString::number(raw / 2.0, 'f', raw % 2 ? 1 : 0);
 }
 
-void SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
+bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
 {
-    g.SendRequest(SetupCommand::Prepare);
+    // The command goes only behind its 0xB8; without it the receiver would not take it.
+    if (!g.SendRequest(SetupCommand::Prepare))
+        return false;
     const int n = int(std::min<qsizetype>(payload.size(), GPS_Main::kCmdSize - 1));
     for (int i = 0; i < n; ++i)
         g.CmdBuffer[std::size_t(i + 1)] = quint8(payload[i]);
     g.CmdBuffer[0] = quint8(n);
-    g.SendCommand(command);
+    return g.SendCommand(command);
 }

@@ -43,7 +43,10 @@ QStringList SetTimeFields(const QDateTime &now);
 
 // Set Position: degrees and minutes joined as text into DDDMM.mmmm, scaled by
 // 9216 and rounded half to even into signed 32-bit big-endian; latitude in bytes
-// 1-4, longitude in bytes 5-8, and 1 in byte 9.
+// 1-4, longitude in bytes 5-8, and 1 in byte 9. Degrees are whole (or empty, or a
+// lone sign); the minutes and the joined text must each read wholly as a number;
+// 60 minutes or more, or more than 90° of latitude or 180° of longitude, is refused.
+// A refusal's field indexes the four texts in the order given.
 SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitudeM,
                                 const QString &longitudeD, const QString &longitudeM);
 // Degrees and minutes texts of a coordinate field (four bytes, most significant
@@ -51,11 +54,12 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
 std::array<QString, 2> PositionFields(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
 
 // Set Height: height and accuracy each doubled, rounded half to even, as signed
-// 16-bit big-endian.
+// 16-bit big-endian. Each text must read wholly as a number.
 SetupPayload SetHeightPayload(const QString &height, const QString &accuracy);
 // The height shown for a height field (two bytes, half units): «1000» from 07 D0,
 // «100.5» from 00 C9. The point is always "." so that the text reads back unchanged.
 QString HeightFieldText(quint8 high, quint8 low);
 
 // 0xB8 first, then the payload into CmdBuffer and the command through SendCommand.
-void SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload);
+// False when the port was not open: then nothing was sent.
+bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload);

@@ -1,6 +1,7 @@
 #include "setupwindows.h"
 
 #include "link/gpsmain.h"
+#include "link/portmessage.h"
 #include "platform/clock.h"
 #include "platform/messageboxes.h"
 #include "platform/twips.h"
@@ -120,6 +121,15 @@ void refuse(GPS_Main &g, QWidget *window, const SetupPayload &p, QLineEdit *fiel
     }
 }
 
+// A command refused by a closed port: the window stays open with what was typed.
+void tellNotOpen(GPS_Main &g, QWidget *window)
+{
+    if (g.platform().boxes) {
+        g.platform().boxes->show(window, NotOpenText(), window->windowTitle(), MsgButtons::Ok,
+                                 MsgIcon::Exclamation, MsgAnswer::Ok);
+    }
+}
+
 } // namespace
 
 SetTime::SetTime(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
@@ -172,7 +182,8 @@ void SetTime::SetTime_Click(int Index)
         refuse(m_g, this, p, p.field >= 0 ? m_utc[std::size_t(p.field)] : nullptr);
         return;
     }
-    SendSetupCommand(m_g, SetupCommand::Time, p.payload);
+    if (!SendSetupCommand(m_g, SetupCommand::Time, p.payload))
+        return tellNotOpen(m_g, this);
     accept();
 }
 
@@ -209,11 +220,11 @@ SetPosition::SetPosition(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
 
 void SetPosition::Form_Load()
 {
-    const auto &rx = m_g.RxBuffer;
-    const auto lat = PositionFields(rx[4], rx[5], rx[6], rx[7]);
+    const auto &nav = m_g.LastNavigation;
+    const auto lat = PositionFields(nav[4], nav[5], nav[6], nav[7]);
     fill(LatitudeD, lat[0]);
     fill(LatitudeM, lat[1]);
-    const auto lon = PositionFields(rx[8], rx[9], rx[10], rx[11]);
+    const auto lon = PositionFields(nav[8], nav[9], nav[10], nav[11]);
     fill(LongitudeD, lon[0]);
     fill(LongitudeM, lon[1]);
 }
@@ -223,10 +234,12 @@ void SetPosition::SetPosition_Click()
     const SetupPayload p = SetPositionPayload(LatitudeD->text(), LatitudeM->text(),
                                               LongitudeD->text(), LongitudeM->text());
     if (!p.ok()) {
-        refuse(m_g, this, p, p.field == 2 ? LongitudeD : LatitudeD);
+        QLineEdit *const fields[] = {LatitudeD, LatitudeM, LongitudeD, LongitudeM};
+        refuse(m_g, this, p, p.field >= 0 && p.field < 4 ? fields[p.field] : LatitudeD);
         return;
     }
-    SendSetupCommand(m_g, SetupCommand::Position, p.payload);
+    if (!SendSetupCommand(m_g, SetupCommand::Position, p.payload))
+        return tellNotOpen(m_g, this);
     accept();
 }
 
@@ -259,7 +272,7 @@ SetHeight::SetHeight(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
 
 void SetHeight::Form_Load()
 {
-    fill(CurHeight, HeightFieldText(m_g.RxBuffer[12], m_g.RxBuffer[13]));
+    fill(CurHeight, HeightFieldText(m_g.LastNavigation[12], m_g.LastNavigation[13]));
     fill(Accuracy, QStringLiteral("0"));
 }
 
@@ -270,7 +283,8 @@ void SetHeight::SetH_Click()
         refuse(m_g, this, p, p.field == 1 ? Accuracy : CurHeight);
         return;
     }
-    SendSetupCommand(m_g, SetupCommand::Height, p.payload);
+    if (!SendSetupCommand(m_g, SetupCommand::Height, p.payload))
+        return tellNotOpen(m_g, this);
     accept();
 }
 

@@ -33,7 +33,7 @@ private:
     std::array<QLineEdit *, 6> m_utc{};
 };
 
-// Sends a latitude and longitude, the last received position to begin with.
+// Sends a latitude and longitude, those of the last navigation message to begin with.
 class SetPosition : public QDialog {
     Q_OBJECT
 public:
@@ -52,7 +52,7 @@ private:
     GPS_Main &m_g;
 };
 
-// Sends a height and an accuracy, the last received height to begin with.
+// Sends a height and an accuracy, the height of the last navigation message to begin with.
 class SetHeight : public QDialog {
     Q_OBJECT
 public:

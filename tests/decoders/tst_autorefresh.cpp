@@ -7,7 +7,14 @@
 #include "decoders/timestampwindow.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
+#include "link/portkeeper.h"
+#include "platform/qtserialport.h"
+#include "pseudoterminal.h"
 #include "testplatform.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -64,6 +71,8 @@ private slots:
     void refusalStopsRunningAutoRefresh();
     void searchModeTravelsWithEveryRequest();
     void closingTheWindowStopsAutoRefresh();
+    void stalledLineHoldsOneRequest_data();
+    void stalledLineHoldsOneRequest();
 };
 
 void TestAutoRefresh::intervalFromBox_data()
@@ -254,6 +263,54 @@ void TestAutoRefresh::closingTheWindowStopsAutoRefresh()
         QTest::qWait(80);
         QCOMPARE(r.port.written, sent);
     }
+}
+
+void TestAutoRefresh::stalledLineHoldsOneRequest_data()
+{
+    eachTickSendsOnceUntilRefreshStopsIt_data();
+}
+
+// A line that takes nothing (output stopped, as by XOFF) under ticks far faster than a
+// frame could leave: requests must not pile up in the port.
+void TestAutoRefresh::stalledLineHoldsOneRequest()
+{
+    QFETCH(int, which);
+    QFETCH(QByteArray, request);
+    Pty pty;
+    QVERIFY(pty.ok());
+    TestPlatform tp;
+    GPS_Main g{tp.platform};
+    QtSerialPort port;
+    port.setDevice(pty.slavePath());
+    PortKeeper keeper{g, port};
+    QVERIFY(keeper.open());
+    DataWindows windows{g, nullptr};
+    windows.show(DataWindow(which));
+    QWidget *w = windows.window(DataWindow(which));
+
+    const int line = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY);
+    QVERIFY(line >= 0);
+    QCOMPARE(::tcflow(line, TCOOFF), 0);
+    int sent = 0;
+    connect(&g, &GPS_Main::frameSent, this, [&sent] { ++sent; });
+    w->findChild<QLineEdit *>("AutoRefresh")->setText("0.001");
+    w->findChild<QPushButton *>("Auto")->click();
+    QTest::qWait(150);
+    QCOMPARE(sent, 1);
+    QCOMPARE(port.bytesWaiting(), request.size());
+    QTest::qWait(150);
+    QCOMPARE(port.bytesWaiting(), request.size());
+
+    // Refresh asks once more behind the stuck frame; closing takes that one back.
+    w->findChild<QPushButton *>("Refresh")->click();
+    QCOMPARE(port.bytesWaiting(), 2 * request.size());
+    w->close();
+    QCOMPARE(port.bytesWaiting(), request.size());
+
+    QCOMPARE(::tcflow(line, TCOON), 0);
+    ::close(line);
+    QCOMPARE(pty.read(int(request.size()) + 1, 300).toHex(' '), request.toHex(' '));
+    QCOMPARE(port.bytesWaiting(), 0);
 }
 
 QTEST_MAIN(TestAutoRefresh)

@@ -1,6 +1,7 @@
 // The data windows as the user meets them: opened from the View menu, filled by
 // frames from the port, closed by Exit, by their close button or with the main window.
 #include "decoders/condition.h"
+#include "decoders/datawindow.h"
 #include "decoders/datawindows.h"
 #include "decoders/diagnosis.h"
 #include "decoders/formatters.h"
@@ -194,9 +195,16 @@ void TestDataWindows::framesFillEveryControlOfTheOpenWindow()
     r.g.TimeZoneIndex = 7;
     r.trigger(k.item);
     QWidget *w = r.window(k.which);
+    auto *age = w->findChild<QLabel *>("MessageAge");
+    QVERIFY(age);
+    QCOMPARE(age->text(), "No message received yet");
     const QByteArray frame = busyFrame(k.type);
     r.port->feed(frame);
     QVERIFY(r.g.ErrorDis().startsWith("CMD: " + HexByte(k.type)));
+    QCOMPARE(age->text(), "Message received 0.0 s ago");
+    r.tp.clock.time = r.tp.clock.time.addMSecs(12400);
+    static_cast<DataWindowBase *>(w)->updateMessageAge();
+    QCOMPARE(age->text(), "Message received 12 s ago");
 
     TestPlatform tp;
     GPS_Main expectedState(tp.platform);
@@ -204,8 +212,12 @@ void TestDataWindows::framesFillEveryControlOfTheOpenWindow()
     loadFrame(expectedState, frame);
     const Fields expected = decode(k.type, expectedState);
     QVERIFY(expected.size() >= 7);
-    for (const Field &f : expected)
+    for (const Field &f : expected) {
         QCOMPARE(controlText(w, f.name), f.text);
+        // A box too narrow for its text shows the beginning of it.
+        if (auto *box = w->findChild<QLineEdit *>(f.name))
+            QCOMPARE(box->cursorPosition(), 0);
+    }
 }
 
 void TestDataWindows::choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy()
@@ -218,7 +230,11 @@ void TestDataWindows::choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy()
         QWidget other;
         other.show();
         other.raise();
+        // Minimised, it is brought back.
+        first->showMinimized();
+        QTRY_VERIFY(first->isMinimized());
         r.trigger(k.item);
+        QTRY_VERIFY(!first->isMinimized());
         QCOMPARE(r.window(k.which), first);
         QCOMPARE(r.port->written, once + once);
         int copies = 0;

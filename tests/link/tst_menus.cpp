@@ -5,6 +5,7 @@
 #include "testplatform.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QtTest>
@@ -45,6 +46,8 @@ private slots:
     void setReceiverModeDoesNothing();
     void timeZoneMenuHasTwentyFiveHours();
     void showingTheWindowSendsStartRequests();
+    void returnFromAnotherProgram_data();
+    void returnFromAnotherProgram();
     void exitClosesPortAndDialog();
 };
 
@@ -99,19 +102,28 @@ void TestMenus::confirmedCommands_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<bool>("portOpen");
     QTest::newRow("cold start, yes") << "mnuCold" << true << "Set Cold Start Fix Now"
-                                     << "Cold Start Fix" << bytes({0xB9, 0xB9, 0x8E, 0x0D});
+                                     << "Cold Start Fix" << bytes({0xB9, 0xB9, 0x8E, 0x0D}) << true;
     QTest::newRow("cold start, no") << "mnuCold" << false << "Set Cold Start Fix Now"
-                                    << "Cold Start Fix" << QByteArray();
+                                    << "Cold Start Fix" << QByteArray() << true;
     QTest::newRow("system reset, yes") << "mnuReset" << true << "Set System Reset Now"
-                                       << "System Reset" << bytes({0xB6, 0xB6, 0x94, 0x0D});
+                                       << "System Reset" << bytes({0xB6, 0xB6, 0x94, 0x0D}) << true;
     QTest::newRow("system reset, no") << "mnuReset" << false << "Set System Reset Now"
-                                      << "System Reset" << QByteArray();
+                                      << "System Reset" << QByteArray() << true;
     QTest::newRow("time stamp reset, yes")
         << "mnuTimeStamp" << true << "Reset Time Stamp"
-        << "Reset Time Stamps Now" << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D});
+        << "Reset Time Stamps Now" << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D}) << true;
     QTest::newRow("time stamp reset, no") << "mnuTimeStamp" << false << "Reset Time Stamp"
-                                          << "Reset Time Stamps Now" << QByteArray();
+                                          << "Reset Time Stamps Now" << QByteArray() << true;
+    // With the port closed nothing goes out, and the user is told so.
+    QTest::newRow("cold start, port closed") << "mnuCold" << true << "Set Cold Start Fix Now"
+                                             << "Cold Start Fix" << QByteArray() << false;
+    QTest::newRow("system reset, port closed") << "mnuReset" << true << "Set System Reset Now"
+                                               << "System Reset" << QByteArray() << false;
+    QTest::newRow("time stamp reset, port closed")
+        << "mnuTimeStamp" << true << "Reset Time Stamp"
+        << "Reset Time Stamps Now" << QByteArray() << false;
 }
 
 void TestMenus::confirmedCommands()
@@ -121,11 +133,18 @@ void TestMenus::confirmedCommands()
     QFETCH(QString, text);
     QFETCH(QString, title);
     QFETCH(QByteArray, wire);
+    QFETCH(bool, portOpen);
     Rig r;
+    if (!portOpen)
+        r.port->close();
     r.g.CmdBuffer = {5, 9, 9, 9, 9, 9, 0, 0, 0, 0, 0};
     r.tp.boxes.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
     r.trigger(item);
-    QCOMPARE(r.tp.boxes.shown.size(), 1);
+    QCOMPARE(r.tp.boxes.shown.size(), portOpen ? 1 : 2);
+    if (!portOpen) {
+        QVERIFY(r.tp.boxes.shown[1].text.contains(QStringLiteral("not open")));
+        QVERIFY(r.g.ErrorDis().startsWith(QStringLiteral("ERR: NotOpen")));
+    }
     const auto &box = r.tp.boxes.shown[0];
     QCOMPARE(box.text, text);
     QCOMPARE(box.title, title);
@@ -201,6 +220,39 @@ void TestMenus::showingTheWindowSendsStartRequests()
     r.nav.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&r.nav));
     QTRY_COMPARE(r.port->written, bytes({0xCA, 0xCA, 0x6C, 0x0D, 0xB7, 0xB7, 0x92, 0x0D}));
+}
+
+void TestMenus::returnFromAnotherProgram_data()
+{
+    QTest::addColumn<bool>("throughOwnWindow");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("straight back") << false << QByteArray();
+    QTest::newRow("through one of our windows")
+        << true << bytes({0xCA, 0xCA, 0x6C, 0x0D, 0xB7, 0xB7, 0x92, 0x0D});
+}
+
+void TestMenus::returnFromAnotherProgram()
+{
+    QFETCH(bool, throughOwnWindow);
+    QFETCH(QByteArray, wire);
+    Rig r;
+    QWidget own;
+    own.show();
+    r.nav.show();
+    r.nav.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.nav));
+    // Another program takes over: none of our windows is active.
+    QApplication::setActiveWindow(nullptr);
+    QTRY_VERIFY(!r.nav.isActiveWindow());
+    if (throughOwnWindow) {
+        own.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&own));
+    }
+    r.port->written.clear();
+    r.nav.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.nav));
+    QTest::qWait(50);
+    QCOMPARE(r.port->written.toHex(' '), wire.toHex(' '));
 }
 
 void TestMenus::exitClosesPortAndDialog()

@@ -2,6 +2,7 @@
 #include "link/portdialog.h"
 #include "link/portkeeper.h"
 #include "platform/qtserialport.h"
+#include "platform/simulatedport.h"
 #include "testplatform.h"
 
 #include <QAbstractButton>
@@ -49,6 +50,8 @@ private slots:
     void portThatFailsToOpenKeepsDialogUp();
     void deviceOptionOpensNamedDevice();
     void deviceOverrideFromCommandLine();
+    void commandLinePortSavedOnlyOnOk_data();
+    void commandLinePortSavedOnlyOnOk();
     void deviceOptionWithoutDeviceIsRefused();
     void closingTheDialogIsCancel();
     void realPortFailureGivesTheSystemsReason();
@@ -251,6 +254,43 @@ void TestPortDialog::deviceOverrideFromCommandLine()
     QCOMPARE(r.port.systemName(), QStringLiteral("/dev/pts/42"));
     QCOMPARE(r.dialog.findChild<QComboBox *>("DeviceName")->currentText(),
              QStringLiteral("/dev/pts/42"));
+}
+
+void TestPortDialog::commandLinePortSavedOnlyOnOk_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("--port, Cancel") << "/dev/pts/42" << false;
+    QTest::newRow("--port, OK") << "/dev/pts/42" << true;
+    QTest::newRow("--simulate, Cancel") << SimulatedPort::deviceName() << false;
+    QTest::newRow("--simulate, OK") << SimulatedPort::deviceName() << true;
+}
+
+void TestPortDialog::commandLinePortSavedOnlyOnOk()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, ok);
+    Rig r;
+    r.tp.settings->SaveSetting("Port", "Port", "2");
+    r.tp.settings->SaveSetting("Port", "Speed", "2400");
+    r.dialog.Form_Load(device);
+    QCOMPARE(r.port.systemName(), device);
+    r.dialog.show();
+    if (ok) {
+        QVERIFY(r.dialog.OKButton_Click());
+    } else {
+        r.dialog.reject();
+        QCOMPARE(r.tp.endCalls, QList<int>{0});
+    }
+    QCOMPARE(r.stored("Port"), ok ? QStringLiteral("5") : QStringLiteral("2"));
+    QCOMPARE(r.stored("Device"), ok ? device : QStringLiteral("<absent>"));
+    QCOMPARE(r.stored("Speed"), QStringLiteral("2400"));
+
+    // The next start, without a port on the command line, reads the same store.
+    Port next{r.g, [&r]() -> PortKeeper & { return r.keeper; }};
+    next.Form_Load();
+    QCOMPARE(next.findChild<QButtonGroup *>("ComPort")->checkedId(), ok ? 5 : 2);
+    QCOMPARE(r.port.systemName(), ok ? device : comPortDevice(2));
 }
 
 void TestPortDialog::deviceOptionWithoutDeviceIsRefused()

@@ -6,6 +6,7 @@
 #include "platform/qtserialport.h"
 #include "platform/twips.h"
 #include "pseudoterminal.h"
+#include "setup/setupwindows.h"
 #include "testplatform.h"
 
 #include <QAction>
@@ -13,6 +14,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QtTest>
 
 namespace {
@@ -88,6 +92,8 @@ private slots:
     void menusPersistAcrossRestart();
     void submenusKeepExactlyOneCheck();
     void navigationFrameFillsEveryBox();
+    void dateFitsItsBox_data();
+    void dateFitsItsBox();
     void navigationFrameTurnsHeadingLine();
     void plotRedrawnAfterSpeedBeforeTime();
     void everyNavigationFrameRedrawsPlot();
@@ -96,8 +102,11 @@ private slots:
     void resizeKeepsWindowShape_data();
     void resizeKeepsWindowShape();
     void maximisedKeepsSystemHeight();
+    void windowStateRoundTrips_data();
+    void windowStateRoundTrips();
     void panelSitsAtDesignPlaces();
     void framesFromPseudoTerminalReachWindow();
+    void statusLineTellsTheTruthAboutTheLink();
 };
 
 void TestNavigate::emptyStoreStartsWithDefaultChecks()
@@ -258,6 +267,43 @@ void TestNavigate::navigationFrameFillsEveryBox()
     QCOMPARE(f.g.HeadingFraction, 0.0);
 }
 
+void TestNavigate::dateFitsItsBox_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("United States")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << "11/29/1999 5:00:00 PM";
+    QTest::newRow("Germany") << QLocale(QLocale::German, QLocale::Germany) << "29.11.1999 17:00:00";
+}
+
+void TestNavigate::dateFitsItsBox()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, shown);
+    QLocale::setDefault(locale);
+    Fixture f;
+    f.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.w.get()));
+    f.g.OnReceive(navFrame({{25, {0x99, 0x11, 0x30, 0x00, 0x00, 0x00}}}));
+    auto *box = static_cast<QLineEdit *>(f.w->control("TimeDate"));
+    QCOMPARE(box->text(), shown);
+    QStyleOptionFrame option;
+    option.initFrom(box);
+    option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+    // The contents less the box's own two-pixel margins either side.
+    const int room =
+        box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box).width() - 4;
+    QVERIFY2(
+        box->fontMetrics().horizontalAdvance(shown) <= room,
+        qPrintable(
+            QStringLiteral("%1 > %2").arg(box->fontMetrics().horizontalAdvance(shown)).arg(room)));
+    // A shorter text gets the panel's size back.
+    const QFont fitted = box->font();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    f.g.OnReceive(navFrame({{25, {0x99, 0x01, 0x01, 0x12, 0x00, 0x00}}}));
+    QVERIFY(box->font().pointSizeF() >= fitted.pointSizeF());
+}
+
 void TestNavigate::navigationFrameTurnsHeadingLine()
 {
     Fixture f;
@@ -353,11 +399,13 @@ void TestNavigate::resizeKeepsWindowShape()
     Navigate &w = *f.w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // The rules speak of the outer size, frame included.
+    // The rules speak of the outer size, frame included; the status line comes below.
     const QSize frame = w.frameGeometry().size() - w.size();
+    const QSize statusLine(0, w.statusBar()->sizeHint().height());
     w.resize(QSize(twipsToPixels(width, &w), twipsToPixels(height, &w)) - frame);
     QTRY_COMPARE(w.frameGeometry().size(),
-                 QSize(twipsToPixels(expectedWidth, &w), twipsToPixels(expectedHeight, &w)));
+                 QSize(twipsToPixels(expectedWidth, &w), twipsToPixels(expectedHeight, &w)) +
+                     statusLine);
     const int side = twipsToPixels(expectedWidth - 3000, &w);
     QCOMPARE(w.control("Picture1")->geometry(), QRect(0, 0, side, side));
     QCOMPARE(w.Picture1().image().deviceIndependentSize().toSize(), QSize(side, side));
@@ -383,11 +431,55 @@ void TestNavigate::maximisedKeepsSystemHeight()
     const QSize available = w.screen()->availableGeometry().size();
     QTRY_COMPARE(w.frameGeometry().size(), available);
     const int outerTwips = pixelsToTwips(w.frameGeometry().width(), &w);
-    const int side = twipsToPixels(outerTwips - 3000, &w);
+    // The largest square beside the panel that the client area holds.
+    const int side = qMin(twipsToPixels(outerTwips - 3000, &w), w.centralWidget()->height());
     QTRY_COMPARE(w.control("Picture1")->geometry(), QRect(0, 0, side, side));
     QCOMPARE(w.control("Vality")->x(), twipsToPixels(outerTwips - 1040, &w));
     // The height is the system's, not width - 2300.
     QCOMPARE(w.frameGeometry().height(), available.height());
+}
+
+void TestNavigate::windowStateRoundTrips_data()
+{
+    QTest::addColumn<QList<int>>("states"); // Qt::WindowState values, the last one normal
+    QTest::newRow("normal, maximised, normal")
+        << QList<int>{Qt::WindowMaximized, Qt::WindowNoState};
+    QTest::newRow("minimised, restored") << QList<int>{Qt::WindowMinimized, Qt::WindowNoState};
+    QTest::newRow("maximised, minimised, maximised, normal")
+        << QList<int>{Qt::WindowMaximized, Qt::WindowMinimized | Qt::WindowMaximized,
+                      Qt::WindowMaximized, Qt::WindowNoState};
+}
+
+void TestNavigate::windowStateRoundTrips()
+{
+    QFETCH(QList<int>, states);
+    Fixture f;
+    Navigate &w = *f.w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize frame = w.frameGeometry().size() - w.size();
+    const QSize statusLine(0, w.statusBar()->sizeHint().height());
+    w.resize(QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)) - frame + statusLine);
+    QTRY_COMPARE(w.frameGeometry().size(),
+                 QSize(twipsToPixels(7500, &w), twipsToPixels(5200, &w)) + statusLine);
+    const QSize normal = w.size();
+    const QRect plot = w.control("Picture1")->geometry();
+
+    for (int state : states) {
+        w.setWindowState(Qt::WindowStates(state));
+        QTest::qWait(50);
+        if (state & Qt::WindowMinimized)
+            continue;
+        const bool maximised = state & Qt::WindowMaximized;
+        QTRY_COMPARE(w.isMaximized(), maximised);
+        if (maximised)
+            QTRY_COMPARE(w.frameGeometry().size(), w.screen()->availableGeometry().size());
+        // Every part of the sky plot stays inside the client area.
+        QTRY_VERIFY(w.centralWidget()->rect().contains(w.control("Picture1")->geometry()));
+    }
+    QTRY_COMPARE(w.size(), normal);
+    QTRY_COMPARE(w.control("Picture1")->geometry(), plot);
+    QVERIFY(w.frameGeometry().bottom() <= w.screen()->availableGeometry().bottom());
 }
 
 void TestNavigate::panelSitsAtDesignPlaces()
@@ -445,4 +537,77 @@ void TestNavigate::framesFromPseudoTerminalReachWindow()
 }
 
 QTEST_MAIN(TestNavigate)
+void TestNavigate::statusLineTellsTheTruthAboutTheLink()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    auto port = std::make_unique<QtSerialPort>();
+    port->setDevice(pty.slavePath());
+    Navigate w(g, std::move(port));
+    w.Form_Load();
+    QVERIFY(w.MSComm1().open());
+    const auto status = [&] {
+        w.updateLinkStatus();
+        return w.linkStatus()->text();
+    };
+    const auto latColour = [&] { return w.control("CurLat")->palette().color(QPalette::Text); };
+    const QColor live = latColour();
+    QVERIFY(status().startsWith(pty.slavePath() + " 9600,e,8,1: Open"));
+    QVERIFY(status().contains("no navigation message yet"));
+
+    // Live, then three seconds of silence: stale; the next message: live again.
+    QVERIFY(pty.write(sampleFix() + buildFrameOfType(0xCB)));
+    QTRY_COMPARE(static_cast<QLineEdit *>(w.control("Sats"))->text(), "7");
+    QVERIFY(status().contains("nav 0.0 s ago"));
+    QVERIFY(status().contains("2 good, 0 damaged frames"));
+    tp.clock.time = tp.clock.time.addMSecs(3500);
+    QVERIFY(status().contains("no data for 3.5 s"));
+    QVERIFY(w.showsStale());
+    QVERIFY(w.Picture1().dimmed());
+    QVERIFY(latColour() != live);
+    QVERIFY(pty.write(sampleFix()));
+    QTRY_VERIFY(!w.showsStale());
+    QVERIFY(!w.Picture1().dimmed());
+    QCOMPARE(latColour(), live);
+
+    // Set Height answered, then one that is not.
+    SetHeight height(g, &w);
+    height.CurHeight->setText("420");
+    height.Accuracy->setText("0");
+    height.SetH_Click();
+    QVERIFY(status().endsWith("Set Height sent"));
+    const QByteArray sent = pty.read(12);
+    QVERIFY(sent.startsWith(QByteArray::fromHex("B8B8900D")));
+    QCOMPARE(sent.mid(4, 2), QByteArray::fromHex("B1B1"));
+    QVERIFY(pty.write(buildFrameOfType(0xB8) + buildFrameOfType(0xB1)));
+    QTRY_VERIFY(status().endsWith("Set Height sent, acknowledged"));
+    SetHeight again(g, &w);
+    again.CurHeight->setText("421");
+    again.Accuracy->setText("0");
+    again.SetH_Click();
+    tp.clock.time = tp.clock.time.addMSecs(2500);
+    QVERIFY(status().endsWith("Set Height sent, no answer from the receiver in 2 s"));
+
+    // Another port: nothing of the previous receiver stays on screen.
+    g.SatTable[1][1] = 12; // a satellite the old receiver tracked
+    Pty other;
+    QVERIFY(other.ok());
+    w.MSComm1().close();
+    w.MSComm1().port().setDevice(other.slavePath());
+    QVERIFY(w.MSComm1().open());
+    for (const char *name : {"TimeDate", "CurLat", "CurLon", "CurHeight", "Sats", "Vality"})
+        QVERIFY2(static_cast<QLineEdit *>(w.control(name))->text().isEmpty(), name);
+    for (std::size_t row = 1; row <= 8; ++row)
+        QCOMPARE(g.SatTable[row][1], 0.0);
+    QVERIFY(status().startsWith(other.slavePath() + " 9600,e,8,1: Open"));
+    QVERIFY(status().contains("0 good, 0 damaged frames"));
+
+    // The far end goes away: the loss shows at once.
+    other.closeMaster();
+    QTRY_VERIFY(status().contains("Lost \u2014 reopening"));
+    w.MSComm1().close();
+}
+
 #include "tst_navigate.moc"

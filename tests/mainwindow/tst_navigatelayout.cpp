@@ -34,25 +34,35 @@ void TestNavigateLayout::windowSizeFollowsRules_data()
     QTest::addColumn<bool>("apply");
     QTest::addColumn<QSize>("outer");
     QTest::addColumn<int>("plotSide");
+    QTest::addColumn<int>("clientHeight"); // 0: not bounded
 
     QTest::newRow("too narrow snaps to smallest")
-        << QSize(3000, 4000) << WindowShape::Normal << true << QSize(5200, 2900) << 2200;
+        << QSize(3000, 4000) << WindowShape::Normal << true << QSize(5200, 2900) << 2200 << 0;
     QTest::newRow("exactly smallest")
-        << QSize(5200, 2900) << WindowShape::Normal << true << QSize(5200, 2900) << 2200;
+        << QSize(5200, 2900) << WindowShape::Normal << true << QSize(5200, 2900) << 2200 << 0;
     QTest::newRow("dragged taller keeps shape")
-        << QSize(8000, 9000) << WindowShape::Normal << true << QSize(8000, 5700) << 5000;
+        << QSize(8000, 9000) << WindowShape::Normal << true << QSize(8000, 5700) << 5000 << 0;
     QTest::newRow("dragged flatter keeps shape")
-        << QSize(8000, 1000) << WindowShape::Normal << true << QSize(8000, 5700) << 5000;
+        << QSize(8000, 1000) << WindowShape::Normal << true << QSize(8000, 5700) << 5000 << 0;
     QTest::newRow("design width") << QSize(6320, 4875) << WindowShape::Normal << true
-                                  << QSize(6320, 4020) << 3320;
-    QTest::newRow("maximised keeps its height")
-        << QSize(19200, 15000) << WindowShape::Maximized << true << QSize(19200, 15000) << 16200;
+                                  << QSize(6320, 4020) << 3320 << 0;
+    QTest::newRow("maximised keeps its height") << QSize(19200, 15000) << WindowShape::Maximized
+                                                << true << QSize(19200, 15000) << 16200 << 0;
     QTest::newRow("maximised on a tiny screen is not resized")
-        << QSize(4000, 3000) << WindowShape::Maximized << true << QSize(4000, 3000) << 1000;
+        << QSize(4000, 3000) << WindowShape::Maximized << true << QSize(4000, 3000) << 1000 << 0;
     QTest::newRow("maximised narrower than the panel has no plot")
-        << QSize(2000, 3000) << WindowShape::Maximized << true << QSize(2000, 3000) << 0;
+        << QSize(2000, 3000) << WindowShape::Maximized << true << QSize(2000, 3000) << 0 << 0;
+    // A wide screen: the plot is as high as the client area, not W - 3000.
+    QTest::newRow("maximised on a wide screen fits the client area")
+        << QSize(19200, 11520) << WindowShape::Maximized << true << QSize(19200, 11520) << 10800
+        << 10800;
+    QTest::newRow("maximised with room keeps W - 3000")
+        << QSize(19200, 17000) << WindowShape::Maximized << true << QSize(19200, 17000) << 16200
+        << 16500;
+    QTest::newRow("a normal window keeps its rule whatever its client height")
+        << QSize(8000, 9000) << WindowShape::Normal << true << QSize(8000, 5700) << 5000 << 100;
     QTest::newRow("minimised does nothing")
-        << QSize(2000, 400) << WindowShape::Minimized << false << QSize() << -1;
+        << QSize(2000, 400) << WindowShape::Minimized << false << QSize() << -1 << 0;
 }
 
 void TestNavigateLayout::windowSizeFollowsRules()
@@ -62,8 +72,10 @@ void TestNavigateLayout::windowSizeFollowsRules()
     QFETCH(bool, apply);
     QFETCH(QSize, outer);
     QFETCH(int, plotSide);
+    QFETCH(int, clientHeight);
 
-    const NavigateLayout l = layoutNavigate(requested, shape);
+    const NavigateLayout l = clientHeight > 0 ? layoutNavigate(requested, shape, clientHeight)
+                                              : layoutNavigate(requested, shape);
     QCOMPARE(l.apply, apply);
     if (!apply) {
         QVERIFY(l.controls.isEmpty());

@@ -4,6 +4,7 @@
 #include "testplatform.h"
 
 #include <QtTest>
+#include <cmath>
 
 namespace {
 
@@ -114,8 +115,7 @@ void TestSetupCommands::positionScaledRoundedHalfToEven_data()
         << QStringList{" 33", "12.3455", " 33", "12.3455"} << hex("01d1cc7001d1cc7001") << -1;
     QTest::newRow("fields as filled from a zero buffer")
         << QStringList{"", " 0", "", " 0"} << hex("000000000000000001") << -1;
-    QTest::newRow("empty fields send zero")
-        << QStringList{"", "", "", ""} << hex("000000000000000001") << -1;
+    QTest::newRow("empty latitude refused") << QStringList{"", "", "", ""} << QByteArray() << 0;
     QTest::newRow("minutes joined as text")
         << QStringList{"33", "5.5", "0", "0"} << hex("002f2e000000000001") << -1;
     QTest::newRow("half rounds down to even")
@@ -123,12 +123,17 @@ void TestSetupCommands::positionScaledRoundedHalfToEven_data()
         << hex("0000000400ad8804") + hex("01") << -1;
     QTest::newRow("half rounds up to even")
         << QStringList{"0", "0.00146484375", "0", "0"} << hex("0000000e0000000001") << -1;
-    QTest::newRow("largest that fits")
-        << QStringList{"2330", "16.8888", "-2330", "16.8889"} << hex("7fffffff8000000001") << -1;
-    QTest::newRow("latitude beyond 32 bits")
-        << QStringList{"2330", "16.8889", "0", "0"} << QByteArray() << 0;
-    QTest::newRow("longitude beyond 32 bits")
-        << QStringList{"0", "0", "-2330", "17"} << QByteArray() << 2;
+    QTest::newRow("poles and the date line")
+        << QStringList{"90", "00", "-180", "00"} << hex("04f1a000f61cc00001") << -1;
+    QTest::newRow("latitude beyond 90")
+        << QStringList{"90", "00.0001", "0", "0"} << QByteArray() << 0;
+    QTest::newRow("longitude beyond 180")
+        << QStringList{"0", "0", "-180", "00.5"} << QByteArray() << 2;
+    QTest::newRow("60 minutes") << QStringList{"33", "60", "0", "0"} << QByteArray() << 1;
+    QTest::newRow("99 degrees 99.99 minutes")
+        << QStringList{"99", "99.99", "0", "0"} << QByteArray() << 1;
+    QTest::newRow("999 degrees 99 minutes in one field")
+        << QStringList{"0", "0", "", "-99999"} << QByteArray() << 3;
     QTest::newRow("unreadably large") << QStringList{"1e400", "", "0", "0"} << QByteArray() << 0;
 }
 
@@ -142,9 +147,12 @@ void TestSetupCommands::positionScaledRoundedHalfToEven()
     QCOMPARE(p.field, refusedField);
     QCOMPARE(p.ok(), refusedField < 0);
     if (!p.ok()) {
-        QVERIFY(p.refusal.startsWith(refusedField == 0 ? QStringLiteral("Latitude ")
-                                                       : QStringLiteral("Longitude ")));
-        QVERIFY(p.refusal.contains(QStringLiteral("-233016.8888 and 233016.8888")));
+        QVERIFY(p.refusal.startsWith(refusedField < 2 ? QStringLiteral("Latitude ")
+                                                      : QStringLiteral("Longitude ")));
+        // The accepted form in degrees and minutes, not the receiver's units.
+        QVERIFY2(p.refusal.contains(refusedField < 2 ? QStringLiteral("from -90 to 90")
+                                                     : QStringLiteral("from -180 to 180")),
+                 qPrintable(p.refusal));
     }
 }
 
@@ -178,15 +186,20 @@ void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
 {
     // The minutes shown keep four decimals, cut: a position sent back unchanged comes
     // back at most one unit nearer zero, whatever its size or sign.
-    QList<qint64> raws = {0,     1,        -1,        100,       -100,       9215,         9216,
-                          -9216, 30526577, -30526577, 107923968, 0x7FFFFFFF, -0x80000000LL};
-    for (qint64 r = -0x80000000LL; r <= 0x7FFFFFFF; r += 7919 * 1009)
+    QList<qint64> raws = {0,    1,     -1,       100,       -100,     9215,
+                          9216, -9216, 30526577, -30526577, 82944000, -82944000};
+    for (qint64 r = -82944000; r <= 82944000; r += 7919 * 109)
         raws << r;
     for (const qint64 raw : raws) {
+        // Only latitudes a receiver can report: minutes below 60.
+        if (std::fmod(std::abs(double(raw) / 9216.0), 100.0) >= 60.0)
+            continue;
         const quint32 u = quint32(qint32(raw));
         const auto f = PositionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
-        const SetupPayload p = SetPositionPayload(f[0], f[1], QString(), QString());
-        QVERIFY(p.ok());
+        const SetupPayload p = SetPositionPayload(f[0], f[1], QString(), QStringLiteral("0"));
+        QVERIFY2(
+            p.ok(),
+            qPrintable(QStringLiteral("%1: \"%2\" \"%3\" %4").arg(raw).arg(f[0], f[1], p.refusal)));
         const qint64 sent =
             qint32(quint32(quint8(p.payload[0])) << 24 | quint32(quint8(p.payload[1])) << 16 |
                    quint32(quint8(p.payload[2])) << 8 | quint8(p.payload[3]));
@@ -216,10 +229,16 @@ void TestSetupCommands::heightDoubledRoundedHalfToEven_data()
                                                << "0" << hex("00c80000") << -1;
     QTest::newRow("100.75 rounds to even 202") << "100.75"
                                                << "0" << hex("00ca0000") << -1;
-    QTest::newRow("comma stops the reading") << "100,5"
-                                             << "0" << hex("00c80000") << -1;
-    QTest::newRow("text reads as zero") << "abc"
-                                        << "" << hex("00000000") << -1;
+    QTest::newRow("comma refused") << "100,5"
+                                   << "0" << QByteArray() << 0;
+    QTest::newRow("letters refused") << "abc"
+                                     << "0" << QByteArray() << 0;
+    QTest::newRow("number then letters refused") << "100"
+                                                 << "100abc" << QByteArray() << 1;
+    QTest::newRow("empty refused") << "100"
+                                   << "" << QByteArray() << 1;
+    QTest::newRow("blanks around a number") << " 100\t"
+                                            << " 0 " << hex("00c80000") << -1;
     QTest::newRow("top of the field") << "16383.5"
                                       << "-16384" << hex("7fff8000") << -1;
     QTest::newRow("just under the top") << "16383.7"

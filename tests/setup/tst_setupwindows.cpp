@@ -98,6 +98,10 @@ private slots:
     void setPositionFillsFromNavigationFrame();
     void setHeightFillsFromNavigationFrame_data();
     void setHeightFillsFromNavigationFrame();
+    void fillComesFromLastNavigationMessage_data();
+    void fillComesFromLastNavigationMessage();
+    void closedPortSendsNothingAndSays_data();
+    void closedPortSendsNothingAndSays();
     void controlsStandWhereDesigned_data();
     void controlsStandWhereDesigned();
     void focusMovesInDesignedOrder_data();
@@ -130,13 +134,25 @@ void TestSetupWindows::setButtonSendsExactFramesOrNothing_data()
     QTest::newRow("position southern and western")
         << "position" << QStringList{"-33", "12.3456", "-117", "10.5"}
         << prepared(0xB0, hex("fe2e338ff9913600") + hex("01")) << "";
-    QTest::newRow("position empty fields") << "position" << QStringList{"", "", "", ""}
-                                           << prepared(0xB0, hex("000000000000000001")) << "";
-    QTest::newRow("position latitude beyond 32 bits")
-        << "position" << QStringList{"9999", "99", "0", "0"} << QByteArray() << "LatitudeD";
-    QTest::newRow("position longitude beyond 32 bits")
+    QTest::newRow("position empty latitude")
+        << "position" << QStringList{"", "", "0", "00"} << QByteArray() << "LatitudeD";
+    QTest::newRow("position 99 degrees 99.99 minutes")
+        << "position" << QStringList{"99", "99.99", "0", "00"} << QByteArray() << "LatitudeM";
+    QTest::newRow("position latitude beyond 90")
+        << "position" << QStringList{"9999", "00", "0", "0"} << QByteArray() << "LatitudeD";
+    QTest::newRow("position longitude beyond 180")
         << "position" << QStringList{"0", "0", "-2330", "17"} << QByteArray() << "LongitudeD";
+    QTest::newRow("position minutes then letters")
+        << "position" << QStringList{"33", "12", "117", "10x"} << QByteArray() << "LongitudeM";
+    QTest::newRow("height letters")
+        << "height" << QStringList{"abc", "0"} << QByteArray() << "CurHeight";
+    QTest::newRow("height number then letters")
+        << "height" << QStringList{"100abc", "0"} << QByteArray() << "CurHeight";
+    QTest::newRow("accuracy empty")
+        << "height" << QStringList{"100", ""} << QByteArray() << "Accuracy";
 
+    QTest::newRow("height with blanks around it")
+        << "height" << QStringList{" 100 ", "\t0"} << prepared(0xB1, hex("00c80000")) << "";
     QTest::newRow("height 100 accuracy 0")
         << "height" << QStringList{"100", "0"} << prepared(0xB1, hex("00c80000")) << "";
     QTest::newRow("height -10 accuracy 1000")
@@ -249,8 +265,7 @@ void TestSetupWindows::setPositionFillsFromNavigationFrame()
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, sentUnchanged);
     Link l;
-    if (!frame.isEmpty())
-        loadFrame(l.g, frame);
+    l.g.OnReceive(frame);
     SetPosition w(l.g);
     w.Form_Load();
     QCOMPARE((QStringList{w.LatitudeD->text(), w.LatitudeM->text(), w.LongitudeD->text(),
@@ -288,8 +303,7 @@ void TestSetupWindows::setHeightFillsFromNavigationFrame()
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     Link l;
-    if (!frame.isEmpty())
-        loadFrame(l.g, frame);
+    l.g.OnReceive(frame);
     SetHeight w(l.g);
     w.Form_Load();
     const QString shown = w.CurHeight->text();
@@ -300,6 +314,80 @@ void TestSetupWindows::setHeightFillsFromNavigationFrame()
     QCOMPARE(accuracy, QStringLiteral("0"));
     const QByteArray wire = prepared(0xB1, sentUnchanged);
     QCOMPARE(l.received(wire.size()).toHex(' '), wire.toHex(' '));
+}
+
+void TestSetupWindows::fillComesFromLastNavigationMessage_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QStringList>("fields"); // LatitudeD, LatitudeM, LongitudeD, LongitudeM, height
+
+    QByteArray nav;
+    place(nav, 4, {0x01, 0xD1, 0xCC, 0x71, 0x06, 0x6E, 0xCA, 0x00, 0x03, 0x48});
+    const QByteArray navigation = buildFrameOfType(0xCA, nav);
+    const QStringList fromNavigation = {" 33", "12.3455", " 117", "10.5", "420"};
+    const QStringList fromZero = {"", " 0", "", " 0", "0"};
+    // Every other message carries bytes that would read as a position and a height.
+    const QByteArray noise(48, '\x5A');
+
+    QTest::newRow("before any message") << QByteArray() << fromZero;
+    QTest::newRow("navigation last") << navigation << fromNavigation;
+    for (const quint8 type : {0xC3, 0xC4, 0xC5, 0xC6, 0xCB, 0xB7}) {
+        QTest::addRow("navigation then %02X", type)
+            << navigation + buildFrameOfType(type, noise) << fromNavigation;
+        QTest::addRow("only %02X", type) << buildFrameOfType(type, noise) << fromZero;
+    }
+    QByteArray corrupt = buildFrameOfType(0xCA, noise);
+    corrupt[corrupt.size() - 2] = char(corrupt[corrupt.size() - 2] + 1);
+    QTest::newRow("navigation then a bad navigation frame")
+        << navigation + corrupt << fromNavigation;
+}
+
+void TestSetupWindows::fillComesFromLastNavigationMessage()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QStringList, fields);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.OnReceive(received);
+    SetPosition p(g);
+    p.Form_Load();
+    SetHeight h(g);
+    h.Form_Load();
+    QCOMPARE((QStringList{p.LatitudeD->text(), p.LatitudeM->text(), p.LongitudeD->text(),
+                          p.LongitudeM->text(), h.CurHeight->text()}),
+             fields);
+}
+
+void TestSetupWindows::closedPortSendsNothingAndSays_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("Set Time") << "time";
+    QTest::newRow("Set Position") << "position";
+    QTest::newRow("Set Height") << "height";
+}
+
+void TestSetupWindows::closedPortSendsNothingAndSays()
+{
+    QFETCH(QString, kind);
+    Link l;
+    l.keeper.close();
+    auto w = makeWindow(kind, l.g);
+    w->show();
+    const QStringList names = fieldNames(kind);
+    const QStringList valid = kind == QLatin1String("position")
+                                  ? QStringList{"33", "12", "117", "10"}
+                                  : QStringList{"26", "1", "2", "3", "4", "5"};
+    for (int i = 0; i < names.size(); ++i)
+        edit(*w, names[i])->setText(valid[i]);
+    pushButton(*w, setButton(kind))->click();
+
+    QCOMPARE(l.received(0), QByteArray());
+    QVERIFY(l.g.ErrorDis().startsWith(QStringLiteral("ERR: NotOpen")));
+    QCOMPARE(l.tp.boxes.shown.size(), 1);
+    QVERIFY(l.tp.boxes.shown[0].text.contains(QStringLiteral("not open")));
+    QVERIFY(w->isVisible());
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(edit(*w, names[i])->text(), valid[i]);
 }
 
 void TestSetupWindows::controlsStandWhereDesigned_data()

@@ -21,8 +21,9 @@ bool FakeSerialPort::open()
     return true;
 }
 
-bool FakeSerialPort::Output(const QByteArray &bytes)
+bool FakeSerialPort::Output(const QByteArray &bytes, const void *owner)
 {
+    Q_UNUSED(owner);
     if (!isOpenNow)
         return false;
     written.append(bytes);

@@ -47,7 +47,7 @@ public:
     bool PortOpen() const override { return isOpenNow; }
     bool open() override;
     void close() override { isOpenNow = false; }
-    bool Output(const QByteArray &bytes) override;
+    bool Output(const QByteArray &bytes, const void *owner = nullptr) override;
     void feed(const QByteArray &bytes) { emit received(bytes); }
     void event(int code) { emit commEvent(code); }
     void unplug()

@@ -472,8 +472,12 @@ void TestKestrelCtl::sendRefusesWhatTheWindowsRefuse_data()
         << QStringList{"set-height", "16384"} << "Height 16384 cannot be sent";
     QTest::newRow("accuracy beyond 16 bits")
         << QStringList{"set-height", "0", "-20000"} << "Accuracy -20000 cannot be sent";
-    QTest::newRow("latitude beyond 32 bits")
-        << QStringList{"set-position", "300000", "0"} << "Latitude 300000 cannot be sent";
+    QTest::newRow("latitude beyond 90 degrees")
+        << QStringList{"set-position", "300000", "0"} << "Latitude 300000 lies beyond 90°";
+    QTest::newRow("longitude with 99 minutes")
+        << QStringList{"set-position", "0", "-99999"} << "Longitude -99999 has 60 minutes or more";
+    QTest::newRow("height not a number")
+        << QStringList{"set-height", "100abc"} << "Height \"100abc\" is not a number";
 }
 
 void TestKestrelCtl::sendRefusesWhatTheWindowsRefuse()
