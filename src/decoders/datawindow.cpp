@@ -1,7 +1,7 @@
 #include "datawindow.h"
 
 #include "link/gpsmain.h"
-#include "link/linkstate.h"
+#include "platform/textline.h"
 
 #include <QBoxLayout>
 #include <QCloseEvent>
@@ -30,10 +30,10 @@ DataWindowBase::DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name,
     setObjectName(name);
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
-    m_age = new QLabel(this);
+    m_age = new TextLine(this);
     m_age->setObjectName(QStringLiteral("MessageAge"));
     m_age->setEnabled(false);
-    m_ageTick.setInterval(500);
+    m_ageTick.setInterval(1000);
     connect(&m_ageTick, &QTimer::timeout, this, &DataWindowBase::updateMessageAge);
     updateMessageAge();
     Form_Load();
@@ -87,12 +87,12 @@ void DataWindowBase::hideEvent(QHideEvent *e)
 
 void DataWindowBase::updateMessageAge()
 {
+    // Whole seconds: a message asked for once is not read to the tenth.
     const QString text = m_lastMessage
                              ? QStringLiteral("Message received %1 s ago")
-                                   .arg(AgeText(m_g.clock().monotonicMs() - *m_lastMessage))
+                                   .arg((m_g.clock().monotonicMs() - *m_lastMessage) / 1000)
                              : QStringLiteral("No message received yet");
-    if (m_age->text() != text)
-        m_age->setText(text);
+    m_age->setText(text);
 }
 
 void DataWindowBase::Exit_Click()

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class TextLine;
 
 // What every data window shares: modeless, its open flag set while it is loaded,
 // its controls named as the decoders name their fields, and a decoded frame put
@@ -30,7 +31,7 @@ public:
     void showMessage(const Fields &fields);
     void Exit_Click();
     // The small line under the controls that tells how old the message shown is.
-    QLabel *messageAge() const { return m_age; }
+    TextLine *messageAge() const { return m_age; }
     void updateMessageAge();
 
 protected:
@@ -62,7 +63,7 @@ private:
     bool &m_openFlag;
     bool m_loaded = false;
     QHash<QString, QWidget *> m_controls;
-    QLabel *m_age = nullptr;
+    TextLine *m_age = nullptr;
     QTimer m_ageTick;
     std::optional<qint64> m_lastMessage;
 };

@@ -8,6 +8,7 @@
 #include "platform/picturebox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
+#include "platform/textline.h"
 #include "platform/twips.h"
 #include "skyplot.h"
 
@@ -62,14 +63,13 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     buildPanel();
     buildMenus();
 
-    m_linkStatus = new QLabel(this);
+    m_linkStatus = new TextLine(this);
     m_linkStatus->setObjectName(QStringLiteral("LinkStatus"));
-    m_linkStatus->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(m_linkStatus, 1);
     statusBar()->setSizeGripEnabled(false);
     // Ages change with nothing received, so the line is refreshed on a clock; often
     // enough to read as live, rarely enough to cost nothing.
-    m_linkTick.setInterval(250);
+    m_linkTick.setInterval(500);
     connect(&m_linkTick, &QTimer::timeout, this, &Navigate::updateLinkStatus);
     m_linkTick.start();
     connect(m_keeper, &PortKeeper::opened, this, [this](const QString &description) {
@@ -215,9 +215,7 @@ int Navigate::statusLineHeight() const
 
 void Navigate::updateLinkStatus()
 {
-    const QString text = m_g.link().text();
-    if (m_linkStatus->text() != text)
-        m_linkStatus->setText(text);
+    m_linkStatus->setText(m_g.link().text());
     setStale(m_g.link().stale());
 }
 

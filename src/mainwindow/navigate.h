@@ -17,6 +17,7 @@ class PictureBox;
 class DataWindows;
 class PortKeeper;
 class SerialPort;
+class TextLine;
 
 // The main window: status panel, sky plot, log box and the program's menu bar.
 // It owns the serial port; closing it closes the port and every other window.
@@ -75,7 +76,7 @@ public:
     QWidget *control(const QString &name) const;
     PictureBox &Picture1() const { return *m_picture; }
     // The status line under the client area: the link's state, ages, counts, last command.
-    QLabel *linkStatus() const { return m_linkStatus; }
+    TextLine *linkStatus() const { return m_linkStatus; }
     // Brings the status line and the stale look up to date; a timer calls it a few
     // times a second.
     void updateLinkStatus();
@@ -114,7 +115,7 @@ private:
     QTimer m_logRefresh;
     PictureBox *m_picture = nullptr;
     QHash<QString, QWidget *> m_controls;
-    QLabel *m_linkStatus = nullptr;
+    TextLine *m_linkStatus = nullptr;
     QTimer m_linkTick;
     bool m_stale = false;
     QString m_portDescription;

@@ -32,34 +32,37 @@ QRect twipsRect(int left, int top, int width, int height, const QWidget *w)
 
 namespace {
 
-void shrink(QWidget *w, const QString &text, int widthPixels)
+// The font is worked out first and given to the widget once, and only when it differs:
+// a new font makes the widget lay itself out again, and the date box is fitted every
+// second.
+void shrink(QWidget *w, const QFont &start, const QString &text, int widthPixels)
 {
-    auto needed = [w, &text] { return w->fontMetrics().horizontalAdvance(text) + 1; };
-    if (needed() <= widthPixels)
-        return;
-    QFont f = w->font();
-    f.setStretch(QFont::SemiCondensed);
-    w->setFont(f);
-    while (needed() > widthPixels && f.pointSizeF() > 6.5) {
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-        w->setFont(f);
+    auto needed = [w, &text](const QFont &f) {
+        return QFontMetrics(f, w).horizontalAdvance(text) + 1;
+    };
+    QFont f = start;
+    if (needed(f) > widthPixels) {
+        f.setStretch(QFont::SemiCondensed);
+        while (needed(f) > widthPixels && f.pointSizeF() > 6.5)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
     }
+    if (w->font() != f)
+        w->setFont(f);
 }
 
 } // namespace
 
 void ShrinkFontToFit(QLabel *label, int widthPixels)
 {
-    shrink(label, label->text(), widthPixels);
+    shrink(label, label->font(), label->text(), widthPixels);
 }
 
 void ShrinkFontToFit(QLineEdit *box, const QFont &designFont)
 {
-    if (box->font() != designFont)
-        box->setFont(designFont);
     // The frame and the box's own text margins (two pixels a side) take their part.
     const int frame =
         box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) : 0;
     const QMargins margins = box->textMargins();
-    shrink(box, box->text(), box->width() - 2 * frame - 4 - margins.left() - margins.right());
+    shrink(box, designFont, box->text(),
+           box->width() - 2 * frame - 4 - margins.left() - margins.right());
 }

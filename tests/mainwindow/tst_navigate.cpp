@@ -4,6 +4,7 @@
 #include "mainwindow/navigate.h"
 #include "platform/picturebox.h"
 #include "platform/qtserialport.h"
+#include "platform/textline.h"
 #include "platform/twips.h"
 #include "pseudoterminal.h"
 #include "setup/setupwindows.h"
