@@ -100,6 +100,7 @@ private slots:
     void sendRefusesWhatTheWindowsRefuse();
     void everyCommandIsAcknowledgedBySimulator();
     void monitorDecodesLive();
+    void monitorTellsSilenceAndItsEnd();
     void recordingReplaysByteIdentical();
     void replayRefusesBadFilesAndSpeeds_data();
     void replayRefusesBadFilesAndSpeeds();
@@ -543,6 +544,27 @@ void TestKestrelCtl::monitorDecodesLive()
         }
     }
     QVERIFY2(navigation >= 5, qPrintable(QString::number(navigation)));
+}
+
+void TestKestrelCtl::monitorTellsSilenceAndItsEnd()
+{
+    Pty pty;
+    QVERIFY(pty.ok());
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    p.start(QStringLiteral(KESTRELCTL), {"monitor", "--port", pty.slavePath(), "--duration", "5"});
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(500);
+    const QByteArray nav = buildFrameOfType(0xCA);
+    QVERIFY(pty.write(nav));
+    QTest::qWait(3800);
+    QVERIFY(pty.write(nav));
+    QVERIFY(p.waitForFinished(10000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(pty.slavePath() + ": no data for 3."), qPrintable(err));
+    QVERIFY2(err.contains(pty.slavePath() + ": navigation messages again"), qPrintable(err));
+    // Standard output stays the frames alone.
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).count(QStringLiteral("CMD: CA")), 2);
 }
 
 void TestKestrelCtl::recordingReplaysByteIdentical()

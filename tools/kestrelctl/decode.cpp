@@ -5,7 +5,9 @@
 
 #include "decoders/framedecode.h"
 #include "link/hextext.h"
+#include "link/linkstate.h"
 #include "link/recording.h"
+#include "platform/clock.h"
 #include "platform/qtserialport.h"
 
 #include <QCoreApplication>
@@ -161,14 +163,34 @@ int runMonitor(const QStringList &args)
     FramePrinter printer(p.isSet(kJson));
     QElapsedTimer clock;
     clock.start();
+    // The program's own view of the link: silence and its end are told on standard
+    // error, so that standard output stays the frames alone.
+    const Clock linkClock;
+    LinkState link(linkClock);
+    link.opened(port->device());
+    bool stale = false;
+    QTimer staleCheck;
+    QObject::connect(&staleCheck, &QTimer::timeout, [&] {
+        if (link.stale() == stale)
+            return;
+        stale = !stale;
+        complain(stale ? QStringLiteral("%1: %2").arg(port->device(), link.navText())
+                       : QStringLiteral("%1: navigation messages again").arg(port->device()));
+    });
+    staleCheck.start(250);
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
-        printer.print(decoder.feed(bytes, clock.elapsed()));
+        const QList<DecodedFrame> frames = decoder.feed(bytes, clock.elapsed());
+        for (const DecodedFrame &f : frames)
+            if (!f.bytes.isEmpty())
+                link.frame(quint8(f.bytes[0]), f.good);
+        printer.print(frames);
     });
     QObject::connect(port.get(), &SerialPort::commEvent, [&](int code) {
         if (code != CommEvent::Receive)
             printer.print(decoder.lineEvent(code, clock.elapsed()));
     });
     QObject::connect(port.get(), &SerialPort::lost, [&] {
+        link.lost();
         complain(QStringLiteral("%1 went away").arg(port->device()));
         status = Exit::Failed;
         QCoreApplication::quit();
