@@ -3,6 +3,7 @@
 #include "autorefresh.h"
 #include "condition.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,7 +14,7 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kConditionRequest = 0xC6;
+constexpr int kConditionRequest = Msg::Condition;
 }
 
 ConditionWindow::ConditionWindow(GPS_Main &g, QWidget *parent)

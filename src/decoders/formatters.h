@@ -9,7 +9,7 @@ class GPS_Main;
 // none touches a window or keeps state. Number texts follow the user's locale
 // (QLocale's default), which tests pin.
 
-// A byte as exactly two upper-case hexadecimal digits: 0xCA gives "CA", 5 gives "05".
+// A byte as exactly two upper-case hexadecimal digits: 202 gives "CA", 5 gives "05".
 QString HexByte(int byte);
 // At most 15 significant digits, rounded to nearest, no trailing zeros, the locale's
 // decimal separator: 7 * 0.2 gives «1.4», 12 gives «12», -0.25 gives «-0.25».

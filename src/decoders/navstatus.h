@@ -6,7 +6,7 @@
 
 class GPS_Main;
 
-// What a navigation frame (0xCA) puts on the main window's status panel.
+// What a navigation frame puts on the main window's status panel.
 struct NavStatus {
     // Vality, CurLat, CurLon, CurHeight, CurHead, CurSpeed, TimeDate, Sats, in the
     // order the window writes them; the sky plot is redrawn between CurSpeed and TimeDate.

@@ -5,7 +5,7 @@
 #include <QList>
 #include <QString>
 
-// NMEA 0183 sentences from the receiver's navigation (0xCA) and satellite (0xCB)
+// NMEA 0183 sentences from the receiver's navigation and satellite
 // messages, for programs that read a standard GPS (gpsd, chrony, chart plotters).
 // Frames are whole frames as received: frame[0] is the first type byte.
 

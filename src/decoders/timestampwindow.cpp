@@ -2,6 +2,7 @@
 
 #include "autorefresh.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "timestamp.h"
 
 #include <QButtonGroup>
@@ -16,7 +17,7 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kTimeStampRequest = 0xC5;
+constexpr int kTimeStampRequest = Msg::TimeStamps;
 constexpr int kFirstFrameItems = 11;
 } // namespace
 

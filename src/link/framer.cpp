@@ -3,6 +3,7 @@
 #include "decoders/formatters.h"
 #include "decoders/sattable.h"
 #include "gpsmain.h"
+#include "messagetypes.h"
 #include "platform/serialport.h"
 
 #include <algorithm>
@@ -10,23 +11,26 @@
 
 namespace {
 
-// Rows 1..14 in search order. Row 11 repeats 0xB2 and never matches; row 15
-// stays 0x00 with length 0 and is kept out of the search, so a stray 0x00 on
-// the line is noise rather than the start of an empty frame.
-constexpr quint8 kRows[14][2] = {
-    {0xC3, 11}, {0xC4, 11}, {0xC5, 46}, {0xC6, 46}, {0xCA, 44}, {0xCB, 50}, {0xB9, 4},
-    {0xB0, 4},  {0xB1, 4},  {0xB2, 4},  {0xB2, 4},  {0xB6, 4},  {0xB7, 4},  {0xB8, 4},
-};
+// Rows 1..14 in search order. Row 11 repeats the set-time type of row 10 and never
+// matches; row 15 stays 0x00 with length 0 and is kept out of the search, so a stray
+// 0x00 on the line is noise rather than the start of an empty frame.
 constexpr int kSearchRows = 14;
-constexpr quint8 kTerminator = 13;
+constexpr int kRepeatedRow = 11;
+static_assert(kMessageTypes.size() + 1 == kSearchRows);
 
 } // namespace
 
 void FillMsgTable(GPS_Main &g)
 {
+    auto type = kMessageTypes.begin();
     for (int row = 1; row <= kSearchRows; ++row) {
-        g.MsgTable[row][1] = kRows[row - 1][0];
-        g.MsgTable[row][2] = kRows[row - 1][1];
+        if (row == kRepeatedRow) {
+            g.MsgTable[row] = g.MsgTable[row - 1];
+            continue;
+        }
+        g.MsgTable[row][1] = type->type;
+        g.MsgTable[row][2] = type->length;
+        ++type;
     }
 }
 
@@ -34,7 +38,7 @@ FrameStep FramerStep(GPS_Main &g, quint8 b)
 {
     if (g.HuntingHeader) {
         for (int row = 1; row <= kSearchRows; ++row) {
-            if (g.MsgTable[row][1] == b && g.MsgTable[row][2] >= 4) {
+            if (g.MsgTable[row][1] == b && g.MsgTable[row][2] >= kFrameOverhead) {
                 g.RxBuffer[1] = b;
                 g.MsgType = b;
                 g.MsgLength = g.MsgTable[row][2];
@@ -68,7 +72,7 @@ FrameStep FramerStep(GPS_Main &g, quint8 b)
     quint8 sum = 0;
     for (int i = 1; i <= g.MsgLength - 1; ++i)
         sum = quint8(sum + g.RxBuffer[std::size_t(i)]);
-    return (b == kTerminator && sum == 0) ? FrameStep::FrameGood : FrameStep::FrameBad;
+    return (b == kFrameEnd && sum == 0) ? FrameStep::FrameGood : FrameStep::FrameBad;
 }
 
 qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameStep &step)
@@ -99,29 +103,29 @@ void DispatchFrame(GPS_Main &g)
 {
     MessageSink &sink = g.sink();
     switch (g.MsgType) {
-    case 0xCA:
+    case Msg::Navigation:
         std::copy_n(g.RxBuffer.begin(), g.LastNavigation.size(), g.LastNavigation.begin());
         sink.ShowNavStatus();
         if (g.PositionOpen)
             sink.ShowPosition();
         break;
-    case 0xC6:
+    case Msg::Condition:
         if (g.ConditionOpen)
             sink.ShowCondition();
         break;
-    case 0xC4:
+    case Msg::Diagnosis:
         if (g.DiagnosisOpen)
             sink.ShowDiagnosis();
         break;
-    case 0xC3:
+    case Msg::Mode:
         if (g.ModeOpen)
             sink.ShowMode();
         break;
-    case 0xC5:
+    case Msg::TimeStamps:
         if (g.TimeStampOpen)
             sink.ShowTimeStamp();
         break;
-    case 0xCB:
+    case Msg::Satellites:
         FillSatTable(g);
         if (g.RecSatOpen)
             sink.ShowRecSat();

@@ -3,6 +3,7 @@
 #include "decoders/formatters.h"
 #include "encoder.h"
 #include "framer.h"
+#include "messagetypes.h"
 #include "platform/serialport.h"
 
 namespace {
@@ -11,29 +12,6 @@ constexpr qsizetype kLogCut = 100;
 // them (noise at a wrong line speed) would grow it without end. Far more than
 // the box shows, far less than would matter.
 constexpr qsizetype kLogCeiling = 4096;
-} // namespace
-
-namespace {
-
-// The commands the receiver acknowledges with a frame of their own type, by the name
-// the user knows them by. Type 0xB2 with a one-byte payload resets the time stamps.
-QString acknowledgedCommand(const QByteArray &frame)
-{
-    switch (quint8(frame.at(0))) {
-    case 0xB0:
-        return QStringLiteral("Set Position");
-    case 0xB1:
-        return QStringLiteral("Set Height");
-    case 0xB2:
-        return frame.size() == 5 ? QStringLiteral("Reset Time Stamps") : QStringLiteral("Set Time");
-    case 0xB6:
-        return QStringLiteral("System Reset");
-    case 0xB9:
-        return QStringLiteral("Cold Start Fix");
-    }
-    return {};
-}
-
 } // namespace
 
 GPS_Main::GPS_Main(const Platform &platform, QObject *parent)

@@ -1,10 +1,9 @@
 #include "linkstate.h"
 
+#include "messagetypes.h"
 #include "platform/clock.h"
 
 namespace {
-
-constexpr quint8 kNavigation = 0xCA;
 
 // A time-out as given: "2", "0.5".
 QString secondsText(qint64 ms)
@@ -68,7 +67,7 @@ void LinkState::frame(quint8 type, bool good)
         return;
     }
     ++m_good;
-    if (type == kNavigation)
+    if (type == Msg::Navigation)
         m_lastNav = now();
     if (m_outcome == Outcome::Sent && type == m_answer && now() - m_sentAt <= m_answerMs)
         m_outcome = Outcome::Acknowledged;

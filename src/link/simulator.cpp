@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include "encoder.h"
+#include "messagetypes.h"
 #include "platform/clock.h"
 
 #include <QtEndian>
@@ -13,56 +14,22 @@ namespace {
 
 constexpr double kMetresPerDegree = 111320.0;
 
-// The frame lengths the program's commands come in; 0xB2 is the time-stamp reset
-// with one payload byte or the set-time command with six.
+// The frame lengths the program's commands come in.
 QList<int> commandLengths(quint8 type)
 {
-    switch (type) {
-    case 0xCA:
-    case 0xC6:
-    case 0xC4:
-    case 0xC3:
-    case 0xCB:
-    case 0xB6:
-    case 0xB7:
-    case 0xB8:
-    case 0xB9:
-        return {4};
-    case 0xC5:
-        return {4, 5};
-    case 0xB0:
-        return {13};
-    case 0xB1:
-        return {8};
-    case 0xB2:
-        return {5, 10};
-    default:
-        return {};
-    }
+    QList<int> lengths;
+    if (const MessageType *m = findMessageType(type))
+        for (const SentForm &s : m->sent)
+            if (s.length)
+                lengths.append(s.length);
+    return lengths;
 }
 
 // Type bytes the program's framer would take as the start of a frame; line noise
 // from the simulator never uses them, so a fault damages only its own frame.
 bool isFrameType(quint8 b)
 {
-    switch (b) {
-    case 0xC3:
-    case 0xC4:
-    case 0xC5:
-    case 0xC6:
-    case 0xCA:
-    case 0xCB:
-    case 0xB0:
-    case 0xB1:
-    case 0xB2:
-    case 0xB6:
-    case 0xB7:
-    case 0xB8:
-    case 0xB9:
-        return true;
-    default:
-        return false;
-    }
+    return findMessageType(b) != nullptr;
 }
 
 quint8 bcd(int v)
@@ -309,7 +276,7 @@ QByteArray Simulator::navigationFrame() const
     }
     put(p, 34, {use[0], use[1], use[2], use[3]});
     put(p, 38, {status[0], status[1], status[2], status[3]});
-    return BuildFrame(0xCA, p);
+    return BuildFrame(Msg::Navigation, p);
 }
 
 QByteArray Simulator::satelliteFrame() const
@@ -321,7 +288,7 @@ QByteArray Simulator::satelliteFrame() const
         put(p, 5 * k - 1, {c.prn, c.state, c.levelByte, c.azimuthByte, c.elevationByte});
     }
     put(p, 44, {kElapsedDays, kHealth[0], kHealth[1], kHealth[2], kHealth[3]});
-    return BuildFrame(0xCB, p);
+    return BuildFrame(Msg::Satellites, p);
 }
 
 QByteArray Simulator::conditionFrame() const
@@ -340,16 +307,16 @@ QByteArray Simulator::conditionFrame() const
     // Hemisphere flags are the nibble 0xA for east and north, 0xB for west and south.
     const Dms lon = toDms(m_lonDeg);
     put(p, 9,
-        {(m_lonDeg >= 0 ? 0xA0 : 0xB0) | (lon.deg / 100), bcd(lon.deg % 100), bcd(lon.min),
+        {(m_lonDeg >= 0 ? 0xA : 0xB) << 4 | (lon.deg / 100), bcd(lon.deg % 100), bcd(lon.min),
          bcd(lon.sec)});
     const Dms lat = toDms(m_latDeg);
-    put(p, 15, {m_latDeg >= 0 ? 0xA0 : 0xB0, bcd(lat.deg), bcd(lat.min), bcd(lat.sec)});
+    put(p, 15, {(m_latDeg >= 0 ? 0xA : 0xB) << 4, bcd(lat.deg), bcd(lat.min), bcd(lat.sec)});
     putTime(p, 21, receiverTimeUtc());
     for (int k = 1; k <= 8; ++k) {
         const Channel &c = ch[std::size_t(k - 1)];
         put(p, 25 + 2 * k, {bcd(c.prn), bcd(int(c.levelDb))});
     }
-    return BuildFrame(0xC6, p);
+    return BuildFrame(Msg::Condition, p);
 }
 
 QByteArray Simulator::modeFrame() const
@@ -361,7 +328,7 @@ QByteArray Simulator::modeFrame() const
     put(p, 3,
         {2, 5, 30, 1, (m_searchReset ? 0x80 : 0) | (searching ? 0x40 : 0), bcd(halves / 100),
          bcd(halves % 100)});
-    return BuildFrame(0xC3, p);
+    return BuildFrame(Msg::Mode, p);
 }
 
 QByteArray Simulator::diagnosisFrame() const
@@ -369,7 +336,7 @@ QByteArray Simulator::diagnosisFrame() const
     QByteArray p(7, '\0');
     // Firmware 02.13, revision A, all self-tests passed.
     put(p, 3, {0x02, 0x13, 0x10, 0x00, 0x00, 0x00, 0x00});
-    return BuildFrame(0xC4, p);
+    return BuildFrame(Msg::Diagnosis, p);
 }
 
 QByteArray Simulator::timeStampFrame() const
@@ -377,7 +344,7 @@ QByteArray Simulator::timeStampFrame() const
     QByteArray p(42, '\0');
     for (int k = 0; k < 21; ++k)
         put(p, 3 + 2 * k, {m_stamps[std::size_t(k)] >> 8, m_stamps[std::size_t(k)] & 255});
-    return BuildFrame(0xC5, p);
+    return BuildFrame(Msg::TimeStamps, p);
 }
 
 void Simulator::setIntervalMs(int ms)
@@ -518,36 +485,36 @@ void Simulator::handleCommand(const QByteArray &frame)
     const QByteArray payload = frame.mid(2, frame.size() - 4);
     m_commands.append(type);
     switch (type) {
-    case 0xCA:
+    case Msg::Navigation:
         send(navigationFrame());
         break;
-    case 0xC6:
+    case Msg::Condition:
         send(conditionFrame());
         break;
-    case 0xC4:
+    case Msg::Diagnosis:
         send(diagnosisFrame());
         break;
-    case 0xC3:
+    case Msg::Mode:
         send(modeFrame());
         break;
-    case 0xCB:
+    case Msg::Satellites:
         send(satelliteFrame());
         break;
-    case 0xC5:
+    case Msg::TimeStamps:
         // The request's byte sets (0) or resets (1) search mode.
         if (payload.size() == 1 && quint8(payload[0]) <= 1)
             m_searchReset = payload[0] == 1;
         send(timeStampFrame());
         break;
-    case 0xB7:
-    case 0xB8:
+    case Msg::B7:
+    case Msg::Prepare:
         acknowledge(type);
         break;
-    case 0xB9:
+    case Msg::ColdStart:
         restartAcquisition();
         acknowledge(type);
         break;
-    case 0xB6:
+    case Msg::SystemReset:
         // A reset reboots the board: acquisition starts over and the time set by hand
         // and the search mode are forgotten; position and height are kept.
         restartAcquisition();
@@ -555,7 +522,7 @@ void Simulator::handleCommand(const QByteArray &frame)
         m_searchReset = false;
         acknowledge(type);
         break;
-    case 0xB2:
+    case Msg::SetTime:
         if (payload.size() == 1 && payload[0] == 0) {
             m_stamps.fill(0);
             acknowledge(type);
@@ -565,12 +532,12 @@ void Simulator::handleCommand(const QByteArray &frame)
             ++m_rejected;
         }
         break;
-    case 0xB1:
+    case Msg::SetHeight:
         // The accuracy that follows the height changes nothing the board reports.
         m_heightHalves = qFromBigEndian<qint16>(payload.constData());
         acknowledge(type);
         break;
-    case 0xB0:
+    case Msg::SetPosition:
         if (setPosition(payload))
             acknowledge(type);
         else

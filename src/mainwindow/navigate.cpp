@@ -2,6 +2,7 @@
 
 #include "decoders/datawindows.h"
 #include "decoders/navstatus.h"
+#include "link/messagetypes.h"
 #include "link/portkeeper.h"
 #include "link/storedsettings.h"
 #include "navigatelayout.h"
@@ -329,9 +330,9 @@ void Navigate::TZ_Click(int Index)
 
 void Navigate::Form_Activate()
 {
-    m_g.SendRequest(0xCA);
+    m_g.SendRequest(Msg::Navigation);
     QCoreApplication::processEvents();
-    m_g.SendRequest(0xB7);
+    m_g.SendRequest(Msg::B7);
 }
 
 void Navigate::Form_Unload()

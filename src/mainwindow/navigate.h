@@ -28,7 +28,7 @@ public:
     ~Navigate() override;
 
     void Form_Load();
-    // Sends the navigation request, lets pending events run once, then the 0xB7 request.
+    // Sends the navigation request, lets pending events run once, then the B7 request.
     void Form_Activate();
     void Form_Unload();
     // Lays the window out for its new size (rules in navigatelayout.h) and redraws the plot.

@@ -1,6 +1,7 @@
 // The main window's menu bar and the handlers of its receiver commands.
 #include "about/gpsabout.h"
 #include "decoders/datawindows.h"
+#include "link/messagetypes.h"
 #include "link/portdialog.h"
 #include "link/portmessage.h"
 #include "navigate.h"
@@ -135,13 +136,13 @@ void Navigate::NavExit_Click()
 
 void Navigate::NavCond_Click()
 {
-    m_g.SendRequest(0xC6);
+    m_g.SendRequest(Msg::Condition);
     m_dataWindows->show(DataWindow::Condition);
 }
 
 void Navigate::NavDiag_Click()
 {
-    m_g.SendRequest(0xC4);
+    m_g.SendRequest(Msg::Diagnosis);
     m_dataWindows->show(DataWindow::Diagnosis);
 }
 
@@ -152,13 +153,13 @@ void Navigate::NavPos_Click()
 
 void Navigate::NavMode_Click()
 {
-    m_g.SendRequest(0xC3);
+    m_g.SendRequest(Msg::Mode);
     m_dataWindows->show(DataWindow::Mode);
 }
 
 void Navigate::NavRevSat_Click()
 {
-    m_g.SendRequest(0xCB);
+    m_g.SendRequest(Msg::Satellites);
     m_dataWindows->show(DataWindow::RecSat);
 }
 
@@ -166,7 +167,7 @@ void Navigate::NavStamp_Click()
 {
     m_g.CmdBuffer[0] = 1;
     m_g.CmdBuffer[1] = 0;
-    m_g.SendCommand(0xC5);
+    m_g.SendCommand(Msg::TimeStamps);
     m_dataWindows->show(DataWindow::TimeStamp);
 }
 
@@ -191,19 +192,19 @@ void Navigate::mnuTimeStamp_Click()
         return;
     m_g.CmdBuffer[1] = 0;
     m_g.CmdBuffer[0] = 1;
-    tellIfNotSent(m_g.SendCommand(0xB2));
+    tellIfNotSent(m_g.SendCommand(Msg::SetTime));
 }
 
 void Navigate::mnuReset_Click()
 {
     if (confirm(QStringLiteral("Set System Reset Now"), QStringLiteral("System Reset")))
-        tellIfNotSent(m_g.SendRequest(0xB6));
+        tellIfNotSent(m_g.SendRequest(Msg::SystemReset));
 }
 
 void Navigate::mnuCold_Click()
 {
     if (confirm(QStringLiteral("Set Cold Start Fix Now"), QStringLiteral("Cold Start Fix")))
-        tellIfNotSent(m_g.SendRequest(0xB9));
+        tellIfNotSent(m_g.SendRequest(Msg::ColdStart));
 }
 
 void Navigate::NavAbout_Click()

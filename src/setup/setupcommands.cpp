@@ -206,7 +206,7 @@ QString HeightFieldText(quint8 high, quint8 low)
 
 bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
 {
-    // The command goes only behind its 0xB8; without it the receiver would not take it.
+    // The command goes only behind its prepare frame; without it the receiver would not take it.
     if (!g.SendRequest(SetupCommand::Prepare))
         return false;
     const int n = int(std::min<qsizetype>(payload.size(), GPS_Main::kCmdSize - 1));

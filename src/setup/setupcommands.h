@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <array>
 
+#include "link/messagetypes.h"
+
 class GPS_Main;
 
 // The three setup commands, from the texts typed in their windows to the payload
@@ -13,11 +15,10 @@ class GPS_Main;
 
 namespace SetupCommand {
 enum : int {
-    // Sent before each setup command; the receiver acknowledges it like any request.
-    Prepare = 0xB8,
-    Position = 0xB0,
-    Height = 0xB1,
-    Time = 0xB2,
+    Prepare = Msg::Prepare,
+    Position = Msg::SetPosition,
+    Height = Msg::SetHeight,
+    Time = Msg::SetTime,
 };
 }
 
@@ -60,6 +61,6 @@ SetupPayload SetHeightPayload(const QString &height, const QString &accuracy);
 // «100.5» from 00 C9. The point is always "." so that the text reads back unchanged.
 QString HeightFieldText(quint8 high, quint8 low);
 
-// 0xB8 first, then the payload into CmdBuffer and the command through SendCommand.
+// The prepare frame first, then the payload into CmdBuffer and the command through SendCommand.
 // False when the port was not open: then nothing was sent.
 bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload);

@@ -1,6 +1,7 @@
 #include "framebuilder.h"
 #include "link/framer.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "platform/serialport.h"
 #include "testplatform.h"
 
@@ -45,6 +46,7 @@ private slots:
     void lineEventsDoNotDisturbFrameInProgress();
     void halfFrameStaysInBodyUntilLengthReached();
     void msgTableHoldsReceivedTypes();
+    void messageTableAndFramerAgree();
 };
 
 void TestFramer::logLinesForStreams_data()
@@ -233,6 +235,28 @@ void TestFramer::msgTableHoldsReceivedTypes()
     QCOMPARE(int(g.MsgTable[14][1]), 0xB8);
     QCOMPARE(int(g.MsgTable[15][1]), 0);
     QCOMPARE(int(g.MsgTable[15][2]), 0);
+}
+
+void TestFramer::messageTableAndFramerAgree()
+{
+    // Every byte is tried as a frame start: a type of the table must complete exactly
+    // at its length and no sooner, and any other byte, however often repeated, must
+    // leave the framer hunting.
+    for (int b = 0; b < 256; ++b) {
+        TestPlatform tp;
+        GPS_Main g(tp.platform);
+        const MessageType *m = findMessageType(quint8(b));
+        const QByteArray stream =
+            m ? buildFrame(quint8(b), QByteArray(m->length - 4, '\0')) : QByteArray(60, char(b));
+        const QString where = QStringLiteral("type %1").arg(b, 2, 16, QLatin1Char('0'));
+        for (int i = 0; i < stream.size(); ++i) {
+            const bool last = m && i == stream.size() - 1;
+            QVERIFY2(FramerStep(g, quint8(stream[i])) ==
+                         (last ? FrameStep::FrameGood : FrameStep::NeedMore),
+                     qPrintable(where));
+            QVERIFY2(m || g.HuntingHeader, qPrintable(where));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFramer)

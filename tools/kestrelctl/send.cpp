@@ -7,6 +7,7 @@
 #include "decoders/framedecode.h"
 #include "link/gpsmain.h"
 #include "link/linkstate.h"
+#include "link/messagetypes.h"
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
 #include "setup/setupcommands.h"
@@ -26,37 +27,39 @@ struct Plan {
     quint8 answer = 0;
 };
 
-struct RequestType {
-    const char *name;
-    quint8 type;
+// The requests the program sends without a payload, and the time-stamp request, in
+// the order the help lists them.
+constexpr Msg::Type kRequests[] = {
+    Msg::Navigation, Msg::Condition,  Msg::Diagnosis, Msg::Mode,
+    Msg::Satellites, Msg::TimeStamps, Msg::B7,        Msg::Prepare,
 };
-// The requests the program sends without a payload, and the time-stamp request.
-constexpr RequestType kRequests[] = {
-    {"navigation", 0xCA}, {"condition", 0xC6},   {"diagnosis", 0xC4}, {"mode", 0xC3},
-    {"satellites", 0xCB}, {"time-stamps", 0xC5}, {"B7", 0xB7},        {"B8", 0xB8},
-};
+
+QLatin1String requestName(Msg::Type type)
+{
+    return QLatin1String(findMessageType(type)->name);
+}
 
 std::optional<quint8> requestType(const QString &text)
 {
-    for (const RequestType &r : kRequests)
-        if (text.compare(QLatin1String(r.name), Qt::CaseInsensitive) == 0)
-            return r.type;
+    for (const Msg::Type t : kRequests)
+        if (text.compare(requestName(t), Qt::CaseInsensitive) == 0)
+            return t;
     QString hex = text;
     if (hex.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
         hex = hex.mid(2);
     bool ok = false;
     const uint v = hex.toUInt(&ok, 16);
-    for (const RequestType &r : kRequests)
-        if (ok && hex.size() == 2 && v == r.type)
-            return r.type;
+    for (const Msg::Type t : kRequests)
+        if (ok && hex.size() == 2 && v == t)
+            return t;
     return std::nullopt;
 }
 
 QString requestTypesText()
 {
     QStringList names;
-    for (const RequestType &r : kRequests)
-        names << QStringLiteral("%1 (%2)").arg(QLatin1String(r.name), HexByte(r.type));
+    for (const Msg::Type t : kRequests)
+        names << QStringLiteral("%1 (%2)").arg(requestName(t), HexByte(t));
     return names.join(QStringLiteral(", "));
 }
 
@@ -136,7 +139,7 @@ int runSend(const QStringList &args)
         const bool reset = p.isSet(searchReset);
         plan.answer = t;
         plan.send = [t, reset](GPS_Main &g) {
-            if (t == 0xC5) {
+            if (t == Msg::TimeStamps) {
                 // The time-stamp request carries the search mode, as its window sends it.
                 g.CmdBuffer[0] = 1;
                 g.CmdBuffer[1] = reset ? 1 : 0;
@@ -177,7 +180,7 @@ int runSend(const QStringList &args)
     } else if (what == QLatin1String("cold-start") || what == QLatin1String("reset")) {
         if (!rest.isEmpty())
             return wrongCount(QStringLiteral("no arguments"));
-        const quint8 t = what == QLatin1String("reset") ? 0xB6 : 0xB9;
+        const quint8 t = what == QLatin1String("reset") ? Msg::SystemReset : Msg::ColdStart;
         plan = {[t](GPS_Main &g) { g.SendRequest(t); }, t};
     } else if (what == QLatin1String("reset-time-stamps")) {
         if (!rest.isEmpty())
