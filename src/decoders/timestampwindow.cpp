@@ -1,8 +1,8 @@
 #include "timestampwindow.h"
 
 #include "autorefresh.h"
+#include "link/commands.h"
 #include "link/gpsmain.h"
-#include "link/messagetypes.h"
 #include "timestamp.h"
 
 #include <QButtonGroup>
@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kTimeStampRequest = Msg::TimeStamps;
 constexpr int kFirstFrameItems = 11;
 } // namespace
 
@@ -106,9 +105,7 @@ void TimeStampWindow::Search_Click(int index)
 
 void TimeStampWindow::sendRequest(const void *owner)
 {
-    m_g.CmdBuffer[0] = 1;
-    m_g.CmdBuffer[1] = m_searchMode;
-    m_g.SendCommand(kTimeStampRequest, owner);
+    sendTimeStampRequest(m_g, m_searchMode, owner);
 }
 
 void TimeStampWindow::Form_Unload()

@@ -1,6 +1,7 @@
 // The main window's menu bar and the handlers of its receiver commands.
 #include "about/gpsabout.h"
 #include "decoders/datawindows.h"
+#include "link/commands.h"
 #include "link/messagetypes.h"
 #include "link/portdialog.h"
 #include "link/portmessage.h"
@@ -165,9 +166,7 @@ void Navigate::NavRevSat_Click()
 
 void Navigate::NavStamp_Click()
 {
-    m_g.CmdBuffer[0] = 1;
-    m_g.CmdBuffer[1] = 0;
-    m_g.SendCommand(Msg::TimeStamps);
+    sendTimeStampRequest(m_g, 0);
     m_dataWindows->show(DataWindow::TimeStamp);
 }
 
@@ -190,21 +189,19 @@ void Navigate::mnuTimeStamp_Click()
 {
     if (!confirm(QStringLiteral("Reset Time Stamp"), QStringLiteral("Reset Time Stamps Now")))
         return;
-    m_g.CmdBuffer[1] = 0;
-    m_g.CmdBuffer[0] = 1;
-    tellIfNotSent(m_g.SendCommand(Msg::SetTime));
+    tellIfNotSent(sendTimeStampReset(m_g));
 }
 
 void Navigate::mnuReset_Click()
 {
     if (confirm(QStringLiteral("Set System Reset Now"), QStringLiteral("System Reset")))
-        tellIfNotSent(m_g.SendRequest(Msg::SystemReset));
+        tellIfNotSent(sendSystemReset(m_g));
 }
 
 void Navigate::mnuCold_Click()
 {
     if (confirm(QStringLiteral("Set Cold Start Fix Now"), QStringLiteral("Cold Start Fix")))
-        tellIfNotSent(m_g.SendRequest(Msg::ColdStart));
+        tellIfNotSent(sendColdStart(m_g));
 }
 
 void Navigate::NavAbout_Click()

@@ -203,15 +203,3 @@ QString HeightFieldText(quint8 high, quint8 low)
     // keep the point that the number reading expects.
     return QString::number(raw / 2.0, 'f', raw % 2 ? 1 : 0);
 }
-
-bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
-{
-    // The command goes only behind its prepare frame; without it the receiver would not take it.
-    if (!g.SendRequest(SetupCommand::Prepare))
-        return false;
-    const int n = int(std::min<qsizetype>(payload.size(), GPS_Main::kCmdSize - 1));
-    for (int i = 0; i < n; ++i)
-        g.CmdBuffer[std::size_t(i + 1)] = quint8(payload[i]);
-    g.CmdBuffer[0] = quint8(n);
-    return g.SendCommand(command);
-}

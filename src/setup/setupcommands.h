@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 
+#include "link/commands.h"
 #include "link/messagetypes.h"
 
 class GPS_Main;
@@ -60,7 +61,3 @@ SetupPayload SetHeightPayload(const QString &height, const QString &accuracy);
 // The height shown for a height field (two bytes, half units): «1000» from 07 D0,
 // «100.5» from 00 C9. The point is always "." so that the text reads back unchanged.
 QString HeightFieldText(quint8 high, quint8 low);
-
-// The prepare frame first, then the payload into CmdBuffer and the command through SendCommand.
-// False when the port was not open: then nothing was sent.
-bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload);

@@ -1,5 +1,6 @@
 #include "setupwindows.h"
 
+#include "link/commands.h"
 #include "link/gpsmain.h"
 #include "link/portmessage.h"
 #include "platform/clock.h"
@@ -182,7 +183,7 @@ void SetTime::SetTime_Click(int Index)
         refuse(m_g, this, p, p.field >= 0 ? m_utc[std::size_t(p.field)] : nullptr);
         return;
     }
-    if (!SendSetupCommand(m_g, SetupCommand::Time, p.payload))
+    if (!sendSetTime(m_g, p.payload))
         return tellNotOpen(m_g, this);
     accept();
 }
@@ -238,7 +239,7 @@ void SetPosition::SetPosition_Click()
         refuse(m_g, this, p, p.field >= 0 && p.field < 4 ? fields[p.field] : LatitudeD);
         return;
     }
-    if (!SendSetupCommand(m_g, SetupCommand::Position, p.payload))
+    if (!sendSetPosition(m_g, p.payload))
         return tellNotOpen(m_g, this);
     accept();
 }
@@ -283,7 +284,7 @@ void SetHeight::SetH_Click()
         refuse(m_g, this, p, p.field == 1 ? Accuracy : CurHeight);
         return;
     }
-    if (!SendSetupCommand(m_g, SetupCommand::Height, p.payload))
+    if (!sendSetHeight(m_g, p.payload))
         return tellNotOpen(m_g, this);
     accept();
 }

@@ -5,6 +5,7 @@
 
 #include "decoders/formatters.h"
 #include "decoders/framedecode.h"
+#include "link/commands.h"
 #include "link/gpsmain.h"
 #include "link/linkstate.h"
 #include "link/messagetypes.h"
@@ -139,14 +140,10 @@ int runSend(const QStringList &args)
         const bool reset = p.isSet(searchReset);
         plan.answer = t;
         plan.send = [t, reset](GPS_Main &g) {
-            if (t == Msg::TimeStamps) {
-                // The time-stamp request carries the search mode, as its window sends it.
-                g.CmdBuffer[0] = 1;
-                g.CmdBuffer[1] = reset ? 1 : 0;
-                g.SendCommand(t);
-            } else {
+            if (t == Msg::TimeStamps)
+                sendTimeStampRequest(g, reset ? 1 : 0);
+            else
                 g.SendRequest(t);
-            }
         };
     } else if (what == QLatin1String("set-time")) {
         QStringList fields;
@@ -159,38 +156,31 @@ int runSend(const QStringList &args)
         const SetupPayload s = SetTimePayload(fields);
         if (!s.ok())
             return refused(s);
-        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Time, s.payload); },
-                SetupCommand::Time};
+        plan = {[s](GPS_Main &g) { sendSetTime(g, s.payload); }, Msg::SetTime};
     } else if (what == QLatin1String("set-position")) {
         if (rest.size() != 2)
             return wrongCount(QStringLiteral("LAT LON as DDMM.mmmm DDDMM.mmmm"));
         const SetupPayload s = SetPositionPayload(QString(), rest[0], QString(), rest[1]);
         if (!s.ok())
             return refused(s);
-        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Position, s.payload); },
-                SetupCommand::Position};
+        plan = {[s](GPS_Main &g) { sendSetPosition(g, s.payload); }, Msg::SetPosition};
     } else if (what == QLatin1String("set-height")) {
         if (rest.size() != 1 && rest.size() != 2)
             return wrongCount(QStringLiteral("HEIGHT and an optional ACCURACY"));
         const SetupPayload s = SetHeightPayload(rest[0], rest.value(1, QStringLiteral("0")));
         if (!s.ok())
             return refused(s);
-        plan = {[s](GPS_Main &g) { SendSetupCommand(g, SetupCommand::Height, s.payload); },
-                SetupCommand::Height};
+        plan = {[s](GPS_Main &g) { sendSetHeight(g, s.payload); }, Msg::SetHeight};
     } else if (what == QLatin1String("cold-start") || what == QLatin1String("reset")) {
         if (!rest.isEmpty())
             return wrongCount(QStringLiteral("no arguments"));
-        const quint8 t = what == QLatin1String("reset") ? Msg::SystemReset : Msg::ColdStart;
-        plan = {[t](GPS_Main &g) { g.SendRequest(t); }, t};
+        const bool reset = what == QLatin1String("reset");
+        plan = {[reset](GPS_Main &g) { reset ? sendSystemReset(g) : sendColdStart(g); },
+                reset ? Msg::SystemReset : Msg::ColdStart};
     } else if (what == QLatin1String("reset-time-stamps")) {
         if (!rest.isEmpty())
             return wrongCount(QStringLiteral("no arguments"));
-        plan = {[](GPS_Main &g) {
-                    g.CmdBuffer[0] = 1;
-                    g.CmdBuffer[1] = 0;
-                    g.SendCommand(SetupCommand::Time);
-                },
-                SetupCommand::Time};
+        plan = {[](GPS_Main &g) { sendTimeStampReset(g); }, Msg::SetTime};
     } else {
         return usageError(cmd, QStringLiteral("unknown command \"%1\"").arg(what));
     }
