@@ -5,31 +5,20 @@
 #include "link/simulator.h"
 #include "platform/clock.h"
 #include "platform/ptylink.h"
+#include "platform/signalpipe.h"
 #include "platform/simulatedport.h"
 #include "replay.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
 
 void fail(const QString &text)
 {
@@ -201,20 +190,10 @@ int main(int argc, char **argv)
         !readRate(parser, truncateOption, options.truncateRate))
         return 2;
 
-    // Signals only write to a pipe; the event loop reads it and quits, so cleaning up
-    // runs in the normal way.
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!quitOnTerminationSignals()) {
         fail(QStringLiteral("cannot create a pipe"));
         return 1;
     }
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    ::sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGHUP, &sa, nullptr);
 
     if (parser.isSet(replayOption))
         return replay(app, parser.value(replayOption), parser.value(speedOption),

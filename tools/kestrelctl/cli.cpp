@@ -5,28 +5,16 @@
 #include "link/portmessage.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
+#include "platform/signalpipe.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-} // namespace
 
 QString exitStatusHelp()
 {
@@ -145,18 +133,10 @@ std::optional<double> secondsOption(const QCommandLineParser &p, const QCommandL
 
 bool quitOnSignals()
 {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (!quitOnTerminationSignals())
         return false;
-    auto *notifier =
-        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
-                     &QCoreApplication::quit);
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    ::sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGHUP, &sa, nullptr);
+    // A reader that goes away (a closed pipe to head, a dropped client) is a write
+    // error to handle, not a reason to die.
     ::signal(SIGPIPE, SIG_IGN);
     return true;
 }
