@@ -62,6 +62,8 @@ struct FrameDecoder::Impl {
     Platform platform;
     GPS_Main g{platform};
     CollectingSink sink{g};
+    QList<DecodedFrame> frames;
+    qint64 timeMs = -1;
 };
 
 FrameDecoder::FrameDecoder(int timeZoneIndex) : d(std::make_unique<Impl>())
@@ -70,6 +72,18 @@ FrameDecoder::FrameDecoder(int timeZoneIndex) : d(std::make_unique<Impl>())
     d->g.PositionOpen = d->g.ConditionOpen = d->g.DiagnosisOpen = true;
     d->g.ModeOpen = d->g.TimeStampOpen = d->g.RecSatOpen = true;
     d->g.setSink(&d->sink);
+    QObject::connect(&d->g, &GPS_Main::frameReceived, [impl = d.get()](bool good) {
+        const GPS_Main &g = impl->g;
+        DecodedFrame f;
+        f.timeMs = impl->timeMs;
+        const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
+        f.bytes = QByteArray(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
+        f.logLine = FrameLogLine(g, good ? FrameStep::FrameGood : FrameStep::FrameBad);
+        f.good = good;
+        if (good)
+            f.windows = impl->sink.take();
+        impl->frames.append(std::move(f));
+    });
 }
 
 FrameDecoder::~FrameDecoder()
@@ -79,25 +93,11 @@ FrameDecoder::~FrameDecoder()
 
 QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs)
 {
-    GPS_Main &g = d->g;
-    QList<DecodedFrame> out;
-    for (const char c : bytes) {
-        const FrameStep step = FramerStep(g, quint8(c));
-        if (step == FrameStep::NeedMore)
-            continue;
-        DecodedFrame f;
-        f.timeMs = timeMs;
-        const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-        f.bytes = QByteArray(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
-        f.logLine = FrameLogLine(g, step);
-        f.good = step == FrameStep::FrameGood;
-        if (f.good) {
-            DispatchFrame(g);
-            f.windows = d->sink.take();
-        }
-        out.append(std::move(f));
-    }
-    return out;
+    // The program's own receive loop, so that the tools frame and dispatch exactly as
+    // the windows do.
+    d->timeMs = timeMs;
+    d->g.receive(bytes);
+    return std::exchange(d->frames, {});
 }
 
 DecodedFrame FrameDecoder::lineEvent(int code, qint64 timeMs)

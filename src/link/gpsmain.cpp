@@ -63,7 +63,12 @@ bool GPS_Main::portOpen() const
 
 void GPS_Main::OnReceive(const QByteArray &bytes)
 {
-    const auto *data = reinterpret_cast<const quint8 *>(bytes.constData());
+    receive(bytes);
+}
+
+void GPS_Main::receive(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const quint8 *>(bytes.data());
     qsizetype left = bytes.size();
     while (left > 0) {
         FrameStep step = FrameStep::NeedMore;
@@ -75,6 +80,7 @@ void GPS_Main::OnReceive(const QByteArray &bytes)
         m_link.frame(MsgType, step == FrameStep::FrameGood);
         if (step == FrameStep::FrameGood)
             DispatchFrame(*this);
+        emit frameReceived(step == FrameStep::FrameGood);
         logFrame(FrameLogLine(*this, step));
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/platform.h"
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -96,6 +97,7 @@ public:
 
     // Received bytes, in order, each stepped through the framer.
     void OnReceive(const QByteArray &bytes);
+    void receive(QByteArrayView bytes);
     // A serial line event by its code.
     void OnCommEvent(int code);
 
@@ -109,6 +111,9 @@ signals:
     void errorDisChanged(const QString &text);
     // A frame was written to the port (or refused because it was closed).
     void frameSent(const QByteArray &frame);
+    // A frame was completed, and dispatched if good; it lies in RxBuffer at 1..MsgLength
+    // until the next byte arrives.
+    void frameReceived(bool good);
 
 private:
     bool write(const QByteArray &frame, const void *owner);

@@ -5,6 +5,7 @@
 
 #include "decoders/framedecode.h"
 #include "decoders/nmea.h"
+#include "link/messagetypes.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
 
@@ -160,10 +161,13 @@ int runNmea(const QStringList &args)
     bool haveSatellites = false;
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
         for (const DecodedFrame &f : decoder.feed(bytes)) {
-            if (f.logLine == QLatin1String("CMD: CB")) {
+            if (!f.good)
+                continue;
+            const quint8 type = quint8(f.bytes.at(0));
+            if (type == Msg::Satellites) {
                 satellites = nmeaSatellitesFromFrame(f.bytes);
                 haveSatellites = true;
-            } else if (f.logLine == QLatin1String("CMD: CA")) {
+            } else if (type == Msg::Navigation) {
                 QByteArray out;
                 for (const QByteArray &s :
                      nmeaSentences(nmeaFixFromFrame(f.bytes), satellites, haveSatellites))
