@@ -1,25 +1,13 @@
 #include "nmea.h"
 
+#include "decoders/messagevalues.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr double kKmhPerKnot = 1.852;
-
-quint8 at(QByteArrayView frame, int position)
-{
-    return position >= 1 && position <= frame.size() ? quint8(frame[position - 1]) : 0;
-}
-
-// Two BCD digits, stopping at a nibble that is no digit (0x5A reads as 5).
-int bcdByte(quint8 b)
-{
-    const int hi = b >> 4, lo = b & 15;
-    if (hi > 9)
-        return 0;
-    return lo > 9 ? hi : hi * 10 + lo;
-}
 
 QByteArray twoDigits(int v)
 {
@@ -35,7 +23,7 @@ QByteArray fixed(double v, int decimals)
 // already is degrees x 100 + minutes, so only its sign becomes a letter.
 QByteArray coordinate(qint32 raw, int degreeDigits, char positive, char negative)
 {
-    const double scaled = std::fabs(double(raw) / 9216.0);
+    const double scaled = std::fabs(double(raw) / kCoordinateScale);
     const qint64 tenThousandths = std::llround(scaled * 10000.0);
     const qint64 degrees = tenThousandths / 1000000;
     const qint64 minutes = tenThousandths % 1000000;
@@ -49,52 +37,42 @@ QByteArray coordinate(qint32 raw, int degreeDigits, char positive, char negative
 
 NmeaFix nmeaFixFromFrame(QByteArrayView f)
 {
+    const NavigationMessage m = parseNavigation(f);
     NmeaFix fix;
-    fix.fixState = at(f, 3) & 15;
-    const auto s32 = [&](int p) {
-        return qint32(quint32(at(f, p)) << 24 | quint32(at(f, p + 1)) << 16 |
-                      quint32(at(f, p + 2)) << 8 | at(f, p + 3));
-    };
-    const auto s16 = [&](int p) { return qint16(quint16(at(f, p) << 8 | at(f, p + 1))); };
-    fix.latitude = s32(4);
-    fix.longitude = s32(8);
-    fix.heightM = s16(12) / 2.0;
-    fix.courseDeg = std::fmod(s16(16) * 360.0 / 1024.0 + 360.0, 360.0);
-    int speed = 0;
-    for (const int nibble : {at(f, 19) >> 4, at(f, 19) & 15, at(f, 20) >> 4, at(f, 20) & 15}) {
-        if (nibble > 9)
-            break;
-        speed = speed * 10 + nibble;
-    }
-    fix.speedKmh = speed / 4.0;
-    fix.year = bcdByte(at(f, 25));
-    fix.month = bcdByte(at(f, 26));
-    fix.day = bcdByte(at(f, 27));
-    fix.hour = bcdByte(at(f, 28));
-    fix.minute = bcdByte(at(f, 29));
-    fix.second = bcdByte(at(f, 30));
-    fix.hdop = at(f, 31) * 0.2;
-    fix.vdop = at(f, 32) * 0.2;
-    fix.satCount = at(f, 33);
+    fix.fixState = m.fix;
+    fix.latitude = m.latitudeRaw;
+    fix.longitude = m.longitudeRaw;
+    fix.heightM = m.heightM;
+    // The windows show a heading as it comes, negative ones included; NMEA wants 0..360.
+    fix.courseDeg = std::fmod(m.headingDeg + 360.0, 360.0);
+    fix.speedKmh = m.speedKmh;
+    fix.year = m.utc.year;
+    fix.month = m.utc.month;
+    fix.day = m.utc.day;
+    fix.hour = m.utc.hour;
+    fix.minute = m.utc.minute;
+    fix.second = m.utc.second;
+    fix.hdop = m.hdop;
+    fix.vdop = m.vdop;
+    fix.satCount = m.satellitesUsed;
     return fix;
 }
 
 QList<NmeaSatellite> nmeaSatellitesFromFrame(QByteArrayView f)
 {
     QList<NmeaSatellite> out;
-    for (int k = 1; k <= 8; ++k) {
-        const int p = 5 * k - 1;
-        if (at(f, p) == 0)
+    for (const SatelliteChannel &c : parseSatellites(f).channels) {
+        if (c.number == 0)
             continue;
         NmeaSatellite s;
-        s.prn = at(f, p);
-        const int flags = at(f, p + 1) & 15;
+        s.prn = c.number;
+        const int flags = c.state & 15;
         s.inFix = flags & 8;
         s.tracked = flags > 1;
-        s.snr = int(std::lround(at(f, p + 2) * 0.2));
-        s.azimuthDeg = int(std::lround(at(f, p + 3) * 360.0 / 256.0)) % 360;
+        s.snr = int(std::lround(c.levelDb));
+        s.azimuthDeg = int(std::lround(c.azimuthDeg)) % 360;
         // The byte spans half a turn; above the zenith is no elevation NMEA can carry.
-        s.elevationDeg = std::min(90, int(std::lround(at(f, p + 4) * 180.0 / 256.0)));
+        s.elevationDeg = std::min(90, int(std::lround(c.elevationDeg)));
         out.append(s);
     }
     return out;

@@ -1,18 +1,20 @@
 #include "sattable.h"
 
-#include "framebytes.h"
-
-using namespace framebytes;
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
+#include "link/gpsmain.h"
+#include "link/messagetypes.h"
 
 namespace {
 
 constexpr int kSlots = 8;
 
-// Slot k (1..8) takes five bytes from this frame position on: number, state,
-// level, azimuth, elevation.
-int slotPosition(int k)
+// The satellite frame's own length, whatever MsgLength says, as the table and the
+// window have always read it.
+SatelliteMessage satellitesIn(const GPS_Main &g)
 {
-    return 5 * k - 1;
+    return parseSatellites(QByteArrayView(reinterpret_cast<const char *>(g.RxBuffer.data() + 1),
+                                          findMessageType(Msg::Satellites)->length));
 }
 
 // The highest of bits 0..3 set, or -1.
@@ -66,17 +68,17 @@ QString HealthLetter(quint8 health, int n)
 
 void FillSatTable(GPS_Main &g)
 {
+    const SatelliteMessage m = satellitesIn(g);
     int n = 0;
-    for (int k = 1; k <= kSlots; ++k) {
-        const int p = slotPosition(k);
-        if (at(g, p) == 0)
+    for (const SatelliteChannel &c : m.channels) {
+        if (c.number == 0)
             continue;
         auto &row = g.SatTable[std::size_t(++n)];
-        row[1] = at(g, p);
-        row[2] = SatStateColor(at(g, p + 1));
-        row[3] = at(g, p + 2) * 0.2;
-        row[4] = at(g, p + 3) / 256.0;
-        row[5] = at(g, p + 4) / 256.0;
+        row[1] = c.number;
+        row[2] = SatStateColor(c.state);
+        row[3] = c.levelDb;
+        row[4] = c.azimuth / 256.0;
+        row[5] = c.elevation / 256.0;
     }
     // Only the number marks a row empty; readers skip such rows.
     for (int row = n + 1; row <= kSlots; ++row)
@@ -95,20 +97,20 @@ Fields RecSatFields(const GPS_Main &g)
     Fields f;
     f.reserve(6 * kSlots + 34);
     auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
+    const SatelliteMessage m = satellitesIn(g);
     for (int k = 1; k <= kSlots; ++k) {
-        const int p = slotPosition(k);
-        const quint8 state = at(g, p + 1);
-        add(id[k], at(g, p) == 0 ? QStringLiteral("N/R") : QString::number(at(g, p)));
-        add(condition[k], SatStateText(state));
-        add(svacc[k], QString::number(state >> 4));
-        add(level[k], NumberText(at(g, p + 2) * 0.2));
-        add(azimuth[k], NumberText(at(g, p + 3) / 256.0 * 360.0));
-        add(elevation[k], NumberText(at(g, p + 4) / 256.0 * 180.0));
+        const SatelliteChannel &c = m.channels[std::size_t(k - 1)];
+        add(id[k], c.number == 0 ? QStringLiteral("N/R") : QString::number(c.number));
+        add(condition[k], SatStateText(c.state));
+        add(svacc[k], QString::number(c.state >> 4));
+        add(level[k], NumberText(c.levelDb));
+        add(azimuth[k], NumberText(c.azimuthDeg));
+        add(elevation[k], NumberText(c.elevationDeg));
     }
-    add(health[0], QString::number(at(g, 44)));
+    add(health[0], QString::number(m.elapsedDays));
     for (int i = 0; i < 4; ++i)
         for (int j = 1; j <= 8; ++j)
-            add(health[8 * i + j], HealthLetter(at(g, 45 + i), j));
+            add(health[8 * i + j], HealthLetter(m.health[std::size_t(i)], j));
     add(QStringLiteral("RawHex"), RawHexText(g));
     return f;
 }

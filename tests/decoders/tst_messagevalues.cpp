@@ -1,0 +1,97 @@
+#include "decoders/messagevalues.h"
+#include "framebuilder.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
+{
+    QByteArray payload(40, '\0');
+    for (const auto &[position, values] : fields)
+        place(payload, position, values);
+    return buildFrameOfType(0xCA, payload);
+}
+
+} // namespace
+
+class TestMessageValues : public QObject {
+    Q_OBJECT
+private slots:
+    void navigationValuesInUnits_data();
+    void navigationValuesInUnits();
+};
+
+void TestMessageValues::navigationValuesInUnits_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<double>("latitudeDeg");
+    QTest::addColumn<double>("longitudeDeg");
+    QTest::addColumn<double>("heightM");
+    QTest::addColumn<double>("headingDeg");
+    QTest::addColumn<double>("speedKmh");
+    QTest::addColumn<double>("hdop");
+    QTest::addColumn<int>("satellitesUsed");
+    QTest::addColumn<QList<int>>("utc"); // year, month, day, hour, minute, second
+
+    // 4722.5 and 832.5 scaled by 9216: 47°22.5' and 8°32.5'.
+    QTest::newRow("north and east")
+        << navFrame({{4, {0x02, 0x98, 0x1A, 0x00, 0x00, 0x75, 0x12, 0x00}},
+                     {12, {0x01, 0x2C}},
+                     {16, {0x01, 0x00}},
+                     {19, {0x01, 0x23}},
+                     {25, {0x99, 0x12, 0x31, 0x23, 0x59, 0x58}},
+                     {31, {5}},
+                     {33, {7}}})
+        << 47.375 << 8.541666666666666 << 150.0 << 90.0 << 30.75 << 1.0 << 7
+        << QList<int>{99, 12, 31, 23, 59, 58};
+    QTest::newRow("south and west")
+        << navFrame({{4, {0xFD, 0x67, 0xE6, 0x00, 0xFF, 0x8A, 0xEE, 0x00}},
+                     {12, {0xFF, 0x38}},
+                     {16, {0xFF, 0x00}}})
+        << -47.375 << -8.541666666666666 << -100.0 << -90.0 << 0.0 << 0.0 << 0
+        << QList<int>{0, 0, 0, 0, 0, 0};
+    // Thirty minutes south of the equator, three quarters of a minute east of Greenwich.
+    QTest::newRow("under one degree")
+        << navFrame({{4, {0xFF, 0xFB, 0xC8, 0x00, 0x00, 0x00, 0x1B, 0x00}}}) << -0.5 << 0.0125
+        << 0.0 << 0.0 << 0.0 << 0.0 << 0 << QList<int>{0, 0, 0, 0, 0, 0};
+    QTest::newRow("largest of each field")
+        << navFrame({{4, {0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00}},
+                     {12, {0x7F, 0xFF}},
+                     {16, {0x7F, 0xFF}},
+                     {19, {0x99, 0x99}},
+                     {25, {0x99, 0x99, 0x99, 0x99, 0x99, 0x99}},
+                     {31, {0xFF}},
+                     {33, {0xFF}}})
+        << 2330.281479673032 << -2330.2814814814815 << 16383.5 << 11519.6484375 << 2499.75 << 51.0
+        << 255 << QList<int>{99, 99, 99, 99, 99, 99};
+    // A nibble above 9 is a flag, not a digit: the number ends before it.
+    QTest::newRow("smallest of each field, flag nibbles")
+        << navFrame({{12, {0x80, 0x00}},
+                     {16, {0x80, 0x00}},
+                     {19, {0x1A, 0x99}},
+                     {25, {0x5A, 0xA5, 0x00, 0x00, 0x00, 0x00}}})
+        << 0.0 << 0.0 << -16384.0 << -11520.0 << 0.25 << 0.0 << 0 << QList<int>{5, 0, 0, 0, 0, 0};
+    QTest::newRow("frame cut inside the longitude")
+        << navFrame({{4, {0x02, 0x98, 0x1A, 0x00, 0x00, 0x75, 0x12, 0x00}}, {33, {7}}}).left(9)
+        << 47.375 << 8.533333333333333 << 0.0 << 0.0 << 0.0 << 0.0 << 0
+        << QList<int>{0, 0, 0, 0, 0, 0};
+}
+
+void TestMessageValues::navigationValuesInUnits()
+{
+    QFETCH(QByteArray, frame);
+    const NavigationMessage m = parseNavigation(frame);
+    QTEST(m.latitudeDeg, "latitudeDeg");
+    QTEST(m.longitudeDeg, "longitudeDeg");
+    QTEST(m.heightM, "heightM");
+    QTEST(m.headingDeg, "headingDeg");
+    QTEST(m.speedKmh, "speedKmh");
+    QTEST(m.hdop, "hdop");
+    QTEST(m.satellitesUsed, "satellitesUsed");
+    QTEST((QList<int>{m.utc.year, m.utc.month, m.utc.day, m.utc.hour, m.utc.minute, m.utc.second}),
+          "utc");
+}
+
+QTEST_GUILESS_MAIN(TestMessageValues)
+#include "tst_messagevalues.moc"
