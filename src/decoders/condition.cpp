@@ -2,6 +2,8 @@
 
 #include "framebytes.h"
 
+#include <algorithm>
+
 using namespace framebytes;
 
 namespace {
@@ -9,10 +11,9 @@ namespace {
 constexpr int kFlagNibble = 0xA;
 } // namespace
 
-QString ConditionStateText(quint8 &stateByte)
+QString ConditionStateText(quint8 stateByte)
 {
-    stateByte &= 0x0F;
-    switch (stateByte) {
+    switch (stateByte & 0x0F) {
     case 0:
         return QStringLiteral("No Satellite usable");
     case 1:
@@ -32,7 +33,7 @@ QString ConditionStateText(quint8 &stateByte)
     }
 }
 
-Fields ConditionFields(GPS_Main &g)
+Fields ConditionFields(const GPS_Main &g)
 {
     Fields f;
     f.reserve(32);
@@ -40,7 +41,7 @@ Fields ConditionFields(GPS_Main &g)
     const QString degree = QStringLiteral("\u00B0 ");
     const QString minutesAndSeconds = QStringLiteral("\" ");
 
-    add(QStringLiteral("Condition"), ConditionStateText(g.RxBuffer[3]));
+    add(QStringLiteral("Condition"), ConditionStateText(at(g, 3)));
     add(QStringLiteral("SHealth"), hex(g, 4) + QStringLiteral(" Health satellites"));
     add(QStringLiteral("SVisible"), hex(g, 5) + QStringLiteral(" Visible satellites"));
     add(QStringLiteral("SHeight"),
@@ -63,6 +64,10 @@ Fields ConditionFields(GPS_Main &g)
         add(satellite[k], hex(g, 25 + 2 * k));
         add(level[k], hex(g, 26 + 2 * k));
     }
-    add(QStringLiteral("RawHex"), RawHexText(g));
+    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
+    std::array<quint8, GPS_Main::kRxSize> shown;
+    std::copy_n(g.RxBuffer.begin() + 1, length, shown.begin());
+    shown[2] &= 0x0F;
+    add(QStringLiteral("RawHex"), RawHexText(shown.data(), length));
     return f;
 }

@@ -6,12 +6,12 @@
 
 class GPS_Main;
 
-// The receiver state text of the condition frame's byte 3, from its low four bits.
-// The high four bits carry nothing here; the byte is left holding the low four alone,
-// so the raw dump shows what the state was read from.
-QString ConditionStateText(quint8 &stateByte);
+// The receiver state text of the condition frame's byte 3, from its low four bits;
+// the high four bits carry nothing here.
+QString ConditionStateText(quint8 stateByte);
 
 // The texts of the Condition window for the condition frame in RxBuffer: Condition,
 // SHealth, SVisible, SHeight, Longitude, Latitude, CDate, Satellite(k) and Level(k)
-// for k = 1..8, RawHex. Clears the high nibble of byte 3 in RxBuffer.
-Fields ConditionFields(GPS_Main &g);
+// for k = 1..8, RawHex. The dump shows byte 3 with its high nibble cleared, the part
+// the state is read from, as the window always has; RxBuffer is left as received.
+Fields ConditionFields(const GPS_Main &g);

@@ -58,8 +58,8 @@ void TestConditionDecoder::everyControlOfAFullFrame()
                                             {"Level(8)", "47"},
                                             {"RawHex", dumpOf(shown)},
                                         });
-    // The state byte keeps only its low nibble in the receive buffer.
-    QCOMPARE(g.RxBuffer[3], quint8(0x04));
+    // Only the dump clears the high nibble; the receive buffer is left as received.
+    QCOMPARE(g.RxBuffer[3], quint8(0x34));
     QCOMPARE(g.RxBuffer[4], quint8(0x07));
 }
 
@@ -149,7 +149,7 @@ void TestConditionDecoder::stateTexts()
     const Fields fields = ConditionFields(g);
     QCOMPARE(fieldText(fields, "Condition"), text);
     QCOMPARE(fieldText(fields, "RawHex").mid(6, 2), rawByte);
-    QCOMPARE(g.RxBuffer[3], quint8(state & 0x0F));
+    QCOMPARE(g.RxBuffer[3], quint8(state));
 }
 
 QTEST_GUILESS_MAIN(TestConditionDecoder)
