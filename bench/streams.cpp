@@ -1,5 +1,7 @@
 #include "streams.h"
 
+#include "link/encoder.h"
+#include "link/messagetypes.h"
 #include "link/simulator.h"
 #include "platform/clock.h"
 
@@ -70,7 +72,7 @@ QByteArray BenchReceiver::timeStamps() const
 
 QByteArray BenchReceiver::acknowledgement()
 {
-    return QByteArray("\xB7\xB7\x92\r", 4);
+    return RequestFrame(Msg::B7);
 }
 
 BenchStream mixedStream(int rounds)

@@ -34,7 +34,7 @@ public:
     QByteArray mode() const;
     QByteArray diagnosis() const;
     QByteArray timeStamps() const;
-    // An acknowledgement frame, type 0xB7.
+    // An acknowledgement frame of type B7.
     static QByteArray acknowledgement();
 
 private:

@@ -32,6 +32,11 @@ bool isFrameType(quint8 b)
     return findMessageType(b) != nullptr;
 }
 
+int payloadLength(Msg::Type type)
+{
+    return findMessageType(type)->length - kFrameOverhead;
+}
+
 quint8 bcd(int v)
 {
     v = std::clamp(v, 0, 99);
@@ -246,7 +251,7 @@ QByteArray Simulator::navigationFrame() const
     const auto ch = channels();
     const int inFix = satsInFix();
     const int fix = std::min(inFix, 4);
-    QByteArray p(40, '\0');
+    QByteArray p(payloadLength(Msg::Navigation), '\0');
     put(p, 3, {fix});
     put32(p, 4, scaledCoordinate(m_latDeg));
     put32(p, 8, scaledCoordinate(m_lonDeg));
@@ -282,7 +287,7 @@ QByteArray Simulator::navigationFrame() const
 QByteArray Simulator::satelliteFrame() const
 {
     const auto ch = channels();
-    QByteArray p(46, '\0');
+    QByteArray p(payloadLength(Msg::Satellites), '\0');
     for (int k = 1; k <= 8; ++k) {
         const Channel &c = ch[std::size_t(k - 1)];
         put(p, 5 * k - 1, {c.prn, c.state, c.levelByte, c.azimuthByte, c.elevationByte});
@@ -295,7 +300,7 @@ QByteArray Simulator::conditionFrame() const
 {
     advanceTrack();
     const auto ch = channels();
-    QByteArray p(42, '\0');
+    QByteArray p(payloadLength(Msg::Condition), '\0');
     int healthy = 0;
     for (quint8 b : kHealth)
         healthy += std::popcount(b);
@@ -321,7 +326,7 @@ QByteArray Simulator::conditionFrame() const
 
 QByteArray Simulator::modeFrame() const
 {
-    QByteArray p(7, '\0');
+    QByteArray p(payloadLength(Msg::Mode), '\0');
     const bool searching = fixState() < 3;
     const int halves = std::min(9999, std::abs(int(m_heightHalves)));
     // Auto 2D/3D, 5 degrees minimum elevation, level 6, PDOP up to 10, 2 s smoothing.
@@ -333,7 +338,7 @@ QByteArray Simulator::modeFrame() const
 
 QByteArray Simulator::diagnosisFrame() const
 {
-    QByteArray p(7, '\0');
+    QByteArray p(payloadLength(Msg::Diagnosis), '\0');
     // Firmware 02.13, revision A, all self-tests passed.
     put(p, 3, {0x02, 0x13, 0x10, 0x00, 0x00, 0x00, 0x00});
     return BuildFrame(Msg::Diagnosis, p);
@@ -341,7 +346,7 @@ QByteArray Simulator::diagnosisFrame() const
 
 QByteArray Simulator::timeStampFrame() const
 {
-    QByteArray p(42, '\0');
+    QByteArray p(payloadLength(Msg::TimeStamps), '\0');
     for (int k = 0; k < 21; ++k)
         put(p, 3 + 2 * k, {m_stamps[std::size_t(k)] >> 8, m_stamps[std::size_t(k)] & 255});
     return BuildFrame(Msg::TimeStamps, p);
