@@ -6,22 +6,8 @@
 #include <QStringList>
 #include <array>
 
-#include "link/commands.h"
-#include "link/messagetypes.h"
-
-class GPS_Main;
-
 // The three setup commands, from the texts typed in their windows to the payload
 // sent to the receiver. No widgets: a command-line tool can send the same frames.
-
-namespace SetupCommand {
-enum : int {
-    Prepare = Msg::Prepare,
-    Position = Msg::SetPosition,
-    Height = Msg::SetHeight,
-    Time = Msg::SetTime,
-};
-}
 
 // A payload ready to send, or the reason it cannot be sent.
 struct SetupPayload {

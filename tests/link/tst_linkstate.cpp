@@ -1,8 +1,9 @@
 #include "framebuilder.h"
+#include "link/commands.h"
 #include "link/gpsmain.h"
 #include "link/linkstate.h"
+#include "link/messagetypes.h"
 #include "link/portkeeper.h"
-#include "setup/setupcommands.h"
 #include "testplatform.h"
 
 #include <QtTest>
@@ -172,15 +173,15 @@ void TestLinkState::programTracksWhatItSendsAndReceives_data()
         return std::function<void(GPS_Main &)>([=](GPS_Main &g) { g.SendRequest(type); });
     };
     const QByteArray ackB1 = buildFrameOfType(0xB1);
-    QTest::newRow("set height acknowledged") << setup(SetupCommand::Height, QByteArray(4, '\0'))
-                                             << true << ackB1 << "Set Height sent, acknowledged";
+    QTest::newRow("set height acknowledged") << setup(Msg::SetHeight, QByteArray(4, '\0')) << true
+                                             << ackB1 << "Set Height sent, acknowledged";
     QTest::newRow("the prepare frame's answer is not the command's")
-        << setup(SetupCommand::Height, QByteArray(4, '\0')) << true << buildFrameOfType(0xB8)
+        << setup(Msg::SetHeight, QByteArray(4, '\0')) << true << buildFrameOfType(0xB8)
         << "Set Height sent";
-    QTest::newRow("set time") << setup(SetupCommand::Time, QByteArray(6, '\1')) << true
+    QTest::newRow("set time") << setup(Msg::SetTime, QByteArray(6, '\1')) << true
                               << buildFrameOfType(0xB2) << "Set Time sent, acknowledged";
     QTest::newRow("time-stamp reset is one payload byte of 0xB2")
-        << setup(SetupCommand::Time, QByteArray(1, '\0')) << true << QByteArray()
+        << setup(Msg::SetTime, QByteArray(1, '\0')) << true << QByteArray()
         << "Reset Time Stamps sent";
     QTest::newRow("cold start") << request(0xB9) << true << buildFrameOfType(0xB9)
                                 << "Cold Start Fix sent, acknowledged";

@@ -1,5 +1,7 @@
 #include "framebuilder.h"
+#include "link/commands.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "setup/setupcommands.h"
 #include "testplatform.h"
 
@@ -324,7 +326,7 @@ void TestSetupCommands::setupCommandSendsPrepareThenPayloadFrame()
     port.open();
     g.setPort(&port);
     g.CmdBuffer.fill(0xEE);
-    SendSetupCommand(g, SetupCommand::Height, hex("00c80000"));
+    SendSetupCommand(g, Msg::SetHeight, hex("00c80000"));
     QCOMPARE(port.written.toHex(' '), hex("b8b8900d b1b100c80000d6 0d").toHex(' '));
     QCOMPARE(g.CmdBuffer[0], quint8(4));
 }
