@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh $(cat scripts/build-deps.txt) xvfb openbox xdotool imagemagick
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_TESTS=OFF >/dev/null
-cmake --build build-release -j "$(nproc)" --target kestrel
+cmake --build build-release -j "$(nproc)" --target kestrel kestrel-sim
 out=${1:-docs/images}
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -50,3 +50,35 @@ labels=(alt+v h Down Down Down Return)
 shot main-window "${labels[@]}" alt+v Up Return   # and View, Show Status Window (the last)
 shot receive-sat "${labels[@]}" alt+v s
 shot condition "${labels[@]}" alt+v c
+
+# The status line's truth: the program on kestrel-sim's terminal while it runs, then
+# four seconds after the simulator was stopped (the port lost, the fix and the plot
+# faded as no longer live).
+shot_link() {
+    local disp=":$(( 100 + RANDOM % 400 ))"
+    local home="$work/home-link" link="$work/gps"
+    mkdir -p "$home/rt" && chmod 700 "$home/rt"
+    Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & local xpid=$!
+    sleep 1
+    DISPLAY=$disp openbox >/dev/null 2>&1 & local wpid=$!
+    build-release/tools/kestrel-sim/kestrel-sim --link "$link" >"$work/sim.log" 2>&1 & local spid=$!
+    sleep 1
+    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home/rt QT_QPA_PLATFORM=xcb \
+        DISPLAY=$disp build-release/src/kestrel --port "$link" >"$work/link.log" 2>&1 & local apid=$!
+    sleep "$acquire"
+    DISPLAY=$disp xdotool key Return
+    sleep 2
+    for k in "${labels[@]}"; do DISPLAY=$disp xdotool key "$k"; sleep 0.7; done
+    sleep 2
+    DISPLAY=$disp import -window root "$work/live-full.png"
+    kill "$spid"
+    wait "$spid" 2>/dev/null || true
+    sleep 4
+    DISPLAY=$disp import -window root "$work/lost-full.png"
+    kill "$apid" "$wpid" "$xpid" 2>/dev/null || true
+    wait "$apid" "$wpid" "$xpid" 2>/dev/null || true
+    convert "$work/live-full.png" -trim +repage "$out/link-live.png"
+    convert "$work/lost-full.png" -trim +repage "$out/link-lost.png"
+    echo "$out/link-live.png $out/link-lost.png"
+}
+shot_link
