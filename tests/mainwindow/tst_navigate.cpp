@@ -79,6 +79,22 @@ struct Fixture {
     }
 };
 
+// The main window on a real serial port: a pseudo-terminal whose far end plays the receiver.
+struct OnPty {
+    Pty pty;
+    TestPlatform tp;
+    GPS_Main g{tp.platform};
+    Navigate w{g, portOn(pty)};
+
+    OnPty() { w.Form_Load(); }
+    static std::unique_ptr<SerialPort> portOn(const Pty &pty)
+    {
+        auto port = std::make_unique<QtSerialPort>();
+        port->setDevice(pty.slavePath());
+        return port;
+    }
+};
+
 } // namespace
 
 class TestNavigate : public QObject {
@@ -506,14 +522,11 @@ void TestNavigate::panelSitsAtDesignPlaces()
 
 void TestNavigate::framesFromPseudoTerminalReachWindow()
 {
-    Pty pty;
-    QVERIFY(pty.ok());
-    TestPlatform tp;
-    GPS_Main g(tp.platform);
-    auto port = std::make_unique<QtSerialPort>();
-    port->setDevice(pty.slavePath());
-    Navigate w(g, std::move(port));
-    w.Form_Load();
+    OnPty rig;
+    QVERIFY(rig.pty.ok());
+    Pty &pty = rig.pty;
+    GPS_Main &g = rig.g;
+    Navigate &w = rig.w;
     QVERIFY(w.MSComm1().open());
 
     const QByteArray fix = sampleFix();
@@ -537,17 +550,14 @@ void TestNavigate::framesFromPseudoTerminalReachWindow()
     w.MSComm1().close();
 }
 
-QTEST_MAIN(TestNavigate)
 void TestNavigate::statusLineTellsTheTruthAboutTheLink()
 {
-    Pty pty;
-    QVERIFY(pty.ok());
-    TestPlatform tp;
-    GPS_Main g(tp.platform);
-    auto port = std::make_unique<QtSerialPort>();
-    port->setDevice(pty.slavePath());
-    Navigate w(g, std::move(port));
-    w.Form_Load();
+    OnPty rig;
+    QVERIFY(rig.pty.ok());
+    Pty &pty = rig.pty;
+    TestPlatform &tp = rig.tp;
+    GPS_Main &g = rig.g;
+    Navigate &w = rig.w;
     QVERIFY(w.MSComm1().open());
     const auto status = [&] {
         w.updateLinkStatus();
@@ -613,4 +623,5 @@ void TestNavigate::statusLineTellsTheTruthAboutTheLink()
     w.MSComm1().close();
 }
 
+QTEST_MAIN(TestNavigate)
 #include "tst_navigate.moc"
