@@ -11,9 +11,6 @@ constexpr qsizetype kLogCut = 100;
 // them (noise at a wrong line speed) would grow it without end. Far more than
 // the box shows, far less than would matter.
 constexpr qsizetype kLogCeiling = 4096;
-} // namespace
-
-namespace {
 
 // The commands the receiver acknowledges with a frame of their own type, by the name
 // the user knows them by. Type 0xB2 with a one-byte payload resets the time stamps.
