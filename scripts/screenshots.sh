@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh $(cat scripts/build-deps.txt) xvfb openbox xdotool imagemagick
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_TESTS=OFF >/dev/null
-cmake --build build-release -j "$(nproc)" --target kestrel
+cmake --build build-release -j "$(nproc)" --target kestrel kestrel-sim
 out=${1:-docs/images}
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -18,35 +18,75 @@ trap 'rm -rf "$work"' EXIT
 # port dialog waits until then before OK is pressed.
 acquire=${ACQUIRE_SECONDS:-24}
 
-# shot NAME KEYS...: starts the program, waits, presses OK, types KEYS (xdotool names,
-# half a second apart), and saves the screen cut to the windows on it.
-shot() {
+# desktop: a fresh X server with a window manager on a display of its own ($disp).
+desktop() {
+    disp=":$(( 100 + RANDOM % 400 ))"
+    Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & xpid=$!
+    sleep 1
+    DISPLAY=$disp openbox >/dev/null 2>&1 & wpid=$!
+    sleep 0.5
+}
+
+# program NAME ARGS...: kestrel with settings in a home of its own ($apid); waits for
+# the fix, presses OK in the port dialog, then types KEYS (xdotool names).
+program() {
     local name=$1; shift
-    local disp=":$(( 100 + RANDOM % 400 ))"
     local home="$work/home-$name"
     mkdir -p "$home/rt" && chmod 700 "$home/rt"
-    Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & local xpid=$!
-    sleep 1
-    DISPLAY=$disp openbox >/dev/null 2>&1 & local wpid=$!
-    sleep 0.5
     HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home/rt QT_QPA_PLATFORM=xcb \
-        DISPLAY=$disp build-release/src/kestrel --simulate >"$work/$name.log" 2>&1 & local apid=$!
+        DISPLAY=$disp build-release/src/kestrel "$@" >"$work/$name.log" 2>&1 & apid=$!
     sleep "$acquire"
     DISPLAY=$disp xdotool key Return
     sleep 2
+}
+
+keys() {
     for k in "$@"; do DISPLAY=$disp xdotool key "$k"; sleep 0.7; done
     sleep 2
-    DISPLAY=$disp import -window root "$work/$name-full.png"
-    kill "$apid" "$wpid" "$xpid" 2>/dev/null || true
+}
+
+# picture NAME: the screen cut to the windows on it (the desktop is black; what is left
+# after trimming it is the windows).
+picture() {
+    DISPLAY=$disp import -window root "$work/$1-full.png"
+    convert "$work/$1-full.png" -trim +repage "$out/$1.png"
+    echo "$out/$1.png"
+}
+
+quit() {
+    kill "$@" "$apid" "$wpid" "$xpid" 2>/dev/null || true
     wait "$apid" "$wpid" "$xpid" 2>/dev/null || true
-    # The desktop is black; what is left after trimming it is the windows.
-    convert "$work/$name-full.png" -trim +repage "$out/$name.png"
-    echo "$out/$name.png"
 }
 
 # Every shot first sets View, Show Sat Position to "Level and Number" (the fourth entry),
 # so that the sky plot shows the satellites.
 labels=(alt+v h Down Down Down Return)
-shot main-window "${labels[@]}" alt+v Up Return   # and View, Show Status Window (the last)
-shot receive-sat "${labels[@]}" alt+v s
-shot condition "${labels[@]}" alt+v c
+
+# shot NAME KEYS...: the program on the simulated receiver, KEYS typed after OK.
+shot() {
+    local name=$1; shift
+    desktop
+    program "$name" --simulate
+    keys "${labels[@]}" "$@"
+    picture "$name"
+    quit
+}
+
+shot main-window alt+v Up Return   # and View, Show Status Window (the last)
+shot receive-sat alt+v s
+shot condition alt+v c
+
+# The status line's truth: the program on kestrel-sim's terminal while it runs, then
+# four seconds after the simulator was stopped (the port lost, the fix and the plot
+# faded as no longer live).
+desktop
+build-release/tools/kestrel-sim/kestrel-sim --link "$work/gps" >"$work/sim.log" 2>&1 & spid=$!
+sleep 1
+program link --port "$work/gps"
+keys "${labels[@]}"
+picture link-live
+kill "$spid"
+wait "$spid" 2>/dev/null || true
+sleep 4
+picture link-lost
+quit

@@ -107,26 +107,26 @@ LinkState::Outcome LinkState::outcome() const
     return m_outcome;
 }
 
-QString LinkState::portText() const
+QString LinkState::stateText() const
 {
-    QString state;
     switch (m_port) {
     case Port::NotOpen:
-        state = QStringLiteral("Not open");
-        break;
+        return QStringLiteral("Not open");
     case Port::Open:
-        state = QStringLiteral("Open");
-        break;
+        return QStringLiteral("Open");
     case Port::Lost:
-        state = QStringLiteral("Lost \u2014 reopening");
-        break;
+        return QStringLiteral("Lost \u2014 reopening");
     case Port::Reopened:
-        state = QStringLiteral("Reopened");
-        break;
+        return QStringLiteral("Reopened");
     }
+    return {};
+}
+
+QString LinkState::portText() const
+{
     if (m_portName.isEmpty())
-        return state;
-    return m_portName + QStringLiteral(": ") + state;
+        return stateText();
+    return m_portName + QStringLiteral(": ") + stateText();
 }
 
 QString LinkState::navText() const
@@ -165,11 +165,17 @@ QString LinkState::commandText() const
 
 QString LinkState::text() const
 {
-    QStringList parts{portText()};
-    if (m_port != Port::NotOpen || m_lastNav)
-        parts << navText() << framesText();
+    // What matters most comes first: the line may be cut at the window's edge.
+    const bool live = m_port != Port::NotOpen || m_lastNav;
+    QStringList parts{stateText()};
+    if (live)
+        parts << navText();
     const QString command = commandText();
     if (!command.isEmpty())
         parts << command;
+    if (live)
+        parts << framesText();
+    if (!m_portName.isEmpty())
+        parts << m_portName;
     return parts.join(QStringLiteral("  \u00b7  "));
 }

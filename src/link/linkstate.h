@@ -53,12 +53,15 @@ public:
     Outcome outcome() const;
     const QString &commandName() const { return m_command; }
 
+    QString stateText() const;
+    // «/dev/ttyUSB0 9600,e,8,1: Open»
     QString portText() const;
     QString navText() const;
     QString framesText() const;
     // Empty when no command has been sent since the port opened.
     QString commandText() const;
-    // The whole status line: its parts joined, empty ones left out.
+    // The whole status line: state, data age, last command, counts and port, empty
+    // parts left out.
     QString text() const;
 
 private:

@@ -264,7 +264,6 @@ bool Port::applyAndOpen(bool save)
     if (keeper.PortOpen())
         keeper.close();
 
-    SettingsStore &store = *m_g.platform().settings;
     QString dev = device();
     if (m_comPort == kDeviceOption && dev.isEmpty()) {
         m_g.platform().boxes->show(this, QStringLiteral("Type or choose a device for the port."),
@@ -273,13 +272,9 @@ bool Port::applyAndOpen(bool save)
         return false;
     }
     if (save) {
-        store.SaveSetting(kSection, QStringLiteral("Port"), QString::number(m_comPort));
-        store.SaveSetting(kSection, QStringLiteral("Speed"), QString::number(m_speed));
-        store.SaveSetting(kSection, QStringLiteral("Parity"), QString::number(m_parity));
-        store.SaveSetting(kSection, QStringLiteral("DataBits"), QString::number(m_dataBits));
-        store.SaveSetting(kSection, QStringLiteral("StopBits"), QString::number(m_stopBits));
-        if (m_comPort == kDeviceOption)
-            store.SaveSetting(kSection, QStringLiteral("Device"), dev);
+        saveChoices();
+        if (m_running)
+            m_running->saved = true;
     }
 
     SerialPort &port = keeper.port();
@@ -308,6 +303,18 @@ bool Port::applyAndOpen(bool save)
     return true;
 }
 
+void Port::saveChoices()
+{
+    SettingsStore &store = *m_g.platform().settings;
+    store.SaveSetting(kSection, QStringLiteral("Port"), QString::number(m_comPort));
+    store.SaveSetting(kSection, QStringLiteral("Speed"), QString::number(m_speed));
+    store.SaveSetting(kSection, QStringLiteral("Parity"), QString::number(m_parity));
+    store.SaveSetting(kSection, QStringLiteral("DataBits"), QString::number(m_dataBits));
+    store.SaveSetting(kSection, QStringLiteral("StopBits"), QString::number(m_stopBits));
+    if (m_comPort == kDeviceOption)
+        store.SaveSetting(kSection, QStringLiteral("Device"), device());
+}
+
 void Port::CancelButton_Click()
 {
     if (!m_running) {
@@ -321,6 +328,9 @@ void Port::CancelButton_Click()
     Option1_Click(was.parity);
     DataBits_Click(was.dataBits);
     StopBits_Click(was.stopBits);
+    // An attempt that failed saved its choices; the port kept is the one to start with.
+    if (was.saved)
+        saveChoices();
     PortKeeper &keeper = m_mscomm();
     if (!keeper.PortOpen()) {
         SerialPort &port = keeper.port();
@@ -342,7 +352,7 @@ void Port::reject()
 void Port::change()
 {
     const SerialPort &port = m_mscomm().port();
-    m_running = Running{m_comPort, m_speed,       m_parity,        m_dataBits,     m_stopBits,
-                        device(),  port.device(), port.CommPort(), port.Settings()};
+    m_running = Running{m_comPort, m_speed,       m_parity,        m_dataBits,      m_stopBits,
+                        device(),  port.device(), port.CommPort(), port.Settings(), false};
     exec();
 }

@@ -66,6 +66,7 @@ private:
     QButtonGroup *addGroup(const QString &caption, const QList<QPair<int, QString>> &options,
                            QWidget *box, std::function<void(int)> onClick);
     static void check(QButtonGroup *group, int index);
+    void saveChoices();
     // The OK procedure; `save` false leaves the settings store as it was.
     bool applyAndOpen(bool save);
 
@@ -90,6 +91,7 @@ private:
         QString portDevice;
         int portCom;
         QString portSettings;
+        bool saved; // an OK in between saved other choices
     };
     std::optional<Running> m_running;
 };

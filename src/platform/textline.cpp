@@ -12,6 +12,8 @@ void TextLine::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    // All of it where the line is too short to show it.
+    setToolTip(text);
     update();
 }
 

@@ -67,81 +67,77 @@ void TestLinkState::eventsGiveStatesAgesAndOutcomes_data()
     QTest::addColumn<bool>("stale");
     QTest::addColumn<int>("outcome");
     using O = LinkState::Outcome;
+    const QString none = QStringLiteral("no navigation message yet");
     const QString counts0 = QStringLiteral("0 good, 0 damaged frames");
+    const QString counts1 = QStringLiteral("1 good, 0 damaged frames");
+    const QString lost = QStringLiteral("Lost \u2014 reopening");
+    const QString noAnswer = QStringLiteral(" sent, no answer from the receiver in 2 s");
 
     QTest::newRow("nothing opened") << ""
                                     << "Not open" << false << int(O::None);
     QTest::newRow("open, silent") << "open P"
-                                  << "P: Open | no navigation message yet | " + counts0 << false
+                                  << "Open | " + none + " | " + counts0 + " | P" << false
                                   << int(O::None);
     QTest::newRow("live") << "open P; nav; wait 400"
-                          << "P: Open | nav 0.4 s ago | 1 good, 0 damaged frames" << false
-                          << int(O::None);
+                          << "Open | nav 0.4 s ago | " + counts1 + " | P" << false << int(O::None);
     QTest::newRow("3 s is still live")
         << "open P; nav; wait 3000"
-        << "P: Open | nav 3.0 s ago | 1 good, 0 damaged frames" << false << int(O::None);
+        << "Open | nav 3.0 s ago | " + counts1 + " | P" << false << int(O::None);
     QTest::newRow("silence turns stale")
         << "open P; nav; wait 3001"
-        << "P: Open | no data for 3.0 s | 1 good, 0 damaged frames" << true << int(O::None);
+        << "Open | no data for 3.0 s | " + counts1 + " | P" << true << int(O::None);
     QTest::newRow("long silence in whole seconds")
         << "open P; nav; wait 12345"
-        << "P: Open | no data for 12 s | 1 good, 0 damaged frames" << true << int(O::None);
+        << "Open | no data for 12 s | " + counts1 + " | P" << true << int(O::None);
     QTest::newRow("a navigation message restores")
         << "open P; nav; wait 5000; nav; wait 100"
-        << "P: Open | nav 0.1 s ago | 2 good, 0 damaged frames" << false << int(O::None);
+        << "Open | nav 0.1 s ago | 2 good, 0 damaged frames | P" << false << int(O::None);
     QTest::newRow("satellite messages alone do not")
         << "open P; nav; wait 2000; sat; wait 2000"
-        << "P: Open | no data for 4.0 s | 2 good, 0 damaged frames" << true << int(O::None);
+        << "Open | no data for 4.0 s | 2 good, 0 damaged frames | P" << true << int(O::None);
     QTest::newRow("damaged frames counted, not taken as data")
         << "open P; nav; wait 3500; bad; bad"
-        << "P: Open | no data for 3.5 s | 1 good, 2 damaged frames" << true << int(O::None);
+        << "Open | no data for 3.5 s | 1 good, 2 damaged frames | P" << true << int(O::None);
     QTest::newRow("lost") << "open P; nav; lost; wait 500"
-                          << "P: Lost \u2014 reopening | nav 0.5 s ago | 1 good, 0 damaged frames"
-                          << false << int(O::None);
+                          << lost + " | nav 0.5 s ago | " + counts1 + " | P" << false
+                          << int(O::None);
     QTest::newRow("lost long enough to go stale")
-        << "open P; nav; lost; wait 4000"
-        << "P: Lost \u2014 reopening | no data for 4.0 s | 1 good, 0 damaged frames" << true
-        << int(O::None);
+        << "open P; nav; lost; wait 4000" << lost + " | no data for 4.0 s | " + counts1 + " | P"
+        << true << int(O::None);
     QTest::newRow("reopened keeps the counts")
         << "open P; nav; lost; reopened; nav"
-        << "P: Reopened | nav 0.0 s ago | 2 good, 0 damaged frames" << false << int(O::None);
+        << "Reopened | nav 0.0 s ago | 2 good, 0 damaged frames | P" << false << int(O::None);
     QTest::newRow("another port starts over")
         << "open A; nav; bad; send Set_Height B1; open B"
-        << "B: Open | no navigation message yet | " + counts0 << false << int(O::None);
+        << "Open | " + none + " | " + counts0 + " | B" << false << int(O::None);
     QTest::newRow("a port that fails to open") << "open A; nav; fail B"
-                                               << "B: Not open" << false << int(O::None);
+                                               << "Not open | B" << false << int(O::None);
     QTest::newRow("command waiting")
         << "open P; send Set_Height B1; wait 1999"
-        << "P: Open | no navigation message yet | " + counts0 + " | Set Height sent" << false
-        << int(O::Sent);
+        << "Open | " + none + " | Set Height sent | " + counts0 + " | P" << false << int(O::Sent);
     QTest::newRow("command acknowledged")
         << "open P; send Set_Height B1; wait 300; ack B8; ack B1; wait 5000"
-        << "P: Open | no navigation message yet | 2 good, 0 damaged frames | "
-           "Set Height sent, acknowledged"
+        << "Open | " + none + " | Set Height sent, acknowledged | 2 good, 0 damaged frames | P"
         << false << int(O::Acknowledged);
     QTest::newRow("another type is no answer")
         << "open P; send Cold_Start B9; ack B6; wait 2001"
-        << "P: Open | no navigation message yet | 1 good, 0 damaged frames | "
-           "Cold Start sent, no answer from the receiver in 2 s"
-        << false << int(O::NoAnswer);
+        << "Open | " + none + " | Cold Start" + noAnswer + " | " + counts1 + " | P" << false
+        << int(O::NoAnswer);
     QTest::newRow("an answer too late is no answer")
         << "open P; send Set_Height B1; wait 2500; ack B1"
-        << "P: Open | no navigation message yet | 1 good, 0 damaged frames | "
-           "Set Height sent, no answer from the receiver in 2 s"
-        << false << int(O::NoAnswer);
+        << "Open | " + none + " | Set Height" + noAnswer + " | " + counts1 + " | P" << false
+        << int(O::NoAnswer);
     QTest::newRow("a damaged answer is no answer")
         << "open P; send Reset B6; wait 100; bad; wait 2000"
-        << "P: Open | no navigation message yet | 0 good, 1 damaged frames | "
-           "Reset sent, no answer from the receiver in 2 s"
-        << false << int(O::NoAnswer);
+        << "Open | " + none + " | Reset" + noAnswer + " | 0 good, 1 damaged frames | P" << false
+        << int(O::NoAnswer);
     QTest::newRow("the next command replaces the outcome")
         << "open P; send Reset B6; wait 2500; send Set_Time B2; ack B2"
-        << "P: Open | no navigation message yet | 1 good, 0 damaged frames | "
-           "Set Time sent, acknowledged"
-        << false << int(O::Acknowledged);
+        << "Open | " + none + " | Set Time sent, acknowledged | " + counts1 + " | P" << false
+        << int(O::Acknowledged);
     QTest::newRow("not sent on a closed port")
         << "open P; close; notsent Set_Height"
-        << "P: Not open | Set Height not sent: the port is not open" << false << int(O::NotSent);
+        << "Not open | Set Height not sent: the port is not open | P" << false << int(O::NotSent);
 }
 
 void TestLinkState::eventsGiveStatesAgesAndOutcomes()

@@ -55,6 +55,8 @@ private slots:
     void deviceOptionWithoutDeviceIsRefused();
     void closingTheDialogIsCancel();
     void realPortFailureGivesTheSystemsReason();
+    void changingThePortWhileRunning_data();
+    void changingThePortWhileRunning();
 };
 
 void TestPortDialog::emptyStoreSelectsDefaultsAndOpens()
@@ -330,6 +332,45 @@ void TestPortDialog::realPortFailureGivesTheSystemsReason()
     QVERIFY(lines[1].size() > 1);
     QVERIFY(lines[1].endsWith(QLatin1Char('.')));
     QVERIFY(!port.PortOpen());
+}
+
+void TestPortDialog::changingThePortWhileRunning_data()
+{
+    QTest::addColumn<bool>("refused"); // the new port cannot be opened
+    QTest::addColumn<bool>("ok");      // OK is pressed before Cancel
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<int>("openOn"); // the Com port open at the end
+    QTest::newRow("cancel keeps the port") << false << false << true << 1;
+    QTest::newRow("a failed attempt, then cancel: the old port again") << true << true << true << 1;
+    QTest::newRow("OK replaces the port") << false << true << false << 3;
+}
+
+void TestPortDialog::changingThePortWhileRunning()
+{
+    QFETCH(bool, refused);
+    QFETCH(bool, ok);
+    QFETCH(bool, cancel);
+    QFETCH(int, openOn);
+    Rig r;
+    r.dialog.Form_Load();
+    QVERIFY(r.port.PortOpen());
+    QTimer::singleShot(0, &r.dialog, [&] {
+        r.dialog.ComPort_Click(3);
+        r.port.refuseOpen = refused;
+        if (ok)
+            r.dialog.OKButton_Click();
+        r.port.refuseOpen = false;
+        if (cancel)
+            r.dialog.CancelButton_Click();
+    });
+    QTimer::singleShot(5000, &r.dialog, [&] { r.dialog.done(0); }); // never left hanging
+    r.dialog.change();
+    QVERIFY(r.tp.endCalls.isEmpty());
+    QVERIFY(r.port.PortOpen());
+    QCOMPARE(r.port.systemName(), comPortDevice(openOn));
+    QCOMPARE(r.checked("ComPort"), openOn);
+    // What is saved is the port that runs: the next start opens it.
+    QCOMPARE(r.stored("Port"), QString::number(openOn));
 }
 
 QTEST_MAIN(TestPortDialog)

@@ -76,3 +76,8 @@ QByteArray Pty::read(int atLeast, int timeoutMs)
     }
     return out;
 }
+
+bool Pty::holdOutput(bool hold)
+{
+    return m_slave >= 0 && ::tcflow(m_slave, hold ? TCOOFF : TCOON) == 0;
+}

@@ -19,6 +19,10 @@ public:
     // Reads what the program sent, waiting up to timeoutMs for at least `atLeast` bytes
     // while the Qt event loop keeps running.
     QByteArray read(int atLeast, int timeoutMs = 2000);
+    // Stops, or lets go on, what the program's side writes, as XOFF and XON would. It
+    // acts through the slave side held since the start: the program's port takes the
+    // terminal for itself once opened, and only root could open it again.
+    bool holdOutput(bool hold);
     // Closes the master side: the slave side sees the device vanish.
     void closeMaster();
 
