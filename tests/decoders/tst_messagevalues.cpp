@@ -3,18 +3,6 @@
 
 #include <QtTest>
 
-namespace {
-
-QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
-{
-    QByteArray payload(40, '\0');
-    for (const auto &[position, values] : fields)
-        place(payload, position, values);
-    return buildFrameOfType(0xCA, payload);
-}
-
-} // namespace
-
 class TestMessageValues : public QObject {
     Q_OBJECT
 private slots:

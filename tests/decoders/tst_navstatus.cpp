@@ -5,19 +5,6 @@
 
 #include <QtTest>
 
-namespace {
-
-// A navigation frame with the given payload bytes laid at their frame positions.
-QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
-{
-    QByteArray payload(40, '\0');
-    for (const auto &[position, values] : fields)
-        place(payload, position, values);
-    return buildFrameOfType(0xCA, payload);
-}
-
-} // namespace
-
 class TestNavStatus : public QObject {
     Q_OBJECT
 private slots:

@@ -22,14 +22,6 @@
 
 namespace {
 
-QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
-{
-    QByteArray payload(40, '\0');
-    for (const auto &[position, values] : fields)
-        place(payload, position, values);
-    return buildFrameOfType(0xCA, payload);
-}
-
 // A fix as the receiver reports it: 3D fix, 11°37.7777 N, 11°37.7777 W, 200 m,
 // heading 90, 30.75, 31 Dec 1999 23:59:59 UTC, 7 satellites.
 QByteArray sampleFix()

@@ -72,3 +72,11 @@ void loadFrame(GPS_Main &g, const QByteArray &frame)
     g.MsgType = frame.isEmpty() ? 0 : quint8(frame[0]);
     g.MsgLength = qint16(frame.size());
 }
+
+QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
+{
+    QByteArray payload(40, '\0');
+    for (const auto &[position, values] : fields)
+        place(payload, position, values);
+    return buildFrameOfType(0xCA, payload);
+}
