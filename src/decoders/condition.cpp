@@ -1,15 +1,10 @@
 #include "condition.h"
 
-#include "framebytes.h"
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
+#include "link/gpsmain.h"
 
 #include <algorithm>
-
-using namespace framebytes;
-
-namespace {
-// A nibble of 0xA is the receiver's flag for the positive hemisphere or sign.
-constexpr int kFlagNibble = 0xA;
-} // namespace
 
 QString ConditionStateText(quint8 stateByte)
 {
@@ -33,41 +28,55 @@ QString ConditionStateText(quint8 stateByte)
     }
 }
 
-Fields ConditionFields(const GPS_Main &g)
+Fields ConditionFields(QByteArrayView frame)
 {
+    const ConditionMessage m = parseCondition(frame);
     Fields f;
     f.reserve(32);
     auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
     const QString degree = QStringLiteral("\u00B0 ");
     const QString minutesAndSeconds = QStringLiteral("\" ");
+    const auto &lon = m.longitude.bcd;
+    const auto &lat = m.latitude.bcd;
 
-    add(QStringLiteral("Condition"), ConditionStateText(at(g, 3)));
-    add(QStringLiteral("SHealth"), hex(g, 4) + QStringLiteral(" Health satellites"));
-    add(QStringLiteral("SVisible"), hex(g, 5) + QStringLiteral(" Visible satellites"));
-    add(QStringLiteral("SHeight"),
-        QStringLiteral("Height ") + (at(g, 6) == 0xAA ? QStringLiteral("+") : QStringLiteral("-")) +
-            hex(g, 7) + hex(g, 8) + QStringLiteral("m"));
+    add(QStringLiteral("Condition"), ConditionStateText(m.state));
+    add(QStringLiteral("SHealth"), HexByte(m.healthRaw) + QStringLiteral(" Health satellites"));
+    add(QStringLiteral("SVisible"), HexByte(m.visibleRaw) + QStringLiteral(" Visible satellites"));
+    add(QStringLiteral("SHeight"), QStringLiteral("Height ") +
+                                       (m.heightPositive ? QStringLiteral("+") : QStringLiteral("-")) +
+                                       HexByte(m.heightBcd[0]) + HexByte(m.heightBcd[1]) +
+                                       QStringLiteral("m"));
     add(QStringLiteral("Longitude"),
-        ((at(g, 9) >> 4) == kFlagNibble ? QStringLiteral("East ") : QStringLiteral("West ")) +
-            hex(g, 9).mid(1) + hex(g, 10) + degree + hex(g, 11) + minutesAndSeconds + hex(g, 12) +
-            QStringLiteral("'"));
+        (m.longitude.positive ? QStringLiteral("East ") : QStringLiteral("West ")) +
+            HexByte(lon[0]).mid(1) + HexByte(lon[1]) + degree + HexByte(lon[2]) +
+            minutesAndSeconds + HexByte(lon[3]) + QStringLiteral("'"));
     add(QStringLiteral("Latitude"),
-        ((at(g, 15) >> 4) == kFlagNibble ? QStringLiteral("North ") : QStringLiteral("South ")) +
-            hex(g, 16) + degree + hex(g, 17) + minutesAndSeconds + hex(g, 18) +
+        (m.latitude.positive ? QStringLiteral("North ") : QStringLiteral("South ")) +
+            HexByte(lat[1]) + degree + HexByte(lat[2]) + minutesAndSeconds + HexByte(lat[3]) +
             QStringLiteral("'"));
+    const auto &d = m.utc.bcd;
     add(QStringLiteral("CDate"),
         QStringLiteral("Satellite Date: %1-%2-%3 %4:%5:%6 UTC")
-            .arg(hex(g, 21), hex(g, 22), hex(g, 23), hex(g, 24), hex(g, 25), hex(g, 26)));
+            .arg(HexByte(d[0]), HexByte(d[1]), HexByte(d[2]), HexByte(d[3]), HexByte(d[4]),
+                 HexByte(d[5])));
     static const IndexedNames satellite("Satellite(%1)", 1, 8);
     static const IndexedNames level("Level(%1)", 1, 8);
     for (int k = 1; k <= 8; ++k) {
-        add(satellite[k], hex(g, 25 + 2 * k));
-        add(level[k], hex(g, 26 + 2 * k));
+        add(satellite[k], HexByte(m.pairs[std::size_t(k - 1)].satellite));
+        add(level[k], HexByte(m.pairs[std::size_t(k - 1)].level));
     }
-    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-    std::array<quint8, GPS_Main::kRxSize> shown;
-    std::copy_n(g.RxBuffer.begin() + 1, length, shown.begin());
-    shown[2] &= 0x0F;
+    // The dump shows the state byte as the part the state is read from, its low nibble,
+    // as this window always has.
+    std::array<quint8, GPS_Main::kRxSize> shown{};
+    const int length = int(qMin<qsizetype>(frame.size(), shown.size()));
+    std::copy_n(reinterpret_cast<const quint8 *>(frame.data()), length, shown.begin());
+    if (length > 2)
+        shown[2] &= 0x0F;
     add(QStringLiteral("RawHex"), RawHexText(shown.data(), length));
     return f;
+}
+
+Fields ConditionFields(const GPS_Main &g)
+{
+    return ConditionFields(receivedFrame(g));
 }

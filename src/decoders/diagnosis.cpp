@@ -1,8 +1,7 @@
 #include "diagnosis.h"
 
-#include "framebytes.h"
-
-using namespace framebytes;
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
 
 QString DiagErrorText(quint8 code)
 {
@@ -37,16 +36,23 @@ QString RevisionLetter(quint8 b)
     return QString(QChar(64 + sixteenths));
 }
 
+Fields DiagnosisFields(QByteArrayView frame)
+{
+    const DiagnosisMessage m = parseDiagnosis(frame);
+    return {
+        {QStringLiteral("Version"), QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) +
+                                        QStringLiteral(".") + HexByte(m.version[1]) +
+                                        RevisionLetter(m.revision)},
+        {QStringLiteral("UnKnown"), QStringLiteral("Unknown Extra Byte: ") + HexByte(m.extra)},
+        {QStringLiteral("Error1"), DiagErrorText(m.errors[0])},
+        {QStringLiteral("Error2"), DiagErrorText(m.errors[1])},
+        {QStringLiteral("Error3"), DiagErrorText(m.errors[2])},
+        {QStringLiteral("CheckSum"), QStringLiteral("CheckSum: ") + HexByte(m.checksum)},
+        {QStringLiteral("RawHex"), RawHexText(frame)},
+    };
+}
+
 Fields DiagnosisFields(const GPS_Main &g)
 {
-    return {
-        {QStringLiteral("Version"), QStringLiteral("Firmware Version: ") + hex(g, 3) +
-                                        QStringLiteral(".") + hex(g, 4) + RevisionLetter(at(g, 5))},
-        {QStringLiteral("UnKnown"), QStringLiteral("Unknown Extra Byte: ") + hex(g, 6)},
-        {QStringLiteral("Error1"), DiagErrorText(at(g, 7))},
-        {QStringLiteral("Error2"), DiagErrorText(at(g, 8))},
-        {QStringLiteral("Error3"), DiagErrorText(at(g, 9))},
-        {QStringLiteral("CheckSum"), QStringLiteral("CheckSum: ") + hex(g, 10)},
-        {QStringLiteral("RawHex"), RawHexText(g)},
-    };
+    return DiagnosisFields(receivedFrame(g));
 }

@@ -2,6 +2,8 @@
 
 #include "decoders/fields.h"
 
+#include <QByteArrayView>
+
 #include <QtGlobal>
 
 class GPS_Main;
@@ -13,6 +15,7 @@ QString DiagErrorText(quint8 code);
 // so 0x10 and 0x17 give "A", 0x18 "B", 0x28 "B", 0x00 "@" and 0xFF "P".
 QString RevisionLetter(quint8 b);
 
-// The texts of the Diagnosis window for the diagnosis frame in RxBuffer: Version,
-// UnKnown, Error1, Error2, Error3, CheckSum, RawHex.
+// The texts of the Diagnosis window for a diagnosis frame: Version, UnKnown, Error1,
+// Error2, Error3, CheckSum, RawHex; the second form reads the frame last received.
+Fields DiagnosisFields(QByteArrayView frame);
 Fields DiagnosisFields(const GPS_Main &g);

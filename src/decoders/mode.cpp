@@ -1,8 +1,7 @@
 #include "mode.h"
 
-#include "framebytes.h"
-
-using namespace framebytes;
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
 
 namespace {
 
@@ -44,24 +43,26 @@ QString smoothingText(quint8 b)
 
 } // namespace
 
+Fields ModeFields(QByteArrayView frame)
+{
+    const ModeMessage m = parseMode(frame);
+    return {
+        {QStringLiteral("Mode"), QStringLiteral("Position Fix Mode: ") + fixModeText(m.fixModeRaw)},
+        {QStringLiteral("MinElevat"),
+         QStringLiteral("Min Elevation: %1\u00B0").arg(QString::number(m.minElevationDeg))},
+        {QStringLiteral("MinSignal"), QStringLiteral("Min Signal Level: ") + NumberText(m.minSignalDb)},
+        {QStringLiteral("PDOP"), QStringLiteral("PDOP Limit: ") + pdopText(m.pdopLimitRaw)},
+        {QStringLiteral("Smoothing"), QStringLiteral("Smoothing :") + smoothingText(m.flags)},
+        {QStringLiteral("Search"),
+         (m.searchMode ? QStringLiteral("Search Mode:") : QStringLiteral("Not Search Mode:")) +
+             (m.searchFinished ? QStringLiteral("Finished") : QStringLiteral("Not Finished"))},
+        {QStringLiteral("SHeight"),
+         QStringLiteral("Set Height: ") + SignedNumberText(m.heightM) + QStringLiteral("m")},
+        {QStringLiteral("RawHex"), RawHexText(frame)},
+    };
+}
+
 Fields ModeFields(const GPS_Main &g)
 {
-    const quint8 flags = at(g, 7);
-    // The set height is kept in half metres, as four BCD digits.
-    const double height = bcdValue(g, 8, 2) * 0.5;
-    return {
-        {QStringLiteral("Mode"), QStringLiteral("Position Fix Mode: ") + fixModeText(at(g, 3))},
-        {QStringLiteral("MinElevat"),
-         QStringLiteral("Min Elevation: %1\u00B0").arg(QString::number(at(g, 4)))},
-        {QStringLiteral("MinSignal"),
-         QStringLiteral("Min Signal Level: ") + NumberText(at(g, 5) * 0.2)},
-        {QStringLiteral("PDOP"), QStringLiteral("PDOP Limit: ") + pdopText(at(g, 6))},
-        {QStringLiteral("Smoothing"), QStringLiteral("Smoothing :") + smoothingText(flags)},
-        {QStringLiteral("Search"),
-         ((flags & 0x80) ? QStringLiteral("Not Search Mode:") : QStringLiteral("Search Mode:")) +
-             ((flags & 0x40) ? QStringLiteral("Not Finished") : QStringLiteral("Finished"))},
-        {QStringLiteral("SHeight"),
-         QStringLiteral("Set Height: ") + SignedNumberText(height) + QStringLiteral("m")},
-        {QStringLiteral("RawHex"), RawHexText(g)},
-    };
+    return ModeFields(receivedFrame(g));
 }

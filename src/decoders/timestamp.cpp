@@ -1,15 +1,14 @@
 #include "timestamp.h"
 
-#include "framebytes.h"
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
 
 #include <QDate>
-
-using namespace framebytes;
 
 namespace {
 
 constexpr int kStepsPerDay = 144;
-constexpr int kMinutesPerStep = 10;
+constexpr int kMinutesPerStep = kTimeStampStepMinutes;
 
 quint8 bcd(int value)
 {
@@ -56,15 +55,19 @@ QString StampDescription(int item)
     }
 }
 
-Fields TimeStampFields(const GPS_Main &g)
+Fields TimeStampFields(QByteArrayView frame)
 {
     static const IndexedNames timeStamp("TimeStamp(%1)", 0, kTimeStampItems - 1);
+    const TimeStampMessage m = parseTimeStamps(frame);
     Fields f;
     f.reserve(kTimeStampItems + 1);
-    for (int k = 0; k < kTimeStampItems; ++k) {
-        const quint16 value = quint16(at(g, 3 + 2 * k) << 8 | at(g, 4 + 2 * k));
-        f.append({timeStamp[k], StampDateText(value)});
-    }
-    f.append({QStringLiteral("RawHex"), RawHexText(g)});
+    for (int k = 0; k < kTimeStampItems; ++k)
+        f.append({timeStamp[k], StampDateText(m.steps[std::size_t(k)])});
+    f.append({QStringLiteral("RawHex"), RawHexText(frame)});
     return f;
+}
+
+Fields TimeStampFields(const GPS_Main &g)
+{
+    return TimeStampFields(receivedFrame(g));
 }
