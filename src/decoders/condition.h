@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+class FieldStore;
 class GPS_Main;
 
 // The receiver state text of the condition frame's byte 3, from its low four bits;
@@ -16,5 +17,7 @@ QString ConditionStateText(quint8 stateByte);
 // k = 1..8, RawHex. The dump shows byte 3 with its high nibble cleared, the part the
 // state is read from, as the window always has; the frame is only read.
 Fields ConditionFields(QByteArrayView frame);
+// The same into texts kept between messages.
+void ConditionTexts(QByteArrayView frame, FieldStore &store);
 // The same for the frame last received.
 Fields ConditionFields(const GPS_Main &g);

@@ -1,5 +1,6 @@
 #include "diagnosis.h"
 
+#include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
 
@@ -36,20 +37,31 @@ QString RevisionLetter(quint8 b)
     return QString(QChar(64 + sixteenths));
 }
 
-Fields DiagnosisFields(QByteArrayView frame)
+void DiagnosisTexts(QByteArrayView frame, FieldStore &s)
 {
     const DiagnosisMessage m = parseDiagnosis(frame);
-    return {
-        {QStringLiteral("Version"), QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) +
-                                        QStringLiteral(".") + HexByte(m.version[1]) +
-                                        RevisionLetter(m.revision)},
-        {QStringLiteral("UnKnown"), QStringLiteral("Unknown Extra Byte: ") + HexByte(m.extra)},
-        {QStringLiteral("Error1"), DiagErrorText(m.errors[0])},
-        {QStringLiteral("Error2"), DiagErrorText(m.errors[1])},
-        {QStringLiteral("Error3"), DiagErrorText(m.errors[2])},
-        {QStringLiteral("CheckSum"), QStringLiteral("CheckSum: ") + HexByte(m.checksum)},
-        {QStringLiteral("RawHex"), RawHexText(frame)},
-    };
+    s.begin();
+    s.next(QStringLiteral("Version"), FieldStore::key({m.version[0], m.version[1], m.revision}), [&] {
+        return QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) + QStringLiteral(".") +
+               HexByte(m.version[1]) + RevisionLetter(m.revision);
+    });
+    s.next(QStringLiteral("UnKnown"), m.extra,
+           [&] { return QStringLiteral("Unknown Extra Byte: ") + HexByte(m.extra); });
+    static const IndexedNames error("Error%1", 1, 3);
+    for (int i = 1; i <= 3; ++i) {
+        const quint8 code = m.errors[std::size_t(i - 1)];
+        s.next(error[i], code, [&] { return DiagErrorText(code); });
+    }
+    s.next(QStringLiteral("CheckSum"), m.checksum,
+           [&] { return QStringLiteral("CheckSum: ") + HexByte(m.checksum); });
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
+}
+
+Fields DiagnosisFields(QByteArrayView frame)
+{
+    FieldStore s;
+    DiagnosisTexts(frame, s);
+    return s.fields();
 }
 
 Fields DiagnosisFields(const GPS_Main &g)

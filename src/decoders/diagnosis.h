@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 
+class FieldStore;
 class GPS_Main;
 
 // The text of one self-test error code: "00h No Error", "51h Antenna Open", ...;
@@ -18,4 +19,6 @@ QString RevisionLetter(quint8 b);
 // The texts of the Diagnosis window for a diagnosis frame: Version, UnKnown, Error1,
 // Error2, Error3, CheckSum, RawHex; the second form reads the frame last received.
 Fields DiagnosisFields(QByteArrayView frame);
+// The same into texts kept between messages.
+void DiagnosisTexts(QByteArrayView frame, FieldStore &store);
 Fields DiagnosisFields(const GPS_Main &g);

@@ -1,5 +1,6 @@
 #include "mode.h"
 
+#include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
 
@@ -43,23 +44,36 @@ QString smoothingText(quint8 b)
 
 } // namespace
 
-Fields ModeFields(QByteArrayView frame)
+void ModeTexts(QByteArrayView frame, FieldStore &s)
 {
     const ModeMessage m = parseMode(frame);
-    return {
-        {QStringLiteral("Mode"), QStringLiteral("Position Fix Mode: ") + fixModeText(m.fixModeRaw)},
-        {QStringLiteral("MinElevat"),
-         QStringLiteral("Min Elevation: %1\u00B0").arg(QString::number(m.minElevationDeg))},
-        {QStringLiteral("MinSignal"), QStringLiteral("Min Signal Level: ") + NumberText(m.minSignalDb)},
-        {QStringLiteral("PDOP"), QStringLiteral("PDOP Limit: ") + pdopText(m.pdopLimitRaw)},
-        {QStringLiteral("Smoothing"), QStringLiteral("Smoothing :") + smoothingText(m.flags)},
-        {QStringLiteral("Search"),
-         (m.searchMode ? QStringLiteral("Search Mode:") : QStringLiteral("Not Search Mode:")) +
-             (m.searchFinished ? QStringLiteral("Finished") : QStringLiteral("Not Finished"))},
-        {QStringLiteral("SHeight"),
-         QStringLiteral("Set Height: ") + SignedNumberText(m.heightM) + QStringLiteral("m")},
-        {QStringLiteral("RawHex"), RawHexText(frame)},
-    };
+    s.begin();
+    s.next(QStringLiteral("Mode"), m.fixModeRaw,
+           [&] { return QStringLiteral("Position Fix Mode: ") + fixModeText(m.fixModeRaw); });
+    s.next(QStringLiteral("MinElevat"), quint64(m.minElevationDeg), [&] {
+        return QStringLiteral("Min Elevation: %1\u00B0").arg(QString::number(m.minElevationDeg));
+    });
+    s.next(QStringLiteral("MinSignal"), m.minSignalRaw,
+           [&] { return QStringLiteral("Min Signal Level: ") + NumberText(m.minSignalDb); });
+    s.next(QStringLiteral("PDOP"), m.pdopLimitRaw,
+           [&] { return QStringLiteral("PDOP Limit: ") + pdopText(m.pdopLimitRaw); });
+    s.next(QStringLiteral("Smoothing"), m.flags & 3,
+           [&] { return QStringLiteral("Smoothing :") + smoothingText(m.flags); });
+    s.next(QStringLiteral("Search"), m.flags >> 6, [&] {
+        return (m.searchMode ? QStringLiteral("Search Mode:") : QStringLiteral("Not Search Mode:")) +
+               (m.searchFinished ? QStringLiteral("Finished") : QStringLiteral("Not Finished"));
+    });
+    s.next(QStringLiteral("SHeight"), FieldStore::key({m.heightBcd[0], m.heightBcd[1]}), [&] {
+        return QStringLiteral("Set Height: ") + SignedNumberText(m.heightM) + QStringLiteral("m");
+    });
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
+}
+
+Fields ModeFields(QByteArrayView frame)
+{
+    FieldStore s;
+    ModeTexts(frame, s);
+    return s.fields();
 }
 
 Fields ModeFields(const GPS_Main &g)

@@ -1,5 +1,6 @@
 #include "timestamp.h"
 
+#include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
 
@@ -55,16 +56,23 @@ QString StampDescription(int item)
     }
 }
 
-Fields TimeStampFields(QByteArrayView frame)
+void TimeStampTexts(QByteArrayView frame, FieldStore &s)
 {
     static const IndexedNames timeStamp("TimeStamp(%1)", 0, kTimeStampItems - 1);
     const TimeStampMessage m = parseTimeStamps(frame);
-    Fields f;
-    f.reserve(kTimeStampItems + 1);
-    for (int k = 0; k < kTimeStampItems; ++k)
-        f.append({timeStamp[k], StampDateText(m.steps[std::size_t(k)])});
-    f.append({QStringLiteral("RawHex"), RawHexText(frame)});
-    return f;
+    s.begin();
+    for (int k = 0; k < kTimeStampItems; ++k) {
+        const quint16 steps = m.steps[std::size_t(k)];
+        s.next(timeStamp[k], steps, [&] { return StampDateText(steps); });
+    }
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
+}
+
+Fields TimeStampFields(QByteArrayView frame)
+{
+    FieldStore s;
+    TimeStampTexts(frame, s);
+    return s.fields();
 }
 
 Fields TimeStampFields(const GPS_Main &g)

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+class FieldStore;
 class GPS_Main;
 
 // A stamp as a date and time, in the same text form as the navigation time (the
@@ -17,4 +18,6 @@ QString StampDescription(int item);
 // The texts of the Time Stamp window for a time-stamp frame: TimeStamp(0) ..
 // TimeStamp(20), RawHex; the second form reads the frame last received.
 Fields TimeStampFields(QByteArrayView frame);
+// The same into texts kept between messages.
+void TimeStampTexts(QByteArrayView frame, FieldStore &store);
 Fields TimeStampFields(const GPS_Main &g);
