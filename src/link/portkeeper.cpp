@@ -2,6 +2,7 @@
 
 #include "gpsmain.h"
 #include "platform/serialport.h"
+#include "platform/replayport.h"
 #include "platform/simulatedport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)
@@ -22,7 +23,8 @@ bool PortKeeper::PortOpen() const
 
 QString PortKeeper::description() const
 {
-    if (m_port.systemName() == SimulatedPort::deviceName())
+    if (m_port.systemName() == SimulatedPort::deviceName() ||
+        m_port.systemName() == ReplayPort::deviceName())
         return m_port.systemName();
     return m_port.displayName() + QLatin1Char(' ') + m_port.Settings();
 }

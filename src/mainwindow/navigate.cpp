@@ -6,6 +6,7 @@
 #include "link/portkeeper.h"
 #include "link/storedsettings.h"
 #include "navigatelayout.h"
+#include "recordreplay.h"
 #include "platform/picturebox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
@@ -32,6 +33,7 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     setObjectName(QStringLiteral("Navigate"));
     setWindowTitle(QStringLiteral("Navigate"));
     m_keeper = new PortKeeper(g, *m_port, this);
+    m_recordReplay = new RecordReplay(g, *m_keeper, this);
     m_dataWindows = new DataWindows(g, this);
     g.setSink(this);
 

@@ -6,6 +6,7 @@
 #include "link/portdialog.h"
 #include "link/portmessage.h"
 #include "navigate.h"
+#include "recordreplay.h"
 #include "platform/messageboxes.h"
 #include "setup/setupwindows.h"
 
@@ -39,6 +40,7 @@ void Navigate::buildMenus()
     QMenu *file = addMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
     connect(addItem(file, QStringLiteral("mnuSelectPort"), QStringLiteral("Select &Port...")),
             &QAction::triggered, this, &Navigate::SelectPort_Click);
+    m_recordReplay->addMenuItems(file);
     file->addSeparator();
     connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")), &QAction::triggered,
             this, &Navigate::NavExit_Click);

@@ -1,0 +1,135 @@
+#include "replayport.h"
+
+#include "clock.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kStepMs = 10;
+// Wall time a step may make up for after a stall, so a late step does not burst.
+constexpr qint64 kMaxCatchUpMs = 250;
+} // namespace
+
+QString ReplayPort::deviceName()
+{
+    return QStringLiteral("Recorded receiver");
+}
+
+const QList<double> &ReplayPort::speeds()
+{
+    static const QList<double> list{0.25, 0.5, 1, 2, 4, 8, 16, ReplayPacer::kAsFastAsPossible};
+    return list;
+}
+
+ReplayPort::ReplayPort(const Clock &clock, QObject *parent) : SerialPort(parent), m_clock(clock)
+{
+    m_timer.setInterval(kStepMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &ReplayPort::pump);
+}
+
+void ReplayPort::load(const QList<RecordedChunk> &chunks, const QString &name)
+{
+    close();
+    m_chunks = chunks;
+    m_name = name;
+    m_pacer = ReplayPacer(m_chunks, m_pacer.speed());
+}
+
+bool ReplayPort::open()
+{
+    close();
+    if (!loaded()) {
+        m_error = QStringLiteral("no recording is loaded (File, Open Recording...)");
+        return false;
+    }
+    m_error.clear();
+    m_pacer = ReplayPacer(m_chunks, m_pacer.speed());
+    m_lastMs = -1;
+    m_open = true;
+    m_timer.start();
+    emit progressed();
+    return true;
+}
+
+void ReplayPort::close()
+{
+    m_timer.stop();
+    m_open = false;
+}
+
+bool ReplayPort::Output(const QByteArray &bytes, const void *owner)
+{
+    Q_UNUSED(owner);
+    if (!m_open)
+        return false;
+    emit outputIgnored(bytes);
+    return true;
+}
+
+void ReplayPort::setPaused(bool paused)
+{
+    m_paused = paused;
+    m_lastMs = -1;
+    emit progressed();
+}
+
+void ReplayPort::setSpeed(double speed)
+{
+    m_pacer.setSpeed(speed);
+    emit progressed();
+}
+
+void ReplayPort::seek(qint64 positionMs)
+{
+    m_pacer.seek(positionMs);
+    m_lastMs = -1;
+    emit progressed();
+}
+
+void ReplayPort::pump()
+{
+    if (!m_open || m_paused || m_pacer.finished())
+        return;
+    const qint64 now = m_clock.monotonicMs();
+    const qint64 elapsed = m_lastMs < 0 ? 0 : std::clamp<qint64>(now - m_lastMs, 0, kMaxCatchUpMs);
+    m_lastMs = now;
+    const qint64 before = m_pacer.positionMs();
+    const QByteArray due = m_pacer.advance(elapsed);
+    if (!due.isEmpty())
+        emit received(due);
+    if (m_pacer.positionMs() != before || m_pacer.finished())
+        emit progressed();
+}
+
+QString ReplayPort::statusText() const
+{
+    if (!m_open)
+        return {};
+    QString text = QStringLiteral("Replay %1 %2 of %3, %4")
+                       .arg(m_name, replayTimeText(positionMs()), replayTimeText(durationMs()),
+                            replaySpeedText(speed()));
+    if (m_pacer.finished())
+        text += QStringLiteral(", finished");
+    else if (m_paused)
+        text += QStringLiteral(", paused");
+    return text;
+}
+
+QString replaySpeedText(double speed)
+{
+    if (speed == ReplayPacer::kAsFastAsPossible)
+        return QStringLiteral("as fast as possible");
+    return QString::number(speed) + QStringLiteral("\u00d7");
+}
+
+QString replayTimeText(qint64 ms)
+{
+    const qint64 s = std::max<qint64>(ms, 0) / 1000;
+    if (s >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(s / 3600)
+            .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
