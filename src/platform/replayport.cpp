@@ -70,7 +70,8 @@ bool ReplayPort::Output(const QByteArray &bytes, const void *owner)
 void ReplayPort::setPaused(bool paused)
 {
     m_paused = paused;
-    m_lastMs = -1;
+    // Play time counts from here, not from the last step before the pause.
+    m_lastMs = m_clock.monotonicMs();
     emit progressed();
 }
 
@@ -83,7 +84,7 @@ void ReplayPort::setSpeed(double speed)
 void ReplayPort::seek(qint64 positionMs)
 {
     m_pacer.seek(positionMs);
-    m_lastMs = -1;
+    m_lastMs = m_clock.monotonicMs();
     emit progressed();
 }
 
