@@ -90,3 +90,14 @@ wait "$spid" 2>/dev/null || true
 sleep 4
 picture link-lost
 quit
+
+# The replay controls: a recording from tests/data played at 4x, a few seconds in.
+desktop
+home="$work/home-replay"
+mkdir -p "$home/rt" && chmod 700 "$home/rt"
+HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home/rt QT_QPA_PLATFORM=xcb \
+    DISPLAY=$disp build-release/src/kestrel --replay tests/data/sim-acquisition.krec \
+    --speed 4 >"$work/replay.log" 2>&1 & apid=$!
+sleep 5
+picture replay
+quit

@@ -21,6 +21,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -111,6 +112,9 @@ private slots:
     void replayControlsPaceThePlay();
     void filesThatCannotServeAreRefusedWithAMessage_data();
     void filesThatCannotServeAreRefusedWithAMessage();
+    void exportMenuWritesTheChosenFormat();
+    void replayCommandLineIsChecked_data();
+    void replayCommandLineIsChecked();
 
 private:
     QTemporaryDir m_dir;
@@ -321,6 +325,70 @@ void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage()
     QVERIFY(!p.status().contains(QStringLiteral("Recording")));
     QVERIFY(!p.status().contains(QStringLiteral("Replay")));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("missing"))));
+}
+
+void TestRecordReplay::exportMenuWritesTheChosenFormat()
+{
+    Program p;
+    const QString out = m_dir.filePath(QStringLiteral("menu.kml"));
+    QList<RecordReplay::FileQuestion> asked;
+    p.rr().setFileChooser([&](RecordReplay::FileQuestion q, ExportFormat &format) {
+        asked << q;
+        if (q == RecordReplay::FileQuestion::Export)
+            format = ExportFormat::Kml;
+        return q == RecordReplay::FileQuestion::OpenRecording ? m_recording : out;
+    });
+    // Nothing recorded or opened yet: nothing to export, and no question asked.
+    p.nav->menuItem(QStringLiteral("mnuExport"))->trigger();
+    QCOMPARE(p.tp.boxes.shown.size(), 1);
+    QVERIFY(p.tp.boxes.shown.last().text.contains(QStringLiteral("nothing to export")));
+    QVERIFY(asked.isEmpty());
+    p.nav->menuItem(QStringLiteral("mnuOpenRecording"))->trigger();
+    p.nav->menuItem(QStringLiteral("mnuExport"))->trigger();
+    QCOMPARE(asked, (QList{RecordReplay::FileQuestion::OpenRecording,
+                           RecordReplay::FileQuestion::Export}));
+    QCOMPARE(p.tp.boxes.shown.size(), 2);
+    QVERIFY2(p.tp.boxes.shown.last().text.contains(QStringLiteral("track points")),
+             qPrintable(p.tp.boxes.shown.last().text));
+    QVERIFY(readAll(out).contains("<LineString>"));
+}
+
+void TestRecordReplay::replayCommandLineIsChecked_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("message");
+    const QString rec = m_recording;
+    QTest::newRow("speed above 16") << QStringList{"--replay", rec, "--speed", "20"} << 2
+                                    << "--speed wants a factor from 0.25 to 16";
+    QTest::newRow("speed not a number") << QStringList{"--replay", rec, "--speed", "fast"} << 2
+                                        << "--speed wants";
+    QTest::newRow("speed without replay") << QStringList{"--speed", "4"} << 2
+                                          << "--speed goes with --replay";
+    QTest::newRow("replay and port") << QStringList{"--replay", rec, "--port", "/dev/null"} << 2
+                                     << "leave out --port and --simulate";
+    QTest::newRow("missing recording") << QStringList{"--replay", m_dir.filePath("none.krec")}
+                                       << 1 << "cannot read";
+    QTest::newRow("a folder") << QStringList{"--replay", m_dir.path()} << 1 << "it is a folder";
+    QTest::newRow("not a recording") << QStringList{"--replay", QStringLiteral(KESTREL)} << 1
+                                     << "not a Kestrel recording";
+}
+
+void TestRecordReplay::replayCommandLineIsChecked()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exit);
+    QFETCH(QString, message);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KESTREL), args);
+    QVERIFY(p.waitForFinished(20000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), exit);
+    QVERIFY2(err.contains(QStringLiteral("kestrel: ")) && err.contains(message), qPrintable(err));
 }
 
 QTEST_MAIN(TestRecordReplay)
