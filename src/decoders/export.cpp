@@ -96,10 +96,9 @@ QByteArray csv(const RecordedTrack &track)
     QByteArray out = "iso_time,lat,lon,height,speed_kmh,heading,fix,satellites\n";
     for (const TrackPoint &p : track.points) {
         const NavigationMessage &m = p.nav;
-        out += isoTime(p.utc) + ',' + degrees(m.latitudeDeg) + ',' + degrees(m.longitudeDeg) +
-               ',' + fixed(m.heightM, 1) + ',' + fixed(m.speedKmh, 2) + ',' +
-               fixed(course(m), 2) + ',' + fixName(m) + ',' +
-               QByteArray::number(m.satellitesUsed) + '\n';
+        out += isoTime(p.utc) + ',' + degrees(m.latitudeDeg) + ',' + degrees(m.longitudeDeg) + ',' +
+               fixed(m.heightM, 1) + ',' + fixed(m.speedKmh, 2) + ',' + fixed(course(m), 2) + ',' +
+               fixName(m) + ',' + QByteArray::number(m.satellitesUsed) + '\n';
     }
     return out;
 }
@@ -118,8 +117,8 @@ QByteArray nmea(const RecordedTrack &track)
 
 std::optional<ExportFormat> exportFormatNamed(const QString &name)
 {
-    for (ExportFormat f : {ExportFormat::Gpx, ExportFormat::Kml, ExportFormat::Csv,
-                           ExportFormat::Nmea})
+    for (ExportFormat f :
+         {ExportFormat::Gpx, ExportFormat::Kml, ExportFormat::Csv, ExportFormat::Nmea})
         if (name.compare(exportFormatName(f), Qt::CaseInsensitive) == 0)
             return f;
     return std::nullopt;

@@ -54,9 +54,9 @@ QByteArray exportTrack(const RecordedTrack &track, ExportFormat format, const QS
 struct ExportOutcome {
     enum class Status {
         Done,
-        CannotRead,    // the recording could not be opened or read
-        NotRecording,  // the file is not a recording, or a damaged one
-        CannotWrite,   // the output could not be written
+        CannotRead,   // the recording could not be opened or read
+        NotRecording, // the file is not a recording, or a damaged one
+        CannotWrite,  // the output could not be written
     };
     Status status = Status::Done;
     QString error; // what went wrong, for the user

@@ -1,8 +1,8 @@
 #include "portkeeper.h"
 
 #include "gpsmain.h"
-#include "platform/serialport.h"
 #include "platform/replayport.h"
+#include "platform/serialport.h"
 #include "platform/simulatedport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)

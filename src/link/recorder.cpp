@@ -32,10 +32,9 @@ bool Recorder::start(const QString &path, const QStringList &comments)
         return false;
     }
     auto writer = std::make_unique<RecordingWriter>(*file);
-    QStringList header{
-        QStringLiteral("made by: Kestrel " KESTREL_VERSION ", File, Record"),
-        QStringLiteral("started: %1")
-            .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))};
+    QStringList header{QStringLiteral("made by: Kestrel " KESTREL_VERSION ", File, Record"),
+                       QStringLiteral("started: %1")
+                           .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))};
     header += comments;
     if (!writer->writeHeader(header)) {
         m_error = file->errorString();

@@ -16,9 +16,9 @@
 #include "replaypacer.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QCommandLineParser>
 #include <QPointer>
 #include <cstdio>
 #include <cstdlib>
@@ -147,8 +147,9 @@ int KestrelMain(int argc, char **argv)
     }
     const std::optional<double> speed = ReplaySpeedOption(parser.value(options.speed));
     if (!speed) {
-        std::fprintf(stderr, "kestrel: --speed wants a factor from 0.25 to 16 or \"max\", not "
-                             "\"%s\"\n",
+        std::fprintf(stderr,
+                     "kestrel: --speed wants a factor from 0.25 to 16 or \"max\", not "
+                     "\"%s\"\n",
                      qPrintable(parser.value(options.speed)));
         return 2;
     }

@@ -6,12 +6,12 @@
 #include "link/portkeeper.h"
 #include "link/storedsettings.h"
 #include "navigatelayout.h"
-#include "recordreplay.h"
 #include "platform/picturebox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/textline.h"
 #include "platform/twips.h"
+#include "recordreplay.h"
 #include "skyplot.h"
 
 #include <QAction>

@@ -6,8 +6,8 @@
 #include "link/portdialog.h"
 #include "link/portmessage.h"
 #include "navigate.h"
-#include "recordreplay.h"
 #include "platform/messageboxes.h"
+#include "recordreplay.h"
 #include "setup/setupwindows.h"
 
 #include <QAction>

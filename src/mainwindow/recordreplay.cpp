@@ -55,7 +55,8 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
         m_replay = replay.get();
         selecting->addDevice(ReplayPort::deviceName(), std::move(replay));
         connect(m_replay, &ReplayPort::outputIgnored, this, [this](const QByteArray &bytes) {
-            m_g.prependLog(QStringLiteral("RPL: %1 not answered").arg(QString::fromLatin1(bytes.toHex(' ').toUpper())));
+            m_g.prependLog(QStringLiteral("RPL: %1 not answered")
+                               .arg(QString::fromLatin1(bytes.toHex(' ').toUpper())));
         });
         connect(m_replay, &ReplayPort::progressed, this, &RecordReplay::updateActivity);
     }

@@ -33,8 +33,8 @@ struct Shown {
     bool operator==(const Shown &) const = default;
 };
 
-const char *const kBoxes[] = {"TimeDate", "CurLat", "CurLon",  "CurHeight",
-                              "CurHead",  "CurSpeed", "Sats", "Vality"};
+const char *const kBoxes[] = {"TimeDate", "CurLat",   "CurLon", "CurHeight",
+                              "CurHead",  "CurSpeed", "Sats",   "Vality"};
 
 // A program with its main window on the program's own kind of port, the device
 // chosen by the test; every frame's log line is taken down with the boxes' texts.
@@ -52,7 +52,8 @@ struct Program {
         QObject::connect(&g, &GPS_Main::errorDisChanged, &g, [this](const QString &text) {
             const QString line = text.section(QStringLiteral("\r\n"), 0, 0);
             // Frames and line events; the replay's own notes are not the receiver's.
-            if (!line.startsWith(QStringLiteral("CMD:")) && !line.startsWith(QStringLiteral("ERR:")))
+            if (!line.startsWith(QStringLiteral("CMD:")) &&
+                !line.startsWith(QStringLiteral("ERR:")))
                 return;
             Shown s{line, {}};
             for (const char *box : kBoxes)
@@ -223,15 +224,24 @@ void TestRecordReplay::replayControlsPaceThePlay_data()
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("played");
     QTest::addColumn<qint64>("positionMs");
-    QTest::newRow("real time") << "wait=3000" << "0-3" << qint64(3000);
-    QTest::newRow("4x") << "speed=4 wait=2000" << "0-8" << qint64(8000);
-    QTest::newRow("quarter speed") << "speed=0.25 wait=4000" << "0-1" << qint64(1000);
-    QTest::newRow("16x to the end") << "speed=16 wait=5000" << "0-30" << qint64(30000);
-    QTest::newRow("paused stands still") << "wait=1000 pause wait=5000" << "0-1" << qint64(1000);
-    QTest::newRow("play again") << "pause wait=5000 play wait=2000" << "0-2" << qint64(2000);
-    QTest::newRow("seek on") << "seek=10000 wait=1000" << "0-0 10-11" << qint64(11000);
-    QTest::newRow("seek back") << "wait=5000 seek=1000 wait=1000" << "0-5 1-2" << qint64(2000);
-    QTest::newRow("as fast as possible") << "speed=0 wait=10" << "0-30" << qint64(30000);
+    QTest::newRow("real time") << "wait=3000"
+                               << "0-3" << qint64(3000);
+    QTest::newRow("4x") << "speed=4 wait=2000"
+                        << "0-8" << qint64(8000);
+    QTest::newRow("quarter speed") << "speed=0.25 wait=4000"
+                                   << "0-1" << qint64(1000);
+    QTest::newRow("16x to the end") << "speed=16 wait=5000"
+                                    << "0-30" << qint64(30000);
+    QTest::newRow("paused stands still") << "wait=1000 pause wait=5000"
+                                         << "0-1" << qint64(1000);
+    QTest::newRow("play again") << "pause wait=5000 play wait=2000"
+                                << "0-2" << qint64(2000);
+    QTest::newRow("seek on") << "seek=10000 wait=1000"
+                             << "0-0 10-11" << qint64(11000);
+    QTest::newRow("seek back") << "wait=5000 seek=1000 wait=1000"
+                               << "0-5 1-2" << qint64(2000);
+    QTest::newRow("as fast as possible") << "speed=0 wait=10"
+                                         << "0-30" << qint64(30000);
 }
 
 void TestRecordReplay::replayControlsPaceThePlay()
@@ -293,15 +303,16 @@ void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage_data()
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not a recording\n");
     notes.close();
-    QTest::newRow("record into a missing folder")
-        << "record" << dir + "/missing/x.krec" << "Cannot record to";
+    QTest::newRow("record into a missing folder") << "record" << dir + "/missing/x.krec"
+                                                  << "Cannot record to";
     QTest::newRow("record onto a folder") << "record" << dir << "is a folder";
-    QTest::newRow("open a missing file") << "open" << dir + "/missing.krec" << "Cannot open";
+    QTest::newRow("open a missing file") << "open" << dir + "/missing.krec"
+                                         << "Cannot open";
     QTest::newRow("open a folder") << "open" << dir << "it is a folder";
-    QTest::newRow("open a file that is no recording")
-        << "open" << dir + "/notes.txt" << "is not a Kestrel recording";
-    QTest::newRow("export into a missing folder")
-        << "export" << dir + "/missing/x.gpx" << "Export failed: cannot write";
+    QTest::newRow("open a file that is no recording") << "open" << dir + "/notes.txt"
+                                                      << "is not a Kestrel recording";
+    QTest::newRow("export into a missing folder") << "export" << dir + "/missing/x.gpx"
+                                                  << "Export failed: cannot write";
 }
 
 void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage()
@@ -361,17 +372,17 @@ void TestRecordReplay::replayCommandLineIsChecked_data()
     const QString rec = m_recording;
     QTest::newRow("speed above 16") << QStringList{"--replay", rec, "--speed", "20"} << 2
                                     << "--speed wants a factor from 0.25 to 16";
-    QTest::newRow("speed not a number") << QStringList{"--replay", rec, "--speed", "fast"} << 2
-                                        << "--speed wants";
-    QTest::newRow("speed without replay") << QStringList{"--speed", "4"} << 2
-                                          << "--speed goes with --replay";
+    QTest::newRow("speed not a number")
+        << QStringList{"--replay", rec, "--speed", "fast"} << 2 << "--speed wants";
+    QTest::newRow("speed without replay")
+        << QStringList{"--speed", "4"} << 2 << "--speed goes with --replay";
     QTest::newRow("replay and port") << QStringList{"--replay", rec, "--port", "/dev/null"} << 2
                                      << "leave out --port and --simulate";
-    QTest::newRow("missing recording") << QStringList{"--replay", m_dir.filePath("none.krec")}
-                                       << 1 << "cannot read";
+    QTest::newRow("missing recording")
+        << QStringList{"--replay", m_dir.filePath("none.krec")} << 1 << "cannot read";
     QTest::newRow("a folder") << QStringList{"--replay", m_dir.path()} << 1 << "it is a folder";
-    QTest::newRow("not a recording") << QStringList{"--replay", QStringLiteral(KESTREL)} << 1
-                                     << "not a Kestrel recording";
+    QTest::newRow("not a recording")
+        << QStringList{"--replay", QStringLiteral(KESTREL)} << 1 << "not a Kestrel recording";
 }
 
 void TestRecordReplay::replayCommandLineIsChecked()

@@ -135,9 +135,8 @@ void TestExport::initTestCase()
 
 Run TestExport::exportTo(const QString &format, const QString &recording, const QString &out)
 {
-    return run(QStringLiteral(KESTRELCTL),
-               {QStringLiteral("export"), QStringLiteral("--format"), format, recording,
-                QStringLiteral("-o"), out});
+    return run(QStringLiteral(KESTRELCTL), {QStringLiteral("export"), QStringLiteral("--format"),
+                                            format, recording, QStringLiteral("-o"), out});
 }
 
 void TestExport::everyPointReadsBackInGpsbabel_data()
@@ -161,11 +160,14 @@ void TestExport::everyPointReadsBackInGpsbabel_data()
     f.close();
     for (const QString &rec : {dataFile(QStringLiteral("sim-acquisition.krec")), damagedPath}) {
         QTest::newRow(qPrintable(QStringLiteral("gpx %1").arg(QFileInfo(rec).fileName())))
-            << "gpx" << "gpx" << rec << true;
+            << "gpx"
+            << "gpx" << rec << true;
         QTest::newRow(qPrintable(QStringLiteral("kml %1").arg(QFileInfo(rec).fileName())))
-            << "kml" << "kml" << rec << false;
+            << "kml"
+            << "kml" << rec << false;
         QTest::newRow(qPrintable(QStringLiteral("csv %1").arg(QFileInfo(rec).fileName())))
-            << "csv" << "unicsv" << rec << true;
+            << "csv"
+            << "unicsv" << rec << true;
     }
 }
 
@@ -180,10 +182,10 @@ void TestExport::everyPointReadsBackInGpsbabel()
     QCOMPARE(r.exit, 0);
     QVERIFY2(r.err.contains(QStringLiteral("track points")), qPrintable(r.err));
 
-    const Run babel = run(gpsbabel(), {QStringLiteral("-t"), QStringLiteral("-i"), babelFormat,
-                                       QStringLiteral("-f"), out, QStringLiteral("-o"),
-                                       QStringLiteral("gpx"), QStringLiteral("-F"),
-                                       QStringLiteral("-")});
+    const Run babel =
+        run(gpsbabel(), {QStringLiteral("-t"), QStringLiteral("-i"), babelFormat,
+                         QStringLiteral("-f"), out, QStringLiteral("-o"), QStringLiteral("gpx"),
+                         QStringLiteral("-F"), QStringLiteral("-")});
     QCOMPARE(babel.exit, 0);
     QVERIFY2(babel.err.isEmpty(), qPrintable(babel.err));
     const QList<Point> expected = recordedFixes(readAll(recording));
@@ -240,19 +242,22 @@ void TestExport::recordingsWithoutFixGiveValidEmptyFiles_data()
     QTest::addColumn<QByteArray>("recording");
     // The first ten seconds of the acquisition: navigation messages, no fix yet.
     QByteArray beforeFix;
-    for (const QByteArray &line : readAll(dataFile(QStringLiteral("sim-acquisition.krec")))
-                                      .split('\n')) {
+    for (const QByteArray &line :
+         readAll(dataFile(QStringLiteral("sim-acquisition.krec"))).split('\n')) {
         if (line.split(' ').value(0).toLongLong() > 10000)
             break;
         beforeFix += line + '\n';
     }
     const QByteArray empty = QByteArray(Recording::kMagic) + "\n# nothing came\n";
     for (const auto &[legend, rec] : {std::pair{"empty", empty}, std::pair{"no fix", beforeFix}}) {
-        QTest::newRow(qPrintable(QStringLiteral("gpx %1").arg(legend))) << "gpx" << "gpx" << rec;
-        QTest::newRow(qPrintable(QStringLiteral("kml %1").arg(legend))) << "kml" << "kml" << rec;
-        QTest::newRow(qPrintable(QStringLiteral("csv %1").arg(legend)))
-            << "csv" << "unicsv" << rec;
-        QTest::newRow(qPrintable(QStringLiteral("nmea %1").arg(legend))) << "nmea" << "nmea" << rec;
+        QTest::newRow(qPrintable(QStringLiteral("gpx %1").arg(legend))) << "gpx"
+                                                                        << "gpx" << rec;
+        QTest::newRow(qPrintable(QStringLiteral("kml %1").arg(legend))) << "kml"
+                                                                        << "kml" << rec;
+        QTest::newRow(qPrintable(QStringLiteral("csv %1").arg(legend))) << "csv"
+                                                                        << "unicsv" << rec;
+        QTest::newRow(qPrintable(QStringLiteral("nmea %1").arg(legend))) << "nmea"
+                                                                         << "nmea" << rec;
     }
 }
 
@@ -273,10 +278,10 @@ void TestExport::recordingsWithoutFixGiveValidEmptyFiles()
     QVERIFY2(r.err.contains(QStringLiteral("no navigation message with a 2D or 3D fix")),
              qPrintable(r.err));
     QVERIFY(QFile::exists(out));
-    const Run babel = run(gpsbabel(), {QStringLiteral("-t"), QStringLiteral("-i"), babelFormat,
-                                       QStringLiteral("-f"), out, QStringLiteral("-o"),
-                                       QStringLiteral("gpx"), QStringLiteral("-F"),
-                                       QStringLiteral("-")});
+    const Run babel =
+        run(gpsbabel(), {QStringLiteral("-t"), QStringLiteral("-i"), babelFormat,
+                         QStringLiteral("-f"), out, QStringLiteral("-o"), QStringLiteral("gpx"),
+                         QStringLiteral("-F"), QStringLiteral("-")});
     QCOMPARE(babel.exit, 0);
     QCOMPARE(gpxPoints(babel.out).size(), 0);
 }
@@ -306,17 +311,21 @@ void TestExport::badInputIsRefusedWithItsExitStatus_data()
     QFile::setPermissions(unreadable, QFileDevice::Permissions());
     const QString out = dir + QStringLiteral("/bad.gpx");
     const auto args = [&](const QString &format, const QString &in, const QString &o) {
-        return QStringList{QStringLiteral("export"), QStringLiteral("--format"), format, in,
-                           QStringLiteral("-o"), o};
+        return QStringList{QStringLiteral("export"),
+                           QStringLiteral("--format"),
+                           format,
+                           in,
+                           QStringLiteral("-o"),
+                           o};
     };
     QTest::newRow("no such recording")
         << args("gpx", dir + "/missing.krec", out) << 1 << "cannot read";
     QTest::newRow("a folder") << args("gpx", dir, out) << 1 << "it is a folder";
     if (::geteuid() != 0)
-        QTest::newRow("no permission to read") << args("gpx", unreadable, out) << 1
-                                               << "cannot read";
-    QTest::newRow("not a recording") << args("kml", notRecording, out) << 3
-                                     << "is not a Kestrel recording";
+        QTest::newRow("no permission to read")
+            << args("gpx", unreadable, out) << 1 << "cannot read";
+    QTest::newRow("not a recording")
+        << args("kml", notRecording, out) << 3 << "is not a Kestrel recording";
     QTest::newRow("damaged recording") << args("csv", damaged, out) << 3 << "damaged recording";
     QTest::newRow("output in a missing folder")
         << args("gpx", good, dir + "/no/such/dir/out.gpx") << 1 << "cannot write";
@@ -325,8 +334,8 @@ void TestExport::badInputIsRefusedWithItsExitStatus_data()
     QTest::newRow("no format") << QStringList{"export", good} << 64 << "--format";
     QTest::newRow("no recording") << QStringList{"export", "--format", "gpx"} << 64
                                   << "which recording";
-    QTest::newRow("two recordings") << QStringList{"export", "--format", "gpx", good, good} << 64
-                                    << "one recording at a time";
+    QTest::newRow("two recordings")
+        << QStringList{"export", "--format", "gpx", good, good} << 64 << "one recording at a time";
     QTest::newRow("empty output name") << args("gpx", good, QString()) << 64 << "-o wants";
 }
 
