@@ -63,8 +63,11 @@ QByteArray gpx(const RecordedTrack &track, const QString &name)
         out += "        <time>" + isoTime(p.utc) + "</time>\n";
         out += "        <fix>" + fixName(m) + "</fix>\n";
         out += "        <sat>" + QByteArray::number(m.satellitesUsed) + "</sat>\n";
-        out += "        <hdop>" + fixed(m.hdop, 1) + "</hdop>\n";
-        out += "        <vdop>" + fixed(m.vdop, 1) + "</vdop>\n";
+        // A dilution of 0 is the receiver saying it has none (VDOP without a 3D fix).
+        if (m.hdop > 0)
+            out += "        <hdop>" + fixed(m.hdop, 1) + "</hdop>\n";
+        if (m.vdop > 0)
+            out += "        <vdop>" + fixed(m.vdop, 1) + "</vdop>\n";
         out += "      </trkpt>\n";
     }
     out += "    </trkseg>\n  </trk>\n</gpx>\n";
