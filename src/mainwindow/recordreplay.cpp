@@ -149,8 +149,11 @@ QString RecordReplay::choose(FileQuestion question, ExportFormat &format)
         for (ExportFormat f : kFormats)
             if (selected == exportFilter(f))
                 format = f;
-        // The format chosen names the file when the user gave no ending.
-        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        // A name ending in a format's suffix says the format; one without an ending
+        // gets the chosen format's.
+        if (const auto named = exportFormatNamed(QFileInfo(path).suffix()))
+            format = *named;
+        else if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
             path += exportSuffix(format);
         return path;
     }
