@@ -28,6 +28,8 @@ public:
     qint64 positionMs() const { return qint64(m_positionMs); }
     qint64 durationMs() const;
     bool finished() const { return m_next >= m_chunks.size(); }
+    // The index of the first line not yet handed out.
+    qsizetype nextLine() const { return m_next; }
     bool isEmpty() const { return m_chunks.isEmpty(); }
 
 private:

@@ -243,7 +243,7 @@ bool RecordReplay::openRecording(const QString &path, double speed)
         m_g.prependLog(QStringLiteral("RPL: recording ends in an incomplete line"));
     if (m_keeper.PortOpen())
         m_keeper.close();
-    m_replay->load(rec.chunks, QFileInfo(path).fileName());
+    m_replay->load(rec, QFileInfo(path).fileName());
     m_replay->setSpeed(speed);
     m_replay->setPaused(false);
     SerialPort &port = m_keeper.port();

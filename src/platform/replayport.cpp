@@ -1,8 +1,11 @@
 #include "replayport.h"
 
 #include "clock.h"
+#include "link/framer.h"
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 namespace {
 constexpr int kStepMs = 10;
@@ -28,10 +31,58 @@ ReplayPort::ReplayPort(const Clock &clock, QObject *parent) : SerialPort(parent)
     connect(&m_timer, &QTimer::timeout, this, &ReplayPort::pump);
 }
 
-void ReplayPort::load(const QList<RecordedChunk> &chunks, const QString &name)
+namespace {
+
+// The code of a line event as the recorder wrote it, «1500 ms: ERR: Break»; 0 for
+// any other comment.
+int lineEvent(const QString &comment, qint64 &timeMs)
+{
+    static const int codes[] = {CommEvent::Break,  CommEvent::Frame,    CommEvent::Overrun,
+                                CommEvent::RxOver, CommEvent::RxParity, CommEvent::TxFull,
+                                CommEvent::Dcb,    CommEvent::Cd,       CommEvent::Cts,
+                                CommEvent::Dsr,    CommEvent::Ring,     CommEvent::Send,
+                                CommEvent::Eof};
+    const qsizetype mark = comment.indexOf(QLatin1String(" ms: "));
+    bool ok = false;
+    timeMs = mark > 0 ? comment.left(mark).toLongLong(&ok) : -1;
+    if (!ok || timeMs < 0)
+        return 0;
+    const QStringView text = QStringView(comment).mid(mark + 5);
+    for (int code : codes)
+        if (text == LineEventText(code))
+            return code;
+    return 0;
+}
+
+} // namespace
+
+void ReplayPort::load(const RecordingContents &recording, const QString &name)
 {
     close();
-    m_chunks = chunks;
+    m_chunks.clear();
+    m_items.clear();
+    // Each event goes after the lines of its time and before later ones.
+    QList<std::pair<qint64, int>> events;
+    for (const QString &c : recording.comments) {
+        qint64 ms = 0;
+        if (const int code = lineEvent(c, ms))
+            events.append({ms, code});
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    qsizetype e = 0;
+    const auto eventsUpTo = [&](qint64 ms) {
+        for (; e < events.size() && events[e].first <= ms; ++e) {
+            m_chunks.append(RecordedChunk{events[e].first, QByteArray()});
+            m_items.append(Item{QByteArray(), events[e].second});
+        }
+    };
+    for (const RecordedChunk &c : recording.chunks) {
+        eventsUpTo(c.timeMs - 1);
+        m_chunks.append(c);
+        m_items.append(Item{c.bytes, 0});
+    }
+    eventsUpTo(std::numeric_limits<qint64>::max());
     m_name = name;
     m_pacer = ReplayPacer(m_chunks, m_pacer.speed());
 }
@@ -96,7 +147,18 @@ void ReplayPort::pump()
     const qint64 elapsed = m_lastMs < 0 ? 0 : std::clamp<qint64>(now - m_lastMs, 0, kMaxCatchUpMs);
     m_lastMs = now;
     const qint64 before = m_pacer.positionMs();
-    const QByteArray due = m_pacer.advance(elapsed);
+    const qsizetype from = m_pacer.nextLine();
+    m_pacer.advance(elapsed);
+    QByteArray due;
+    for (qsizetype i = from; i < m_pacer.nextLine(); ++i) {
+        if (!m_items[i].event) {
+            due += m_items[i].bytes;
+            continue;
+        }
+        if (!due.isEmpty())
+            emit received(std::exchange(due, {}));
+        emit commEvent(m_items[i].event);
+    }
     if (!due.isEmpty())
         emit received(due);
     if (m_pacer.positionMs() != before || m_pacer.finished())

@@ -22,8 +22,9 @@ public:
 
     explicit ReplayPort(const Clock &clock, QObject *parent = nullptr);
 
-    // The recording to play at the next open; `name` is how it is shown.
-    void load(const QList<RecordedChunk> &chunks, const QString &name);
+    // The recording to play at the next open; `name` is how it is shown. The line
+    // events it kept as comments («1500 ms: ERR: Break») are played at their times.
+    void load(const RecordingContents &recording, const QString &name);
     bool loaded() const { return !m_name.isEmpty(); }
     QString recordingName() const { return m_name; }
 
@@ -54,8 +55,16 @@ signals:
     void progressed();
 
 private:
+    // A line of the recording or one of its line events, in playing order; the
+    // pacer holds the same lines with their times.
+    struct Item {
+        QByteArray bytes;
+        int event = 0;
+    };
+
     const Clock &m_clock;
     QList<RecordedChunk> m_chunks;
+    QList<Item> m_items;
     QString m_name;
     ReplayPacer m_pacer;
     QTimer m_timer;

@@ -4,6 +4,7 @@
 
 #include "decoders/export.h"
 #include "decoders/framedecode.h"
+#include "framebuilder.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "link/portkeeper.h"
@@ -109,6 +110,7 @@ private slots:
     void initTestCase();
     void recordedSessionReplaysToTheSameTexts();
     void recordingCutInALineReplaysUpToIt();
+    void lineEventsReplayInTheirPlace();
     void replayControlsPaceThePlay_data();
     void replayControlsPaceThePlay();
     void filesThatCannotServeAreRefusedWithAMessage_data();
@@ -215,6 +217,27 @@ void TestRecordReplay::recordingCutInALineReplaysUpToIt()
     QVERIFY(frames > 10 && frames < m_live.size());
     QCOMPARE(replay.shown.size(), frames);
     QCOMPARE(replay.shown, m_live.mid(0, frames));
+}
+
+void TestRecordReplay::lineEventsReplayInTheirPlace()
+{
+    // Line events are comments in a recording; the replay gives them back at their
+    // times, between the bytes around them. Other comments are no events.
+    const QByteArray nav = navFrame({{3, {0x04}}}).toHex().toUpper();
+    const QString path = m_dir.filePath(QStringLiteral("events.krec"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(Recording::kMagic) + "\n# 0 ms: made by hand\n0 " + nav +
+            "\n# 500 ms: ERR: Break\n# 600 ms: ERR: Nonsense\n1000 " + nav.left(20) +
+            "\n# 1100 ms: ERR: RxParity\n1200 " + nav.mid(20) + "\n");
+    f.close();
+    Program p;
+    QVERIFY(p.rr().openRecording(path));
+    p.playToEnd();
+    QStringList log;
+    for (const Shown &s : std::as_const(p.shown))
+        log << s.log;
+    QCOMPARE(log, (QStringList{"CMD: CA", "ERR: Break", "ERR: RxParity", "CMD: CA"}));
 }
 
 void TestRecordReplay::replayControlsPaceThePlay_data()
