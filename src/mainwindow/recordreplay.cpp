@@ -9,6 +9,7 @@
 #include "replaywindow.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -131,8 +132,12 @@ QString RecordReplay::choose(FileQuestion question, ExportFormat &format)
         return m_chooser(question, format);
     switch (question) {
     case FileQuestion::Record:
-        return QFileDialog::getSaveFileName(m_window, QStringLiteral("Record"),
-                                            QStringLiteral("recording.krec"), kFilter);
+        return QFileDialog::getSaveFileName(
+            m_window, QStringLiteral("Record"),
+            QDir::home().filePath(
+                QStringLiteral("kestrel-%1.krec")
+                    .arg(m_g.clock().now().toString(QStringLiteral("yyyy-MM-dd-HHmmss")))),
+            kFilter);
     case FileQuestion::OpenRecording:
         return QFileDialog::getOpenFileName(m_window, QStringLiteral("Open Recording"), QString(),
                                             kFilter);
