@@ -1,0 +1,51 @@
+#pragma once
+
+#include "datawindow.h"
+#include "decoders/fixstatistics.h"
+
+class QLabel;
+
+// The plot of the Position Scatter window: every position in metres east and north of
+// the mean, equal scales on both axes, the CEP50, 2DRMS and R95 circles and a scale bar.
+// Drawn with QPainter, as the sky plot is: Qt Charts has no equal-aspect axes or circles.
+class ScatterPlot : public QWidget {
+    Q_OBJECT
+public:
+    ScatterPlot(const PositionStatistics &stats, QWidget *parent = nullptr);
+
+    // Metres per pixel, the same across and up; and the scale bar's length in metres.
+    double metresPerPixel() const;
+    double scaleBarMetres() const;
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    // Half the width of the square shown, in metres.
+    double extentMetres() const;
+
+    const PositionStatistics &m_stats;
+};
+
+// Degrees and decimal minutes: «47°22.2000' N».
+QString DegreesMinutesText(double degrees, bool latitude);
+
+// "Position Scatter": the 3D fixes since the window opened or since "Clear", and their
+// accuracy figures (the same core as kestrelctl stats).
+class ScatterWindow : public DataWindowBase {
+    Q_OBJECT
+public:
+    ScatterWindow(GPS_Main &g, QWidget *parent = nullptr);
+
+    const PositionStatistics &statistics() const { return m_stats; }
+    ScatterPlot *plot() const { return m_plot; }
+    void Clear_Click();
+
+private:
+    void onFrame(bool good);
+    void showFigures();
+
+    PositionStatistics m_stats;
+    qint64 m_twoD = 0;
+    ScatterPlot *m_plot = nullptr;
+};
