@@ -185,6 +185,7 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
     figures->addWidget(exit, r + 1, 1);
     top->addLayout(figures, 0, 1);
 
+    m_opens = g.link().opens();
     connect(&g, &GPS_Main::frameReceived, this, &ScatterWindow::onFrame);
     showFigures();
 }
@@ -193,6 +194,11 @@ void ScatterWindow::onFrame(bool good)
 {
     if (!good || m_g.MsgType != Msg::Navigation)
         return;
+    if (m_opens != m_g.link().opens()) {
+        // Another port opened since: another receiver, whose fixes do not mix with these.
+        m_opens = m_g.link().opens();
+        Clear_Click();
+    }
     const NavigationMessage m = parseNavigation(QByteArrayView(m_g.LastNavigation.data() + 1, 44));
     if (m.fix == 4)
         m_stats.add(m.latitudeDeg, m.longitudeDeg, m.heightM);

@@ -30,8 +30,8 @@ private:
 // Degrees and decimal minutes: «47°22.2000' N».
 QString DegreesMinutesText(double degrees, bool latitude);
 
-// "Position Scatter": the 3D fixes since the window opened or since "Clear", and their
-// accuracy figures (the same core as kestrelctl stats).
+// "Position Scatter": the 3D fixes since the window opened or since "Clear" (or since
+// another port opened), and their accuracy figures (the same core as kestrelctl stats).
 class ScatterWindow : public DataWindowBase {
     Q_OBJECT
 public:
@@ -47,5 +47,6 @@ private:
 
     PositionStatistics m_stats;
     qint64 m_twoD = 0;
+    quint64 m_opens = 0;
     ScatterPlot *m_plot = nullptr;
 };

@@ -59,7 +59,7 @@ void Navigate::buildMenus()
     view->addSeparator();
     connect(addItem(view, QStringLiteral("NavLevels"), QStringLiteral("Signal &Levels")),
             &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::SignalLevels); });
-    connect(addItem(view, QStringLiteral("NavHistory"), QStringLiteral("&History")),
+    connect(addItem(view, QStringLiteral("NavHistory"), QStringLiteral("H&istory")),
             &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::History); });
     connect(addItem(view, QStringLiteral("NavScatter"), QStringLiteral("Position Sc&atter")),
             &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::Scatter); });

@@ -256,6 +256,12 @@ void TestQualityWindows::scatterShowsTheStatistics()
     QCOMPARE(textOf(w, "R95"), QString());
     r.run(1000);
     QCOMPARE(textOf(w, "Fixes"), QStringLiteral("10"));
+
+    // Another port, another receiver: its fixes start a scatter of their own.
+    r.nav.MSComm1().close();
+    QVERIFY(r.nav.MSComm1().open());
+    r.run(500);
+    QCOMPARE(textOf(w, "Fixes"), QStringLiteral("5"));
 }
 
 void TestQualityWindows::scatterPlotHasEqualMetricAxes()
