@@ -3,100 +3,196 @@
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLegend>
-#include <QLineSeries>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
 constexpr double kSpanS = History::kSpanMs / 1000.0;
 
-// A chart view whose mouse moves the shared time axis through the window.
-class TimeChartView : public QChartView {
-public:
-    TimeChartView(QChart *chart, HistoryWindow *w) : QChartView(chart), m_w(w)
-    {
-        setRenderHint(QPainter::Antialiasing, false);
-    }
-
-protected:
-    void wheelEvent(QWheelEvent *e) override
-    {
-        const double steps = e->angleDelta().y() / 120.0;
-        if (steps == 0)
-            return;
-        m_w->zoom(std::pow(1.25, steps), timeAt(e->position().x()));
-        e->accept();
-    }
-    void mousePressEvent(QMouseEvent *e) override
-    {
-        m_dragX = e->position().x();
-        e->accept();
-    }
-    void mouseMoveEvent(QMouseEvent *e) override
-    {
-        if (!(e->buttons() & Qt::LeftButton))
-            return;
-        const double x = e->position().x();
-        m_w->scroll(timeAt(m_dragX) - timeAt(x));
-        m_dragX = x;
-        e->accept();
-    }
-    void mouseDoubleClickEvent(QMouseEvent *e) override
-    {
-        m_w->follow();
-        e->accept();
-    }
-
-private:
-    double timeAt(double x) const
-    {
-        const QRectF plot = chart()->plotArea();
-        const auto *axis = static_cast<QValueAxis *>(chart()->axes(Qt::Horizontal).first());
-        if (plot.width() <= 0)
-            return axis->min();
-        return axis->min() + (x - plot.left()) / plot.width() * (axis->max() - axis->min());
-    }
-
-    HistoryWindow *m_w;
-    double m_dragX = 0;
-};
-
-QLineSeries *addSeries(QChart *chart, const QString &name)
+// A tick step of 1, 2 or 5 times a power of ten giving about `count` ticks over `span`.
+double tickStep(double span, int count)
 {
-    auto *s = new QLineSeries;
-    s->setName(name);
-    chart->addSeries(s);
-    for (QAbstractAxis *a : chart->axes())
-        s->attachAxis(a);
-    return s;
+    if (span <= 0)
+        return 1;
+    const double raw = span / count;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double m : {1.0, 2.0, 5.0})
+        if (m * power >= raw)
+            return m * power;
+    return 10 * power;
 }
 
-// Drops the points older than `fromS` from the front of a series.
-void trim(QLineSeries *s, double fromS)
+// Drops the points older than `fromS` from the front.
+void trim(QList<QPointF> &points, double fromS)
 {
-    int n = 0;
-    const int count = s->count();
-    while (n < count && s->at(n).x() < fromS)
-        ++n;
-    if (n > 0)
-        s->removePoints(0, n);
+    const auto firstKept = std::find_if(points.begin(), points.end(),
+                                        [fromS](const QPointF &p) { return p.x() >= fromS; });
+    points.erase(points.begin(), firstKept);
 }
+
+const QColor kChannelColors[8] = {QColor(31, 119, 180), QColor(255, 127, 14), QColor(44, 160, 44),
+                                  QColor(214, 39, 40),  QColor(148, 103, 189), QColor(140, 86, 75),
+                                  QColor(227, 119, 194), QColor(127, 127, 127)};
 
 } // namespace
+
+TimePlot::TimePlot(const QString &title, const QString &unit, HistoryWindow *window)
+    : QWidget(window), m_title(title), m_unit(unit), m_window(window)
+{
+    setMinimumSize(560, 110);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+}
+
+int TimePlot::addLine(const QString &name, const QColor &color)
+{
+    m_lines.append({name, color, {}});
+    return int(m_lines.size()) - 1;
+}
+
+void TimePlot::setTimeRange(double from, double to)
+{
+    m_from = from;
+    m_to = to;
+    update();
+}
+
+QRectF TimePlot::plotArea() const
+{
+    const QFontMetrics fm = fontMetrics();
+    const double left = fm.horizontalAdvance(QStringLiteral("-0000.0")) + 8;
+    const double legend = m_lines.size() > 1 ? fm.horizontalAdvance(QStringLiteral("Satellites used")) + 24 : 8;
+    return QRectF(left, fm.height() + 4, std::max(1.0, width() - left - legend),
+                  std::max(1.0, height() - 2.0 * fm.height() - 10));
+}
+
+double TimePlot::timeAt(double x) const
+{
+    const QRectF a = plotArea();
+    return m_from + (x - a.left()) / a.width() * (m_to - m_from);
+}
+
+QPointF TimePlot::valueRange() const
+{
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (const Line &l : m_lines)
+        for (const QPointF &p : l.points) {
+            if (p.x() < m_from || p.x() > m_to)
+                continue;
+            lo = any ? std::min(lo, p.y()) : p.y();
+            hi = any ? std::max(hi, p.y()) : p.y();
+            any = true;
+        }
+    if (!any)
+        return {0, 1};
+    const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(1.0, std::fabs(hi) * 0.01);
+    return {lo - pad, hi + pad};
+}
+
+void TimePlot::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QFontMetrics fm = fontMetrics();
+    const QRectF a = plotArea();
+    const QPointF values = valueRange();
+    const auto xOf = [&](double t) { return a.left() + (t - m_from) / (m_to - m_from) * a.width(); };
+    const auto yOf = [&](double v) {
+        return a.bottom() - (v - values.x()) / (values.y() - values.x()) * a.height();
+    };
+    p.setPen(Qt::black);
+    p.drawText(QRectF(a.left(), 0, a.width(), fm.height() + 2), Qt::AlignLeft,
+               m_unit.isEmpty() ? m_title : QStringLiteral("%1 (%2)").arg(m_title, m_unit));
+
+    // Grid and ticks.
+    const double vStep = tickStep(values.y() - values.x(), 3);
+    for (double v = std::ceil(values.x() / vStep) * vStep; v <= values.y(); v += vStep) {
+        p.setPen(QColor(225, 225, 225));
+        p.drawLine(QPointF(a.left(), yOf(v)), QPointF(a.right(), yOf(v)));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, yOf(v) - fm.height() / 2.0, a.left() - 4, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'g', 5));
+    }
+    const double tStep = tickStep(m_to - m_from, 8);
+    for (double t = std::ceil(m_from / tStep) * tStep; t <= m_to; t += tStep) {
+        p.setPen(QColor(225, 225, 225));
+        p.drawLine(QPointF(xOf(t), a.top()), QPointF(xOf(t), a.bottom()));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(xOf(t) - 40, a.bottom() + 2, 80, fm.height()), Qt::AlignHCenter,
+                   QString::number(t, 'g', 6));
+    }
+    p.drawRect(a);
+
+    // The lines, clipped to the plot.
+    p.save();
+    p.setClipRect(a);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const Line &l : m_lines) {
+        QPolygonF poly;
+        for (const QPointF &pt : l.points)
+            if (pt.x() >= m_from - tStep && pt.x() <= m_to + tStep)
+                poly << QPointF(xOf(pt.x()), yOf(pt.y()));
+        p.setPen(QPen(l.color, 1.5));
+        p.drawPolyline(poly);
+    }
+    p.restore();
+
+    // The legend, right of the plot.
+    if (m_lines.size() > 1) {
+        double y = a.top();
+        for (const Line &l : m_lines) {
+            p.setPen(QPen(l.color, 3));
+            p.drawLine(QPointF(a.right() + 6, y + fm.height() / 2.0),
+                       QPointF(a.right() + 16, y + fm.height() / 2.0));
+            p.setPen(Qt::black);
+            p.drawText(QPointF(a.right() + 20, y + fm.ascent()), l.name);
+            y += fm.height();
+        }
+    }
+}
+
+void TimePlot::wheelEvent(QWheelEvent *e)
+{
+    const double steps = e->angleDelta().y() / 120.0;
+    if (steps != 0)
+        m_window->zoom(std::pow(1.25, steps), timeAt(e->position().x()));
+    e->accept();
+}
+
+void TimePlot::mousePressEvent(QMouseEvent *e)
+{
+    m_dragX = e->position().x();
+    e->accept();
+}
+
+void TimePlot::mouseMoveEvent(QMouseEvent *e)
+{
+    if (!(e->buttons() & Qt::LeftButton))
+        return;
+    const double x = e->position().x();
+    m_window->scroll(timeAt(m_dragX) - timeAt(x));
+    m_dragX = x;
+    e->accept();
+}
+
+void TimePlot::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    m_window->follow();
+    e->accept();
+}
 
 HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
     : DataWindowBase(g, g.HistoryOpen, QStringLiteral("History"), QStringLiteral("History"),
@@ -104,31 +200,28 @@ HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
 {
     auto *top = new QVBoxLayout(this);
     auto *plots = new QVBoxLayout;
-    plots->setSpacing(0);
+    plots->setSpacing(2);
     top->addLayout(plots, 1);
 
-    QChart *c = addChart(QStringLiteral("Satellites used and fix state"), QString());
-    m_sats = addSeries(c, QStringLiteral("Satellites used"));
-    m_fix = addSeries(c, QStringLiteral("Fix state (3 = 2D, 4 = 3D)"));
-    c = addChart(QStringLiteral("Level per channel"), QStringLiteral("dB"));
+    auto *sats = new TimePlot(QStringLiteral("Satellites used and fix state (3 = 2D, 4 = 3D)"),
+                              QString(), this);
+    sats->addLine(QStringLiteral("Satellites used"), QColor(31, 119, 180));
+    sats->addLine(QStringLiteral("Fix state"), QColor(214, 39, 40));
+    auto *levels = new TimePlot(QStringLiteral("Level per channel"), QStringLiteral("dB"), this);
     for (int k = 1; k <= 8; ++k)
-        m_levels[std::size_t(k - 1)] = addSeries(c, QStringLiteral("ch%1").arg(k));
-    c = addChart(QStringLiteral("Height"), QStringLiteral("m"));
-    m_height = addSeries(c, QStringLiteral("Height"));
-    c->legend()->hide();
-    c = addChart(QStringLiteral("Speed"), QStringLiteral("km/h"));
-    m_speed = addSeries(c, QStringLiteral("Speed"));
-    c->legend()->hide();
-    c = addChart(QStringLiteral("Dilution of precision"), QString());
-    m_hdop = addSeries(c, QStringLiteral("HDOP"));
-    m_vdop = addSeries(c, QStringLiteral("VDOP"));
-    for (QChart *chart : m_charts) {
-        auto *view = new TimeChartView(chart, this);
-        view->setMinimumSize(560, 130);
-        m_views << view;
-        plots->addWidget(view);
-    }
-    m_timeAxes.last()->setTitleText(QStringLiteral("s since the port opened"));
+        levels->addLine(QStringLiteral("ch%1").arg(k), kChannelColors[k - 1]);
+    auto *height = new TimePlot(QStringLiteral("Height"), QStringLiteral("m"), this);
+    height->addLine(QStringLiteral("Height"), QColor(44, 160, 44));
+    auto *speed = new TimePlot(QStringLiteral("Speed"), QStringLiteral("km/h"), this);
+    speed->addLine(QStringLiteral("Speed"), QColor(148, 103, 189));
+    auto *dop = new TimePlot(QStringLiteral("Dilution of precision, seconds since the port "
+                                            "opened below"),
+                             QString(), this);
+    dop->addLine(QStringLiteral("HDOP"), QColor(255, 127, 14));
+    dop->addLine(QStringLiteral("VDOP"), QColor(140, 86, 75));
+    m_plots = {sats, levels, height, speed, dop};
+    for (TimePlot *plot : m_plots)
+        plots->addWidget(plot);
 
     auto *bottom = new QHBoxLayout;
     m_ttff = new QTableWidget(0, 4, this);
@@ -157,8 +250,8 @@ HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
     bottom->addLayout(buttons);
     top->addLayout(bottom);
 
-    // The plots take in new data once a second; the age line follows every navigation
-    // message.
+    // The age line follows every navigation message; the plots take in new data once a
+    // second.
     connect(&g, &GPS_Main::frameReceived, this, [this](bool good) {
         if (good && m_g.MsgType == Msg::Navigation)
             messageArrived();
@@ -171,25 +264,6 @@ HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
 }
 
 HistoryWindow::~HistoryWindow() = default;
-
-QChart *HistoryWindow::addChart(const QString &title, const QString &unit)
-{
-    auto *chart = new QChart;
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignRight);
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    auto *time = new QValueAxis;
-    time->setLabelFormat(QStringLiteral("%.0f"));
-    chart->addAxis(time, Qt::AlignBottom);
-    auto *value = new QValueAxis;
-    value->setTitleText(unit);
-    value->setLabelFormat(QStringLiteral("%.1f"));
-    chart->addAxis(value, Qt::AlignLeft);
-    m_charts << chart;
-    m_timeAxes << time;
-    return chart;
-}
 
 double HistoryWindow::seconds(qint64 ms) const
 {
@@ -209,9 +283,9 @@ void HistoryWindow::refresh()
         // Another port: another receiver, and the axis counts from its opening.
         m_originMs = m_g.link().openedAtMs();
         m_originSet = true;
-        for (QChart *c : m_charts)
-            for (QAbstractSeries *s : c->series())
-                static_cast<QLineSeries *>(s)->clear();
+        for (TimePlot *plot : m_plots)
+            for (int i = 0; i < plot->lineCount(); ++i)
+                plot->line(i).points.clear();
         m_lastNavMs = m_lastLevelMs = -1;
         m_navSecond = m_levelSecond = std::numeric_limits<qint64>::min();
     }
@@ -219,10 +293,9 @@ void HistoryWindow::refresh()
     if (paused())
         return;
     const History &h = q.history;
-    QList<QPointF> sats, fix, height, speed, hdop, vdop;
-    for (auto it = std::upper_bound(
-             h.navigation().begin(), h.navigation().end(), m_lastNavMs,
-             [](qint64 t, const NavSample &s) { return t < s.timeMs; });
+    bool added = false;
+    for (auto it = std::upper_bound(h.navigation().begin(), h.navigation().end(), m_lastNavMs,
+                                    [](qint64 t, const NavSample &s) { return t < s.timeMs; });
          it != h.navigation().end(); ++it) {
         m_lastNavMs = it->timeMs;
         const qint64 second = secondOf(it->timeMs);
@@ -230,17 +303,16 @@ void HistoryWindow::refresh()
             continue;
         m_navSecond = second;
         const double t = seconds(it->timeMs);
-        sats << QPointF(t, it->satellitesUsed);
-        fix << QPointF(t, it->fix);
-        height << QPointF(t, it->heightM);
-        speed << QPointF(t, it->speedKmh);
-        hdop << QPointF(t, it->hdop);
-        vdop << QPointF(t, it->vdop);
+        m_plots[0]->line(0).points << QPointF(t, it->satellitesUsed);
+        m_plots[0]->line(1).points << QPointF(t, it->fix);
+        m_plots[2]->line(0).points << QPointF(t, it->heightM);
+        m_plots[3]->line(0).points << QPointF(t, it->speedKmh);
+        m_plots[4]->line(0).points << QPointF(t, it->hdop);
+        m_plots[4]->line(1).points << QPointF(t, it->vdop);
+        added = true;
     }
-    std::array<QList<QPointF>, 8> levels;
-    for (auto it = std::upper_bound(
-             h.levels().begin(), h.levels().end(), m_lastLevelMs,
-             [](qint64 t, const LevelSample &s) { return t < s.timeMs; });
+    for (auto it = std::upper_bound(h.levels().begin(), h.levels().end(), m_lastLevelMs,
+                                    [](qint64 t, const LevelSample &s) { return t < s.timeMs; });
          it != h.levels().end(); ++it) {
         m_lastLevelMs = it->timeMs;
         const qint64 second = secondOf(it->timeMs);
@@ -249,59 +321,30 @@ void HistoryWindow::refresh()
         m_levelSecond = second;
         const double t = seconds(it->timeMs);
         for (std::size_t k = 0; k < 8; ++k)
-            levels[k] << QPointF(t, it->number[k] ? it->levelDb[k] : 0.0);
+            m_plots[1]->line(int(k)).points
+                << QPointF(t, it->number[k] ? it->levelDb[k] : 0.0);
+        added = true;
     }
-    const bool added = !sats.isEmpty() || !levels[0].isEmpty();
-    if (!sats.isEmpty()) {
-        m_sats->append(sats);
-        m_fix->append(fix);
-        m_height->append(height);
-        m_speed->append(speed);
-        m_hdop->append(hdop);
-        m_vdop->append(vdop);
-    }
-    for (std::size_t k = 0; k < 8; ++k)
-        if (!levels[k].isEmpty())
-            m_levels[k]->append(levels[k]);
     if (!added)
         return;
     // Ten minutes are kept, as in the core.
     const double newest = seconds(std::max(m_lastNavMs, m_lastLevelMs));
-    for (QChart *c : m_charts)
-        for (QAbstractSeries *s : c->series())
-            trim(static_cast<QLineSeries *>(s), newest - kSpanS);
+    for (TimePlot *plot : m_plots)
+        for (int i = 0; i < plot->lineCount(); ++i)
+            trim(plot->line(i).points, newest - kSpanS);
     if (m_following)
         setTimeRange(newest - kSpanS, newest);
-    fitValues();
-}
-
-void HistoryWindow::fitValues()
-{
-    for (QChart *c : m_charts) {
-        double lo = 0, hi = 1;
-        bool any = false;
-        for (QAbstractSeries *a : c->series()) {
-            const auto *s = static_cast<QLineSeries *>(a);
-            for (const QPointF &p : s->points()) {
-                lo = any ? std::min(lo, p.y()) : p.y();
-                hi = any ? std::max(hi, p.y()) : p.y();
-                any = true;
-            }
-        }
-        if (!any) {
-            lo = 0;
-            hi = 1;
-        }
-        const double pad = hi > lo ? (hi - lo) * 0.08 : 1.0;
-        auto *axis = static_cast<QValueAxis *>(c->axes(Qt::Vertical).first());
-        axis->setRange(lo - pad, hi + pad);
-    }
+    else
+        for (TimePlot *plot : m_plots)
+            plot->update();
 }
 
 void HistoryWindow::setTimeRange(double from, double to)
 {
-    for (QValueAxis *a : m_timeAxes)
-        a->setRange(from, to);
+    m_from = from;
+    m_to = to;
+    for (TimePlot *plot : m_plots)
+        plot->setTimeRange(from, to);
 }
 
 bool HistoryWindow::paused() const
@@ -320,9 +363,10 @@ void HistoryWindow::setPaused(bool paused)
 void HistoryWindow::follow()
 {
     m_following = true;
-    const double newest = seconds(std::max(m_lastNavMs, m_lastLevelMs));
-    if (m_lastNavMs >= 0 || m_lastLevelMs >= 0)
+    if (m_lastNavMs >= 0 || m_lastLevelMs >= 0) {
+        const double newest = seconds(std::max(m_lastNavMs, m_lastLevelMs));
         setTimeRange(newest - kSpanS, newest);
+    }
 }
 
 void HistoryWindow::zoom(double factor, double atS)
@@ -330,10 +374,9 @@ void HistoryWindow::zoom(double factor, double atS)
     if (factor <= 0)
         return;
     m_following = false;
-    const QValueAxis *a = timeAxis();
     // No closer than ten seconds, no wider than the ten minutes.
-    const double span = std::clamp((a->max() - a->min()) / factor, 10.0, kSpanS);
-    const double share = a->max() > a->min() ? (atS - a->min()) / (a->max() - a->min()) : 0.5;
+    const double span = std::clamp((m_to - m_from) / factor, 10.0, kSpanS);
+    const double share = m_to > m_from ? (atS - m_from) / (m_to - m_from) : 0.5;
     const double from = atS - share * span;
     setTimeRange(from, from + span);
 }
@@ -341,17 +384,15 @@ void HistoryWindow::zoom(double factor, double atS)
 void HistoryWindow::scroll(double seconds)
 {
     m_following = false;
-    const QValueAxis *a = timeAxis();
-    setTimeRange(a->min() + seconds, a->max() + seconds);
+    setTimeRange(m_from + seconds, m_to + seconds);
 }
 
 void HistoryWindow::fillTtff()
 {
     const std::deque<TtffRun> &runs = m_g.quality().ttff.runs();
-    // The current run changes until its 3D fix; the rows are few.
     m_ttff->setRowCount(int(runs.size()));
     int row = 0;
-    // Newest first.
+    // Newest first; the current run changes until its 3D fix.
     for (auto it = runs.rbegin(); it != runs.rend(); ++it, ++row) {
         const auto ttff = [](const std::optional<qint64> &ms) {
             return ms ? SecondsText(*ms) : QStringLiteral("\u2013");

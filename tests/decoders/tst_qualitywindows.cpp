@@ -18,12 +18,13 @@
 #include "testplatform.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLabel>
-#include <QLineSeries>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QValueAxis>
 
 namespace {
 
@@ -297,29 +298,29 @@ void TestQualityWindows::historyPlotsTheLastMinutes()
     w->refresh();
     const QList<QByteArray> navs = r.firstEachSecond(0xCA);
     const QList<QByteArray> sats = r.firstEachSecond(0xCB);
-    QCOMPARE(navs.size(), 36); // seconds 0 to 35
-    QCOMPARE(w->height()->count(), int(navs.size()));
-    QCOMPARE(w->satellitesUsed()->count(), int(navs.size()));
-    QCOMPARE(w->level(1)->count(), int(sats.size()));
+    QCOMPARE(navs.size(), qsizetype(36)); // seconds 0 to 35
+    QCOMPARE(w->height().size(), navs.size());
+    QCOMPARE(w->satellitesUsed().size(), navs.size());
+    QCOMPARE(w->level(1).size(), sats.size());
     const NavigationMessage last = parseNavigation(navs.last());
-    QCOMPARE(w->height()->points().last().y(), last.heightM);
-    QCOMPARE(w->speed()->points().last().y(), last.speedKmh);
-    QCOMPARE(w->hdop()->points().last().y(), last.hdop);
-    QCOMPARE(w->vdop()->points().last().y(), last.vdop);
-    QCOMPARE(w->satellitesUsed()->points().last().y(), double(last.satellitesUsed));
-    QCOMPARE(w->fixState()->points().last().y(), double(last.fix));
+    QCOMPARE(w->height().last().y(), last.heightM);
+    QCOMPARE(w->speed().last().y(), last.speedKmh);
+    QCOMPARE(w->hdop().last().y(), last.hdop);
+    QCOMPARE(w->vdop().last().y(), last.vdop);
+    QCOMPARE(w->satellitesUsed().last().y(), double(last.satellitesUsed));
+    QCOMPARE(w->fixState().last().y(), double(last.fix));
     const SatelliteMessage lastSat = parseSatellites(sats.last());
     for (int k = 1; k <= 8; ++k)
-        QCOMPARE(w->level(k)->points().last().y(), lastSat.channels[std::size_t(k - 1)].levelDb);
+        QCOMPARE(w->level(k).last().y(), lastSat.channels[std::size_t(k - 1)].levelDb);
     // Seconds since the port opened: the newest sample at the right edge.
-    QCOMPARE(w->timeAxis()->max(), 35.0);
-    QCOMPARE(w->timeAxis()->min(), 35.0 - 600);
+    QCOMPARE(w->timeTo(), 35.0);
+    QCOMPARE(w->timeFrom(), 35.0 - 600);
 
     // Eleven minutes on, the first minutes are gone.
     r.run(11 * 60 * 1000);
     w->refresh();
-    QVERIFY(w->height()->points().first().x() >= w->timeAxis()->max() - 600);
-    QVERIFY(w->height()->count() <= 601);
+    QVERIFY(w->height().first().x() >= w->timeTo() - 600);
+    QVERIFY(w->height().size() <= 601);
 }
 
 void TestQualityWindows::historyPauseZoomAndScroll()
@@ -328,32 +329,59 @@ void TestQualityWindows::historyPauseZoomAndScroll()
     auto *w = static_cast<HistoryWindow *>(r.open("NavHistory", DataWindow::History));
     r.run(20000);
     w->refresh();
-    const int before = w->height()->count();
+    const qsizetype before = w->height().size();
     w->findChild<QPushButton *>(QStringLiteral("Pause"))->click();
     QVERIFY(w->paused());
     r.run(5000);
     w->refresh();
-    QCOMPARE(w->height()->count(), before);
+    QCOMPARE(w->height().size(), before);
     w->findChild<QPushButton *>(QStringLiteral("Pause"))->click();
     QVERIFY(!w->paused());
-    QCOMPARE(w->height()->count(), before + 5);
+    QCOMPARE(w->height().size(), before + 5);
 
     // Zoom in about a time: the span shrinks, that time keeps its place.
-    const double max = w->timeAxis()->max();
+    const double max = w->timeTo();
     w->zoom(4, max - 10);
-    QCOMPARE(w->timeAxis()->max() - w->timeAxis()->min(), 150.0);
+    QCOMPARE(w->timeTo() - w->timeFrom(), 150.0);
     // max - 10 sat at 590/600 of the span; it stays there: 150 * 590 / 600 from the left.
-    QVERIFY(std::fabs(w->timeAxis()->min() - (max - 10 - 147.5)) < 1e-9);
+    QVERIFY(std::fabs(w->timeFrom() - (max - 10 - 147.5)) < 1e-9);
     w->scroll(-30);
-    QCOMPARE(w->timeAxis()->max() - w->timeAxis()->min(), 150.0);
+    QCOMPARE(w->timeTo() - w->timeFrom(), 150.0);
     // Not following: new data leaves the view where it is.
-    const double held = w->timeAxis()->max();
+    const double held = w->timeTo();
     r.run(2000);
     w->refresh();
-    QCOMPARE(w->timeAxis()->max(), held);
+    QCOMPARE(w->timeTo(), held);
     w->findChild<QPushButton *>(QStringLiteral("Live"))->click();
-    QCOMPARE(w->timeAxis()->max() - w->timeAxis()->min(), 600.0);
-    QCOMPARE(w->timeAxis()->max(), 27.0);
+    QCOMPARE(w->timeTo() - w->timeFrom(), 600.0);
+    QCOMPARE(w->timeTo(), 27.0);
+
+    // The mouse: the wheel over a plot zooms about the time under the pointer, a drag
+    // scrolls, a double click follows the newest data again.
+    TimePlot *plot = w->plot(2);
+    plot->resize(600, 150);
+    const QPointF at(300, 75);
+    const double t = plot->timeAt(at.x());
+    QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    QVERIFY(std::fabs(w->timeTo() - w->timeFrom() - 480.0) < 1e-9);
+    QVERIFY(std::fabs(plot->timeAt(at.x()) - t) < 1e-9);
+    const double before2 = w->timeTo();
+    QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(300, 75));
+    QMouseEvent move(QEvent::MouseMove, QPointF(200, 75), plot->mapToGlobal(QPointF(200, 75)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    QVERIFY(w->timeTo() > before2); // dragged left: later times come into view
+    QTest::mouseDClick(plot, Qt::LeftButton, {}, QPoint(300, 75));
+    QCOMPARE(w->timeTo() - w->timeFrom(), 600.0);
+    // The plots paint, with their value axes fitted to the data.
+    for (int i = 0; i < 5; ++i) {
+        QImage img(w->plot(i)->size().expandedTo(QSize(400, 100)), QImage::Format_ARGB32);
+        w->plot(i)->render(&img);
+    }
+    QVERIFY(w->plot(2)->valueRange().x() <= w->height().last().y());
+    QVERIFY(w->plot(2)->valueRange().y() >= w->height().last().y());
 }
 
 void TestQualityWindows::ttffInStatusLineAndHistoryTable()
