@@ -74,7 +74,8 @@ QRectF TimePlot::plotArea() const
 {
     const QFontMetrics fm = fontMetrics();
     const double left = fm.horizontalAdvance(QStringLiteral("-0000.0")) + 8;
-    const double legend = m_lines.size() > 1 ? fm.horizontalAdvance(QStringLiteral("Satellites used")) + 24 : 8;
+    // The same legend room in every plot, so that their time axes line up.
+    const double legend = fm.horizontalAdvance(QStringLiteral("Satellites used")) + 24;
     return QRectF(left, fm.height() + 4, std::max(1.0, width() - left - legend),
                   std::max(1.0, height() - 2.0 * fm.height() - 10));
 }
@@ -152,14 +153,18 @@ void TimePlot::paintEvent(QPaintEvent *)
 
     // The legend, right of the plot.
     if (m_lines.size() > 1) {
-        double y = a.top();
-        for (const Line &l : m_lines) {
+        // In as many columns as the plot's height needs.
+        const int rows = std::max(1, int(a.height() / fm.height()));
+        const int columns = (int(m_lines.size()) + rows - 1) / rows;
+        const double columnWidth = (width() - a.right()) / columns;
+        for (int i = 0; i < int(m_lines.size()); ++i) {
+            const Line &l = m_lines[i];
+            const double x = a.right() + (i / rows) * columnWidth;
+            const double y = a.top() + (i % rows) * fm.height();
             p.setPen(QPen(l.color, 3));
-            p.drawLine(QPointF(a.right() + 6, y + fm.height() / 2.0),
-                       QPointF(a.right() + 16, y + fm.height() / 2.0));
+            p.drawLine(QPointF(x + 6, y + fm.height() / 2.0), QPointF(x + 16, y + fm.height() / 2.0));
             p.setPen(Qt::black);
-            p.drawText(QPointF(a.right() + 20, y + fm.ascent()), l.name);
-            y += fm.height();
+            p.drawText(QPointF(x + 20, y + fm.ascent()), l.name);
         }
     }
 }
