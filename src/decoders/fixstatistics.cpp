@@ -96,10 +96,10 @@ void PositionStatistics::update() const
     }
     // The mean of the vectors, and the east-north-up frame there: v_enu = M^T v_first.
     const double mx = m_sx / double(n), my = m_sy / double(n), mz = m_sz / double(n);
-    std::vector<double> rotation(9);
+    m_mean = {mx, my, mz};
     double lat = 0, lon = 0, h = 0;
-    m_first->Reverse(mx, my, mz, lat, lon, h, rotation);
-    const double *M = rotation.data();
+    m_first->Reverse(mx, my, mz, lat, lon, h, m_rotation);
+    const double *M = m_rotation.data();
     s.meanLatitudeDeg = lat;
     s.meanLongitudeDeg = lon;
     s.meanHeightM = m_hMean;
@@ -121,6 +121,19 @@ void PositionStatistics::update() const
     s.r95M = Percentile(m_scratch, 0.95);
     s.cep50M = Percentile(m_scratch, 0.5);
     m_summary = s;
+}
+
+EastNorth PositionStatistics::eastNorthOf(double latitudeDeg, double longitudeDeg,
+                                          double heightM) const
+{
+    if (m_points.empty())
+        return {};
+    summary();
+    double x = 0, y = 0, z = 0;
+    m_first->Forward(latitudeDeg, longitudeDeg, heightM, x, y, z);
+    const double dx = x - m_mean[0], dy = y - m_mean[1], dz = z - m_mean[2];
+    const double *M = m_rotation.data();
+    return {M[0] * dx + M[3] * dy + M[6] * dz, M[1] * dx + M[4] * dy + M[7] * dz};
 }
 
 QString TtffStartText(TtffStart cause)

@@ -76,6 +76,9 @@ public:
     const PositionSummary &summary() const;
     // Every position in east/north metres about the mean, in the order added.
     const std::vector<EastNorth> &eastNorth() const;
+    // Any other position in east/north metres about this cloud's mean (a 2D fix drawn
+    // with the 3D ones); {0, 0} while the cloud is empty.
+    EastNorth eastNorthOf(double latitudeDeg, double longitudeDeg, double heightM) const;
 
 private:
     void update() const;
@@ -93,6 +96,9 @@ private:
     mutable PositionSummary m_summary;
     mutable std::vector<EastNorth> m_en;
     mutable std::vector<double> m_scratch;
+    // The mean vector and the rotation into east, north, up there: v_enu = M^T v.
+    mutable std::array<double, 3> m_mean{};
+    mutable std::vector<double> m_rotation = std::vector<double>(9);
 };
 
 // Why a time-to-first-fix run started.

@@ -109,6 +109,14 @@ void ScatterPlot::paintEvent(QPaintEvent *)
     for (const EastNorth &en : points)
         dots << toScreen(en.east, en.north);
     p.drawPoints(dots.constData(), int(dots.size()));
+    if (m_twoD && m_stats.count() > 0) {
+        p.setPen(QPen(QColor(200, 120, 0), 1));
+        p.setBrush(Qt::NoBrush);
+        for (const auto &f : *m_twoD) {
+            const EastNorth en = m_stats.eastNorthOf(f[0], f[1], f[2]);
+            p.drawEllipse(toScreen(en.east, en.north), 2.5, 2.5);
+        }
+    }
 
     const PositionSummary &s = m_stats.summary();
     p.setRenderHint(QPainter::Antialiasing);
@@ -151,6 +159,7 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
 {
     auto *top = new QGridLayout(this);
     m_plot = new ScatterPlot(m_stats, this);
+    m_plot->setTwoD(&m_twoDFixes);
     top->addWidget(m_plot, 0, 0, 1, 1);
     top->setColumnStretch(0, 1);
 
@@ -160,7 +169,7 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
         const char *caption;
         int chars;
     } rows[] = {{"Fixes", "3D fixes", 8},
-                {"TwoD", "2D fixes (not counted)", 8},
+                {"TwoD", "2D fixes (hollow, not counted)", 8},
                 {"CEP50", "CEP50", 10},
                 {"DRMS2", "2DRMS", 10},
                 {"R95", "R95", 10},
@@ -203,7 +212,7 @@ void ScatterWindow::onFrame(bool good)
     if (m.fix == 4)
         m_stats.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
     else if (m.fix == 3)
-        ++m_twoD;
+        m_twoDFixes.push_back({m.latitudeDeg, m.longitudeDeg, m.heightM});
     messageArrived();
     if (m.fix == 3 || m.fix == 4)
         showFigures();
@@ -212,7 +221,7 @@ void ScatterWindow::onFrame(bool good)
 void ScatterWindow::Clear_Click()
 {
     m_stats.clear();
-    m_twoD = 0;
+    m_twoDFixes.clear();
     showFigures();
 }
 
@@ -225,7 +234,7 @@ void ScatterWindow::showFigures()
     };
     Fields f;
     f.append({QStringLiteral("Fixes"), QString::number(s.count)});
-    f.append({QStringLiteral("TwoD"), QString::number(m_twoD)});
+    f.append({QStringLiteral("TwoD"), QString::number(m_twoDFixes.size())});
     f.append({QStringLiteral("CEP50"), metres(s.cep50M)});
     f.append({QStringLiteral("DRMS2"), metres(s.drms2M)});
     f.append({QStringLiteral("R95"), metres(s.r95M)});

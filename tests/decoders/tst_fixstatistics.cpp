@@ -104,6 +104,14 @@ void TestFixStatistics::ringOfKnownRadius()
     QCOMPARE(en.size(), std::size_t(36));
     QVERIFY(std::fabs(en[0].east - 10.0) < kTolM && std::fabs(en[0].north) < kTolM);
     QVERIFY(std::fabs(en[9].east) < kTolM && std::fabs(en[9].north - 10.0) < kTolM);
+    // Another position (a 2D fix) in the same metres: 30 m west, 40 m south of the centre.
+    const GeographicLib::LocalCartesian lc(47.37, 8.54, 420);
+    double lat = 0, lon = 0, h = 0;
+    lc.Reverse(-30, -40, 0, lat, lon, h);
+    const EastNorth other = s.eastNorthOf(lat, lon, h);
+    QVERIFY(std::fabs(other.east + 30) < kTolM && std::fabs(other.north + 40) < kTolM);
+    PositionStatistics empty;
+    QCOMPARE(empty.eastNorthOf(lat, lon, h).east, 0.0);
 }
 
 void TestFixStatistics::singlePoint()

@@ -239,6 +239,8 @@ void TestQualityWindows::scatterShowsTheStatistics()
     QVERIFY(s.count > 100);
     QCOMPARE(textOf(w, "Fixes"), QString::number(s.count));
     QCOMPARE(textOf(w, "TwoD"), QString::number(twoD));
+    QVERIFY(twoD > 0);
+    QCOMPARE(qsizetype(w->twoDFixes().size()), qsizetype(twoD));
     QCOMPARE(textOf(w, "CEP50"), QStringLiteral("%1 m").arg(s.cep50M, 0, 'f', 2));
     QCOMPARE(textOf(w, "DRMS2"), QStringLiteral("%1 m").arg(s.drms2M, 0, 'f', 2));
     QCOMPARE(textOf(w, "R95"), QStringLiteral("%1 m").arg(s.r95M, 0, 'f', 2));
