@@ -63,7 +63,8 @@ def main():
     rx = micro(a.build, "bench_receive", reps, min_time)
     sky = micro(a.build, "bench_skyplot", reps, min_time)
     ctl = micro(a.build, "bench_controls", reps, min_time)
-    raw["micro"] = {**rx, **sky, **ctl}
+    fixes = micro(a.build, "bench_fixstatistics", reps, min_time)
+    raw["micro"] = {**rx, **sky, **ctl, **fixes}
 
     def rate(name, key):
         return stats([r[key] for r in rx[name]])
@@ -89,6 +90,10 @@ def main():
                         ("BM_Controls_ReadOnlyLineEdit", "value controls: read-only line edits")):
         med, lo, hi = stats([r["cpu_time"] for r in ctl[name]])
         rows.append(row(label, "us/message", med, lo, hi, "reference", None))
+
+    med, lo, hi = stats([r["cpu_time"] for r in fixes["BM_AddAndSummary/100000"]])  # ms
+    rows.append(row("accuracy figures of 100,000 fixes, one more", "ms", med, lo, hi, "< 5 ms",
+                    med < 5))
 
     lat = whole(a.build, "latency", wruns, [])
     raw["latency"] = lat
@@ -119,6 +124,13 @@ def main():
     r = ev["rss_mb"]
     rows.append(row("everyday, resident memory", "MB", r["median"], r["min"], r["max"], "<= 40 MB",
                     r["median"] <= 40))
+    quality = "NavLevels,NavHistory,NavScatter"
+    evq = whole(a.build, "everyday", max(1, wruns - 2),
+                ["--seconds", load_s, "--windows", quality])
+    raw["everyday_quality"] = evq
+    c = evq["cpu_s_per_min"]
+    rows.append(row("everyday, Signal Levels + History + Scatter", "s/min", c["median"], c["min"],
+                    c["max"], "< 2 s/min", c["median"] < 2, "the three quality windows open"))
 
     st = whole(a.build, "startup", wruns * 2, [])
     raw["startup"] = st

@@ -4,6 +4,7 @@
 # Installs what is missing, builds in Release, then takes each picture in a fresh X
 # server with settings in a temporary home, so the user's own settings play no part.
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
+# SHOTS="levels history scatter" takes only the shots named (default: all of them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh $(cat scripts/build-deps.txt) xvfb openbox xdotool imagemagick
@@ -62,9 +63,14 @@ quit() {
 # so that the sky plot shows the satellites.
 labels=(alt+v h Down Down Down Return)
 
+wanted() {
+    [ -z "${SHOTS:-}" ] || [[ " $SHOTS " == *" $1 "* ]]
+}
+
 # shot NAME KEYS...: the program on the simulated receiver, KEYS typed after OK.
 shot() {
     local name=$1; shift
+    wanted "$name" || return 0
     desktop
     program "$name" --simulate
     keys "${labels[@]}" "$@"
@@ -76,9 +82,26 @@ shot main-window alt+v Up Return   # and View, Show Status Window (the last)
 shot receive-sat alt+v s
 shot condition alt+v c
 
+# The pictures of how good the receiver is: opened after the fix, then left to gather
+# half a minute of messages. View: Signal &Levels, H&istory, Position Sc&atter.
+quality() {
+    local name=$1; shift
+    wanted "$name" || return 0
+    desktop
+    program "$name" --simulate
+    keys "${labels[@]}" "$@"
+    sleep "${GATHER_SECONDS:-30}"
+    picture "$name"
+    quit
+}
+quality levels alt+v l
+quality history alt+v i
+quality scatter alt+v a
+
 # The status line's truth: the program on kestrel-sim's terminal while it runs, then
 # four seconds after the simulator was stopped (the port lost, the fix and the plot
 # faded as no longer live).
+wanted link || exit 0
 desktop
 build-release/tools/kestrel-sim/kestrel-sim --link "$work/gps" >"$work/sim.log" 2>&1 & spid=$!
 sleep 1

@@ -141,6 +141,12 @@ void DataWindowBase::showMessage(const Fields &fields)
     updateMessageAge();
 }
 
+void DataWindowBase::messageArrived()
+{
+    m_lastMessage = m_g.clock().monotonicMs();
+    updateMessageAge();
+}
+
 void DataWindowBase::registerControl(QWidget *w, const QString &name)
 {
     w->setObjectName(name);

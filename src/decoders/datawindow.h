@@ -36,6 +36,8 @@ public:
     // The small line under the controls that tells how old the message shown is.
     TextLine *messageAge() const { return m_age; }
     void updateMessageAge();
+    // A message arrived that the window shows in its own way: its age starts from now.
+    void messageArrived();
 
 protected:
     DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name, const QString &caption,

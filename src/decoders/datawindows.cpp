@@ -2,9 +2,12 @@
 
 #include "conditionwindow.h"
 #include "diagnosiswindow.h"
+#include "historywindow.h"
 #include "modewindow.h"
 #include "positionwindow.h"
 #include "recsatwindow.h"
+#include "scatterwindow.h"
+#include "signallevelswindow.h"
 #include "timestampwindow.h"
 
 #include <QWidget>
@@ -45,6 +48,12 @@ DataWindowBase *DataWindows::create(DataWindow which)
         return new TimeStampWindow(m_g, m_main);
     case DataWindow::RecSat:
         return new RecSatWindow(m_g, m_main);
+    case DataWindow::SignalLevels:
+        return new SignalLevelsWindow(m_g, m_main);
+    case DataWindow::History:
+        return new HistoryWindow(m_g, m_main);
+    case DataWindow::Scatter:
+        return new ScatterWindow(m_g, m_main);
     }
     return nullptr;
 }
@@ -67,7 +76,8 @@ void DataWindows::show(DataWindow which)
 void DataWindows::CloseDataWindows()
 {
     for (DataWindow which : {DataWindow::Condition, DataWindow::Diagnosis, DataWindow::Position,
-                             DataWindow::Mode, DataWindow::TimeStamp, DataWindow::RecSat}) {
+                             DataWindow::Mode, DataWindow::TimeStamp, DataWindow::RecSat,
+                             DataWindow::SignalLevels, DataWindow::History, DataWindow::Scatter}) {
         if (DataWindowBase *w = open(which))
             w->close();
     }

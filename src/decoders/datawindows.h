@@ -9,9 +9,20 @@
 class QWidget;
 class DataWindowBase;
 
-enum class DataWindow { Condition, Diagnosis, Position, Mode, TimeStamp, RecSat };
+enum class DataWindow {
+    Condition,
+    Diagnosis,
+    Position,
+    Mode,
+    TimeStamp,
+    RecSat,
+    // The pictures of how good the receiver is; they follow the frames themselves.
+    SignalLevels,
+    History,
+    Scatter,
+};
 
-// The six modeless data windows: opens them (one copy each), hands them their
+// The modeless data windows: opens them (one copy each), hands them their
 // frames and closes those that are open when the main window goes.
 class DataWindows : public QObject {
     Q_OBJECT
@@ -21,7 +32,8 @@ public:
 
     // Creates the window if it is not open, shows it and brings it forward.
     void show(DataWindow which);
-    // Closes every open data window: Condition, Diagnosis, Position, Mode, TimeStamp, RecSat.
+    // Closes every open data window: Condition, Diagnosis, Position, Mode, TimeStamp, RecSat,
+    // Signal Levels, History, Position Scatter.
     void CloseDataWindows();
     // The open window of that kind, or null.
     QWidget *window(DataWindow which) const;
@@ -34,7 +46,7 @@ public:
     void ShowRecSat();
 
 private:
-    static constexpr int kKinds = 6;
+    static constexpr int kKinds = 9;
     DataWindowBase *open(DataWindow which) const;
     template <typename W> W *openAs(DataWindow which) const;
     DataWindowBase *create(DataWindow which);

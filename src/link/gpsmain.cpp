@@ -20,6 +20,16 @@ GPS_Main::GPS_Main(const Platform &platform, QObject *parent)
     FillMsgTable(*this);
 }
 
+const ReceiverQuality &GPS_Main::quality() const
+{
+    // A port opened since last asked: a new run, from when it opened.
+    if (m_link.opens() != m_qualityOpens) {
+        m_qualityOpens = m_link.opens();
+        m_quality.start(m_link.openedAtMs(), TtffStart::PortOpened);
+    }
+    return m_quality;
+}
+
 bool GPS_Main::SendRequest(int command, const void *owner)
 {
     return write(RequestFrame(command), owner);
@@ -78,8 +88,12 @@ void GPS_Main::receive(QByteArrayView bytes)
         if (step == FrameStep::NeedMore)
             continue;
         m_link.frame(MsgType, step == FrameStep::FrameGood);
-        if (step == FrameStep::FrameGood)
+        if (step == FrameStep::FrameGood) {
+            quality();
+            const int length = qBound(0, int(MsgLength), kRxSize - 1);
+            m_quality.frame(QByteArrayView(RxBuffer.data() + 1, length), clock().monotonicMs());
             DispatchFrame(*this);
+        }
         emit frameReceived(step == FrameStep::FrameGood);
         logFrame(FrameLogLine(*this, step));
     }

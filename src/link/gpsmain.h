@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoders/fixstatistics.h"
 #include "link/linkstate.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
@@ -61,6 +62,9 @@ public:
     bool ModeOpen = false;
     bool TimeStampOpen = false;
     bool RecSatOpen = false;
+    bool SignalLevelsOpen = false;
+    bool HistoryOpen = false;
+    bool ScatterOpen = false;
 
     qint16 TimeZoneIndex = 5;
     qint16 SatLabelMode = 0;
@@ -75,6 +79,9 @@ public:
     // The platform's clock, or the computer's where the platform brings none.
     const Clock &clock() const { return m_platform.clock ? *m_platform.clock : m_ownClock; }
     const LinkState &link() const { return m_link; }
+    // Time to first fix, fix counts and the last ten minutes of messages, fed by every
+    // good frame; a run starts when a port opens.
+    const ReceiverQuality &quality() const;
 
     // The serial port (MSComm1); owned by whoever created it.
     void setPort(SerialPort *port) { m_port = port; }
@@ -123,6 +130,8 @@ private:
     // The clock for ages where the platform brings none (command-line tools).
     Clock m_ownClock;
     LinkState m_link;
+    mutable ReceiverQuality m_quality;
+    mutable quint64 m_qualityOpens = 0;
     SerialPort *m_port = nullptr;
     MessageSink m_noSink;
     MessageSink *m_sink = &m_noSink;

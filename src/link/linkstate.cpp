@@ -37,6 +37,8 @@ void LinkState::opened(const QString &port)
     m_lastNav.reset();
     m_command.clear();
     m_outcome = Outcome::None;
+    ++m_opens;
+    m_openedAt = now();
 }
 
 void LinkState::openFailed(const QString &port)
@@ -163,7 +165,7 @@ QString LinkState::commandText() const
     return {};
 }
 
-QString LinkState::text() const
+QString LinkState::text(const QString &fix) const
 {
     // What matters most comes first: the line may be cut at the window's edge.
     const bool live = m_port != Port::NotOpen || m_lastNav;
@@ -172,6 +174,8 @@ QString LinkState::text() const
         parts << m_activity;
     if (live)
         parts << navText();
+    if (live && !fix.isEmpty())
+        parts << fix;
     const QString command = commandText();
     if (!command.isEmpty())
         parts << command;

@@ -56,6 +56,9 @@ public:
     bool stale() const;
     Outcome outcome() const;
     const QString &commandName() const { return m_command; }
+    // How many times a port was opened, and when the last one was (clock milliseconds).
+    quint64 opens() const { return m_opens; }
+    qint64 openedAtMs() const { return m_openedAt; }
 
     QString stateText() const;
     // «/dev/ttyUSB0 9600,e,8,1: Open»
@@ -64,9 +67,9 @@ public:
     QString framesText() const;
     // Empty when no command has been sent since the port opened.
     QString commandText() const;
-    // The whole status line: state, data age, last command, counts and port, empty
-    // parts left out.
-    QString text() const;
+    // The whole status line: state, data age, `fix` (the time to first fix), last
+    // command, counts and port, empty parts left out.
+    QString text(const QString &fix = {}) const;
 
 private:
     qint64 now() const;
@@ -83,4 +86,6 @@ private:
     qint64 m_sentAt = 0;
     qint64 m_answerMs = kAnswerMs;
     QString m_activity;
+    quint64 m_opens = 0;
+    qint64 m_openedAt = 0;
 };

@@ -58,6 +58,14 @@ void Navigate::buildMenus()
             &QAction::triggered, this, &Navigate::NavRevSat_Click);
     connect(addItem(view, QStringLiteral("NavStamp"), QStringLiteral("&Time Stamp")),
             &QAction::triggered, this, &Navigate::NavStamp_Click);
+    view->addSeparator();
+    connect(addItem(view, QStringLiteral("NavLevels"), QStringLiteral("Signal &Levels")),
+            &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::SignalLevels); });
+    connect(addItem(view, QStringLiteral("NavHistory"), QStringLiteral("H&istory")),
+            &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::History); });
+    connect(addItem(view, QStringLiteral("NavScatter"), QStringLiteral("Position Sc&atter")),
+            &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::Scatter); });
+    view->addSeparator();
     QMenu *showSat = view->addMenu(QStringLiteral("S&how Sat Position"));
     showSat->setObjectName(QStringLiteral("ShowSat"));
     showSat->menuAction()->setObjectName(QStringLiteral("ShowSat"));

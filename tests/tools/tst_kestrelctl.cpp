@@ -16,10 +16,118 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <csignal>
+#include <vector>
 
 namespace {
+
+// The figures of kestrelctl stats worked out here by hand, from the recording's bytes,
+// with the textbook WGS84 formulas instead of GeographicLib.
+struct HandFigures {
+    int navigation = 0, none = 0, twoD = 0, threeD = 0, invalid = 0;
+    qint64 ttff2D = -1, ttff3D = -1;
+    double lat = 0, lon = 0, heightMean = 0, heightStd = 0, cep50 = 0, drms2 = 0, r95 = 0;
+};
+
+double handPercentile(std::vector<double> sorted, double p)
+{
+    std::sort(sorted.begin(), sorted.end());
+    const double h = (sorted.size() - 1) * p;
+    const auto k = std::size_t(h);
+    return k + 1 < sorted.size() ? sorted[k] + (h - k) * (sorted[k + 1] - sorted[k]) : sorted[k];
+}
+
+HandFigures handFigures(const RecordingContents &rec)
+{
+    constexpr double a = 6378137.0, f = 1 / 298.257223563, e2 = f * (2 - f);
+    constexpr double rad = 3.14159265358979323846 / 180;
+    QByteArray all;
+    QList<qint64> timeOf;
+    for (const RecordedChunk &c : rec.chunks) {
+        all += c.bytes;
+        for (int i = 0; i < c.bytes.size(); ++i)
+            timeOf << c.timeMs;
+    }
+    HandFigures h;
+    std::vector<std::array<double, 3>> ecef;
+    std::vector<double> heights;
+    const auto u = [&](int i) { return quint8(all[i]); };
+    for (int i = 0; i + 44 <= all.size(); ++i) {
+        if (u(i) != 0xCA || u(i + 1) != 0xCA || u(i + 43) != 13)
+            continue;
+        quint8 sum = 0;
+        for (int k = 0; k < 43; ++k)
+            sum += u(i + k);
+        if (sum != 0)
+            continue;
+        const int fix = u(i + 2) & 15;
+        const qint64 t = timeOf[i + 43] - rec.chunks.first().timeMs;
+        ++h.navigation;
+        (fix <= 2 ? h.none : fix == 3 ? h.twoD : fix == 4 ? h.threeD : h.invalid)++;
+        if (fix >= 3 && fix <= 4 && h.ttff2D < 0)
+            h.ttff2D = t;
+        if (fix == 4 && h.ttff3D < 0)
+            h.ttff3D = t;
+        if (fix != 4)
+            continue;
+        const auto int32 = [&](int at) {
+            return qint32(quint32(u(at)) << 24 | quint32(u(at + 1)) << 16 | quint32(u(at + 2)) << 8 |
+                          u(at + 3));
+        };
+        const auto degrees = [](double scaled) {
+            const double m = std::fabs(scaled), d = std::floor(m / 100);
+            return (scaled < 0 ? -1 : 1) * (d + (m - 100 * d) / 60);
+        };
+        const double lat = degrees(int32(i + 3) / 9216.0) * rad;
+        const double lon = degrees(int32(i + 7) / 9216.0) * rad;
+        const double height = qint16(quint16(u(i + 11) << 8 | u(i + 12))) / 2.0;
+        const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
+        ecef.push_back({(n + height) * std::cos(lat) * std::cos(lon),
+                        (n + height) * std::cos(lat) * std::sin(lon),
+                        (n * (1 - e2) + height) * std::sin(lat)});
+        heights.push_back(height);
+    }
+    if (ecef.empty())
+        return h;
+    double mx = 0, my = 0, mz = 0;
+    for (const auto &p : ecef) {
+        mx += p[0] / ecef.size();
+        my += p[1] / ecef.size();
+        mz += p[2] / ecef.size();
+    }
+    // Latitude of the mean vector by fixed-point iteration.
+    const double lon = std::atan2(my, mx), r = std::hypot(mx, my);
+    double lat = std::atan2(mz, r * (1 - e2));
+    for (int k = 0; k < 10; ++k) {
+        const double n = a / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
+        const double hh = r / std::cos(lat) - n;
+        lat = std::atan2(mz, r * (1 - e2 * n / (n + hh)));
+    }
+    h.lat = lat / rad;
+    h.lon = lon / rad;
+    std::vector<double> d;
+    double squares = 0;
+    for (const auto &p : ecef) {
+        const double dx = p[0] - mx, dy = p[1] - my, dz = p[2] - mz;
+        const double east = -std::sin(lon) * dx + std::cos(lon) * dy;
+        const double north = -std::sin(lat) * std::cos(lon) * dx -
+                             std::sin(lat) * std::sin(lon) * dy + std::cos(lat) * dz;
+        d.push_back(std::hypot(east, north));
+        squares += east * east + north * north;
+    }
+    h.cep50 = handPercentile(d, 0.5);
+    h.r95 = handPercentile(d, 0.95);
+    h.drms2 = 2 * std::sqrt(squares / d.size());
+    for (double x : heights)
+        h.heightMean += x / heights.size();
+    for (double x : heights)
+        h.heightStd += (x - h.heightMean) * (x - h.heightMean) / heights.size();
+    h.heightStd = std::sqrt(h.heightStd);
+    return h;
+}
 
 struct Run {
     int exit = -1;
@@ -107,6 +215,8 @@ private slots:
     void killedRecordingReadsUpToItsLastLine();
     void bridgeServesLoopbackTcpClients();
     void bridgeFeedsGpsd();
+    void statsMatchHandComputation();
+    void statsTellColdStartRunsAndRefuseNonRecordings();
 
 private:
     Run run(const QStringList &args, const QByteArray &input = {});
@@ -143,7 +253,7 @@ void TestKestrelCtl::everySubcommandHasHelpWithExitStatus()
 {
     const Run top = run({QStringLiteral("--help")});
     QCOMPARE(top.exit, 0);
-    for (const char *sub : {"decode", "monitor", "send", "record", "nmea"}) {
+    for (const char *sub : {"decode", "monitor", "send", "record", "nmea", "stats"}) {
         QVERIFY2(top.out.contains(sub), sub);
         const Run r = run({QString::fromLatin1(sub), QStringLiteral("--help")});
         QCOMPARE(r.exit, 0);
@@ -179,6 +289,9 @@ void TestKestrelCtl::wrongCommandLinesAreRefused_data()
         << "six fields";
     QTest::newRow("send to a missing device")
         << QStringList{"send", "--port", "/nonexistent/tty", "reset"} << 1 << "cannot open";
+    QTest::newRow("stats without recording") << QStringList{"stats"} << 64 << "one recording";
+    QTest::newRow("stats of a missing file")
+        << QStringList{"stats", "/nonexistent/x.krec"} << 1 << "cannot read";
     QTest::newRow("record without file")
         << QStringList{"record", "--port", "/dev/null"} << 64 << "--out";
     QTest::newRow("monitor zero duration")
@@ -809,6 +922,81 @@ void TestKestrelCtl::bridgeFeedsGpsd()
     stop(replay);
     QVERIFY2(tpv, reports.right(1500).constData());
     QVERIFY2(sky, reports.right(1500).constData());
+}
+
+void TestKestrelCtl::statsMatchHandComputation()
+{
+    const QString rec = dataFile(QStringLiteral("sim-acquisition.krec"));
+    QFile f(rec);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const HandFigures h = handFigures(readRecording(f.readAll()));
+    QVERIFY(h.threeD >= 3);
+
+    const Run r = run({QStringLiteral("stats"), QStringLiteral("--json"), rec});
+    QCOMPARE(r.exit, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(o.value("navigation_messages").toInt(), h.navigation);
+    const QJsonObject fixes = o.value("fixes").toObject();
+    QCOMPARE(fixes.value("none").toInt(), h.none);
+    QCOMPARE(fixes.value("2d").toInt(), h.twoD);
+    QCOMPARE(fixes.value("3d").toInt(), h.threeD);
+    QCOMPARE(fixes.value("invalid").toInt(), h.invalid);
+    QCOMPARE(o.value("fixes_3d_used").toInt(), h.threeD);
+    QCOMPARE(qRound64(o.value("ttff_2d_s").toDouble() * 1000), h.ttff2D);
+    QCOMPARE(qRound64(o.value("ttff_3d_s").toDouble() * 1000), h.ttff3D);
+    const auto near = [&](const char *key, double want, double tol) {
+        const double got = o.value(QLatin1String(key)).toDouble(-1e9);
+        if (std::fabs(got - want) <= tol)
+            return true;
+        qWarning("%s: %.9f, by hand %.9f", key, got, want);
+        return false;
+    };
+    QVERIFY(near("mean_latitude_deg", h.lat, 1e-9));
+    QVERIFY(near("mean_longitude_deg", h.lon, 1e-9));
+    QVERIFY(near("mean_height_m", h.heightMean, 1e-9));
+    QVERIFY(near("height_std_m", h.heightStd, 1e-9));
+    QVERIFY(near("cep50_m", h.cep50, 1e-4));
+    QVERIFY(near("drms2_m", h.drms2, 1e-4));
+    QVERIFY(near("r95_m", h.r95, 1e-4));
+
+    // The text says the same, rounded.
+    const Run t = run({QStringLiteral("stats"), rec});
+    QCOMPARE(t.exit, 0);
+    const QString text = QString::fromUtf8(t.out);
+    QVERIFY2(text.contains(QStringLiteral("navigation messages: %1\n").arg(h.navigation)),
+             qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("3D fixes: %1\n").arg(h.threeD)));
+    QVERIFY(text.contains(
+        QStringLiteral("time to first 3D fix: %1 s\n").arg(h.ttff3D / 1000.0, 0, 'f', 3)));
+    QVERIFY(text.contains(QStringLiteral("CEP50: %1 m\n").arg(h.cep50, 0, 'f', 3)));
+    QVERIFY(text.contains(QStringLiteral("2DRMS: %1 m\n").arg(h.drms2, 0, 'f', 3)));
+    QVERIFY(text.contains(QStringLiteral("R95: %1 m\n").arg(h.r95, 0, 'f', 3)));
+    QVERIFY(text.contains(QStringLiteral("mean latitude: %1 deg\n").arg(h.lat, 0, 'f', 7)));
+}
+
+void TestKestrelCtl::statsTellColdStartRunsAndRefuseNonRecordings()
+{
+    // The requests recording has a Cold Start answered by the receiver.
+    const Run r =
+        run({QStringLiteral("stats"), QStringLiteral("--json"), dataFile("sim-requests.krec")});
+    QCOMPARE(r.exit, 0);
+    const QJsonArray runs = QJsonDocument::fromJson(r.out).object().value("runs").toArray();
+    QCOMPARE(runs.size(), 2);
+    QCOMPARE(runs[0].toObject().value("start").toString(), QStringLiteral("recording start"));
+    QCOMPARE(runs[1].toObject().value("start").toString(), QStringLiteral("Cold Start"));
+    QVERIFY(runs[1].toObject().value("start_s").toDouble() > 0);
+    const Run t = run({QStringLiteral("stats"), dataFile("sim-requests.krec")});
+    QVERIFY2(t.out.contains("no 3D fix: no position figures"), t.out.constData());
+    QVERIFY(t.out.contains("after Cold Start at "));
+
+    QTemporaryDir dir;
+    QFile raw(dir.filePath(QStringLiteral("raw.bin")));
+    QVERIFY(raw.open(QIODevice::WriteOnly));
+    raw.write(buildFrameOfType(0xCA));
+    raw.close();
+    const Run bad = run({QStringLiteral("stats"), raw.fileName()});
+    QCOMPARE(bad.exit, 3);
+    QVERIFY(bad.err.contains("not a recording"));
 }
 
 QTEST_GUILESS_MAIN(TestKestrelCtl)

@@ -9,3 +9,4 @@ int runSend(const QStringList &args);
 int runRecord(const QStringList &args);
 int runNmea(const QStringList &args);
 int runExport(const QStringList &args);
+int runStats(const QStringList &args);

@@ -24,6 +24,7 @@ constexpr Subcommand kSubcommands[] = {
     {"record", runRecord, "save the receiver's byte stream with arrival times"},
     {"nmea", runNmea, "NMEA 0183 bridge to a pseudo-terminal or TCP clients"},
     {"export", runExport, "a recording as GPX, KML, CSV or NMEA"},
+    {"stats", runStats, "fixes, time to first fix and accuracy figures of a recording"},
 };
 
 QString usage()
@@ -62,7 +63,7 @@ int main(int argc, char **argv)
         if (first == QLatin1String(s.name))
             return s.run(args.mid(1));
     if (first.isEmpty())
-        complain(QStringLiteral("which subcommand? decode, monitor, send, record, nmea or export"));
+        complain(QStringLiteral("which subcommand? decode, monitor, send, record, nmea, export or stats"));
     else
         complain(QStringLiteral("unknown subcommand \"%1\"").arg(first));
     std::fputs(qPrintable(usage()), stderr);

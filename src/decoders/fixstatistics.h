@@ -1,0 +1,185 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// How good the receiver is, without widgets: the position scatter and its accuracy
+// figures, the time to first fix and the history of the last minutes. The Signal
+// Levels, History and Position Scatter windows and `kestrelctl stats` all read these.
+
+namespace GeographicLib {
+class LocalCartesian;
+}
+
+// A percentile of values by linear interpolation between closest ranks (Hyndman and
+// Fan's type 7, numpy's default): sorted x[0..n-1], h = (n - 1) p, the value is
+// x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). p = 0.5 is the median.
+// `values` is reordered. 0 for no values.
+double Percentile(std::vector<double> &values, double p);
+
+// Navigation messages counted by the fix state they report.
+struct FixCounts {
+    qint64 navigation = 0;
+    qint64 none = 0;    // fix state 0..2: that many satellites, no position
+    qint64 twoD = 0;    // fix state 3
+    qint64 threeD = 0;  // fix state 4
+    qint64 invalid = 0; // above 4
+    void add(int fix);
+};
+
+// The accuracy figures of a cloud of positions, in metres about its mean.
+struct PositionSummary {
+    qint64 count = 0;
+    double meanLatitudeDeg = 0;
+    double meanLongitudeDeg = 0;
+    double meanHeightM = 0;
+    // Population standard deviation of the heights (divided by n).
+    double heightStdM = 0;
+    // Median horizontal distance from the mean position.
+    double cep50M = 0;
+    // Twice the root mean square of the horizontal distances from the mean.
+    double drms2M = 0;
+    // The 95th percentile of the horizontal distances (Percentile, p = 0.95).
+    double r95M = 0;
+};
+
+// East and north metres of one position about the cloud's mean.
+struct EastNorth {
+    double east = 0;
+    double north = 0;
+};
+
+// Positions on the WGS84 ellipsoid and their spread. Each position is kept as
+// earth-centred cartesian metres in the local frame of the first position
+// (GeographicLib::LocalCartesian), so the mean is the mean of 3D vectors: right across
+// the antimeridian and at the poles. The summary turns the points into the local east,
+// north, up frame at the mean (the rotation LocalCartesian gives) and takes the
+// horizontal distances there. Adding is constant time; the summary is linear (two
+// selections, no sort) and is cached until the next position.
+class PositionStatistics {
+public:
+    PositionStatistics();
+    ~PositionStatistics();
+    PositionStatistics(const PositionStatistics &) = delete;
+    PositionStatistics &operator=(const PositionStatistics &) = delete;
+
+    void add(double latitudeDeg, double longitudeDeg, double heightM);
+    void clear();
+    qint64 count() const { return qint64(m_points.size()); }
+
+    const PositionSummary &summary() const;
+    // Every position in east/north metres about the mean, in the order added.
+    const std::vector<EastNorth> &eastNorth() const;
+    // Any other position in east/north metres about this cloud's mean (a 2D fix drawn
+    // with the 3D ones); {0, 0} while the cloud is empty.
+    EastNorth eastNorthOf(double latitudeDeg, double longitudeDeg, double heightM) const;
+
+private:
+    void update() const;
+
+    struct Point {
+        double x, y, z; // in the first position's local cartesian frame
+    };
+    std::unique_ptr<GeographicLib::LocalCartesian> m_first;
+    std::vector<Point> m_points;
+    double m_sx = 0, m_sy = 0, m_sz = 0;
+    // Heights by Welford's running mean and sum of squared deviations.
+    double m_hMean = 0, m_hM2 = 0;
+
+    mutable bool m_dirty = false;
+    mutable PositionSummary m_summary;
+    mutable std::vector<EastNorth> m_en;
+    mutable std::vector<double> m_scratch;
+    // The mean vector and the rotation into east, north, up there: v_enu = M^T v.
+    mutable std::array<double, 3> m_mean{};
+    mutable std::vector<double> m_rotation = std::vector<double>(9);
+};
+
+// Why a time-to-first-fix run started.
+enum class TtffStart { PortOpened, ColdStart, SystemReset, RecordingStart };
+QString TtffStartText(TtffStart cause);
+
+struct TtffRun {
+    TtffStart cause = TtffStart::PortOpened;
+    qint64 startMs = 0;
+    std::optional<qint64> to2DMs; // first navigation message with a 2D or 3D fix
+    std::optional<qint64> to3DMs; // first with a 3D fix
+};
+
+// Time to first fix: a run starts when the port opens or the receiver confirms a Cold
+// Start or System Reset (its four-byte acknowledgement arrives); it ends at the first
+// navigation message with a 3D fix. The last runs are kept.
+class TtffTracker {
+public:
+    static constexpr int kKeptRuns = 10;
+
+    void start(qint64 nowMs, TtffStart cause);
+    void navigation(qint64 nowMs, int fix);
+    // Runs, oldest first; the last is the current one.
+    const std::deque<TtffRun> &runs() const { return m_runs; }
+    const TtffRun *current() const { return m_runs.empty() ? nullptr : &m_runs.back(); }
+    // For the status line: «TTFF 2D 12.0 s, 3D 15.0 s», «TTFF: no fix for 8 s after
+    // Cold Start»; empty before any run.
+    QString text(qint64 nowMs) const;
+
+private:
+    std::deque<TtffRun> m_runs;
+};
+
+// Seconds with one decimal: 12.0.
+QString SecondsText(qint64 ms);
+
+// One navigation message in the history.
+struct NavSample {
+    qint64 timeMs = 0;
+    int fix = 0;
+    int satellitesUsed = 0;
+    double heightM = 0;
+    double speedKmh = 0;
+    double hdop = 0;
+    double vdop = 0;
+};
+
+// One satellite message in the history: each channel's satellite and level.
+struct LevelSample {
+    qint64 timeMs = 0;
+    std::array<int, 8> number{};
+    std::array<double, 8> levelDb{};
+};
+
+// The last ten minutes of navigation and satellite messages, oldest first.
+class History {
+public:
+    static constexpr qint64 kSpanMs = 10 * 60 * 1000;
+
+    void addNavigation(const NavSample &s);
+    void addLevels(const LevelSample &s);
+    void clear();
+    const std::deque<NavSample> &navigation() const { return m_nav; }
+    const std::deque<LevelSample> &levels() const { return m_levels; }
+
+private:
+    std::deque<NavSample> m_nav;
+    std::deque<LevelSample> m_levels;
+};
+
+// Everything above fed from whole frames as received (frame[0] is the first type byte):
+// navigation messages count, advance the time to first fix and go into the history;
+// satellite messages go into the history; a Cold Start or System Reset acknowledgement
+// starts a new time-to-first-fix run. The program keeps one (GPS_Main::quality());
+// kestrelctl stats makes one per recording and adds the 3D fixes' positions.
+class ReceiverQuality {
+public:
+    void start(qint64 nowMs, TtffStart cause);
+    void frame(QByteArrayView frame, qint64 nowMs);
+
+    FixCounts counts;
+    TtffTracker ttff;
+    History history;
+};

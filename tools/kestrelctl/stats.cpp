@@ -1,0 +1,160 @@
+// stats: how good the receiver was in a recording: fixes by kind, time to first fix and
+// the accuracy figures of the 3D fixes, computed by the core the windows use.
+
+#include "cli.h"
+#include "commands.h"
+
+#include "decoders/fixstatistics.h"
+#include "decoders/framedecode.h"
+#include "decoders/messagevalues.h"
+#include "link/messagetypes.h"
+#include "link/recording.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+QJsonValue secondsValue(const std::optional<qint64> &ms)
+{
+    return ms ? QJsonValue(double(*ms) / 1000.0) : QJsonValue(QJsonValue::Null);
+}
+
+QString secondsLine(const std::optional<qint64> &ms)
+{
+    return ms ? QStringLiteral("%1 s").arg(double(*ms) / 1000.0, 0, 'f', 3)
+              : QStringLiteral("none");
+}
+
+} // namespace
+
+int runStats(const QStringList &args)
+{
+    SubcommandParser sp(
+        QStringLiteral("stats"), QStringLiteral("RECORDING"),
+        QStringLiteral(
+            "Prints how good the receiver was in a recording (kestrelctl record): the\n"
+            "navigation messages, the fixes by kind, the time to the first 2D and 3D fix\n"
+            "from the recording's first byte, and over the 3D fixes the mean position,\n"
+            "CEP50, 2DRMS, R95 and the height's mean and standard deviation. The\n"
+            "definitions are in kestrelctl(1)."));
+    QCommandLineParser &p = sp.parser();
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("One JSON object instead of text."));
+    p.addOption(json);
+    p.addPositionalArgument(QStringLiteral("RECORDING"), QStringLiteral("The recording."));
+    if (const auto status = sp.parse(args))
+        return *status;
+    const QStringList files = p.positionalArguments();
+    if (files.size() != 1)
+        return usageError(QStringLiteral("stats"), QStringLiteral("one recording, please"));
+
+    const QString name = files.first();
+    QFile in(name);
+    if (!in.open(QIODevice::ReadOnly)) {
+        complain(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
+        return Exit::Failed;
+    }
+    const QByteArray data = in.readAll();
+    if (!looksLikeRecording(data)) {
+        complain(QStringLiteral("%1 is not a recording (kestrelctl record makes them)").arg(name));
+        return Exit::BadInput;
+    }
+    const RecordingContents rec = readRecording(data);
+    if (!rec.ok()) {
+        complain(QStringLiteral("%1 is a damaged recording: %2").arg(name, rec.error));
+        return Exit::BadInput;
+    }
+    if (rec.cutShort)
+        complain(QStringLiteral("%1 ends in an incomplete line (the recording was interrupted); "
+                                "counting up to it")
+                     .arg(name));
+
+    // The program's own receive loop frames the bytes; the core counts and measures.
+    FrameDecoder decoder(12);
+    ReceiverQuality quality;
+    PositionStatistics positions;
+    const qint64 firstMs = rec.chunks.isEmpty() ? 0 : rec.chunks.first().timeMs;
+    quality.start(firstMs, TtffStart::RecordingStart);
+    for (const RecordedChunk &c : rec.chunks) {
+        for (const DecodedFrame &f : decoder.feed(c.bytes, c.timeMs)) {
+            if (!f.good || f.bytes.isEmpty())
+                continue;
+            quality.frame(f.bytes, c.timeMs);
+            if (quint8(f.bytes[0]) == Msg::Navigation) {
+                const NavigationMessage m = parseNavigation(f.bytes);
+                if (m.fix == 4)
+                    positions.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
+            }
+        }
+    }
+
+    const FixCounts &n = quality.counts;
+    const TtffRun &first = quality.ttff.runs().front();
+    const PositionSummary &s = positions.summary();
+    QByteArray out;
+    if (p.isSet(json)) {
+        QJsonObject o;
+        o[QStringLiteral("navigation_messages")] = double(n.navigation);
+        o[QStringLiteral("fixes")] = QJsonObject{{QStringLiteral("none"), double(n.none)},
+                                                 {QStringLiteral("2d"), double(n.twoD)},
+                                                 {QStringLiteral("3d"), double(n.threeD)},
+                                                 {QStringLiteral("invalid"), double(n.invalid)}};
+        o[QStringLiteral("ttff_2d_s")] = secondsValue(first.to2DMs);
+        o[QStringLiteral("ttff_3d_s")] = secondsValue(first.to3DMs);
+        QJsonArray runs;
+        for (const TtffRun &r : quality.ttff.runs())
+            runs.append(QJsonObject{{QStringLiteral("start"), TtffStartText(r.cause)},
+                                    {QStringLiteral("start_s"), double(r.startMs) / 1000.0},
+                                    {QStringLiteral("ttff_2d_s"), secondsValue(r.to2DMs)},
+                                    {QStringLiteral("ttff_3d_s"), secondsValue(r.to3DMs)}});
+        o[QStringLiteral("runs")] = runs;
+        o[QStringLiteral("fixes_3d_used")] = double(s.count);
+        if (s.count > 0) {
+            o[QStringLiteral("mean_latitude_deg")] = s.meanLatitudeDeg;
+            o[QStringLiteral("mean_longitude_deg")] = s.meanLongitudeDeg;
+            o[QStringLiteral("mean_height_m")] = s.meanHeightM;
+            o[QStringLiteral("height_std_m")] = s.heightStdM;
+            o[QStringLiteral("cep50_m")] = s.cep50M;
+            o[QStringLiteral("drms2_m")] = s.drms2M;
+            o[QStringLiteral("r95_m")] = s.r95M;
+        }
+        out = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    } else {
+        QString t;
+        t += QStringLiteral("navigation messages: %1\n").arg(n.navigation);
+        t += QStringLiteral("no fix: %1\n2D fixes: %2\n3D fixes: %3\ninvalid: %4\n")
+                 .arg(n.none)
+                 .arg(n.twoD)
+                 .arg(n.threeD)
+                 .arg(n.invalid);
+        t += QStringLiteral("time to first 2D fix: %1\n").arg(secondsLine(first.to2DMs));
+        t += QStringLiteral("time to first 3D fix: %1\n").arg(secondsLine(first.to3DMs));
+        for (std::size_t i = 1; i < quality.ttff.runs().size(); ++i) {
+            const TtffRun &r = quality.ttff.runs()[i];
+            t += QStringLiteral("after %1 at %2 s: 2D %3, 3D %4\n")
+                     .arg(TtffStartText(r.cause))
+                     .arg(double(r.startMs) / 1000.0, 0, 'f', 3)
+                     .arg(secondsLine(r.to2DMs), secondsLine(r.to3DMs));
+        }
+        if (s.count == 0) {
+            t += QStringLiteral("no 3D fix: no position figures\n");
+        } else {
+            t += QStringLiteral("over %1 3D fixes:\n").arg(s.count);
+            t += QStringLiteral("mean latitude: %1 deg\n").arg(s.meanLatitudeDeg, 0, 'f', 7);
+            t += QStringLiteral("mean longitude: %1 deg\n").arg(s.meanLongitudeDeg, 0, 'f', 7);
+            t += QStringLiteral("mean height: %1 m\n").arg(s.meanHeightM, 0, 'f', 2);
+            t += QStringLiteral("height std dev: %1 m\n").arg(s.heightStdM, 0, 'f', 3);
+            t += QStringLiteral("CEP50: %1 m\n").arg(s.cep50M, 0, 'f', 3);
+            t += QStringLiteral("2DRMS: %1 m\n").arg(s.drms2M, 0, 'f', 3);
+            t += QStringLiteral("R95: %1 m\n").arg(s.r95M, 0, 'f', 3);
+        }
+        out = t.toUtf8();
+    }
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return Exit::Ok;
+}
