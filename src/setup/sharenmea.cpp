@@ -44,10 +44,12 @@ ShareNmea::ShareNmea(GPS_Main &g, NmeaShare &share, QWidget *parent)
 
 void ShareNmea::Form_Load()
 {
+    // What is served now (kestrel --nmea-tcp), or else what was saved.
     const NmeaShareSetting s = NmeaShareSetting::load(m_g.platform().settings);
-    ShareOn->setChecked(s.enabled);
+    const bool on = s.enabled || m_share.serving();
+    ShareOn->setChecked(on);
     SharePort->setValue(m_share.serving() ? m_share.server().port() : s.port);
-    SharePort->setEnabled(s.enabled);
+    SharePort->setEnabled(on);
     ShareState->setText(m_share.stateText());
 }
 
