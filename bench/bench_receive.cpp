@@ -2,6 +2,8 @@
 // every decoder turning frames into the texts the windows would show.
 
 #include "decoders/condition.h"
+#include "decoders/fieldstore.h"
+#include "decoders/messagevalues.h"
 #include "decoders/diagnosis.h"
 #include "decoders/mode.h"
 #include "decoders/navstatus.h"
@@ -18,18 +20,19 @@
 
 namespace {
 
-// Collects what the decoders produce, as the windows would, so none of it is
-// optimised away.
+// Keeps what the decoders produce as the windows do, in texts kept from one message to
+// the next, and counts the characters of the texts that changed, as a window would
+// show them, so none of it is optimised away.
 class TextSink : public MessageSink {
 public:
     explicit TextSink(GPS_Main &g) : m_g(g) {}
     void ShowNavStatus() override { keep(DecodeNavStatus(m_g).fields); }
-    void ShowPosition() override { keep(PositionFields(m_g)); }
-    void ShowCondition() override { keep(ConditionFields(m_g)); }
-    void ShowDiagnosis() override { keep(DiagnosisFields(m_g)); }
-    void ShowMode() override { keep(ModeFields(m_g)); }
-    void ShowTimeStamp() override { keep(TimeStampFields(m_g)); }
-    void ShowRecSat() override { keep(RecSatFields(m_g)); }
+    void ShowPosition() override { PositionTexts(m_g, m_position), keep(m_position); }
+    void ShowCondition() override { ConditionTexts(receivedFrame(m_g), m_condition), keep(m_condition); }
+    void ShowDiagnosis() override { DiagnosisTexts(receivedFrame(m_g), m_diagnosis), keep(m_diagnosis); }
+    void ShowMode() override { ModeTexts(receivedFrame(m_g), m_mode), keep(m_mode); }
+    void ShowTimeStamp() override { TimeStampTexts(receivedFrame(m_g), m_timeStamp), keep(m_timeStamp); }
+    void ShowRecSat() override { RecSatTexts(m_g, m_recSat), keep(m_recSat); }
 
     qsizetype characters = 0;
     int decoded = 0;
@@ -41,7 +44,14 @@ private:
             characters += f.text.size();
         ++decoded;
     }
+    void keep(const FieldStore &store)
+    {
+        for (const qsizetype i : store.changed())
+            characters += store.fields().at(i).text.size();
+        ++decoded;
+    }
     GPS_Main &m_g;
+    FieldStore m_position, m_condition, m_diagnosis, m_mode, m_timeStamp, m_recSat;
 };
 
 void openEveryWindow(GPS_Main &g)

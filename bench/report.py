@@ -62,7 +62,8 @@ def main():
 
     rx = micro(a.build, "bench_receive", reps, min_time)
     sky = micro(a.build, "bench_skyplot", reps, min_time)
-    raw["micro"] = {**rx, **sky}
+    ctl = micro(a.build, "bench_controls", reps, min_time)
+    raw["micro"] = {**rx, **sky, **ctl}
 
     def rate(name, key):
         return stats([r[key] for r in rx[name]])
@@ -81,6 +82,13 @@ def main():
                                ("BM_DrawSkyPlot_1000px", "DrawSkyPlot, 1000 x 1000", 5.0)):
         med, lo, hi = (v / 1e3 for v in stats([r["cpu_time"] for r in sky[name]]))  # us -> ms
         rows.append(row(label, "ms", med, lo, hi, f"<= {limit:g} ms", med <= limit))
+    # What a data window's value controls cost per message (8 of 64 texts changed): the
+    # figures behind the choice of control, with no target of their own.
+    for name, label in (("BM_Controls_SelectableLabel", "value controls: selectable labels"),
+                        ("BM_Controls_PlainLabel", "value controls: plain labels"),
+                        ("BM_Controls_ReadOnlyLineEdit", "value controls: read-only line edits")):
+        med, lo, hi = stats([r["cpu_time"] for r in ctl[name]])
+        rows.append(row(label, "us/message", med, lo, hi, "reference", None))
 
     lat = whole(a.build, "latency", wruns, [])
     raw["latency"] = lat

@@ -8,6 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh $(cat scripts/build-deps.txt) xvfb
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_TESTS=OFF >/dev/null
-cmake --build build-release -j "$(nproc)" --target bench_receive bench_skyplot kestrel-probe kestrel-feed
+cmake --build build-release -j "$(nproc)" --target bench_receive bench_skyplot bench_controls kestrel-probe kestrel-feed
 mkdir -p build-release/bench-results
 exec python3 bench/report.py build-release --json build-release/bench-results/last.json "$@"

@@ -1,15 +1,9 @@
 #include "condition.h"
 
-#include "framebytes.h"
-
-#include <algorithm>
-
-using namespace framebytes;
-
-namespace {
-// A nibble of 0xA is the receiver's flag for the positive hemisphere or sign.
-constexpr int kFlagNibble = 0xA;
-} // namespace
+#include "decoders/fieldstore.h"
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
+#include "link/gpsmain.h"
 
 QString ConditionStateText(quint8 stateByte)
 {
@@ -33,41 +27,66 @@ QString ConditionStateText(quint8 stateByte)
     }
 }
 
-Fields ConditionFields(const GPS_Main &g)
+void ConditionTexts(QByteArrayView frame, FieldStore &s)
 {
-    Fields f;
-    f.reserve(32);
-    auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
+    const ConditionMessage m = parseCondition(frame);
+    using K = FieldStore;
     const QString degree = QStringLiteral("\u00B0 ");
     const QString minutesAndSeconds = QStringLiteral("\" ");
+    const auto &lon = m.longitude.bcd;
+    const auto &lat = m.latitude.bcd;
 
-    add(QStringLiteral("Condition"), ConditionStateText(at(g, 3)));
-    add(QStringLiteral("SHealth"), hex(g, 4) + QStringLiteral(" Health satellites"));
-    add(QStringLiteral("SVisible"), hex(g, 5) + QStringLiteral(" Visible satellites"));
-    add(QStringLiteral("SHeight"),
-        QStringLiteral("Height ") + (at(g, 6) == 0xAA ? QStringLiteral("+") : QStringLiteral("-")) +
-            hex(g, 7) + hex(g, 8) + QStringLiteral("m"));
-    add(QStringLiteral("Longitude"),
-        ((at(g, 9) >> 4) == kFlagNibble ? QStringLiteral("East ") : QStringLiteral("West ")) +
-            hex(g, 9).mid(1) + hex(g, 10) + degree + hex(g, 11) + minutesAndSeconds + hex(g, 12) +
-            QStringLiteral("'"));
-    add(QStringLiteral("Latitude"),
-        ((at(g, 15) >> 4) == kFlagNibble ? QStringLiteral("North ") : QStringLiteral("South ")) +
-            hex(g, 16) + degree + hex(g, 17) + minutesAndSeconds + hex(g, 18) +
-            QStringLiteral("'"));
-    add(QStringLiteral("CDate"),
-        QStringLiteral("Satellite Date: %1-%2-%3 %4:%5:%6 UTC")
-            .arg(hex(g, 21), hex(g, 22), hex(g, 23), hex(g, 24), hex(g, 25), hex(g, 26)));
+    s.begin();
+    s.next(QStringLiteral("Condition"), m.receiverState, [&] { return ConditionStateText(m.state); });
+    s.next(QStringLiteral("SHealth"), m.healthRaw,
+           [&] { return HexByte(m.healthRaw) + QStringLiteral(" Health satellites"); });
+    s.next(QStringLiteral("SVisible"), m.visibleRaw,
+           [&] { return HexByte(m.visibleRaw) + QStringLiteral(" Visible satellites"); });
+    s.next(QStringLiteral("SHeight"), K::key({m.heightPositive, m.heightBcd[0], m.heightBcd[1]}), [&] {
+        return QStringLiteral("Height ") + (m.heightPositive ? QStringLiteral("+") : QStringLiteral("-")) +
+               HexByte(m.heightBcd[0]) + HexByte(m.heightBcd[1]) + QStringLiteral("m");
+    });
+    s.next(QStringLiteral("Longitude"), K::key({lon[0], lon[1], lon[2], lon[3]}), [&] {
+        return (m.longitude.positive ? QStringLiteral("East ") : QStringLiteral("West ")) +
+               HexByte(lon[0]).mid(1) + HexByte(lon[1]) + degree + HexByte(lon[2]) +
+               minutesAndSeconds + HexByte(lon[3]) + QStringLiteral("'");
+    });
+    s.next(QStringLiteral("Latitude"), K::key({lat[0], lat[1], lat[2], lat[3]}), [&] {
+        return (m.latitude.positive ? QStringLiteral("North ") : QStringLiteral("South ")) +
+               HexByte(lat[1]) + degree + HexByte(lat[2]) + minutesAndSeconds + HexByte(lat[3]) +
+               QStringLiteral("'");
+    });
+    const auto &d = m.utc.bcd;
+    s.next(QStringLiteral("CDate"), K::key({d[0], d[1], d[2], d[3], d[4], d[5]}), [&] {
+        return QStringLiteral("Satellite Date: %1-%2-%3 %4:%5:%6 UTC")
+            .arg(HexByte(d[0]), HexByte(d[1]), HexByte(d[2]), HexByte(d[3]), HexByte(d[4]),
+                 HexByte(d[5]));
+    });
     static const IndexedNames satellite("Satellite(%1)", 1, 8);
     static const IndexedNames level("Level(%1)", 1, 8);
     for (int k = 1; k <= 8; ++k) {
-        add(satellite[k], hex(g, 25 + 2 * k));
-        add(level[k], hex(g, 26 + 2 * k));
+        const ConditionMessage::Pair &p = m.pairs[std::size_t(k - 1)];
+        s.next(satellite[k], p.satellite, [&] { return HexByte(p.satellite); });
+        s.next(level[k], p.level, [&] { return HexByte(p.level); });
     }
-    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-    std::array<quint8, GPS_Main::kRxSize> shown;
-    std::copy_n(g.RxBuffer.begin() + 1, length, shown.begin());
-    shown[2] &= 0x0F;
-    add(QStringLiteral("RawHex"), RawHexText(shown.data(), length));
-    return f;
+    // The dump shows the state byte as the part the state is read from, its low nibble,
+    // as this window always has.
+    s.next(QStringLiteral("RawHex"), frame, [&] {
+        QString dump = RawHexText(frame);
+        if (frame.size() > 2)
+            dump[6] = QLatin1Char('0');
+        return dump;
+    });
+}
+
+Fields ConditionFields(QByteArrayView frame)
+{
+    FieldStore s;
+    ConditionTexts(frame, s);
+    return s.fields();
+}
+
+Fields ConditionFields(const GPS_Main &g)
+{
+    return ConditionFields(receivedFrame(g));
 }

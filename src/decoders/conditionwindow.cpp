@@ -2,6 +2,7 @@
 
 #include "autorefresh.h"
 #include "condition.h"
+#include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 
@@ -80,5 +81,6 @@ void ConditionWindow::Form_Unload()
 
 void ConditionWindow::ShowCondition()
 {
-    showMessage(ConditionFields(m_g));
+    ConditionTexts(receivedFrame(m_g), m_texts);
+    showMessage(m_texts);
 }

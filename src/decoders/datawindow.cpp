@@ -104,22 +104,34 @@ void DataWindowBase::showFields(const Fields &fields)
 {
     // A box given the text it already shows would lay it out and paint it again for
     // nothing; most fields of a message stay the same from one to the next.
-    for (const Field &f : fields) {
-        QWidget *w = m_controls.value(f.name);
-        if (auto *label = qobject_cast<QLabel *>(w)) {
-            label->setText(f.text);
-        } else if (auto *box = qobject_cast<QLineEdit *>(w)) {
-            if (box->text() != f.text) {
-                box->setText(f.text);
-                // A text longer than its box shows its beginning, as in the main window.
-                box->setCursorPosition(0);
-            }
-        } else if (auto *text = qobject_cast<QPlainTextEdit *>(w)) {
-            text->setPlainText(f.text);
-        } else {
-            qWarning("%s has no control %s", qPrintable(objectName()), qPrintable(f.name));
+    for (const Field &f : fields)
+        showField(f);
+}
+
+void DataWindowBase::showField(const Field &f)
+{
+    QWidget *w = m_controls.value(f.name);
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+        label->setText(f.text);
+    } else if (auto *box = qobject_cast<QLineEdit *>(w)) {
+        if (box->text() != f.text) {
+            box->setText(f.text);
+            // A text longer than its box shows its beginning, as in the main window.
+            box->setCursorPosition(0);
         }
+    } else if (auto *text = qobject_cast<QPlainTextEdit *>(w)) {
+        text->setPlainText(f.text);
+    } else {
+        qWarning("%s has no control %s", qPrintable(objectName()), qPrintable(f.name));
     }
+}
+
+void DataWindowBase::showMessage(const FieldStore &texts)
+{
+    m_lastMessage = m_g.clock().monotonicMs();
+    for (const qsizetype i : texts.changed())
+        showField(texts.fields().at(i));
+    updateMessageAge();
 }
 
 void DataWindowBase::showMessage(const Fields &fields)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoders/fields.h"
+#include "decoders/fieldstore.h"
 
 #include <QHash>
 #include <QTimer>
@@ -29,6 +30,8 @@ public:
     void showFields(const Fields &fields);
     // The texts of a message just received: shown, and its age starts from now.
     void showMessage(const Fields &fields);
+    // The same for texts kept in `texts`: only the controls whose text changed.
+    void showMessage(const FieldStore &texts);
     void Exit_Click();
     // The small line under the controls that tells how old the message shown is.
     TextLine *messageAge() const { return m_age; }
@@ -55,8 +58,11 @@ protected:
     QLabel *caption(const QString &text);
 
     GPS_Main &m_g;
+    // The window's texts, kept from one message to the next.
+    FieldStore m_texts;
 
 private:
+    void showField(const Field &f);
     void Form_Load();
     void registerControl(QWidget *w, const QString &name);
 

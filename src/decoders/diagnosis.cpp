@@ -1,8 +1,8 @@
 #include "diagnosis.h"
 
-#include "framebytes.h"
-
-using namespace framebytes;
+#include "decoders/fieldstore.h"
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
 
 QString DiagErrorText(quint8 code)
 {
@@ -37,16 +37,34 @@ QString RevisionLetter(quint8 b)
     return QString(QChar(64 + sixteenths));
 }
 
+void DiagnosisTexts(QByteArrayView frame, FieldStore &s)
+{
+    const DiagnosisMessage m = parseDiagnosis(frame);
+    s.begin();
+    s.next(QStringLiteral("Version"), FieldStore::key({m.version[0], m.version[1], m.revision}), [&] {
+        return QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) + QStringLiteral(".") +
+               HexByte(m.version[1]) + RevisionLetter(m.revision);
+    });
+    s.next(QStringLiteral("UnKnown"), m.extra,
+           [&] { return QStringLiteral("Unknown Extra Byte: ") + HexByte(m.extra); });
+    static const IndexedNames error("Error%1", 1, 3);
+    for (int i = 1; i <= 3; ++i) {
+        const quint8 code = m.errors[std::size_t(i - 1)];
+        s.next(error[i], code, [&] { return DiagErrorText(code); });
+    }
+    s.next(QStringLiteral("CheckSum"), m.checksum,
+           [&] { return QStringLiteral("CheckSum: ") + HexByte(m.checksum); });
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
+}
+
+Fields DiagnosisFields(QByteArrayView frame)
+{
+    FieldStore s;
+    DiagnosisTexts(frame, s);
+    return s.fields();
+}
+
 Fields DiagnosisFields(const GPS_Main &g)
 {
-    return {
-        {QStringLiteral("Version"), QStringLiteral("Firmware Version: ") + hex(g, 3) +
-                                        QStringLiteral(".") + hex(g, 4) + RevisionLetter(at(g, 5))},
-        {QStringLiteral("UnKnown"), QStringLiteral("Unknown Extra Byte: ") + hex(g, 6)},
-        {QStringLiteral("Error1"), DiagErrorText(at(g, 7))},
-        {QStringLiteral("Error2"), DiagErrorText(at(g, 8))},
-        {QStringLiteral("Error3"), DiagErrorText(at(g, 9))},
-        {QStringLiteral("CheckSum"), QStringLiteral("CheckSum: ") + hex(g, 10)},
-        {QStringLiteral("RawHex"), RawHexText(g)},
-    };
+    return DiagnosisFields(receivedFrame(g));
 }

@@ -2,8 +2,11 @@
 
 #include "decoders/fields.h"
 
+#include <QByteArrayView>
+
 #include <QtGlobal>
 
+class FieldStore;
 class GPS_Main;
 
 // The text of one self-test error code: "00h No Error", "51h Antenna Open", ...;
@@ -13,6 +16,9 @@ QString DiagErrorText(quint8 code);
 // so 0x10 and 0x17 give "A", 0x18 "B", 0x28 "B", 0x00 "@" and 0xFF "P".
 QString RevisionLetter(quint8 b);
 
-// The texts of the Diagnosis window for the diagnosis frame in RxBuffer: Version,
-// UnKnown, Error1, Error2, Error3, CheckSum, RawHex.
+// The texts of the Diagnosis window for a diagnosis frame: Version, UnKnown, Error1,
+// Error2, Error3, CheckSum, RawHex; the second form reads the frame last received.
+Fields DiagnosisFields(QByteArrayView frame);
+// The same into texts kept between messages.
+void DiagnosisTexts(QByteArrayView frame, FieldStore &store);
 Fields DiagnosisFields(const GPS_Main &g);

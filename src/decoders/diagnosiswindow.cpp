@@ -1,6 +1,7 @@
 #include "diagnosiswindow.h"
 
 #include "diagnosis.h"
+#include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 
 #include <QGridLayout>
@@ -30,5 +31,6 @@ DiagnosisWindow::DiagnosisWindow(GPS_Main &g, QWidget *parent)
 
 void DiagnosisWindow::ShowDiagnosis()
 {
-    showMessage(DiagnosisFields(m_g));
+    DiagnosisTexts(receivedFrame(m_g), m_texts);
+    showMessage(m_texts);
 }

@@ -371,6 +371,11 @@ QString RawHexText(const GPS_Main &g)
     return RawHexText(g.RxBuffer.data() + 1, length);
 }
 
+QString RawHexText(QByteArrayView frame)
+{
+    return RawHexText(reinterpret_cast<const quint8 *>(frame.data()), int(frame.size()));
+}
+
 QString RawHexText(const quint8 *frame, int length)
 {
     static const char digits[] = "0123456789ABCDEF";

@@ -26,6 +26,7 @@ QString DegMinText(double scaledCoordinate);
 // The whole frame in RxBuffer (1..MsgLength) as "XX " per byte.
 QString RawHexText(const GPS_Main &g);
 QString RawHexText(const quint8 *frame, int length);
+QString RawHexText(QByteArrayView frame);
 // Six BCD bytes (year, month, day, hour, minute, second) of UTC as local date and time,
 // shifted by timeZoneIndex - 12 hours; the date alone at exactly 00:00:00.
 QString LocalDateTimeText(const std::array<quint8, 6> &bcd, int timeZoneIndex);

@@ -1,5 +1,7 @@
 #include "messagevalues.h"
 
+#include "link/gpsmain.h"
+
 #include <cmath>
 
 namespace {
@@ -22,17 +24,28 @@ qint32 int32At(QByteArrayView frame, int position)
     return qint32(v);
 }
 
-// Packed BCD digits read as one decimal number, high nibble first, up to the first
-// nibble that is no digit.
+// Nibbles read as the decimal digits of one number, up to the first that is no digit.
+int digitsValue(std::initializer_list<int> nibbles)
+{
+    int value = 0;
+    for (const int nibble : nibbles) {
+        if (nibble > 9)
+            return value;
+        value = value * 10 + nibble;
+    }
+    return value;
+}
+
+// Packed BCD bytes read as one decimal number, high nibble first.
 int bcdValue(std::initializer_list<quint8> bytes)
 {
     int value = 0;
     for (const quint8 b : bytes) {
-        for (const int nibble : {b >> 4, b & 15}) {
-            if (nibble > 9)
-                return value;
-            value = value * 10 + nibble;
-        }
+        if ((b >> 4) > 9)
+            return value;
+        if ((b & 15) > 9)
+            return value * 10 + (b >> 4);
+        value = value * 100 + (b >> 4) * 10 + (b & 15);
     }
     return value;
 }
@@ -44,6 +57,42 @@ double decimalDegrees(double scaled)
     const double degrees = std::floor(magnitude / 100.0);
     const double value = degrees + (magnitude - degrees * 100.0) / 60.0;
     return scaled < 0 ? -value : value;
+}
+
+BcdDateTime bcdDateTime(QByteArrayView frame, int position)
+{
+    BcdDateTime t;
+    for (int i = 0; i < 6; ++i)
+        t.bcd[std::size_t(i)] = at(frame, position + i);
+    t.year = bcdValue({t.bcd[0]});
+    t.month = bcdValue({t.bcd[1]});
+    t.day = bcdValue({t.bcd[2]});
+    t.hour = bcdValue({t.bcd[3]});
+    t.minute = bcdValue({t.bcd[4]});
+    t.second = bcdValue({t.bcd[5]});
+    return t;
+}
+
+// The nibble the condition message puts where a digit could stand to say "north",
+// "east" or "plus".
+constexpr int kFlagNibble = 0xA;
+
+// The flag, minutes and seconds of the coordinate at `position`; the degrees differ.
+ConditionAngle conditionAngle(QByteArrayView frame, int position)
+{
+    ConditionAngle a;
+    for (int i = 0; i < 4; ++i)
+        a.bcd[std::size_t(i)] = at(frame, position + i);
+    a.positive = (a.bcd[0] >> 4) == kFlagNibble;
+    a.minutes = bcdValue({a.bcd[2]});
+    a.seconds = bcdValue({a.bcd[3]});
+    return a;
+}
+
+void fillDecimal(ConditionAngle &a)
+{
+    const double value = a.degrees + a.minutes / 60.0 + a.seconds / 3600.0;
+    a.degreesDecimal = a.positive ? value : -value;
 }
 
 } // namespace
@@ -75,14 +124,7 @@ NavigationMessage parseNavigation(QByteArrayView f)
     m.speedErrorRaw = at(f, 21);
     m.speedErrorKmh = m.speedErrorRaw / 4.0;
     m.unusedA = {at(f, 22), at(f, 23), at(f, 24)};
-    for (int i = 0; i < 6; ++i)
-        m.utc.bcd[std::size_t(i)] = at(f, 25 + i);
-    m.utc.year = bcdValue({m.utc.bcd[0]});
-    m.utc.month = bcdValue({m.utc.bcd[1]});
-    m.utc.day = bcdValue({m.utc.bcd[2]});
-    m.utc.hour = bcdValue({m.utc.bcd[3]});
-    m.utc.minute = bcdValue({m.utc.bcd[4]});
-    m.utc.second = bcdValue({m.utc.bcd[5]});
+    m.utc = bcdDateTime(f, 25);
     m.hdopRaw = at(f, 31);
     m.vdopRaw = at(f, 32);
     m.hdop = m.hdopRaw * 0.2;
@@ -115,4 +157,75 @@ SatelliteMessage parseSatellites(QByteArrayView f)
     for (int i = 0; i < 4; ++i)
         m.health[std::size_t(i)] = at(f, 45 + i);
     return m;
+}
+
+ConditionMessage parseCondition(QByteArrayView f)
+{
+    ConditionMessage m;
+    m.state = at(f, 3);
+    m.receiverState = m.state & 15;
+    m.healthRaw = at(f, 4);
+    m.visibleRaw = at(f, 5);
+    m.healthSatellites = bcdValue({m.healthRaw});
+    m.visibleSatellites = bcdValue({m.visibleRaw});
+    m.heightSignRaw = at(f, 6);
+    m.heightPositive = m.heightSignRaw == 0xAA;
+    m.heightBcd = {at(f, 7), at(f, 8)};
+    const int height = bcdValue({m.heightBcd[0], m.heightBcd[1]});
+    m.heightM = m.heightPositive ? height : -height;
+
+    m.longitude = conditionAngle(f, 9);
+    m.longitude.degrees = digitsValue({at(f, 9) & 15, at(f, 10) >> 4, at(f, 10) & 15});
+    fillDecimal(m.longitude);
+    m.latitude = conditionAngle(f, 15);
+    m.latitude.degrees = bcdValue({at(f, 16)});
+    fillDecimal(m.latitude);
+
+    m.utc = bcdDateTime(f, 21);
+    for (int k = 1; k <= 8; ++k)
+        m.pairs[std::size_t(k - 1)] = {at(f, 25 + 2 * k), at(f, 26 + 2 * k)};
+    return m;
+}
+
+ModeMessage parseMode(QByteArrayView f)
+{
+    ModeMessage m;
+    m.fixModeRaw = at(f, 3);
+    m.minElevationDeg = at(f, 4);
+    m.minSignalRaw = at(f, 5);
+    m.minSignalDb = m.minSignalRaw * 0.2;
+    m.pdopLimitRaw = at(f, 6);
+    m.pdopLimit = m.pdopLimitRaw == 0 ? 5 : m.pdopLimitRaw == 1 ? 10 : 20;
+    m.flags = at(f, 7);
+    m.smoothingS = (m.flags & 3) == 0 ? 2 : (m.flags & 3) == 1 ? 5 : 0;
+    m.searchMode = !(m.flags & 0x80);
+    m.searchFinished = !(m.flags & 0x40);
+    m.heightBcd = {at(f, 8), at(f, 9)};
+    m.heightM = bcdValue({m.heightBcd[0], m.heightBcd[1]}) * 0.5;
+    return m;
+}
+
+DiagnosisMessage parseDiagnosis(QByteArrayView f)
+{
+    DiagnosisMessage m;
+    m.version = {at(f, 3), at(f, 4)};
+    m.revision = at(f, 5);
+    m.extra = at(f, 6);
+    m.errors = {at(f, 7), at(f, 8), at(f, 9)};
+    m.checksum = at(f, 10);
+    return m;
+}
+
+TimeStampMessage parseTimeStamps(QByteArrayView f)
+{
+    TimeStampMessage m;
+    for (int k = 0; k < kTimeStampItems; ++k)
+        m.steps[std::size_t(k)] = quint16(at(f, 3 + 2 * k) << 8 | at(f, 4 + 2 * k));
+    return m;
+}
+
+QByteArrayView receivedFrame(const GPS_Main &g)
+{
+    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
+    return QByteArrayView(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
 }

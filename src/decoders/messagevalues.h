@@ -4,9 +4,11 @@
 #include <QtGlobal>
 #include <array>
 
-// The navigation and satellite messages taken apart once, into the numbers the
-// receiver reports and the same in units. Every reader (the windows' decoders, the
-// sky plot's table, NMEA) starts from these. A frame is given whole as received:
+class GPS_Main;
+
+// The receiver's messages taken apart once, into the numbers the receiver reports and
+// the same in units. Every reader (the windows' decoders, the sky plot's table, NMEA,
+// the command-line tools) starts from these. A frame is given whole as received:
 // frame[0] is frame position 1; bytes missing from a short frame read as zero.
 
 // A coordinate field is the ScaledCoordinate DDDMM.mmmm times 9216.
@@ -73,3 +75,83 @@ struct SatelliteMessage {
 };
 
 SatelliteMessage parseSatellites(QByteArrayView frame);
+
+// A coordinate of the condition message: four bytes of BCD digits, degrees, minutes
+// and seconds, with the hemisphere flag in the first nibble (0xA: north or east). The
+// longitude's first byte also holds its hundreds digit; the latitude's holds nothing
+// else, its degrees are the second byte.
+struct ConditionAngle {
+    std::array<quint8, 4> bcd{}; // as reported
+    bool positive = false;
+    int degrees = 0, minutes = 0, seconds = 0;
+    double degreesDecimal = 0; // negative south and west
+};
+
+// The condition message. Counts, height, coordinates and date come as packed BCD;
+// the numbers here are those digits read as decimal, up to a nibble that is no digit.
+struct ConditionMessage {
+    quint8 state = 0;          // position 3; the low four bits are the receiver state
+    int receiverState = 0;     // those four bits
+    quint8 healthRaw = 0, visibleRaw = 0; // positions 4 and 5
+    int healthSatellites = 0;
+    int visibleSatellites = 0;
+    quint8 heightSignRaw = 0;          // position 6: 0xAA is "+", anything else "-"
+    bool heightPositive = false;
+    std::array<quint8, 2> heightBcd{}; // positions 7-8, metres
+    int heightM = 0;                   // signed
+    ConditionAngle longitude;          // positions 9-12
+    ConditionAngle latitude;           // positions 15-18
+    BcdDateTime utc;                   // positions 21-26
+    // Positions 27-42: eight pairs of satellite number and signal level, the bytes as
+    // reported (the window shows each as two hexadecimal digits).
+    struct Pair {
+        quint8 satellite = 0;
+        quint8 level = 0;
+    };
+    std::array<Pair, 8> pairs{};
+};
+
+ConditionMessage parseCondition(QByteArrayView frame);
+
+// The mode message: the receiver's fix settings.
+struct ModeMessage {
+    quint8 fixModeRaw = 0;      // position 3: 0 2D only, 1 3D only, else automatic
+    int minElevationDeg = 0;    // position 4
+    quint8 minSignalRaw = 0;    // position 5, fifths of a dB
+    double minSignalDb = 0;
+    quint8 pdopLimitRaw = 0;    // position 6: 0 for 5, 1 for 10, else 20
+    int pdopLimit = 0;
+    quint8 flags = 0;           // position 7
+    int smoothingS = 0;         // bits 0-1: 2 s, 5 s, else none (0)
+    bool searchMode = false;    // bit 7 clear
+    bool searchFinished = false; // bit 6 clear
+    std::array<quint8, 2> heightBcd{}; // positions 8-9: four BCD digits of half metres
+    double heightM = 0;
+};
+
+ModeMessage parseMode(QByteArrayView frame);
+
+// The diagnosis message: the firmware version and the self-test results.
+struct DiagnosisMessage {
+    std::array<quint8, 2> version{}; // positions 3-4, shown as hexadecimal digits
+    quint8 revision = 0;             // position 5, the revision letter's code
+    quint8 extra = 0;                // position 6, meaning unknown
+    std::array<quint8, 3> errors{};  // positions 7-9, self-test error codes (0 none)
+    quint8 checksum = 0;             // position 10
+};
+
+DiagnosisMessage parseDiagnosis(QByteArrayView frame);
+
+// The time-stamp message: when each of 21 receiver events last happened, as unsigned
+// counts of ten-minute steps from 1 January 1999 00:00 UTC.
+constexpr int kTimeStampItems = 21;
+constexpr int kTimeStampStepMinutes = 10;
+
+struct TimeStampMessage {
+    std::array<quint16, kTimeStampItems> steps{}; // item k at positions 3+2k, 4+2k
+};
+
+TimeStampMessage parseTimeStamps(QByteArrayView frame);
+
+// The frame the program last received, positions 1..MsgLength of RxBuffer.
+QByteArrayView receivedFrame(const GPS_Main &g);

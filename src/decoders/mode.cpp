@@ -1,8 +1,8 @@
 #include "mode.h"
 
-#include "framebytes.h"
-
-using namespace framebytes;
+#include "decoders/fieldstore.h"
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
 
 namespace {
 
@@ -44,24 +44,39 @@ QString smoothingText(quint8 b)
 
 } // namespace
 
+void ModeTexts(QByteArrayView frame, FieldStore &s)
+{
+    const ModeMessage m = parseMode(frame);
+    s.begin();
+    s.next(QStringLiteral("Mode"), m.fixModeRaw,
+           [&] { return QStringLiteral("Position Fix Mode: ") + fixModeText(m.fixModeRaw); });
+    s.next(QStringLiteral("MinElevat"), quint64(m.minElevationDeg), [&] {
+        return QStringLiteral("Min Elevation: %1\u00B0").arg(QString::number(m.minElevationDeg));
+    });
+    s.next(QStringLiteral("MinSignal"), m.minSignalRaw,
+           [&] { return QStringLiteral("Min Signal Level: ") + NumberText(m.minSignalDb); });
+    s.next(QStringLiteral("PDOP"), m.pdopLimitRaw,
+           [&] { return QStringLiteral("PDOP Limit: ") + pdopText(m.pdopLimitRaw); });
+    s.next(QStringLiteral("Smoothing"), m.flags & 3,
+           [&] { return QStringLiteral("Smoothing :") + smoothingText(m.flags); });
+    s.next(QStringLiteral("Search"), m.flags >> 6, [&] {
+        return (m.searchMode ? QStringLiteral("Search Mode:") : QStringLiteral("Not Search Mode:")) +
+               (m.searchFinished ? QStringLiteral("Finished") : QStringLiteral("Not Finished"));
+    });
+    s.next(QStringLiteral("SHeight"), FieldStore::key({m.heightBcd[0], m.heightBcd[1]}), [&] {
+        return QStringLiteral("Set Height: ") + SignedNumberText(m.heightM) + QStringLiteral("m");
+    });
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
+}
+
+Fields ModeFields(QByteArrayView frame)
+{
+    FieldStore s;
+    ModeTexts(frame, s);
+    return s.fields();
+}
+
 Fields ModeFields(const GPS_Main &g)
 {
-    const quint8 flags = at(g, 7);
-    // The set height is kept in half metres, as four BCD digits.
-    const double height = bcdValue(g, 8, 2) * 0.5;
-    return {
-        {QStringLiteral("Mode"), QStringLiteral("Position Fix Mode: ") + fixModeText(at(g, 3))},
-        {QStringLiteral("MinElevat"),
-         QStringLiteral("Min Elevation: %1\u00B0").arg(QString::number(at(g, 4)))},
-        {QStringLiteral("MinSignal"),
-         QStringLiteral("Min Signal Level: ") + NumberText(at(g, 5) * 0.2)},
-        {QStringLiteral("PDOP"), QStringLiteral("PDOP Limit: ") + pdopText(at(g, 6))},
-        {QStringLiteral("Smoothing"), QStringLiteral("Smoothing :") + smoothingText(flags)},
-        {QStringLiteral("Search"),
-         ((flags & 0x80) ? QStringLiteral("Not Search Mode:") : QStringLiteral("Search Mode:")) +
-             ((flags & 0x40) ? QStringLiteral("Not Finished") : QStringLiteral("Finished"))},
-        {QStringLiteral("SHeight"),
-         QStringLiteral("Set Height: ") + SignedNumberText(height) + QStringLiteral("m")},
-        {QStringLiteral("RawHex"), RawHexText(g)},
-    };
+    return ModeFields(receivedFrame(g));
 }

@@ -2,8 +2,14 @@
 
 #include "decoders/fields.h"
 
+#include <QByteArrayView>
+
+class FieldStore;
 class GPS_Main;
 
-// The texts of the Mode window for the mode frame in RxBuffer: Mode, MinElevat,
-// MinSignal, PDOP, Smoothing, Search, SHeight, RawHex.
+// The texts of the Mode window for a mode frame: Mode, MinElevat, MinSignal, PDOP,
+// Smoothing, Search, SHeight, RawHex; the second form reads the frame last received.
+Fields ModeFields(QByteArrayView frame);
+// The same into texts kept between messages.
+void ModeTexts(QByteArrayView frame, FieldStore &store);
 Fields ModeFields(const GPS_Main &g);

@@ -1,5 +1,6 @@
 #include "modewindow.h"
 
+#include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 #include "mode.h"
 
@@ -31,5 +32,6 @@ ModeWindow::ModeWindow(GPS_Main &g, QWidget *parent)
 
 void ModeWindow::ShowMode()
 {
-    showMessage(ModeFields(m_g));
+    ModeTexts(receivedFrame(m_g), m_texts);
+    showMessage(m_texts);
 }

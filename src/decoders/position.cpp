@@ -1,5 +1,6 @@
 #include "position.h"
 
+#include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
@@ -18,61 +19,88 @@ QString fieldHex(quint32 value, int bytes)
 
 } // namespace
 
-Fields PositionFields(const GPS_Main &g)
+void PositionTexts(const GPS_Main &g, FieldStore &s)
 {
     // The navigation frame's own length, whatever MsgLength says, as the window has
     // always read it.
     const QByteArrayView frame(reinterpret_cast<const char *>(g.RxBuffer.data() + 1),
                                findMessageType(Msg::Navigation)->length);
     const NavigationMessage m = parseNavigation(frame);
-    Fields f;
-    f.reserve(64);
-    auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
-
-    add(QStringLiteral("Validity"), HexByte(m.status));
-    add(QStringLiteral("HexLat"), fieldHex(quint32(m.latitudeRaw), 4));
-    add(QStringLiteral("CurLat"), DegMinText(m.latitudeScaled));
-    add(QStringLiteral("HexLon"), fieldHex(quint32(m.longitudeRaw), 4));
-    add(QStringLiteral("CurLon"), DegMinText(m.longitudeScaled));
-    add(QStringLiteral("HexHeight"), fieldHex(quint16(m.heightRaw), 2));
-    add(QStringLiteral("CurHeight"), NumberText(m.heightM));
-    add(QStringLiteral("ErrEll1"), NumberText(m.errorEllipseM[0]));
-    add(QStringLiteral("ErrEll2"), NumberText(m.errorEllipseM[1]));
-    add(QStringLiteral("HexHead"), fieldHex(quint16(m.headingRaw), 2));
-    add(QStringLiteral("CurHead"), NumberText(m.headingDeg));
-    add(QStringLiteral("HexHeadErr"), HexByte(m.headingErrorRaw));
-    add(QStringLiteral("CurHeadErr"), NumberText(m.headingErrorDeg));
-    add(QStringLiteral("HexSpeed"), HexByte(m.speedBcd[0]) + HexByte(m.speedBcd[1]));
-    add(QStringLiteral("CurSpeed"), NumberText(m.speedKmh));
-    add(QStringLiteral("HexSpeedErr"), HexByte(m.speedErrorRaw));
-    add(QStringLiteral("CurSpeedErr"), NumberText(m.speedErrorKmh));
-    add(QStringLiteral("Hexnu1"), HexByte(m.unusedA[0]));
-    add(QStringLiteral("Hexnu2"), HexByte(m.unusedA[1]));
-    add(QStringLiteral("Hexnu3"), HexByte(m.unusedA[2]));
-    add(QStringLiteral("TimeDate"), LocalDateTimeText(m.utc.bcd, g.TimeZoneIndex));
-    add(QStringLiteral("HDOP"), NumberText(m.hdop));
-    add(QStringLiteral("VDOP"), NumberText(m.vdop));
-    add(QStringLiteral("Sats"), QString::number(m.satellitesUsed));
+    using K = FieldStore;
+    s.begin();
+    s.next(QStringLiteral("Validity"), m.status, [&] { return HexByte(m.status); });
+    s.next(QStringLiteral("HexLat"), quint32(m.latitudeRaw),
+           [&] { return fieldHex(quint32(m.latitudeRaw), 4); });
+    s.next(QStringLiteral("CurLat"), quint32(m.latitudeRaw),
+           [&] { return DegMinText(m.latitudeScaled); });
+    s.next(QStringLiteral("HexLon"), quint32(m.longitudeRaw),
+           [&] { return fieldHex(quint32(m.longitudeRaw), 4); });
+    s.next(QStringLiteral("CurLon"), quint32(m.longitudeRaw),
+           [&] { return DegMinText(m.longitudeScaled); });
+    s.next(QStringLiteral("HexHeight"), quint16(m.heightRaw),
+           [&] { return fieldHex(quint16(m.heightRaw), 2); });
+    s.next(QStringLiteral("CurHeight"), quint16(m.heightRaw), [&] { return NumberText(m.heightM); });
+    s.next(QStringLiteral("ErrEll1"), m.errorEllipseRaw[0],
+           [&] { return NumberText(m.errorEllipseM[0]); });
+    s.next(QStringLiteral("ErrEll2"), m.errorEllipseRaw[1],
+           [&] { return NumberText(m.errorEllipseM[1]); });
+    s.next(QStringLiteral("HexHead"), quint16(m.headingRaw),
+           [&] { return fieldHex(quint16(m.headingRaw), 2); });
+    s.next(QStringLiteral("CurHead"), quint16(m.headingRaw), [&] { return NumberText(m.headingDeg); });
+    s.next(QStringLiteral("HexHeadErr"), m.headingErrorRaw,
+           [&] { return HexByte(m.headingErrorRaw); });
+    s.next(QStringLiteral("CurHeadErr"), m.headingErrorRaw,
+           [&] { return NumberText(m.headingErrorDeg); });
+    const quint64 speed = K::key({m.speedBcd[0], m.speedBcd[1]});
+    s.next(QStringLiteral("HexSpeed"), speed,
+           [&] { return HexByte(m.speedBcd[0]) + HexByte(m.speedBcd[1]); });
+    s.next(QStringLiteral("CurSpeed"), speed, [&] { return NumberText(m.speedKmh); });
+    s.next(QStringLiteral("HexSpeedErr"), m.speedErrorRaw, [&] { return HexByte(m.speedErrorRaw); });
+    s.next(QStringLiteral("CurSpeedErr"), m.speedErrorRaw,
+           [&] { return NumberText(m.speedErrorKmh); });
+    static const IndexedNames unusedA("Hexnu%1", 1, 3);
+    for (int i = 1; i <= 3; ++i) {
+        const quint8 b = m.unusedA[std::size_t(i - 1)];
+        s.next(unusedA[i], b, [&] { return HexByte(b); });
+    }
+    const auto &t = m.utc.bcd;
+    s.next(QStringLiteral("TimeDate"),
+           K::key({t[0], t[1], t[2], t[3], t[4], t[5], quint8(g.TimeZoneIndex)}),
+           [&] { return LocalDateTimeText(m.utc.bcd, g.TimeZoneIndex); });
+    s.next(QStringLiteral("HDOP"), m.hdopRaw, [&] { return NumberText(m.hdop); });
+    s.next(QStringLiteral("VDOP"), m.vdopRaw, [&] { return NumberText(m.vdop); });
+    s.next(QStringLiteral("Sats"), quint64(m.satellitesUsed),
+           [&] { return QString::number(m.satellitesUsed); });
     static const IndexedNames satUse("SatUse%1", 1, 4);
     static const IndexedNames satsHex("SatsHex%1", 1, 4);
     static const IndexedNames level("Level(%1)", 1, 8);
     static const IndexedNames condition("Condition(%1)", 1, 8);
-    for (int i = 1; i <= 4; ++i)
-        add(satUse[i], HexByte(m.satUse[std::size_t(i - 1)]));
+    for (int i = 1; i <= 4; ++i) {
+        const quint8 b = m.satUse[std::size_t(i - 1)];
+        s.next(satUse[i], b, [&] { return HexByte(b); });
+    }
 
     // Each status byte holds two channels: level and condition of the odd one in
     // the low nibble, of the even one in the high nibble.
     for (int k = 1; k <= 4; ++k) {
         const quint8 b = m.channelBytes[std::size_t(k - 1)];
-        add(satsHex[k], HexByte(b));
-        add(level[2 * k - 1], LevelText(b));
-        add(condition[2 * k - 1], ConditionText(b >> 2));
-        add(level[2 * k], LevelText(b >> 4));
-        add(condition[2 * k], ConditionText(b >> 6));
+        s.next(satsHex[k], b, [&] { return HexByte(b); });
+        s.next(level[2 * k - 1], b & 3, [&] { return LevelText(b); });
+        s.next(condition[2 * k - 1], b >> 2 & 3, [&] { return ConditionText(b >> 2); });
+        s.next(level[2 * k], b >> 4 & 3, [&] { return LevelText(b >> 4); });
+        s.next(condition[2 * k], b >> 6, [&] { return ConditionText(b >> 6); });
     }
-    add(QStringLiteral("UnUsed"), HexByte(m.unusedB));
-    add(QStringLiteral("CheckSum"), HexByte(quint8(frame[42])));
-    add(QStringLiteral("Terminator"), HexByte(quint8(frame[43])));
-    add(QStringLiteral("Text3"), RawHexText(g));
-    return f;
+    s.next(QStringLiteral("UnUsed"), m.unusedB, [&] { return HexByte(m.unusedB); });
+    const quint8 checksum = quint8(frame[42]), terminator = quint8(frame[43]);
+    s.next(QStringLiteral("CheckSum"), checksum, [&] { return HexByte(checksum); });
+    s.next(QStringLiteral("Terminator"), terminator, [&] { return HexByte(terminator); });
+    const QByteArrayView dump = receivedFrame(g);
+    s.next(QStringLiteral("Text3"), dump, [&] { return RawHexText(dump); });
+}
+
+Fields PositionFields(const GPS_Main &g)
+{
+    FieldStore s;
+    PositionTexts(g, s);
+    return s.fields();
 }

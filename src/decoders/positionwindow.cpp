@@ -95,5 +95,6 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
 
 void PositionWindow::ShowPosition()
 {
-    showMessage(PositionFields(m_g));
+    PositionTexts(m_g, m_texts);
+    showMessage(m_texts);
 }

@@ -62,5 +62,6 @@ RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
 
 void RecSatWindow::ShowRecSat()
 {
-    showMessage(RecSatFields(m_g));
+    RecSatTexts(m_g, m_texts);
+    showMessage(m_texts);
 }

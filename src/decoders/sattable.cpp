@@ -1,5 +1,6 @@
 #include "sattable.h"
 
+#include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
@@ -85,7 +86,7 @@ void FillSatTable(GPS_Main &g)
         g.SatTable[std::size_t(row)][1] = 0;
 }
 
-Fields RecSatFields(const GPS_Main &g)
+void RecSatTexts(const GPS_Main &g, FieldStore &s)
 {
     static const IndexedNames id("ID(%1)", 1, kSlots);
     static const IndexedNames condition("Condition(%1)", 1, kSlots);
@@ -94,23 +95,31 @@ Fields RecSatFields(const GPS_Main &g)
     static const IndexedNames azimuth("Azimuth(%1)", 1, kSlots);
     static const IndexedNames elevation("Elevation(%1)", 1, kSlots);
     static const IndexedNames health("Health(%1)", 0, 32);
-    Fields f;
-    f.reserve(6 * kSlots + 34);
-    auto add = [&f](const QString &name, const QString &text) { f.append({name, text}); };
     const SatelliteMessage m = satellitesIn(g);
+    s.begin();
     for (int k = 1; k <= kSlots; ++k) {
         const SatelliteChannel &c = m.channels[std::size_t(k - 1)];
-        add(id[k], c.number == 0 ? QStringLiteral("N/R") : QString::number(c.number));
-        add(condition[k], SatStateText(c.state));
-        add(svacc[k], QString::number(c.state >> 4));
-        add(level[k], NumberText(c.levelDb));
-        add(azimuth[k], NumberText(c.azimuthDeg));
-        add(elevation[k], NumberText(c.elevationDeg));
+        s.next(id[k], quint64(c.number),
+               [&] { return c.number == 0 ? QStringLiteral("N/R") : QString::number(c.number); });
+        s.next(condition[k], c.state & 15, [&] { return SatStateText(c.state); });
+        s.next(svacc[k], c.state >> 4, [&] { return QString::number(c.state >> 4); });
+        s.next(level[k], c.levelRaw, [&] { return NumberText(c.levelDb); });
+        s.next(azimuth[k], c.azimuth, [&] { return NumberText(c.azimuthDeg); });
+        s.next(elevation[k], c.elevation, [&] { return NumberText(c.elevationDeg); });
     }
-    add(health[0], QString::number(m.elapsedDays));
-    for (int i = 0; i < 4; ++i)
+    s.next(health[0], quint64(m.elapsedDays), [&] { return QString::number(m.elapsedDays); });
+    for (int i = 0; i < 4; ++i) {
+        const quint8 h = m.health[std::size_t(i)];
         for (int j = 1; j <= 8; ++j)
-            add(health[8 * i + j], HealthLetter(m.health[std::size_t(i)], j));
-    add(QStringLiteral("RawHex"), RawHexText(g));
-    return f;
+            s.next(health[8 * i + j], h >> (j - 1) & 1, [&] { return HealthLetter(h, j); });
+    }
+    const QByteArrayView dump = receivedFrame(g);
+    s.next(QStringLiteral("RawHex"), dump, [&] { return RawHexText(dump); });
+}
+
+Fields RecSatFields(const GPS_Main &g)
+{
+    FieldStore s;
+    RecSatTexts(g, s);
+    return s.fields();
 }

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 
+class FieldStore;
 class GPS_Main;
 
 // Channel state colours as packed RGB, R + 256 G + 65536 B.
@@ -33,3 +34,5 @@ void FillSatTable(GPS_Main &g);
 // k = 1..8 ID(k), Condition(k), SVACC(k), Level(k), Azimuth(k), Elevation(k); then
 // Health(0) (elapsed days), Health(1) .. Health(32), RawHex.
 Fields RecSatFields(const GPS_Main &g);
+// The same into texts kept between messages.
+void RecSatTexts(const GPS_Main &g, FieldStore &store);

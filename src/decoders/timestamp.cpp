@@ -1,15 +1,15 @@
 #include "timestamp.h"
 
-#include "framebytes.h"
+#include "decoders/fieldstore.h"
+#include "decoders/formatters.h"
+#include "decoders/messagevalues.h"
 
 #include <QDate>
-
-using namespace framebytes;
 
 namespace {
 
 constexpr int kStepsPerDay = 144;
-constexpr int kMinutesPerStep = 10;
+constexpr int kMinutesPerStep = kTimeStampStepMinutes;
 
 quint8 bcd(int value)
 {
@@ -56,15 +56,26 @@ QString StampDescription(int item)
     }
 }
 
-Fields TimeStampFields(const GPS_Main &g)
+void TimeStampTexts(QByteArrayView frame, FieldStore &s)
 {
     static const IndexedNames timeStamp("TimeStamp(%1)", 0, kTimeStampItems - 1);
-    Fields f;
-    f.reserve(kTimeStampItems + 1);
+    const TimeStampMessage m = parseTimeStamps(frame);
+    s.begin();
     for (int k = 0; k < kTimeStampItems; ++k) {
-        const quint16 value = quint16(at(g, 3 + 2 * k) << 8 | at(g, 4 + 2 * k));
-        f.append({timeStamp[k], StampDateText(value)});
+        const quint16 steps = m.steps[std::size_t(k)];
+        s.next(timeStamp[k], steps, [&] { return StampDateText(steps); });
     }
-    f.append({QStringLiteral("RawHex"), RawHexText(g)});
-    return f;
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
+}
+
+Fields TimeStampFields(QByteArrayView frame)
+{
+    FieldStore s;
+    TimeStampTexts(frame, s);
+    return s.fields();
+}
+
+Fields TimeStampFields(const GPS_Main &g)
+{
+    return TimeStampFields(receivedFrame(g));
 }

@@ -2,6 +2,7 @@
 
 #include "autorefresh.h"
 #include "link/commands.h"
+#include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 #include "timestamp.h"
 
@@ -116,5 +117,6 @@ void TimeStampWindow::Form_Unload()
 
 void TimeStampWindow::ShowTimeStamp()
 {
-    showMessage(TimeStampFields(m_g));
+    TimeStampTexts(receivedFrame(m_g), m_texts);
+    showMessage(m_texts);
 }

@@ -131,6 +131,8 @@ private slots:
     void openingSetsFlagAndEveryWayOfClosingClearsIt();
     void framesFillEveryControlOfTheOpenWindow_data();
     void framesFillEveryControlOfTheOpenWindow();
+    void keptTextsFollowEveryMessage_data();
+    void keptTextsFollowEveryMessage();
     void choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy();
     void frameOfClosedWindowChangesNothing();
     void reopenedWindowIsEmptyUntilNextFrame();
@@ -218,6 +220,53 @@ void TestDataWindows::framesFillEveryControlOfTheOpenWindow()
         // A box too narrow for its text shows the beginning of it.
         if (auto *box = w->findChild<QLineEdit *>(f.name))
             QCOMPARE(box->cursorPosition(), 0);
+    }
+}
+
+void TestDataWindows::keptTextsFollowEveryMessage_data()
+{
+    framesFillEveryControlOfTheOpenWindow_data();
+}
+
+// The windows make again only the texts whose bytes changed: after a message that changes
+// one field, one that changes none, a new time zone, and a window closed and opened
+// again, every control shows what the message alone decodes to.
+void TestDataWindows::keptTextsFollowEveryMessage()
+{
+    QFETCH(int, kind);
+    const Kind &k = kKinds[kind];
+    Rig r;
+    const QByteArray first = busyFrame(k.type);
+    QByteArray payload = first.mid(2, first.size() - 4);
+    payload[payload.size() / 2] = char(payload[payload.size() / 2] ^ 0x31);
+    const QByteArray oneChanged = buildFrameOfType(k.type, payload);
+    struct Step {
+        const char *what;
+        QByteArray frame;
+        int timeZone;
+        bool reopen;
+    };
+    const Step steps[] = {{"first", first, 12, false},
+                          {"one byte changed", oneChanged, 12, false},
+                          {"nothing changed", oneChanged, 12, false},
+                          {"other time zone", oneChanged, 3, false},
+                          {"back to the first", first, 3, false},
+                          {"reopened", first, 3, true}};
+    r.trigger(k.item);
+    for (const Step &step : steps) {
+        if (step.reopen) {
+            r.window(k.which)->close();
+            r.trigger(k.item);
+        }
+        r.g.TimeZoneIndex = step.timeZone;
+        r.port->feed(step.frame);
+        TestPlatform tp;
+        GPS_Main alone(tp.platform);
+        alone.TimeZoneIndex = step.timeZone;
+        loadFrame(alone, step.frame);
+        for (const Field &f : decode(k.type, alone))
+            QVERIFY2(controlText(r.window(k.which), f.name) == f.text,
+                     qPrintable(QStringLiteral("%1: %2").arg(step.what, f.name)));
     }
 }
 

@@ -8,6 +8,10 @@ class TestMessageValues : public QObject {
 private slots:
     void navigationValuesInUnits_data();
     void navigationValuesInUnits();
+    void conditionCoordinatesAndHeight_data();
+    void conditionCoordinatesAndHeight();
+    void modeSettings_data();
+    void modeSettings();
 };
 
 void TestMessageValues::navigationValuesInUnits_data()
@@ -79,6 +83,69 @@ void TestMessageValues::navigationValuesInUnits()
     QTEST(m.satellitesUsed, "satellitesUsed");
     QTEST((QList<int>{m.utc.year, m.utc.month, m.utc.day, m.utc.hour, m.utc.minute, m.utc.second}),
           "utc");
+}
+
+namespace {
+// A frame of `length` bytes, zero but for the given bytes at their 1-based positions.
+QByteArray frameWith(int length, std::initializer_list<std::pair<int, quint8>> bytes)
+{
+    QByteArray f(length, '\0');
+    for (const auto &[position, value] : bytes)
+        f[position - 1] = char(value);
+    return f;
+}
+} // namespace
+
+void TestMessageValues::conditionCoordinatesAndHeight_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<double>("lonDeg");
+    QTest::addColumn<double>("latDeg");
+    QTest::addColumn<int>("heightM");
+    // Longitude bytes 9-12, latitude 15-18 (flag byte, then degrees), height 6-8.
+    QTest::newRow("east north, hundreds digit")
+        << frameWith(46, {{9, 0xA1}, {10, 0x39}, {11, 0x45}, {12, 0x36}, {15, 0xA0}, {16, 0x35},
+                          {17, 0x30}, {6, 0xAA}, {7, 0x01}, {8, 0x23}})
+        << 139 + 45 / 60.0 + 36 / 3600.0 << 35.5 << 123;
+    QTest::newRow("west south, under one degree, minus height")
+        << frameWith(46, {{9, 0x00}, {10, 0x00}, {11, 0x30}, {12, 0x00}, {15, 0x00}, {16, 0x00},
+                          {17, 0x00}, {18, 0x36}, {6, 0x00}, {7, 0x99}, {8, 0x99}})
+        << -0.5 << -0.01 << -9999;
+    // A nibble that is no digit ends the number there, as everywhere in the program.
+    QTest::newRow("no digit in the hundreds")
+        << frameWith(46, {{9, 0xAF}, {10, 0x12}, {15, 0xA9}, {16, 0x9A}, {6, 0xAB}, {7, 0x1F}})
+        << 0.0 << 9.0 << -1;
+}
+
+void TestMessageValues::conditionCoordinatesAndHeight()
+{
+    QFETCH(QByteArray, frame);
+    const ConditionMessage m = parseCondition(frame);
+    QTEST(m.longitude.degreesDecimal, "lonDeg");
+    QTEST(m.latitude.degreesDecimal, "latDeg");
+    QTEST(m.heightM, "heightM");
+}
+
+void TestMessageValues::modeSettings_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QList<double>>("values"); // fix mode, elevation, signal, PDOP, smoothing, height
+    QTest::addColumn<QList<bool>>("search");   // search mode, finished
+    QTest::newRow("all zero")
+        << frameWith(12, {}) << QList<double>{0, 0, 0, 5, 2, 0} << QList<bool>{true, true};
+    QTest::newRow("extremes")
+        << frameWith(12, {{3, 0xFF}, {4, 90}, {5, 255}, {6, 7}, {7, 0xC3}, {8, 0x99}, {9, 0x99}})
+        << QList<double>{255, 90, 51, 20, 0, 4999.5} << QList<bool>{false, false};
+}
+
+void TestMessageValues::modeSettings()
+{
+    QFETCH(QByteArray, frame);
+    const ModeMessage m = parseMode(frame);
+    QTEST((QList<double>{double(m.fixModeRaw), double(m.minElevationDeg), m.minSignalDb,
+                         double(m.pdopLimit), double(m.smoothingS), m.heightM}),
+          "values");
+    QTEST((QList<bool>{m.searchMode, m.searchFinished}), "search");
 }
 
 QTEST_GUILESS_MAIN(TestMessageValues)
