@@ -1,8 +1,13 @@
 #include "valuesjson.h"
 
+#include "decoders/condition.h"
+#include "decoders/diagnosis.h"
+#include "decoders/formatters.h"
+#include "decoders/timestamp.h"
 #include "link/messagetypes.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QTime>
 
 #include <cmath>
@@ -119,6 +124,77 @@ QByteArray satelliteValuesJson(const SatelliteMessage &m)
         .take();
 }
 
+QByteArray conditionValuesJson(const ConditionMessage &m)
+{
+    QByteArray satellites = "[";
+    for (const ConditionMessage::Pair &p : m.pairs) {
+        if (p.satellite == 0)
+            continue;
+        if (satellites.size() > 1)
+            satellites += ',';
+        satellites += Object().add("prn", int(p.satellite)).add("level", int(p.level)).take();
+    }
+    return Object()
+        .add("state", m.receiverState)
+        .addText("state_text", ConditionStateText(m.state))
+        .addText("time", utcIsoText(m.utc))
+        .add("lat", m.latitude.degreesDecimal)
+        .add("lon", m.longitude.degreesDecimal)
+        .add("alt_m", m.heightM)
+        .add("healthy_sats", m.healthSatellites)
+        .add("visible_sats", m.visibleSatellites)
+        .add("satellites", satellites + ']')
+        .take();
+}
+
+QByteArray modeValuesJson(const ModeMessage &m)
+{
+    const char *fix = m.fixModeRaw == 0 ? "2d" : m.fixModeRaw == 1 ? "3d" : "auto";
+    return Object()
+        .add("fix_mode", '"' + QByteArray(fix) + '"')
+        .add("min_el_deg", m.minElevationDeg)
+        .add("min_level", m.minSignalDb)
+        .add("pdop_limit", m.pdopLimit)
+        .add("smoothing_s", m.smoothingS)
+        .add("searching", m.searchMode)
+        .add("search_finished", m.searchFinished)
+        .add("alt_m", m.heightM)
+        .take();
+}
+
+QByteArray diagnosisValuesJson(const DiagnosisMessage &m)
+{
+    QByteArray errors = "[";
+    for (const quint8 code : m.errors) {
+        if (errors.size() > 1)
+            errors += ',';
+        errors += QByteArray::number(code);
+    }
+    return Object()
+        .addText("version", HexByte(m.version[0]) + QLatin1Char('.') + HexByte(m.version[1]) +
+                                RevisionLetter(m.revision))
+        .add("errors", errors + ']')
+        .take();
+}
+
+QByteArray timeStampValuesJson(const TimeStampMessage &m)
+{
+    const QDateTime epoch(QDate(1999, 1, 1), QTime(0, 0), Qt::UTC);
+    QByteArray stamps = "[";
+    for (int k = 0; k < kTimeStampItems; ++k) {
+        const quint16 steps = m.steps[std::size_t(k)];
+        if (k)
+            stamps += ',';
+        stamps += Object()
+                      .add("item", k)
+                      .addText("event", StampDescription(k))
+                      .addText("time", epoch.addSecs(qint64(steps) * kTimeStampStepMinutes * 60)
+                                           .toString(Qt::ISODate))
+                      .take();
+    }
+    return Object().add("stamps", stamps + ']').take();
+}
+
 QByteArray messageValuesJson(QByteArrayView frame)
 {
     if (frame.isEmpty())
@@ -128,6 +204,14 @@ QByteArray messageValuesJson(QByteArrayView frame)
         return navigationValuesJson(parseNavigation(frame));
     case Msg::Satellites:
         return satelliteValuesJson(parseSatellites(frame));
+    case Msg::Condition:
+        return conditionValuesJson(parseCondition(frame));
+    case Msg::Mode:
+        return modeValuesJson(parseMode(frame));
+    case Msg::Diagnosis:
+        return diagnosisValuesJson(parseDiagnosis(frame));
+    case Msg::TimeStamps:
+        return timeStampValuesJson(parseTimeStamps(frame));
     default:
         return {};
     }

@@ -16,6 +16,10 @@ QByteArray messageValuesJson(QByteArrayView frame);
 
 QByteArray navigationValuesJson(const NavigationMessage &m);
 QByteArray satelliteValuesJson(const SatelliteMessage &m);
+QByteArray conditionValuesJson(const ConditionMessage &m);
+QByteArray modeValuesJson(const ModeMessage &m);
+QByteArray diagnosisValuesJson(const DiagnosisMessage &m);
+QByteArray timeStampValuesJson(const TimeStampMessage &m);
 
 // «2026-12-07T20:15:03Z», or empty when the six numbers are no real date and time.
 // Years 98 and 99 are 1998 and 1999, the others 20YY, as in the windows.

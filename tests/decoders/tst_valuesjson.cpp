@@ -13,6 +13,8 @@ private slots:
     void navigationValues_data();
     void navigationValues();
     void satelliteChannels();
+    void otherMessagesValues_data();
+    void otherMessagesValues();
     void otherTypesHaveNoValues();
     void fixLineHasFixedColumns();
 };
@@ -158,9 +160,75 @@ void TestValuesJson::satelliteChannels()
     }
 }
 
+void TestValuesJson::otherMessagesValues_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("expected"); // these keys, these values
+
+    QByteArray c;
+    place(c, 3, {0x04, 0x07, 0x09, 0xAA, 0x04, 0x20}); // 3D, 7 healthy, 9 visible, +420 m
+    place(c, 9, {0xA0, 0x08, 0x32, 0x15});             // east 8 32' 15"
+    place(c, 15, {0xA0, 0x47, 0x22, 0x30});            // north 47 22' 30"
+    place(c, 21, {0x26, 0x12, 0x07, 0x20, 0x15, 0x03});
+    place(c, 27, {0x05, 0x28});
+    QTest::newRow("condition, north and east")
+        << buildFrameOfType(0xC6, c)
+        << QByteArray(R"({"state":4,"state_text":"3D position fix","time":"2026-12-07T20:15:03Z",
+                          "lat":47.375,"lon":8.5375,"alt_m":420,"healthy_sats":7,"visible_sats":9,
+                          "satellites":[{"prn":5,"level":40}]})");
+    QByteArray w;
+    place(w, 6, {0x00, 0x00, 0x15});       // -15 m
+    place(w, 9, {0x01, 0x22, 0x30, 0x00}); // west 122 30'
+    place(w, 15, {0x00, 0x33, 0x51, 0x36}); // south 33 51' 36"
+    QTest::newRow("condition, south and west, no date")
+        << buildFrameOfType(0xC6, w)
+        << QByteArray(R"({"lat":-33.86,"lon":-122.5,"alt_m":-15,"time":null,"satellites":[]})");
+    QTest::newRow("mode")
+        << buildFrameOfType(0xC3, bytes({1, 10, 30, 1, 0x41, 0x08, 0x40}))
+        << QByteArray(R"({"fix_mode":"3d","min_el_deg":10,"min_level":6,"pdop_limit":10,
+                          "smoothing_s":5,"searching":true,"search_finished":false,"alt_m":420})");
+    QTest::newRow("mode, automatic")
+        << buildFrameOfType(0xC3, bytes({7, 0, 0, 2, 0xC3}))
+        << QByteArray(R"({"fix_mode":"auto","pdop_limit":20,"smoothing_s":0,"searching":false,
+                          "search_finished":false})");
+    QTest::newRow("diagnosis")
+        << buildFrameOfType(0xC4, bytes({0x01, 0x23, 0x10, 0, 0x11, 0, 0x53}))
+        << QByteArray(R"({"version":"01.23A","errors":[17,0,83]})");
+    // Item 20: 65535 ten-minute steps after 1999-01-01 are 455 days and 150 minutes.
+    QByteArray t;
+    place(t, 5, {0, 145});
+    place(t, 43, {0xFF, 0xFF});
+    const QJsonArray stamps = QJsonDocument::fromJson(messageValuesJson(buildFrameOfType(0xC5, t)))
+                                  .object()
+                                  .value("stamps")
+                                  .toArray();
+    QCOMPARE(stamps.size(), 21);
+    QTest::newRow("time stamps")
+        << QJsonDocument(QJsonObject{{"f", stamps[0]}, {"s", stamps[1]}, {"t", stamps[20]}}).toJson()
+        << QByteArray(R"({"f":{"item":0,"event":"Reserved","time":"1999-01-01T00:00:00Z"},
+                          "s":{"item":1,"event":"Antenna Open","time":"1999-01-02T00:10:00Z"},
+                          "t":{"item":20,"event":"Reserved","time":"2000-03-31T02:30:00Z"}})");
+}
+
+void TestValuesJson::otherMessagesValues()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QByteArray, expected);
+    // A frame of the receiver, or (the last row) JSON already taken from one.
+    const QJsonObject o = frame.startsWith('{') ? QJsonDocument::fromJson(frame).object()
+                                                : values(frame);
+    const QJsonObject want = QJsonDocument::fromJson(expected).object();
+    QVERIFY2(!want.isEmpty(), expected.constData());
+    for (auto it = want.begin(); it != want.end(); ++it)
+        QVERIFY2(o.value(it.key()) == it.value(),
+                 qPrintable(it.key() + QStringLiteral(": ") +
+                            QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact))));
+}
+
 void TestValuesJson::otherTypesHaveNoValues()
 {
     QVERIFY(messageValuesJson(buildFrameOfType(0xB9)).isEmpty());
+    QVERIFY(messageValuesJson(buildFrameOfType(0xB2, bytes({1, 2, 3, 4, 5, 6}))).isEmpty());
     QVERIFY(messageValuesJson(QByteArray()).isEmpty());
 }
 
