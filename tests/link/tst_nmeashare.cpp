@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTcpSocket>
 #include <QtTest>
@@ -23,6 +24,8 @@ private slots:
     void storedSettingReadsBackOrFallsToDefault_data();
     void storedSettingReadsBackOrFallsToDefault();
     void dialogServesAndSaves();
+    void programRefusesOtherAddresses_data();
+    void programRefusesOtherAddresses();
 };
 
 void TestNmeaShare::onlyLoopbackAddressesAreTaken_data()
@@ -181,6 +184,33 @@ void TestNmeaShare::dialogServesAndSaves()
     again.OK_Click();
     QVERIFY(!share.serving());
     QVERIFY(!NmeaShareSetting::load(tp.settings.get()).enabled);
+}
+
+void TestNmeaShare::programRefusesOtherAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("local network") << "192.168.1.2:10110" << "loopback";
+    QTest::newRow("every address") << "0.0.0.0:10110" << "loopback";
+    QTest::newRow("no port") << "127.0.0.1" << "127.0.0.1:PORT";
+}
+
+void TestNmeaShare::programRefusesOtherAddresses()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, says);
+    QTemporaryDir home;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KESTREL_PROGRAM), {"--simulate", "--nmea-tcp", address});
+    QVERIFY(p.waitForFinished(15000));
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(err.contains(says) && err.contains(QStringLiteral("--nmea-tcp")), qPrintable(err));
 }
 
 QTEST_MAIN(TestNmeaShare)
