@@ -15,8 +15,8 @@ QByteArray NmeaStream::frame(QByteArrayView frame)
     if (type != Msg::Navigation)
         return {};
     QByteArray out;
-    for (const QByteArray &s : nmeaSentences(nmeaFixFromFrame(frame), m_satellites,
-                                             m_haveSatellites))
+    for (const QByteArray &s :
+         nmeaSentences(nmeaFixFromFrame(frame), m_satellites, m_haveSatellites))
         out += s;
     return out;
 }

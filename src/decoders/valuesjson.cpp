@@ -91,8 +91,8 @@ QByteArray navigationValuesJson(const NavigationMessage &m)
         .add("heading_deg", courseDeg(m))
         .add("hdop", m.hdop)
         .add("vdop", m.vdop)
-        .add("err_ellipse_m", '[' + number(m.errorEllipseM[0]) + ',' +
-                                  number(m.errorEllipseM[1]) + ']')
+        .add("err_ellipse_m",
+             '[' + number(m.errorEllipseM[0]) + ',' + number(m.errorEllipseM[1]) + ']')
         .add("heading_err_deg", m.headingErrorDeg)
         .add("speed_err_kmh", m.speedErrorKmh)
         .take();
@@ -118,10 +118,7 @@ QByteArray satelliteValuesJson(const SatelliteMessage &m)
                         .add("accuracy", int(c.state >> 4))
                         .take();
     }
-    return Object()
-        .add("channels", channels + ']')
-        .add("elapsed_days", m.elapsedDays)
-        .take();
+    return Object().add("channels", channels + ']').add("elapsed_days", m.elapsedDays).take();
 }
 
 QByteArray conditionValuesJson(const ConditionMessage &m)
@@ -185,12 +182,14 @@ QByteArray timeStampValuesJson(const TimeStampMessage &m)
         const quint16 steps = m.steps[std::size_t(k)];
         if (k)
             stamps += ',';
-        stamps += Object()
-                      .add("item", k)
-                      .addText("event", StampDescription(k))
-                      .addText("time", epoch.addSecs(qint64(steps) * kTimeStampStepMinutes * 60)
-                                           .toString(Qt::ISODate))
-                      .take();
+        stamps +=
+            Object()
+                .add("item", k)
+                .addText("event", StampDescription(k))
+                .addText(
+                    "time",
+                    epoch.addSecs(qint64(steps) * kTimeStampStepMinutes * 60).toString(Qt::ISODate))
+                .take();
     }
     return Object().add("stamps", stamps + ']').take();
 }

@@ -15,9 +15,9 @@ NmeaShareSetting NmeaShareSetting::load(const SettingsStore *store)
     s.enabled = store->GetSetting(kSection, QStringLiteral("Share"), QStringLiteral("0")) ==
                 QLatin1String("1");
     bool ok = false;
-    const uint port = store->GetSetting(kSection, QStringLiteral("Port"),
-                                        QString::number(kDefaultPort))
-                          .toUInt(&ok);
+    const uint port =
+        store->GetSetting(kSection, QStringLiteral("Port"), QString::number(kDefaultPort))
+            .toUInt(&ok);
     s.port = ok && port >= 1 && port <= 65535 ? quint16(port) : kDefaultPort;
     return s;
 }

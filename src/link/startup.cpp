@@ -4,13 +4,13 @@
 #include "about/gpsabout.h"
 #include "gpsmain.h"
 #include "mainwindow/navigate.h"
+#include "nmeashare.h"
 #include "platform/clock.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/simulatedport.h"
 #include "portdialog.h"
-#include "nmeashare.h"
 #include "portkeeper.h"
 
 #include <QApplication>

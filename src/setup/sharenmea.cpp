@@ -16,11 +16,11 @@ ShareNmea::ShareNmea(GPS_Main &g, NmeaShare &share, QWidget *parent)
     setObjectName(QStringLiteral("ShareNmea"));
     setWindowTitle(QStringLiteral("Share as NMEA"));
     auto *layout = new QVBoxLayout(this);
-    auto *intro = new QLabel(
-        QStringLiteral("Programs on this computer (gpsd, chart plotters) can read the\n"
-                       "receiver as NMEA 0183 sentences from a TCP port, while this\n"
-                       "program shows it. Only this computer can connect."),
-        this);
+    auto *intro =
+        new QLabel(QStringLiteral("Programs on this computer (gpsd, chart plotters) can read the\n"
+                                  "receiver as NMEA 0183 sentences from a TCP port, while this\n"
+                                  "program shows it. Only this computer can connect."),
+                   this);
     layout->addWidget(intro);
     ShareOn = new QCheckBox(QStringLiteral("&Share as NMEA"), this);
     ShareOn->setObjectName(QStringLiteral("ShareOn"));

@@ -54,8 +54,8 @@ void TestValuesJson::navigationValues_data()
                      {19, {0x01, 0x23}},
                      {25, {0x99, 0x12, 0x31, 0x23, 0x59, 0x58}},
                      {33, {7}}})
-        << "1999-12-31T23:59:58Z" << "3d" << 7 << 47.375 << 8.5416666666667 << 150.0 << 30.75
-        << 90.0;
+        << "1999-12-31T23:59:58Z"
+        << "3d" << 7 << 47.375 << 8.5416666666667 << 150.0 << 30.75 << 90.0;
     // A heading of -256/1024 turn is shown as -90 in the windows; a course is 270.
     QTest::newRow("south and west, 2D")
         << navFrame({{3, {0x03}},
@@ -63,14 +63,15 @@ void TestValuesJson::navigationValues_data()
                      {12, {0xFF, 0x38}},
                      {16, {0xFF, 0x00}},
                      {25, {0x26, 0x12, 0x07, 0x20, 0x15, 0x03}}})
-        << "2026-12-07T20:15:03Z" << "2d" << 0 << -47.375 << -8.5416666666667 << -100.0 << 0.0
-        << 270.0;
+        << "2026-12-07T20:15:03Z"
+        << "2d" << 0 << -47.375 << -8.5416666666667 << -100.0 << 0.0 << 270.0;
     // -30 minutes: half a degree south; 0.75 minutes: 0.0125 degrees east.
     QTest::newRow("under one degree, leap day")
         << navFrame({{3, {0x02}},
                      {4, {0xFF, 0xFB, 0xC8, 0x00, 0x00, 0x00, 0x1B, 0x00}},
                      {25, {0x24, 0x02, 0x29, 0x00, 0x00, 0x00}}})
-        << "2024-02-29T00:00:00Z" << "none" << 0 << -0.5 << 0.0125 << 0.0 << 0.0 << 0.0;
+        << "2024-02-29T00:00:00Z"
+        << "none" << 0 << -0.5 << 0.0125 << 0.0 << 0.0 << 0.0;
     // 0x7FFFFFFF / 9216 = 233016.2812..: 2330 degrees and 16.28 minutes, as received.
     QTest::newRow("largest of each field, no such date")
         << navFrame({{3, {0x0F}},
@@ -89,8 +90,8 @@ void TestValuesJson::navigationValues_data()
                      {25, {0x25, 0x02, 0x29, 0x12, 0x00, 0x00}}})
         << QString() << "3d" << 0 << 0.0 << 0.0 << -16384.0 << 0.0 << 0.0;
     QTest::newRow("zero date, hour 24")
-        << navFrame({{25, {0x00, 0x00, 0x00, 0x24, 0x00, 0x00}}}) << QString() << "none" << 0
-        << 0.0 << 0.0 << 0.0 << 0.0 << 0.0;
+        << navFrame({{25, {0x00, 0x00, 0x00, 0x24, 0x00, 0x00}}}) << QString() << "none" << 0 << 0.0
+        << 0.0 << 0.0 << 0.0 << 0.0;
 }
 
 void TestValuesJson::navigationValues()
@@ -110,10 +111,10 @@ void TestValuesJson::navigationValues()
     QFETCH(double, speedKmh);
     QFETCH(double, headingDeg);
     const std::pair<const char *, double> numbers[] = {{"lat", lat},
-                                                        {"lon", lon},
-                                                        {"alt_m", altM},
-                                                        {"speed_kmh", speedKmh},
-                                                        {"heading_deg", headingDeg}};
+                                                       {"lon", lon},
+                                                       {"alt_m", altM},
+                                                       {"speed_kmh", speedKmh},
+                                                       {"heading_deg", headingDeg}};
     for (const auto &[key, expected] : numbers) {
         QVERIFY2(o.value(key).isDouble(), key);
         QVERIFY2(qAbs(o.value(key).toDouble() - expected) < 1e-9,
@@ -128,9 +129,9 @@ void TestValuesJson::satelliteChannels()
 {
     QByteArray p;
     // number, state, level (fifths of a dB), azimuth (256 a turn), elevation (256 half a turn)
-    place(p, 4, {5, 0x29, 200, 64, 64});   // channel 1: fix (and search), accuracy 2
+    place(p, 4, {5, 0x29, 200, 64, 64});     // channel 1: fix (and search), accuracy 2
     place(p, 14, {31, 0x02, 255, 255, 128}); // channel 3: track, straight up
-    place(p, 39, {1, 0x00, 0, 0, 0});      // channel 8: idle
+    place(p, 39, {1, 0x00, 0, 0, 0});        // channel 8: idle
     place(p, 44, {12});
     const QJsonObject o = values(buildFrameOfType(0xCB, p));
     QCOMPARE(o.value("elapsed_days").toInt(), 12);
@@ -177,23 +178,23 @@ void TestValuesJson::otherMessagesValues_data()
                           "lat":47.375,"lon":8.5375,"alt_m":420,"healthy_sats":7,"visible_sats":9,
                           "satellites":[{"prn":5,"level":40}]})");
     QByteArray w;
-    place(w, 6, {0x00, 0x00, 0x15});       // -15 m
-    place(w, 9, {0x01, 0x22, 0x30, 0x00}); // west 122 30'
+    place(w, 6, {0x00, 0x00, 0x15});        // -15 m
+    place(w, 9, {0x01, 0x22, 0x30, 0x00});  // west 122 30'
     place(w, 15, {0x00, 0x33, 0x51, 0x36}); // south 33 51' 36"
     QTest::newRow("condition, south and west, no date")
         << buildFrameOfType(0xC6, w)
         << QByteArray(R"({"lat":-33.86,"lon":-122.5,"alt_m":-15,"time":null,"satellites":[]})");
-    QTest::newRow("mode")
-        << buildFrameOfType(0xC3, bytes({1, 10, 30, 1, 0x41, 0x08, 0x40}))
-        << QByteArray(R"({"fix_mode":"3d","min_el_deg":10,"min_level":6,"pdop_limit":10,
+    QTest::newRow("mode") << buildFrameOfType(0xC3, bytes({1, 10, 30, 1, 0x41, 0x08, 0x40}))
+                          << QByteArray(
+                                 R"({"fix_mode":"3d","min_el_deg":10,"min_level":6,"pdop_limit":10,
                           "smoothing_s":5,"searching":true,"search_finished":false,"alt_m":420})");
     QTest::newRow("mode, automatic")
         << buildFrameOfType(0xC3, bytes({7, 0, 0, 2, 0xC3}))
         << QByteArray(R"({"fix_mode":"auto","pdop_limit":20,"smoothing_s":0,"searching":false,
                           "search_finished":false})");
-    QTest::newRow("diagnosis")
-        << buildFrameOfType(0xC4, bytes({0x01, 0x23, 0x10, 0, 0x11, 0, 0x53}))
-        << QByteArray(R"({"version":"01.23A","errors":[17,0,83]})");
+    QTest::newRow("diagnosis") << buildFrameOfType(0xC4,
+                                                   bytes({0x01, 0x23, 0x10, 0, 0x11, 0, 0x53}))
+                               << QByteArray(R"({"version":"01.23A","errors":[17,0,83]})");
     // Item 20: 65535 ten-minute steps after 1999-01-01 are 455 days and 150 minutes.
     QByteArray t;
     place(t, 5, {0, 145});
@@ -204,7 +205,8 @@ void TestValuesJson::otherMessagesValues_data()
                                   .toArray();
     QCOMPARE(stamps.size(), 21);
     QTest::newRow("time stamps")
-        << QJsonDocument(QJsonObject{{"f", stamps[0]}, {"s", stamps[1]}, {"t", stamps[20]}}).toJson()
+        << QJsonDocument(QJsonObject{{"f", stamps[0]}, {"s", stamps[1]}, {"t", stamps[20]}})
+               .toJson()
         << QByteArray(R"({"f":{"item":0,"event":"Reserved","time":"1999-01-01T00:00:00Z"},
                           "s":{"item":1,"event":"Antenna Open","time":"1999-01-02T00:10:00Z"},
                           "t":{"item":20,"event":"Reserved","time":"2000-03-31T02:30:00Z"}})");
@@ -215,8 +217,8 @@ void TestValuesJson::otherMessagesValues()
     QFETCH(QByteArray, frame);
     QFETCH(QByteArray, expected);
     // A frame of the receiver, or (the last row) JSON already taken from one.
-    const QJsonObject o = frame.startsWith('{') ? QJsonDocument::fromJson(frame).object()
-                                                : values(frame);
+    const QJsonObject o =
+        frame.startsWith('{') ? QJsonDocument::fromJson(frame).object() : values(frame);
     const QJsonObject want = QJsonDocument::fromJson(expected).object();
     QVERIFY2(!want.isEmpty(), expected.constData());
     for (auto it = want.begin(); it != want.end(); ++it)
@@ -234,14 +236,14 @@ void TestValuesJson::otherTypesHaveNoValues()
 
 void TestValuesJson::fixLineHasFixedColumns()
 {
-    const NavigationMessage north = parseNavigation(
-        navFrame({{3, {0x04}},
-                  {4, {0x02, 0x98, 0x1A, 0x00, 0x00, 0x75, 0x12, 0x00}},
-                  {12, {0x01, 0x2C}},
-                  {16, {0x01, 0x00}},
-                  {19, {0x01, 0x23}},
-                  {25, {0x26, 0x12, 0x07, 0x20, 0x15, 0x03}},
-                  {33, {7}}}));
+    const NavigationMessage north =
+        parseNavigation(navFrame({{3, {0x04}},
+                                  {4, {0x02, 0x98, 0x1A, 0x00, 0x00, 0x75, 0x12, 0x00}},
+                                  {12, {0x01, 0x2C}},
+                                  {16, {0x01, 0x00}},
+                                  {19, {0x01, 0x23}},
+                                  {25, {0x26, 0x12, 0x07, 0x20, 0x15, 0x03}},
+                                  {33, {7}}}));
     const NavigationMessage empty = parseNavigation(navFrame({}));
     QCOMPARE(fixLine(north), QStringLiteral("2026-12-07T20:15:03Z    3d    7   47.3750000"
                                             "     8.5416667     150.0     30.75       90.00"));

@@ -34,16 +34,26 @@ void TestNmeaShare::onlyLoopbackAddressesAreTaken_data()
     QTest::addColumn<QString>("host"); // empty: refused
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("error");
-    QTest::newRow("IPv4 loopback") << "127.0.0.1:10110" << "127.0.0.1" << 10110 << "";
-    QTest::newRow("IPv6 loopback") << "[::1]:2947" << "::1" << 2947 << "";
-    QTest::newRow("localhost, any port") << "localhost:0" << "127.0.0.1" << 0 << "";
-    QTest::newRow("another loopback") << "127.0.0.2:1" << "127.0.0.2" << 1 << "";
-    QTest::newRow("local network") << "192.168.1.2:10110" << "" << 0 << "loopback";
-    QTest::newRow("every address") << "0.0.0.0:10110" << "" << 0 << "loopback";
-    QTest::newRow("no port") << "127.0.0.1" << "" << 0 << "127.0.0.1:PORT";
-    QTest::newRow("port too large") << "127.0.0.1:65536" << "" << 0 << "127.0.0.1:PORT";
-    QTest::newRow("port not a number") << "127.0.0.1:nmea" << "" << 0 << "127.0.0.1:PORT";
-    QTest::newRow("a name") << "gps.example:10110" << "" << 0 << "127.0.0.1:PORT";
+    QTest::newRow("IPv4 loopback") << "127.0.0.1:10110"
+                                   << "127.0.0.1" << 10110 << "";
+    QTest::newRow("IPv6 loopback") << "[::1]:2947"
+                                   << "::1" << 2947 << "";
+    QTest::newRow("localhost, any port") << "localhost:0"
+                                         << "127.0.0.1" << 0 << "";
+    QTest::newRow("another loopback") << "127.0.0.2:1"
+                                      << "127.0.0.2" << 1 << "";
+    QTest::newRow("local network") << "192.168.1.2:10110"
+                                   << "" << 0 << "loopback";
+    QTest::newRow("every address") << "0.0.0.0:10110"
+                                   << "" << 0 << "loopback";
+    QTest::newRow("no port") << "127.0.0.1"
+                             << "" << 0 << "127.0.0.1:PORT";
+    QTest::newRow("port too large") << "127.0.0.1:65536"
+                                    << "" << 0 << "127.0.0.1:PORT";
+    QTest::newRow("port not a number") << "127.0.0.1:nmea"
+                                       << "" << 0 << "127.0.0.1:PORT";
+    QTest::newRow("a name") << "gps.example:10110"
+                            << "" << 0 << "127.0.0.1:PORT";
 }
 
 void TestNmeaShare::onlyLoopbackAddressesAreTaken()
@@ -125,12 +135,18 @@ void TestNmeaShare::storedSettingReadsBackOrFallsToDefault_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<int>("expectedPort");
-    QTest::newRow("on, port") << "1" << "2947" << true << 2947;
-    QTest::newRow("off") << "0" << "2947" << false << 2947;
-    QTest::newRow("not yes or no") << "yes" << "2947" << false << 2947;
-    QTest::newRow("port zero") << "1" << "0" << true << 10110;
-    QTest::newRow("port too large") << "1" << "65536" << true << 10110;
-    QTest::newRow("port not a number") << "1" << "x10" << true << 10110;
+    QTest::newRow("on, port") << "1"
+                              << "2947" << true << 2947;
+    QTest::newRow("off") << "0"
+                         << "2947" << false << 2947;
+    QTest::newRow("not yes or no") << "yes"
+                                   << "2947" << false << 2947;
+    QTest::newRow("port zero") << "1"
+                               << "0" << true << 10110;
+    QTest::newRow("port too large") << "1"
+                                    << "65536" << true << 10110;
+    QTest::newRow("port not a number") << "1"
+                                       << "x10" << true << 10110;
 }
 
 void TestNmeaShare::storedSettingReadsBackOrFallsToDefault()
@@ -190,9 +206,12 @@ void TestNmeaShare::programRefusesOtherAddresses_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("says");
-    QTest::newRow("local network") << "192.168.1.2:10110" << "loopback";
-    QTest::newRow("every address") << "0.0.0.0:10110" << "loopback";
-    QTest::newRow("no port") << "127.0.0.1" << "127.0.0.1:PORT";
+    QTest::newRow("local network") << "192.168.1.2:10110"
+                                   << "loopback";
+    QTest::newRow("every address") << "0.0.0.0:10110"
+                                   << "loopback";
+    QTest::newRow("no port") << "127.0.0.1"
+                             << "127.0.0.1:PORT";
 }
 
 void TestNmeaShare::programRefusesOtherAddresses()

@@ -208,11 +208,11 @@ void TestKestrelCtl::wrongCommandLinesAreRefused_data()
         << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--mode", "4660"} << 64
         << "octal";
     QTest::newRow("bridge unknown group")
-        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--group", "no-such-grp"}
-        << 64 << "no group";
+        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--group", "no-such-grp"} << 64
+        << "no group";
     QTest::newRow("bridge mode without terminal")
-        << QStringList{"nmea", "--port", "/dev/null", "--tcp", "127.0.0.1:0", "--mode", "660"}
-        << 64 << "--link";
+        << QStringList{"nmea", "--port", "/dev/null", "--tcp", "127.0.0.1:0", "--mode", "660"} << 64
+        << "--link";
     QTest::newRow("monitor json and fix")
         << QStringList{"monitor", "--port", "/dev/null", "--json", "--fix"} << 64 << "not both";
 }
@@ -961,9 +961,9 @@ void TestKestrelCtl::bridgeOutlivesTheReceiverUnderGpsd()
         QVERIFY2(waitForError(bridge, said, "went away", 3000), said.constData());
         QVERIFY(QFileInfo(link).isSymLink());
         QVERIFY(startSim(sim, simArgs, path));
-        QVERIFY2(awaitTpv(2, 8000),
-                 qPrintable(QStringLiteral("cycle %1: %2").arg(cycle).arg(QString::fromUtf8(
-                                                                          reports.right(1500)))));
+        QVERIFY2(awaitTpv(2, 8000), qPrintable(QStringLiteral("cycle %1: %2")
+                                                   .arg(cycle)
+                                                   .arg(QString::fromUtf8(reports.right(1500)))));
         QVERIFY2(waitForError(bridge, said, "is back", 3000), said.constData());
         // Each cycle waits for its own messages.
         said.replace("went away", "gone").replace("is back", "was back");
