@@ -42,6 +42,14 @@ private:
     QByteArray m_out = "{";
 };
 
+// A packed BCD byte as a number, up to a nibble that is no digit (as messagevalues.h reads them).
+int bcdByte(quint8 b)
+{
+    if ((b >> 4) > 9)
+        return 0;
+    return (b & 15) > 9 ? b >> 4 : (b >> 4) * 10 + (b & 15);
+}
+
 // The highest of bits 0..3 names the channel's state, as in the satellite window.
 const char *stateText(quint8 state)
 {
@@ -129,7 +137,9 @@ QByteArray conditionValuesJson(const ConditionMessage &m)
             continue;
         if (satellites.size() > 1)
             satellites += ',';
-        satellites += Object().add("prn", int(p.satellite)).add("level", int(p.level)).take();
+        // Both come as two BCD digits: 0x12 is satellite 12, 0x20 a level of 20 dB.
+        satellites +=
+            Object().add("prn", bcdByte(p.satellite)).add("level", bcdByte(p.level)).take();
     }
     return Object()
         .add("state", m.receiverState)

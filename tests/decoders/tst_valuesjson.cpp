@@ -171,12 +171,12 @@ void TestValuesJson::otherMessagesValues_data()
     place(c, 9, {0xA0, 0x08, 0x32, 0x15});             // east 8 32' 15"
     place(c, 15, {0xA0, 0x47, 0x22, 0x30});            // north 47 22' 30"
     place(c, 21, {0x26, 0x12, 0x07, 0x20, 0x15, 0x03});
-    place(c, 27, {0x05, 0x28});
+    place(c, 27, {0x05, 0x28, 0x12, 0x20}); // BCD: satellite 5 at 28 dB, 12 at 20
     QTest::newRow("condition, north and east")
         << buildFrameOfType(0xC6, c)
         << QByteArray(R"({"state":4,"state_text":"3D position fix","time":"2026-12-07T20:15:03Z",
                           "lat":47.375,"lon":8.5375,"alt_m":420,"healthy_sats":7,"visible_sats":9,
-                          "satellites":[{"prn":5,"level":40}]})");
+                          "satellites":[{"prn":5,"level":28},{"prn":12,"level":20}]})");
     QByteArray w;
     place(w, 6, {0x00, 0x00, 0x15});        // -15 m
     place(w, 9, {0x01, 0x22, 0x30, 0x00});  // west 122 30'
