@@ -90,3 +90,18 @@ wait "$spid" 2>/dev/null || true
 sleep 4
 picture link-lost
 quit
+
+# The replay controls: a recording from tests/data played at 4x, a few seconds in.
+desktop
+home="$work/home-replay"
+mkdir -p "$home/rt" && chmod 700 "$home/rt"
+HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home/rt QT_QPA_PLATFORM=xcb \
+    DISPLAY=$disp build-release/src/kestrel --replay tests/data/sim-acquisition.krec \
+    --speed 4 >"$work/replay.log" 2>&1 & apid=$!
+sleep 4
+# The Replay window under the main window, as a user would put it.
+eval "$(DISPLAY=$disp xdotool search --name '^Navigate$' getwindowgeometry --shell | sed 's/^/nav_/')"
+DISPLAY=$disp xdotool search --name '^Replay$' windowmove "$nav_X" "$(( nav_Y + nav_HEIGHT + 26 ))"
+sleep 1
+picture replay
+quit

@@ -168,6 +168,8 @@ QString LinkState::text() const
     // What matters most comes first: the line may be cut at the window's edge.
     const bool live = m_port != Port::NotOpen || m_lastNav;
     QStringList parts{stateText()};
+    if (!m_activity.isEmpty())
+        parts << m_activity;
     if (live)
         parts << navText();
     const QString command = commandText();

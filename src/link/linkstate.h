@@ -41,6 +41,10 @@ public:
     void commandSent(const QString &name, quint8 answer);
     // A command could not go out (the port is not open).
     void commandNotSent(const QString &name);
+    // What the program does with the link besides showing it (a recording being
+    // written, a replay's position), right after the state; empty for nothing.
+    void setActivity(const QString &text) { m_activity = text; }
+    const QString &activity() const { return m_activity; }
 
     Port port() const { return m_port; }
     const QString &portName() const { return m_portName; }
@@ -78,4 +82,5 @@ private:
     quint8 m_answer = 0;
     qint64 m_sentAt = 0;
     qint64 m_answerMs = kAnswerMs;
+    QString m_activity;
 };

@@ -1,6 +1,7 @@
 #include "portkeeper.h"
 
 #include "gpsmain.h"
+#include "platform/replayport.h"
 #include "platform/serialport.h"
 #include "platform/simulatedport.h"
 
@@ -21,7 +22,8 @@ bool PortKeeper::PortOpen() const
 
 QString PortKeeper::description() const
 {
-    if (m_port.systemName() == SimulatedPort::deviceName())
+    if (m_port.systemName() == SimulatedPort::deviceName() ||
+        m_port.systemName() == ReplayPort::deviceName())
         return m_port.systemName();
     return m_port.displayName() + QLatin1Char(' ') + m_port.Settings();
 }

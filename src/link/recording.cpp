@@ -5,6 +5,8 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <optional>
+
 QByteArray RecordingContents::bytes() const
 {
     QByteArray out;
@@ -12,6 +14,26 @@ QByteArray RecordingContents::bytes() const
         out += c.bytes;
     return out;
 }
+
+namespace {
+
+constexpr char kSent[] = "# sent ";
+
+// «# sent MS HEX»; anything else is an ordinary comment.
+std::optional<RecordedChunk> sentLine(const QByteArray &line)
+{
+    if (!line.startsWith(kSent))
+        return std::nullopt;
+    const QList<QByteArray> parts = line.mid(qsizetype(sizeof kSent) - 1).split(' ');
+    bool ok = false;
+    const qint64 ms = parts.size() == 2 ? parts[0].toLongLong(&ok) : -1;
+    const HexTextResult hex = parseHexText(QString::fromLatin1(parts.value(1)));
+    if (!ok || ms < 0 || !hex.ok() || hex.bytes.isEmpty())
+        return std::nullopt;
+    return RecordedChunk{ms, hex.bytes};
+}
+
+} // namespace
 
 bool looksLikeRecording(const QByteArray &data)
 {
@@ -37,7 +59,10 @@ RecordingContents readRecording(const QByteArray &data)
         if (line.isEmpty())
             continue;
         if (line.startsWith('#')) {
-            rec.comments.append(QString::fromUtf8(line.mid(1).trimmed()));
+            if (const auto sent = sentLine(line))
+                rec.sent.append(*sent);
+            else
+                rec.comments.append(QString::fromUtf8(line.mid(1).trimmed()));
             continue;
         }
         QString problem;
@@ -102,6 +127,12 @@ bool RecordingWriter::writeChunk(qint64 timeMs, const QByteArray &bytes)
             return false;
     }
     return true;
+}
+
+bool RecordingWriter::writeSent(qint64 timeMs, const QByteArray &bytes)
+{
+    m_lastMs = qMax(m_lastMs, timeMs);
+    return put(kSent + QByteArray::number(m_lastMs) + ' ' + bytes.toHex().toUpper() + '\n');
 }
 
 bool RecordingWriter::put(const QByteArray &line)

@@ -19,6 +19,9 @@ class QIODevice;
 // milliseconds since the recording started (never decreasing), one blank, and the bytes
 // that arrived then as upper-case hexadecimal digit pairs. Lines starting with "#" and
 // empty lines carry no data.
+//
+// What the program sent is kept in comment lines, «# sent 1013 CACA00...», so that
+// readers that know only the received bytes pass over it.
 namespace Recording {
 inline constexpr char kMagic[] = "KESTREL RECORDING 1";
 // Bytes per data line; a longer burst is written as several lines of the same time.
@@ -34,6 +37,8 @@ struct RecordedChunk {
 struct RecordingContents {
     QStringList comments; // the text after "# "
     QList<RecordedChunk> chunks;
+    // What the program sent, from the «# sent» lines (not in `comments`).
+    QList<RecordedChunk> sent;
     // Empty when the whole text was read; otherwise what is wrong and on which line.
     QString error;
     // The last line had no line end and could not be read: the recording was cut
@@ -58,6 +63,8 @@ public:
     bool writeHeader(const QStringList &comments);
     bool writeComment(const QString &comment);
     bool writeChunk(qint64 timeMs, const QByteArray &bytes);
+    // Bytes the program sent, as a «# sent» comment line.
+    bool writeSent(qint64 timeMs, const QByteArray &bytes);
     QString errorString() const;
 
 private:

@@ -4,6 +4,7 @@
 #include "about/gpsabout.h"
 #include "gpsmain.h"
 #include "mainwindow/navigate.h"
+#include "mainwindow/recordreplay.h"
 #include "nmeashare.h"
 #include "platform/clock.h"
 #include "platform/qtmessageboxes.h"
@@ -12,9 +13,13 @@
 #include "platform/simulatedport.h"
 #include "portdialog.h"
 #include "portkeeper.h"
+#include "recording.h"
+#include "replaypacer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +42,13 @@ struct Options {
         QStringLiteral("Serve the receiver as NMEA sentences to programs on this computer at "
                        "127.0.0.1:PORT (instead of the Share as NMEA setting)."),
         QStringLiteral("127.0.0.1:PORT")};
+    QCommandLineOption replay{QStringLiteral("replay"),
+                              QStringLiteral("Play the recording FILE as the receiver."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption speed{QStringLiteral("speed"),
+                             QStringLiteral("With --replay: play F times as fast, 0.25 to 16, "
+                                            "or \"max\" for as fast as possible (default 1)."),
+                             QStringLiteral("F"), QStringLiteral("1")};
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -47,6 +59,8 @@ struct Options {
         parser.addOption(port);
         parser.addOption(simulate);
         parser.addOption(nmeaTcp);
+        parser.addOption(replay);
+        parser.addOption(speed);
     }
 };
 
@@ -90,6 +104,36 @@ void startNmeaShare(NmeaShare &share, GPS_Main &g, std::optional<LoopbackAddress
 
 } // namespace
 
+std::optional<double> ReplaySpeedOption(const QString &text)
+{
+    if (text.trimmed().compare(QLatin1String("max"), Qt::CaseInsensitive) == 0)
+        return ReplayPacer::kAsFastAsPossible;
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !(v >= 0.25) || v > 16)
+        return std::nullopt;
+    return v;
+}
+
+bool CheckRecordingFile(const QString &path, QString &error)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2")
+                    .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
+                                                       : file.errorString());
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    const RecordingContents rec = readRecording(data);
+    if (!rec.ok()) {
+        error = QStringLiteral("%1 is not a Kestrel recording that can be played: %2")
+                    .arg(path, rec.error);
+        return false;
+    }
+    return true;
+}
+
 int KestrelMain(int argc, char **argv)
 {
     if (const std::optional<int> answered = answerWithoutWindows(argc, argv))
@@ -123,6 +167,29 @@ int KestrelMain(int argc, char **argv)
             std::fprintf(stderr, "kestrel: --nmea-tcp: %s\n", qPrintable(error));
             return 2;
         }
+    }
+    const bool replaying = parser.isSet(options.replay);
+    if (replaying && (parser.isSet(simulateOption) || parser.isSet(portOption))) {
+        std::fprintf(stderr, "kestrel: --replay plays a recording instead of a port; leave out "
+                             "--port and --simulate\n");
+        return 2;
+    }
+    if (parser.isSet(options.speed) && !replaying) {
+        std::fprintf(stderr, "kestrel: --speed goes with --replay FILE\n");
+        return 2;
+    }
+    const std::optional<double> speed = ReplaySpeedOption(parser.value(options.speed));
+    if (!speed) {
+        std::fprintf(stderr,
+                     "kestrel: --speed wants a factor from 0.25 to 16 or \"max\", not "
+                     "\"%s\"\n",
+                     qPrintable(parser.value(options.speed)));
+        return 2;
+    }
+    QString replayError;
+    if (replaying && !CheckRecordingFile(parser.value(options.replay), replayError)) {
+        std::fprintf(stderr, "kestrel: %s\n", qPrintable(replayError));
+        return 1;
     }
 
     SettingsStore settings(QStringLiteral("Kestrel"));
@@ -159,6 +226,14 @@ int KestrelMain(int argc, char **argv)
     };
 
     Port port(g, mscomm);
+    if (replaying) {
+        // A recording stands in for the receiver; the saved port stays as it is.
+        mscomm();
+        navigate->setPortDialog(&port);
+        navigate->show();
+        navigate->recordReplay().openRecording(parser.value(options.replay), *speed);
+        return app.exec();
+    }
     port.Form_Load(parser.isSet(simulateOption) ? SimulatedPort::deviceName()
                                                 : parser.value(portOption));
     navigate->setPortDialog(&port);

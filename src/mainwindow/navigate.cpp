@@ -11,6 +11,7 @@
 #include "platform/settingsstore.h"
 #include "platform/textline.h"
 #include "platform/twips.h"
+#include "recordreplay.h"
 #include "skyplot.h"
 
 #include <QAction>
@@ -32,6 +33,7 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     setObjectName(QStringLiteral("Navigate"));
     setWindowTitle(QStringLiteral("Navigate"));
     m_keeper = new PortKeeper(g, *m_port, this);
+    m_recordReplay = new RecordReplay(g, *m_keeper, this);
     m_dataWindows = new DataWindows(g, this);
     g.setSink(this);
 

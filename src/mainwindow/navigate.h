@@ -16,6 +16,7 @@ class QPlainTextEdit;
 class PictureBox;
 class DataWindows;
 class PortKeeper;
+class RecordReplay;
 class SerialPort;
 class TextLine;
 
@@ -38,6 +39,8 @@ public:
 
     PortKeeper &MSComm1() { return *m_keeper; }
     DataWindows &dataWindows() { return *m_dataWindows; }
+    // File, Record, Open Recording and Export.
+    RecordReplay &recordReplay() { return *m_recordReplay; }
     // The port dialog, closed with this window.
     void setPortDialog(QWidget *dialog) { m_portDialog = dialog; }
 
@@ -108,6 +111,7 @@ private:
     GPS_Main &m_g;
     std::unique_ptr<SerialPort> m_port;
     PortKeeper *m_keeper = nullptr;
+    RecordReplay *m_recordReplay = nullptr;
     DataWindows *m_dataWindows = nullptr;
     QWidget *m_portDialog = nullptr;
     QWidget *m_client = nullptr;

@@ -8,6 +8,7 @@
 #include "link/portmessage.h"
 #include "navigate.h"
 #include "platform/messageboxes.h"
+#include "recordreplay.h"
 #include "setup/setupwindows.h"
 #include "setup/sharenmea.h"
 
@@ -41,6 +42,7 @@ void Navigate::buildMenus()
     QMenu *file = addMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
     connect(addItem(file, QStringLiteral("mnuSelectPort"), QStringLiteral("Select &Port...")),
             &QAction::triggered, this, &Navigate::SelectPort_Click);
+    m_recordReplay->addMenuItems(file);
     file->addSeparator();
     connect(addItem(file, QStringLiteral("NavExit"), QStringLiteral("E&xit")), &QAction::triggered,
             this, &Navigate::NavExit_Click);

@@ -81,11 +81,16 @@ void TestRecording::writtenRecordingReadsBackChunkForChunk()
     QVERIFY(w.writeComment(QStringLiteral("12 ms: ERR: Break")));
     QVERIFY(w.writeChunk(12, burst));
     QVERIFY(w.writeChunk(5, QByteArray::fromHex("0D"))); // a clock step back is held level
+    // What the program sent is kept apart; a "sent" comment that is no such line stays one.
+    QVERIFY(w.writeSent(13, QByteArray::fromHex("C3C33D0D")));
+    QVERIFY(w.writeComment(QStringLiteral("sent 14 not hex")));
 
     const RecordingContents r = readRecording(buffer.data());
     QVERIFY2(r.ok(), qPrintable(r.error));
     QVERIFY(!r.cutShort);
-    QCOMPARE(r.comments, (QStringList{"made by a test", "two", "lines", "12 ms: ERR: Break"}));
+    QCOMPARE(r.comments, (QStringList{"made by a test", "two", "lines", "12 ms: ERR: Break",
+                                      "sent 14 not hex"}));
+    QCOMPARE(r.sent, (QList<RecordedChunk>{{13, QByteArray::fromHex("C3C33D0D")}}));
     QCOMPARE(r.bytes(), QByteArray::fromHex("CACA") + burst + QByteArray::fromHex("0D"));
     // A long burst is split into lines that keep its time.
     QCOMPARE(r.chunks.size(), 1 + 3 + 1);

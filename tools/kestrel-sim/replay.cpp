@@ -20,7 +20,7 @@ constexpr int kIdleStepMs = 20;
 } // namespace
 
 Replay::Replay(QList<RecordedChunk> chunks, double speed, QObject *parent)
-    : QObject(parent), m_chunks(std::move(chunks)), m_speed(speed)
+    : QObject(parent), m_pacer(std::move(chunks), speed)
 {
     m_timer.setInterval(kIdleStepMs);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -71,12 +71,8 @@ void Replay::step()
     const qint64 since = m_clock.elapsed() - m_readerSeenMs - kSettleMs;
     if (since < 0)
         return;
-    const qint64 first = m_chunks.isEmpty() ? 0 : m_chunks.first().timeMs;
-    while (m_next < m_chunks.size() &&
-           double(m_chunks[m_next].timeMs - first) / m_speed <= double(since)) {
-        m_pending += m_chunks[m_next].bytes;
-        ++m_next;
-    }
+    m_pending += m_pacer.advance(since - m_playedMs);
+    m_playedMs = since;
     while (!m_pending.isEmpty()) {
         const ssize_t n = ::write(m_master, m_pending.constData(), size_t(m_pending.size()));
         if (n <= 0)
@@ -84,7 +80,7 @@ void Replay::step()
         m_pending.remove(0, n);
         m_written += n;
     }
-    if (!m_done && m_next == m_chunks.size() && m_pending.isEmpty()) {
+    if (!m_done && m_pacer.finished() && m_pending.isEmpty()) {
         m_done = true;
         m_timer.setInterval(kIdleStepMs);
         emit finished(m_written);

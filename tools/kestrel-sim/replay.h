@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/recording.h"
+#include "link/replaypacer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -26,15 +27,14 @@ private:
     void step();
     bool readerPresent() const;
 
-    QList<RecordedChunk> m_chunks;
-    double m_speed;
+    ReplayPacer m_pacer;
     int m_master = -1;
     QString m_slavePath;
     QString m_error;
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_readerSeenMs = -1;
-    qsizetype m_next = 0;
+    qint64 m_playedMs = 0;
     QByteArray m_pending;
     qint64 m_written = 0;
     bool m_done = false;

@@ -8,3 +8,4 @@ int runMonitor(const QStringList &args);
 int runSend(const QStringList &args);
 int runRecord(const QStringList &args);
 int runNmea(const QStringList &args);
+int runExport(const QStringList &args);

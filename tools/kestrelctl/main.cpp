@@ -23,6 +23,7 @@ constexpr Subcommand kSubcommands[] = {
     {"send", runSend, "send a command or request and print the answer"},
     {"record", runRecord, "save the receiver's byte stream with arrival times"},
     {"nmea", runNmea, "NMEA 0183 bridge to a pseudo-terminal or TCP clients"},
+    {"export", runExport, "a recording as GPX, KML, CSV or NMEA"},
 };
 
 QString usage()
@@ -61,7 +62,7 @@ int main(int argc, char **argv)
         if (first == QLatin1String(s.name))
             return s.run(args.mid(1));
     if (first.isEmpty())
-        complain(QStringLiteral("which subcommand? decode, monitor, send, record or nmea"));
+        complain(QStringLiteral("which subcommand? decode, monitor, send, record, nmea or export"));
     else
         complain(QStringLiteral("unknown subcommand \"%1\"").arg(first));
     std::fputs(qPrintable(usage()), stderr);

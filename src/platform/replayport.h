@@ -1,0 +1,80 @@
+#pragma once
+
+#include "link/replaypacer.h"
+#include "serialport.h"
+
+#include <QTimer>
+
+class Clock;
+
+// A recording played as if it were the receiver, behind the serial-port interface
+// like the simulated receiver: opening it starts playing from the beginning, its
+// bytes arrive as received bytes in their recorded timing, and what the program
+// sends is told through outputIgnored and not answered. Time comes from the clock
+// it is given, so tests step it without waiting.
+class ReplayPort : public SerialPort {
+    Q_OBJECT
+public:
+    // The device name that selects it.
+    static QString deviceName();
+    // The speeds the controls offer, slowest first; kAsFastAsPossible last.
+    static const QList<double> &speeds();
+
+    explicit ReplayPort(const Clock &clock, QObject *parent = nullptr);
+
+    // The recording to play at the next open; `name` is how it is shown. The line
+    // events it kept as comments («1500 ms: ERR: Break») are played at their times.
+    void load(const RecordingContents &recording, const QString &name);
+    bool loaded() const { return !m_name.isEmpty(); }
+    QString recordingName() const { return m_name; }
+
+    bool PortOpen() const override { return m_open; }
+    bool open() override;
+    void close() override;
+    bool Output(const QByteArray &bytes, const void *owner = nullptr) override;
+    QString errorString() const override { return m_error; }
+
+    void setPaused(bool paused);
+    bool paused() const { return m_paused; }
+    void setSpeed(double speed);
+    double speed() const { return m_pacer.speed(); }
+    void seek(qint64 positionMs);
+    qint64 positionMs() const { return m_pacer.positionMs(); }
+    qint64 durationMs() const { return m_pacer.durationMs(); }
+    bool finished() const { return m_pacer.finished(); }
+    // One step: what became due since the last step arrives.
+    void pump();
+
+    // «Replay trip.krec 0:42 of 5:00, 4×», «…, paused», «…, finished»; empty when closed.
+    QString statusText() const;
+
+signals:
+    // A frame the program sent during replay; nobody answers it.
+    void outputIgnored(const QByteArray &bytes);
+    // The position moved (played, sought) or the play state changed.
+    void progressed();
+
+private:
+    // A line of the recording or one of its line events, in playing order; the
+    // pacer holds the same lines with their times.
+    struct Item {
+        QByteArray bytes;
+        int event = 0;
+    };
+
+    const Clock &m_clock;
+    QList<RecordedChunk> m_chunks;
+    QList<Item> m_items;
+    QString m_name;
+    ReplayPacer m_pacer;
+    QTimer m_timer;
+    qint64 m_lastMs = -1;
+    bool m_open = false;
+    bool m_paused = false;
+    QString m_error;
+};
+
+// «4×», «0.25×», «as fast as possible».
+QString replaySpeedText(double speed);
+// «1:05», «1:02:03» for a time in a recording.
+QString replayTimeText(qint64 ms);
