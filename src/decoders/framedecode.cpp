@@ -8,6 +8,7 @@
 #include "decoders/position.h"
 #include "decoders/sattable.h"
 #include "decoders/timestamp.h"
+#include "decoders/valuesjson.h"
 #include "link/framer.h"
 #include "link/gpsmain.h"
 
@@ -152,6 +153,12 @@ QByteArray frameJson(const DecodedFrame &frame)
         }
         out += '}';
     }
-    out += "}}";
+    out += '}';
+    if (frame.good) {
+        const QByteArray values = messageValuesJson(frame.bytes);
+        if (!values.isEmpty())
+            out += ",\"values\":" + values;
+    }
+    out += '}';
     return out;
 }

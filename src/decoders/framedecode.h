@@ -52,5 +52,6 @@ private:
 // followed by the text exactly as the window shows it (its own blanks included).
 QString frameText(const DecodedFrame &frame);
 // The decoded frame as one line of JSON: {"log", "type", "bytes", "time_ms", "windows":
-// {window: {control: text}}}, the controls in the order the window writes them.
+// {window: {control: text}}, "values": {...}}, the controls in the order the window
+// writes them; "values" (valuesjson.h) for the good frames of types that have them.
 QByteArray frameJson(const DecodedFrame &frame);

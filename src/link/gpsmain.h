@@ -11,6 +11,7 @@
 #include <array>
 
 class SerialPort;
+class NmeaShare;
 
 // Where the dispatcher hands a good frame. The main window and the data windows
 // implement it; without windows (command-line tools, tests) nothing is shown.
@@ -87,6 +88,11 @@ public:
     void setPort(SerialPort *port) { m_port = port; }
     SerialPort *MSComm1() const { return m_port; }
 
+    // The NMEA shared with other programs (Setup, Share as NMEA); owned by whoever
+    // created it, absent without windows.
+    void setNmeaShare(NmeaShare *share) { m_nmeaShare = share; }
+    NmeaShare *nmeaShare() const { return m_nmeaShare; }
+
     void setSink(MessageSink *sink) { m_sink = sink ? sink : &m_noSink; }
     MessageSink &sink() const { return *m_sink; }
 
@@ -133,6 +139,7 @@ private:
     mutable ReceiverQuality m_quality;
     mutable quint64 m_qualityOpens = 0;
     SerialPort *m_port = nullptr;
+    NmeaShare *m_nmeaShare = nullptr;
     MessageSink m_noSink;
     MessageSink *m_sink = &m_noSink;
     QString m_errorDis;

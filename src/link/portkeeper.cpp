@@ -6,13 +6,12 @@
 #include "platform/simulatedport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)
-    : QObject(parent), m_g(g), m_port(port)
+    : QObject(parent), m_g(g), m_port(port), m_reopener(port)
 {
-    m_retry.setInterval(1000);
     connect(&m_port, &SerialPort::received, &m_g, &GPS_Main::OnReceive);
     connect(&m_port, &SerialPort::commEvent, &m_g, &GPS_Main::OnCommEvent);
-    connect(&m_port, &SerialPort::lost, this, &PortKeeper::onLost);
-    connect(&m_retry, &QTimer::timeout, this, &PortKeeper::retry);
+    connect(&m_reopener, &PortReopener::lost, this, &PortKeeper::onLost);
+    connect(&m_reopener, &PortReopener::reopened, this, &PortKeeper::onReopened);
     g.setPort(&port);
 }
 
@@ -31,7 +30,7 @@ QString PortKeeper::description() const
 
 bool PortKeeper::open()
 {
-    m_retry.stop();
+    m_reopener.stop();
     const bool opened = m_port.open();
     if (opened) {
         m_g.link().opened(description());
@@ -44,24 +43,19 @@ bool PortKeeper::open()
 
 void PortKeeper::close()
 {
-    m_retry.stop();
+    m_reopener.stop();
     m_port.close();
     m_g.link().closed();
 }
 
 void PortKeeper::onLost()
 {
-    m_port.close();
     m_g.prependLog(QStringLiteral("ERR: Lost"));
     m_g.link().lost();
-    m_retry.start();
 }
 
-void PortKeeper::retry()
+void PortKeeper::onReopened()
 {
-    if (m_port.open()) {
-        m_retry.stop();
-        m_g.prependLog(QStringLiteral("ERR: Reopened"));
-        m_g.link().reopened();
-    }
+    m_g.prependLog(QStringLiteral("ERR: Reopened"));
+    m_g.link().reopened();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "link/portreopener.h"
+
 #include <QObject>
-#include <QTimer>
 
 class GPS_Main;
 class SerialPort;
@@ -21,7 +22,7 @@ public:
     bool open();
     // A deliberate close; no reopening follows.
     void close();
-    bool reopening() const { return m_retry.isActive(); }
+    bool reopening() const { return m_reopener.reopening(); }
 
 signals:
     // A port was opened deliberately (not reopened after a loss).
@@ -30,13 +31,13 @@ signals:
 public:
     // How the status line names the port: «/dev/ttyUSB0 9600,e,8,1», «Simulated receiver».
     QString description() const;
-    void setRetryInterval(int ms) { m_retry.setInterval(ms); }
+    void setRetryInterval(int ms) { m_reopener.setRetryInterval(ms); }
 
 private:
     void onLost();
-    void retry();
+    void onReopened();
 
     GPS_Main &m_g;
     SerialPort &m_port;
-    QTimer m_retry;
+    PortReopener m_reopener;
 };

@@ -5,6 +5,7 @@
 #include "gpsmain.h"
 #include "mainwindow/navigate.h"
 #include "mainwindow/recordreplay.h"
+#include "nmeashare.h"
 #include "platform/clock.h"
 #include "platform/qtmessageboxes.h"
 #include "platform/qtserialport.h"
@@ -36,6 +37,11 @@ struct Options {
     QCommandLineOption simulate{
         QStringLiteral("simulate"),
         QStringLiteral("Open the simulated receiver instead of the saved port.")};
+    QCommandLineOption nmeaTcp{
+        QStringLiteral("nmea-tcp"),
+        QStringLiteral("Serve the receiver as NMEA sentences to programs on this computer at "
+                       "127.0.0.1:PORT (instead of the Share as NMEA setting)."),
+        QStringLiteral("127.0.0.1:PORT")};
     QCommandLineOption replay{QStringLiteral("replay"),
                               QStringLiteral("Play the recording FILE as the receiver."),
                               QStringLiteral("FILE")};
@@ -52,6 +58,7 @@ struct Options {
         parser.addOption(version);
         parser.addOption(port);
         parser.addOption(simulate);
+        parser.addOption(nmeaTcp);
         parser.addOption(replay);
         parser.addOption(speed);
     }
@@ -76,6 +83,23 @@ std::optional<int> answerWithoutWindows(int argc, char **argv)
         return 0;
     }
     return std::nullopt;
+}
+
+// --nmea-tcp, or else the saved setting when it is on. A port that cannot be had is
+// logged and told on standard error; the program runs on without sharing.
+void startNmeaShare(NmeaShare &share, GPS_Main &g, std::optional<LoopbackAddress> address)
+{
+    if (!address) {
+        const NmeaShareSetting s = NmeaShareSetting::load(g.platform().settings);
+        if (!s.enabled)
+            return;
+        address = LoopbackAddress{QHostAddress(QHostAddress::LocalHost), s.port};
+    }
+    QString error;
+    if (!share.start(*address, error)) {
+        std::fprintf(stderr, "kestrel: %s\n", qPrintable(error));
+        g.prependLog(QStringLiteral("ERR: NMEA %1").arg(address->port));
+    }
 }
 
 } // namespace
@@ -135,6 +159,15 @@ int KestrelMain(int argc, char **argv)
         return 2;
     }
 
+    std::optional<LoopbackAddress> nmeaAddress;
+    if (parser.isSet(options.nmeaTcp)) {
+        QString error;
+        nmeaAddress = parseLoopbackAddress(parser.value(options.nmeaTcp), error);
+        if (!nmeaAddress) {
+            std::fprintf(stderr, "kestrel: --nmea-tcp: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
     const bool replaying = parser.isSet(options.replay);
     if (replaying && (parser.isSet(simulateOption) || parser.isSet(portOption))) {
         std::fprintf(stderr, "kestrel: --replay plays a recording instead of a port; leave out "
@@ -174,6 +207,9 @@ int KestrelMain(int argc, char **argv)
     // A child of the application, so a tool driving the program (the benchmarks'
     // probe) finds the shared state; it still ends before the application does.
     GPS_Main g(platform, &app);
+    NmeaShare nmea(g);
+    g.setNmeaShare(&nmea);
+    startNmeaShare(nmea, g, nmeaAddress);
 
     // The main window comes into being, hidden, the first time the port is needed.
     QPointer<Navigate> navigate;

@@ -3,12 +3,14 @@
 #include "decoders/datawindows.h"
 #include "link/commands.h"
 #include "link/messagetypes.h"
+#include "link/nmeashare.h"
 #include "link/portdialog.h"
 #include "link/portmessage.h"
 #include "navigate.h"
 #include "platform/messageboxes.h"
 #include "recordreplay.h"
 #include "setup/setupwindows.h"
+#include "setup/sharenmea.h"
 
 #include <QAction>
 #include <QMenu>
@@ -98,6 +100,15 @@ void Navigate::buildMenus()
             &QAction::triggered, this, &Navigate::mnuReset_Click);
     connect(addItem(setup, QStringLiteral("mnuCold"), QStringLiteral("Set Start &Cold Start Fix")),
             &QAction::triggered, this, &Navigate::mnuCold_Click);
+    // Present only where the program shares NMEA at all (not in windows made by tests).
+    if (NmeaShare *share = m_g.nmeaShare()) {
+        connect(addItem(setup, QStringLiteral("mnuShareNmea"), QStringLiteral("Share as &NMEA...")),
+                &QAction::triggered, this, [this, share] {
+                    ShareNmea dialog(m_g, *share, this);
+                    dialog.Form_Load();
+                    dialog.exec();
+                });
+    }
     QMenu *tz = setup->addMenu(QStringLiteral("&Time Zone"));
     tz->setObjectName(QStringLiteral("SetLocalTZ"));
     tz->menuAction()->setObjectName(QStringLiteral("SetLocalTZ"));

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <csignal>
 #include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -217,6 +218,9 @@ private slots:
     void bridgeFeedsGpsd();
     void statsMatchHandComputation();
     void statsTellColdStartRunsAndRefuseNonRecordings();
+    void monitorGivesNumbersAndFixLines();
+    void bridgeTerminalTakesModeAndGroup();
+    void bridgeOutlivesTheReceiverUnderGpsd();
 
 private:
     Run run(const QStringList &args, const QByteArray &input = {});
@@ -307,6 +311,23 @@ void TestKestrelCtl::wrongCommandLinesAreRefused_data()
     QTest::newRow("bridge port not a number")
         << QStringList{"nmea", "--port", "/dev/null", "--tcp", "127.0.0.1:gps"} << 64
         << "127.0.0.1:PORT";
+    QTest::newRow("bridge mode not octal")
+        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--mode", "rw-rw----"} << 64
+        << "octal";
+    QTest::newRow("bridge mode with 8")
+        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--mode", "680"} << 64
+        << "octal";
+    QTest::newRow("bridge mode with set-user-id")
+        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--mode", "4660"} << 64
+        << "octal";
+    QTest::newRow("bridge unknown group")
+        << QStringList{"nmea", "--port", "/dev/null", "--link", "x", "--group", "no-such-grp"} << 64
+        << "no group";
+    QTest::newRow("bridge mode without terminal")
+        << QStringList{"nmea", "--port", "/dev/null", "--tcp", "127.0.0.1:0", "--mode", "660"} << 64
+        << "--link";
+    QTest::newRow("monitor json and fix")
+        << QStringList{"monitor", "--port", "/dev/null", "--json", "--fix"} << 64 << "not both";
 }
 
 void TestKestrelCtl::wrongCommandLinesAreRefused()
@@ -997,6 +1018,156 @@ void TestKestrelCtl::statsTellColdStartRunsAndRefuseNonRecordings()
     const Run bad = run({QStringLiteral("stats"), raw.fileName()});
     QCOMPARE(bad.exit, 3);
     QVERIFY(bad.err.contains("not a recording"));
+void TestKestrelCtl::monitorGivesNumbersAndFixLines()
+{
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "10", "--baud", "115200"}, path));
+    const Run json = run({"monitor", "--port", path, "--duration", "1.2", "--json"});
+    const Run fix = run({"monitor", "--port", path, "--duration", "1.2", "--fix"});
+    stop(sim);
+    QCOMPARE(json.exit, 0);
+    QCOMPARE(fix.exit, 0);
+    int navigation = 0, satellites = 0;
+    for (const QByteArray &line : json.out.trimmed().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const QJsonObject v = o.value("values").toObject();
+        if (o.value("type") == QLatin1String("CA")) {
+            ++navigation;
+            for (const char *key : {"lat", "lon", "alt_m", "speed_kmh", "heading_deg", "sats"})
+                QVERIFY2(v.value(key).isDouble(), line.constData());
+            QVERIFY(v.value("fix").isString());
+        } else if (o.value("type") == QLatin1String("CB")) {
+            ++satellites;
+            QVERIFY2(!v.value("channels").toArray().isEmpty(), line.constData());
+        } else {
+            QVERIFY2(!o.contains("values"), line.constData());
+        }
+    }
+    QVERIFY(navigation >= 5 && satellites >= 5);
+    const QList<QByteArray> lines = fix.out.trimmed().split('\n');
+    QVERIFY2(lines.size() >= 6 && lines[0].startsWith("# time"), fix.out.constData());
+    for (const QByteArray &line : lines.mid(1)) {
+        QCOMPARE(line.size(), lines[0].size());
+        QCOMPARE(line.simplified().split(' ').size(), 8);
+    }
+}
+
+namespace {
+
+QString findGpsd()
+{
+    return QStandardPaths::findExecutable(
+        QStringLiteral("gpsd"),
+        {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/sbin")});
+}
+
+} // namespace
+
+void TestKestrelCtl::bridgeTerminalTakesModeAndGroup()
+{
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "0"}, path));
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("nmea"));
+    const QString group = QString::number(::getgid()); // a group one belongs to
+    QProcess bridge;
+    bridge.start(QStringLiteral(KESTRELCTL),
+                 {"nmea", "--port", path, "--link", link, "--mode", "0660", "--group", group});
+    QVERIFY(bridge.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+    const QFileInfo terminal(QFileInfo(link).symLinkTarget());
+    const QFile::Permissions groupRw = QFile::ReadGroup | QFile::WriteGroup;
+    QCOMPARE(terminal.permissions() & (groupRw | QFile::ReadOther | QFile::WriteOther), groupRw);
+    QCOMPARE(terminal.groupId(), uint(::getgid()));
+    stop(bridge);
+    stop(sim);
+}
+
+// Five times the receiver goes away under a bridge that gpsd reads, and comes back.
+void TestKestrelCtl::bridgeOutlivesTheReceiverUnderGpsd()
+{
+    const QString gpsd = findGpsd();
+    const QString gpspipe = QStandardPaths::findExecutable(QStringLiteral("gpspipe"));
+    if (gpsd.isEmpty() || gpspipe.isEmpty())
+        QSKIP("gpsd and gpspipe are not installed (Debian's gpsd and gpsd-clients)");
+
+    QTemporaryDir dir;
+    const QString receiver = dir.filePath(QStringLiteral("receiver"));
+    const QString link = dir.filePath(QStringLiteral("nmea"));
+    const QStringList simArgs{"--rate", "4", "--link", receiver};
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, simArgs, path));
+    QProcess bridge;
+    bridge.start(QStringLiteral(KESTRELCTL), {"nmea", "--port", receiver, "--link", link});
+    QVERIFY(bridge.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+    const QString terminal = QFileInfo(link).symLinkTarget();
+
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    QProcess daemon;
+    daemon.setProcessChannelMode(QProcess::MergedChannels);
+    daemon.start(gpsd, {"-N", "-n", "-S", QString::number(port), "-F",
+                        dir.filePath(QStringLiteral("gpsd.sock")), link});
+    QVERIFY(daemon.waitForStarted(5000));
+    QProcess pipe;
+    QByteArray reports, said;
+    int tpv = 0;
+    // Reads gpsd's reports until `more` further TPV objects came, or the time is up.
+    const auto awaitTpv = [&](int more, int timeoutMs) {
+        const int goal = tpv + more;
+        QElapsedTimer t;
+        t.start();
+        while (tpv < goal && t.elapsed() < timeoutMs) {
+            if (pipe.state() == QProcess::NotRunning) {
+                QTest::qWait(200); // gpsd takes a moment to listen
+                pipe.start(gpspipe, {"-w", QStringLiteral("127.0.0.1:%1").arg(port)});
+                pipe.waitForStarted(2000);
+            }
+            pipe.waitForReadyRead(100);
+            while (pipe.canReadLine()) {
+                const QByteArray line = pipe.readLine();
+                reports += line;
+                if (QJsonDocument::fromJson(line).object().value("class") == QLatin1String("TPV"))
+                    ++tpv;
+            }
+        }
+        return tpv >= goal;
+    };
+    QVERIFY2(awaitTpv(2, 20000), reports.right(1500).constData());
+    for (int cycle = 1; cycle <= 5; ++cycle) {
+        stop(sim);
+        QVERIFY2(waitForError(bridge, said, "went away", 3000), said.constData());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(startSim(sim, simArgs, path));
+        QVERIFY2(awaitTpv(2, 8000), qPrintable(QStringLiteral("cycle %1: %2")
+                                                   .arg(cycle)
+                                                   .arg(QString::fromUtf8(reports.right(1500)))));
+        QVERIFY2(waitForError(bridge, said, "is back", 3000), said.constData());
+        // Each cycle waits for its own messages.
+        said.replace("went away", "gone").replace("is back", "was back");
+    }
+    // gpsd still has the device: it never reported it deactivated, and lists it.
+    QVERIFY2(!reports.contains("\"activated\":0"), reports.right(1500).constData());
+    QTcpSocket ask;
+    ask.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(ask.waitForConnected(3000));
+    ask.write("?DEVICES;\n");
+    QByteArray devices;
+    QTRY_VERIFY_WITH_TIMEOUT((devices += ask.readAll()).contains("\"class\":\"DEVICES\""), 5000);
+    QVERIFY2(devices.contains(link.toUtf8()), devices.constData());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), terminal); // the same terminal throughout
+    stop(pipe);
+    stop(daemon);
+    stop(bridge);
+    stop(sim);
 }
 
 QTEST_GUILESS_MAIN(TestKestrelCtl)

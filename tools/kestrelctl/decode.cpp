@@ -4,8 +4,10 @@
 #include "commands.h"
 
 #include "decoders/framedecode.h"
+#include "decoders/valuesjson.h"
 #include "link/hextext.h"
 #include "link/linkstate.h"
+#include "link/messagetypes.h"
 #include "link/recording.h"
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
@@ -19,9 +21,11 @@
 
 namespace {
 
+enum class Output { Text, Json, Fix };
+
 class FramePrinter {
 public:
-    explicit FramePrinter(bool json) : m_json(json) {}
+    explicit FramePrinter(Output output) : m_output(output) {}
 
     void print(const QList<DecodedFrame> &frames)
     {
@@ -30,21 +34,46 @@ public:
     }
     void print(const DecodedFrame &f)
     {
-        // Text output: a blank line between frames, none before the first.
-        const QByteArray out =
-            m_json ? frameJson(f) + '\n' : (m_count ? "\n" : "") + frameText(f).toUtf8();
+        QByteArray out;
+        if (m_output == Output::Fix) {
+            if (!f.good || quint8(f.bytes.at(0)) != Msg::Navigation)
+                return;
+            if (!m_count)
+                out = fixHeader().toUtf8() + '\n';
+            out += fixLine(parseNavigation(f.bytes)).toUtf8() + '\n';
+        } else if (m_output == Output::Json) {
+            out = frameJson(f) + '\n';
+        } else {
+            // A blank line between frames, none before the first.
+            out = (m_count ? "\n" : "") + frameText(f).toUtf8();
+        }
         std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         std::fflush(stdout);
         ++m_count;
     }
 
 private:
-    bool m_json;
+    Output m_output;
     int m_count = 0;
 };
 
 const QCommandLineOption kJson(QStringLiteral("json"),
-                               QStringLiteral("One JSON object per frame, one per line."));
+                               QStringLiteral("One JSON object per frame, one per line; "
+                                              "\"values\" holds the numbers in units (UTC)."));
+const QCommandLineOption kFix(QStringLiteral("fix"),
+                              QStringLiteral("One line per navigation message in fixed columns: "
+                                             "UTC time, fix, satellites, latitude, longitude, "
+                                             "height, speed, heading."));
+
+// --json, --fix or neither; nullopt (after complaining) for both.
+std::optional<Output> outputOption(const QString &command, const QCommandLineParser &p)
+{
+    if (p.isSet(kJson) && p.isSet(kFix)) {
+        usageError(command, QStringLiteral("give --json or --fix, not both"));
+        return std::nullopt;
+    }
+    return p.isSet(kJson) ? Output::Json : p.isSet(kFix) ? Output::Fix : Output::Text;
+}
 
 } // namespace
 
@@ -62,7 +91,7 @@ int runDecode(const QStringList &args)
                                  QStringLiteral("The input is hexadecimal text (CA CA 6C 0D, "
                                                 "0xCA,0xCA, CACA6C0D; # starts a comment)."));
     const TimeZoneOption tz;
-    p.addOptions({hex, kJson, tz.option});
+    p.addOptions({hex, kJson, kFix, tz.option});
     p.addPositionalArgument(QStringLiteral("FILE"),
                             QStringLiteral("The input; - or nothing for standard input."));
     if (const auto status = sp.parse(args))
@@ -72,6 +101,9 @@ int runDecode(const QStringList &args)
         return usageError(QStringLiteral("decode"), QStringLiteral("one input at a time"));
     const auto zone = tz.value(QStringLiteral("decode"), p);
     if (!zone)
+        return Exit::Usage;
+    const auto output = outputOption(QStringLiteral("decode"), p);
+    if (!output)
         return Exit::Usage;
 
     const QString name = files.value(0, QStringLiteral("-"));
@@ -95,7 +127,7 @@ int runDecode(const QStringList &args)
     }
 
     FrameDecoder decoder(*zone);
-    FramePrinter printer(p.isSet(kJson));
+    FramePrinter printer(*output);
     if (looksLikeRecording(data)) {
         const RecordingContents rec = readRecording(data);
         if (!rec.ok()) {
@@ -138,7 +170,7 @@ int runMonitor(const QStringList &args)
     const QCommandLineOption duration(QStringLiteral("duration"),
                                       QStringLiteral("Stop after this many seconds."),
                                       QStringLiteral("SECONDS"));
-    p.addOptions({kJson, tz.option, duration});
+    p.addOptions({kJson, kFix, tz.option, duration});
     if (const auto status = sp.parse(args))
         return *status;
     if (!p.positionalArguments().isEmpty())
@@ -147,6 +179,9 @@ int runMonitor(const QStringList &args)
             QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
     const auto zone = tz.value(QStringLiteral("monitor"), p);
     if (!zone)
+        return Exit::Usage;
+    const auto output = outputOption(QStringLiteral("monitor"), p);
+    if (!output)
         return Exit::Usage;
     std::optional<double> seconds;
     if (p.isSet(duration) && !(seconds = secondsOption(p, duration)))
@@ -160,7 +195,7 @@ int runMonitor(const QStringList &args)
     quitOnSignals();
 
     FrameDecoder decoder(*zone);
-    FramePrinter printer(p.isSet(kJson));
+    FramePrinter printer(*output);
     QElapsedTimer clock;
     clock.start();
     // The program's own view of the link: silence and its end are told on standard

@@ -4,62 +4,46 @@
 #include "commands.h"
 
 #include "decoders/framedecode.h"
-#include "decoders/nmea.h"
-#include "link/messagetypes.h"
+#include "decoders/nmeastream.h"
+#include "link/nmeaserver.h"
+#include "link/portreopener.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QHostAddress>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
 
+#include <QRegularExpression>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// A client that has not read this much is not reading; it is dropped rather than
-// letting its backlog grow without end.
-constexpr qint64 kClientBacklog = 256 * 1024;
+// --mode as the octal permission bits of the pseudo-terminal (660, 0666).
+std::optional<mode_t> modeValue(const QString &text)
+{
+    static const QRegularExpression octal(QStringLiteral("^0?[0-7]{3}$"));
+    if (!octal.match(text).hasMatch())
+        return std::nullopt;
+    return mode_t(text.toUInt(nullptr, 8));
+}
 
-// Sentences to every connected client on a loopback address.
-class NmeaServer : public QObject {
-public:
-    bool listen(const QHostAddress &address, quint16 port)
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = m_server.nextPendingConnection()) {
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-                // What a client says is of no interest to the bridge.
-                connect(s, &QTcpSocket::readyRead, s, [s] { s->readAll(); });
-                m_clients.append(s);
-            }
-        });
-        return m_server.listen(address, port);
-    }
-    QString errorString() const { return m_server.errorString(); }
-    quint16 port() const { return m_server.serverPort(); }
-
-    void send(const QByteArray &bytes)
-    {
-        m_clients.removeAll(nullptr);
-        for (const QPointer<QTcpSocket> &s : std::as_const(m_clients)) {
-            if (s->state() != QAbstractSocket::ConnectedState)
-                continue;
-            if (s->bytesToWrite() > kClientBacklog)
-                s->abort();
-            else
-                s->write(bytes);
-        }
-    }
-
-private:
-    QTcpServer m_server;
-    QList<QPointer<QTcpSocket>> m_clients;
-};
+// --group by name or number.
+std::optional<gid_t> groupValue(const QString &text)
+{
+    if (const struct group *g = ::getgrnam(text.toLocal8Bit().constData()))
+        return g->gr_gid;
+    bool ok = false;
+    const uint gid = text.toUInt(&ok);
+    if (ok && ::getgrgid(gid_t(gid)))
+        return gid_t(gid);
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -79,7 +63,11 @@ int runNmea(const QStringList &args)
             "Positions map directly: the receiver's DDMM.mmmm is NMEA's ddmm.mmmm. The\n"
             "receiver's speed is in km/h: VTG carries it as it is, RMC and VTG in knots\n"
             "as km/h / 1.852. Heights are metres above the receiver's datum (GGA).\n"
-            "Without a 2D or 3D fix the position fields are empty and RMC says V."));
+            "Without a 2D or 3D fix the position fields are empty and RMC says V.\n"
+            "\n"
+            "When the receiver goes away (unplugged, kestrel-sim ended) the terminal or\n"
+            "the listener stays: the bridge tries the device again about once a second\n"
+            "and goes on when it is back; readers see a gap, not a closed device."));
     QCommandLineParser &p = sp.parser();
     const PortOptions po;
     po.addTo(p);
@@ -94,7 +82,17 @@ int runNmea(const QStringList &args)
         QStringLiteral("127.0.0.1:PORT"));
     const QCommandLineOption echo(QStringLiteral("echo"),
                                   QStringLiteral("Also print every sentence on standard output."));
-    p.addOptions({link, tcp, echo});
+    const QCommandLineOption mode(
+        QStringLiteral("mode"),
+        QStringLiteral("With --link: the pseudo-terminal's permissions in octal, such as 660 "
+                       "(default: the system's, usually 620)."),
+        QStringLiteral("OCTAL"));
+    const QCommandLineOption group(
+        QStringLiteral("group"),
+        QStringLiteral("With --link: the pseudo-terminal's group, such as dialout, so that "
+                       "gpsd running as its own user can open it. You must belong to it."),
+        QStringLiteral("GROUP"));
+    p.addOptions({link, tcp, echo, mode, group});
     if (const auto status = sp.parse(args))
         return *status;
     if (!p.positionalArguments().isEmpty())
@@ -103,27 +101,26 @@ int runNmea(const QStringList &args)
     if (p.isSet(link) == p.isSet(tcp))
         return usageError(cmd, QStringLiteral("give one of --link PATH or --tcp 127.0.0.1:PORT"));
 
-    QHostAddress address;
-    quint16 tcpPort = 0;
+    if ((p.isSet(mode) || p.isSet(group)) && !p.isSet(link))
+        return usageError(cmd, QStringLiteral("--mode and --group set the pseudo-terminal of "
+                                              "--link PATH"));
+    std::optional<mode_t> modeBits;
+    if (p.isSet(mode) && !(modeBits = modeValue(p.value(mode))))
+        return usageError(cmd, QStringLiteral("--mode wants permissions in octal such as 660, "
+                                              "not \"%1\"")
+                                   .arg(p.value(mode)));
+    std::optional<gid_t> groupId;
+    if (p.isSet(group) && !(groupId = groupValue(p.value(group))))
+        return usageError(cmd, QStringLiteral("--group: there is no group \"%1\" on this "
+                                              "computer")
+                                   .arg(p.value(group)));
+    LoopbackAddress address;
     if (p.isSet(tcp)) {
-        const QString spec = p.value(tcp);
-        const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
-        QString host = spec.left(colon);
-        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-            host = host.mid(1, host.size() - 2);
-        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-            host = QStringLiteral("127.0.0.1");
-        bool ok = false;
-        const uint portValue = colon > 0 ? spec.mid(colon + 1).toUInt(&ok) : 0;
-        address = QHostAddress(host);
-        if (!ok || portValue > 65535 || address.isNull())
-            return usageError(cmd,
-                              QStringLiteral("--tcp wants 127.0.0.1:PORT, not \"%1\"").arg(spec));
-        if (!address.isLoopback())
-            return usageError(cmd, QStringLiteral("the bridge serves this computer only: use a "
-                                                  "loopback address such as 127.0.0.1, not %1")
-                                       .arg(host));
-        tcpPort = quint16(portValue);
+        QString error;
+        const auto parsed = parseLoopbackAddress(p.value(tcp), error);
+        if (!parsed)
+            return usageError(cmd, QStringLiteral("--tcp: %1").arg(error));
+        address = *parsed;
     }
 
     int status = Exit::Ok;
@@ -139,54 +136,65 @@ int runNmea(const QStringList &args)
             complain(QStringLiteral("cannot open a pseudo-terminal: %1").arg(pty.errorString()));
             return Exit::Failed;
         }
+        const QByteArray slave = QFile::encodeName(pty.slavePath());
+        if (groupId && ::chown(slave.constData(), uid_t(-1), *groupId) != 0) {
+            complain(QStringLiteral("cannot give %1 to group %2: %3. Only a group you belong "
+                                    "to can be given (see: id).")
+                         .arg(pty.slavePath(), p.value(group),
+                              QString::fromLocal8Bit(std::strerror(errno))));
+            return Exit::Failed;
+        }
+        if (modeBits && ::chmod(slave.constData(), *modeBits) != 0) {
+            complain(QStringLiteral("cannot set the permissions of %1: %2")
+                         .arg(pty.slavePath(), QString::fromLocal8Bit(std::strerror(errno))));
+            return Exit::Failed;
+        }
         if (!makeSymlink(linkPath, pty.slavePath()))
             return Exit::Failed;
         std::printf("%s\n", qPrintable(pty.slavePath()));
     } else {
-        if (!server.listen(address, tcpPort)) {
+        if (!server.listen(address)) {
             complain(QStringLiteral("cannot listen on %1:%2: %3")
-                         .arg(address.toString())
-                         .arg(tcpPort)
+                         .arg(address.host.toString())
+                         .arg(address.port)
                          .arg(server.errorString()));
             return Exit::Failed;
         }
-        std::printf("%s:%u\n", qPrintable(address.toString()), unsigned(server.port()));
+        std::printf("%s:%u\n", qPrintable(address.host.toString()), unsigned(server.port()));
     }
     std::fflush(stdout);
     quitOnSignals();
 
     const bool echoing = p.isSet(echo);
-    FrameDecoder decoder(12);
-    QList<NmeaSatellite> satellites;
-    bool haveSatellites = false;
+    // A new decoder for every reopening: the bytes of a frame cut off by the loss
+    // belong to no frame of the new stream.
+    auto decoder = std::make_unique<FrameDecoder>(12);
+    NmeaStream stream;
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
-        for (const DecodedFrame &f : decoder.feed(bytes)) {
+        for (const DecodedFrame &f : decoder->feed(bytes)) {
             if (!f.good)
                 continue;
-            const quint8 type = quint8(f.bytes.at(0));
-            if (type == Msg::Satellites) {
-                satellites = nmeaSatellitesFromFrame(f.bytes);
-                haveSatellites = true;
-            } else if (type == Msg::Navigation) {
-                QByteArray out;
-                for (const QByteArray &s :
-                     nmeaSentences(nmeaFixFromFrame(f.bytes), satellites, haveSatellites))
-                    out += s;
-                if (pty.isOpen())
-                    pty.write(out);
-                else
-                    server.send(out);
-                if (echoing) {
-                    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-                    std::fflush(stdout);
-                }
+            const QByteArray out = stream.frame(f.bytes);
+            if (out.isEmpty())
+                continue;
+            if (pty.isOpen())
+                pty.write(out);
+            else
+                server.send(out);
+            if (echoing) {
+                std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+                std::fflush(stdout);
             }
         }
     });
-    QObject::connect(port.get(), &SerialPort::lost, [&] {
-        complain(QStringLiteral("%1 went away").arg(port->device()));
-        status = Exit::Failed;
-        QCoreApplication::quit();
+    PortReopener reopener(*port);
+    QObject::connect(&reopener, &PortReopener::lost, [&] {
+        complain(QStringLiteral("%1 went away; trying it again about once a second")
+                     .arg(port->device()));
+    });
+    QObject::connect(&reopener, &PortReopener::reopened, [&] {
+        decoder = std::make_unique<FrameDecoder>(12);
+        complain(QStringLiteral("%1 is back").arg(port->device()));
     });
     QCoreApplication::exec();
     if (!linkPath.isEmpty() && QFileInfo(linkPath).isSymLink())
