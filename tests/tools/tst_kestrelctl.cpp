@@ -1018,6 +1018,8 @@ void TestKestrelCtl::statsTellColdStartRunsAndRefuseNonRecordings()
     const Run bad = run({QStringLiteral("stats"), raw.fileName()});
     QCOMPARE(bad.exit, 3);
     QVERIFY(bad.err.contains("not a recording"));
+}
+
 void TestKestrelCtl::monitorGivesNumbersAndFixLines()
 {
     QProcess sim;
