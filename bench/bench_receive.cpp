@@ -26,13 +26,13 @@ namespace {
 class TextSink : public MessageSink {
 public:
     explicit TextSink(GPS_Main &g) : m_g(g) {}
-    void ShowNavStatus() override { keep(DecodeNavStatus(m_g).fields); }
-    void ShowPosition() override { PositionTexts(m_g, m_position), keep(m_position); }
-    void ShowCondition() override { ConditionTexts(receivedFrame(m_g), m_condition), keep(m_condition); }
-    void ShowDiagnosis() override { DiagnosisTexts(receivedFrame(m_g), m_diagnosis), keep(m_diagnosis); }
-    void ShowMode() override { ModeTexts(receivedFrame(m_g), m_mode), keep(m_mode); }
-    void ShowTimeStamp() override { TimeStampTexts(receivedFrame(m_g), m_timeStamp), keep(m_timeStamp); }
-    void ShowRecSat() override { RecSatTexts(m_g, m_recSat), keep(m_recSat); }
+    void ShowNavStatus() override { keep(decodeNavStatus(m_g).fields); }
+    void ShowPosition() override { positionTexts(m_g, m_position), keep(m_position); }
+    void ShowCondition() override { conditionTexts(receivedFrame(m_g), m_condition), keep(m_condition); }
+    void ShowDiagnosis() override { diagnosisTexts(receivedFrame(m_g), m_diagnosis), keep(m_diagnosis); }
+    void ShowMode() override { modeTexts(receivedFrame(m_g), m_mode), keep(m_mode); }
+    void ShowTimeStamp() override { timeStampTexts(receivedFrame(m_g), m_timeStamp), keep(m_timeStamp); }
+    void ShowRecSat() override { recSatTexts(m_g, m_recSat), keep(m_recSat); }
 
     qsizetype characters = 0;
     int decoded = 0;
@@ -70,12 +70,12 @@ void framerAlone(benchmark::State &state, const BenchStream &stream, bool byteBy
     for (auto _ : state) {
         if (byteByByte) {
             for (qsizetype i = 0; i < n; ++i)
-                if (FramerStep(g, data[i]) == FrameStep::FrameGood)
+                if (framerStep(g, data[i]) == FrameStep::FrameGood)
                     ++perType[g.MsgType];
         } else {
             for (qsizetype at = 0; at < n;) {
                 FrameStep step;
-                at += FramerScan(g, data + at, n - at, step);
+                at += framerScan(g, data + at, n - at, step);
                 if (step == FrameStep::FrameGood)
                     ++perType[g.MsgType];
             }

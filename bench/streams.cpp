@@ -72,7 +72,7 @@ QByteArray BenchReceiver::timeStamps() const
 
 QByteArray BenchReceiver::acknowledgement()
 {
-    return RequestFrame(Msg::B7);
+    return requestFrame(Msg::B7);
 }
 
 BenchStream mixedStream(int rounds)

@@ -2,5 +2,5 @@
 
 int main(int argc, char **argv)
 {
-    return KestrelMain(argc, argv);
+    return kestrelMain(argc, argv);
 }

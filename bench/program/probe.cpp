@@ -1,4 +1,4 @@
-// kestrel-probe: the real program (KestrelMain) with a probe that watches it from
+// kestrel-probe: the real program (kestrelMain) with a probe that watches it from
 // inside, for the whole-program benchmarks. The probe accepts the port dialog at once,
 // reports when the main window first paints, can open data windows from the menu,
 // and timestamps every navigation update and every log line. Settings by environment:
@@ -164,5 +164,5 @@ Q_COREAPP_STARTUP_FUNCTION(installProbe)
 
 int main(int argc, char **argv)
 {
-    return KestrelMain(argc, argv);
+    return kestrelMain(argc, argv);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Whole-program figures of Kestrel: start-up, added latency, firehose and everyday load.
 
-Runs the real program (kestrel-probe: KestrelMain with a probe inside) against
+Runs the real program (kestrel-probe: kestrelMain with a probe inside) against
 kestrel-feed on a pseudo-terminal, and prints one JSON object per figure on stdout.
 Usage: wholeprogram.py BUILD_DIR FIGURE [--runs N] [--seconds S]
 FIGURE: startup | latency | firehose | everyday

@@ -2,12 +2,12 @@
 
 #include <QStringList>
 
-QString AppTitle()
+QString appTitle()
 {
     return QStringLiteral("Kestrel");
 }
 
-QString VersionText(const QString &version)
+QString versionText(const QString &version)
 {
     const QStringList parts = version.split(QLatin1Char('.'));
     QStringList numbers;
@@ -19,33 +19,33 @@ QString VersionText(const QString &version)
     return QStringLiteral("Version ") + numbers.join(QLatin1Char('.'));
 }
 
-QString AboutTitleText()
+QString aboutTitleText()
 {
     return QStringLiteral("Kestrel Program");
 }
 
-QString AuthorLine()
+QString authorLine()
 {
     return QStringLiteral("Written by the Kestrel developers");
 }
 
-QString KitAddress()
+QString kitAddress()
 {
     return QStringLiteral("https://kit.example.org/kestrel");
 }
 
-QString DescriptionText()
+QString descriptionText()
 {
     QString text = QStringLiteral("This program displays information from and sends commands "
                                   "to 'The Kestrel Receiver Kit'.");
     text += QStringLiteral("The Kit is available from: ");
-    text += KitAddress();
+    text += kitAddress();
     text += QStringLiteral("\r\n");
     text += QStringLiteral("Click picture for more program info.");
     return text;
 }
 
-QString DisclaimerText()
+QString disclaimerText()
 {
     QString text = QStringLiteral("Warning: This program is only an example and there is no "
                                   "guarantee that any information it ");
@@ -56,7 +56,7 @@ QString DisclaimerText()
     return text;
 }
 
-QString ProgramNotesText()
+QString programNotesText()
 {
     QString text = QStringLiteral("Kestrel was written by the Kestrel developers for owners of "
                                   "the Kestrel Receiver Kit.");
@@ -80,12 +80,12 @@ QString ProgramNotesText()
     return text;
 }
 
-QString SysInfoUnavailableText()
+QString sysInfoUnavailableText()
 {
     return QStringLiteral("System Information Is Unavailable At This Time");
 }
 
-QString ProgramVersionLine(const QString &program)
+QString programVersionLine(const QString &program)
 {
     const QString running = QString::fromLatin1(qVersion());
     const QString built = QStringLiteral(QT_VERSION_STR);

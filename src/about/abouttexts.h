@@ -6,19 +6,19 @@
 // window so that they can be checked and reused (a command-line --version, say).
 
 // The application title used in captions and message boxes.
-QString AppTitle();
+QString appTitle();
 // "Version " and the major, minor and revision numbers as plain integers:
 // «2.06.0002» gives «Version 2.6.2».
-QString VersionText(const QString &version);
-QString AboutTitleText();
-QString AuthorLine();
+QString versionText(const QString &version);
+QString aboutTitleText();
+QString authorLine();
 // The kit seller's web address, shown after "The Kit is available from: ".
-QString KitAddress();
-QString DescriptionText();
-QString DisclaimerText();
+QString kitAddress();
+QString descriptionText();
+QString disclaimerText();
 // The program-notes message shown on clicking the picture.
-QString ProgramNotesText();
-QString SysInfoUnavailableText();
+QString programNotesText();
+QString sysInfoUnavailableText();
 // What --version prints: the program, its version and the Qt it runs on, with the Qt
 // it was built against when the two differ: «kestrelctl 2.6.2 (Qt 6.4.2)».
-QString ProgramVersionLine(const QString &program);
+QString programVersionLine(const QString &program);

@@ -54,7 +54,7 @@ bool startDetached(const QString &path)
 
 } // namespace
 
-QIcon KestrelIcon()
+QIcon kestrelIcon()
 {
     Q_INIT_RESOURCE(kestrel);
     QIcon icon;
@@ -70,12 +70,12 @@ GPSAbout::GPSAbout(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g), m_la
     small.setPointSize(8);
     setFont(small);
     setFixedSize(twipsToPixels(6600, this), twipsToPixels(4440, this));
-    setWindowIcon(KestrelIcon());
+    setWindowIcon(kestrelIcon());
 
     m_picIcon = new QLabel(this);
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
     m_picIcon->setGeometry(twipsRect(240, 240, 720, 720, this));
-    m_picIcon->setPixmap(KestrelIcon().pixmap(m_picIcon->size()));
+    m_picIcon->setPixmap(kestrelIcon().pixmap(m_picIcon->size()));
     m_picIcon->setCursor(Qt::PointingHandCursor);
     m_picIcon->setToolTip(QStringLiteral("Program information"));
     m_picIcon->installEventFilter(this);
@@ -110,13 +110,13 @@ GPSAbout::GPSAbout(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g), m_la
 
 void GPSAbout::Form_Load()
 {
-    setWindowTitle(QStringLiteral("About ") + AppTitle());
+    setWindowTitle(QStringLiteral("About ") + appTitle());
     findChild<QLabel *>(QStringLiteral("lblVersion"))
-        ->setText(VersionText(QStringLiteral(KESTREL_VERSION)));
-    findChild<QLabel *>(QStringLiteral("lblTitle"))->setText(AboutTitleText());
-    findChild<QLabel *>(QStringLiteral("lblCopyRight"))->setText(AuthorLine());
-    findChild<QLabel *>(QStringLiteral("lblDescription"))->setText(DescriptionText());
-    findChild<QLabel *>(QStringLiteral("lblDisclaimer"))->setText(DisclaimerText());
+        ->setText(versionText(QStringLiteral(KESTREL_VERSION)));
+    findChild<QLabel *>(QStringLiteral("lblTitle"))->setText(aboutTitleText());
+    findChild<QLabel *>(QStringLiteral("lblCopyRight"))->setText(authorLine());
+    findChild<QLabel *>(QStringLiteral("lblDescription"))->setText(descriptionText());
+    findChild<QLabel *>(QStringLiteral("lblDisclaimer"))->setText(disclaimerText());
 }
 
 void GPSAbout::cmdOK_Click()
@@ -132,7 +132,7 @@ void GPSAbout::cmdSysInfo_Click()
 void GPSAbout::picIcon_Click()
 {
     if (m_g.platform().boxes) {
-        m_g.platform().boxes->show(this, ProgramNotesText(), QStringLiteral("Program Information"),
+        m_g.platform().boxes->show(this, programNotesText(), QStringLiteral("Program Information"),
                                    MsgButtons::Ok, MsgIcon::None, MsgAnswer::Ok);
     }
 }
@@ -150,7 +150,7 @@ bool GPSAbout::eventFilter(QObject *watched, QEvent *event)
 void GPSAbout::showUnavailable()
 {
     if (m_g.platform().boxes) {
-        m_g.platform().boxes->show(this, SysInfoUnavailableText(), AppTitle(), MsgButtons::Ok,
+        m_g.platform().boxes->show(this, sysInfoUnavailableText(), appTitle(), MsgButtons::Ok,
                                    MsgIcon::None, MsgAnswer::Ok);
     }
 }
@@ -196,7 +196,7 @@ bool GPSAbout::GetKeyValue(HKEY KeyRoot, const QString &KeyName, const QString &
         KeyVal.clear();
         return false;
     }
-    DecodeRegistryValue(quint32(type), buffer, quint32(size), KeyVal);
+    decodeRegistryValue(quint32(type), buffer, quint32(size), KeyVal);
     RegCloseKey(key);
     return true;
 }
@@ -205,14 +205,14 @@ bool GPSAbout::GetKeyValue(HKEY KeyRoot, const QString &KeyName, const QString &
 
 void GPSAbout::StartSysInfo()
 {
-    const QString path = FindSysInfoProgram(m_searchPaths);
+    const QString path = findSysInfoProgram(m_searchPaths);
     if (path.isEmpty() || !m_launch(path))
         showUnavailable();
 }
 
 #endif
 
-void ShowAbout(GPS_Main &g, QWidget *parent)
+void showAbout(GPS_Main &g, QWidget *parent)
 {
     GPSAbout w(g, parent);
     w.Form_Load();

@@ -15,10 +15,10 @@ typedef struct HKEY__ *HKEY;
 #endif
 
 // The modal About window.
-void ShowAbout(GPS_Main &g, QWidget *parent);
+void showAbout(GPS_Main &g, QWidget *parent);
 
 // The program's icon in all its sizes (window icons, the About picture).
-QIcon KestrelIcon();
+QIcon kestrelIcon();
 
 // Title, version, description and disclaimer; the picture opens the program notes
 // and "System Info..." starts the system's information tool.

@@ -2,7 +2,7 @@
 
 #include <QStandardPaths>
 
-void DecodeRegistryValue(quint32 type, const QByteArray &data, quint32 reportedLength,
+void decodeRegistryValue(quint32 type, const QByteArray &data, quint32 reportedLength,
                          QString &keyVal)
 {
     QByteArray value =
@@ -25,15 +25,15 @@ void DecodeRegistryValue(quint32 type, const QByteArray &data, quint32 reportedL
     }
 }
 
-QStringList SysInfoPrograms()
+QStringList sysInfoPrograms()
 {
     return {QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"), QStringLiteral("kinfocenter"),
             QStringLiteral("lshw-gtk")};
 }
 
-QString FindSysInfoProgram(const QStringList &searchPaths)
+QString findSysInfoProgram(const QStringList &searchPaths)
 {
-    for (const QString &name : SysInfoPrograms()) {
+    for (const QString &name : sysInfoPrograms()) {
         const QString path = QStandardPaths::findExecutable(name, searchPaths);
         if (!path.isEmpty())
             return path;

@@ -43,7 +43,7 @@ void AutoRefresh::Auto_Click()
 {
     if (m_box->text().isEmpty())
         m_box->setText(QStringLiteral("1"));
-    const std::optional<int> ms = RefreshIntervalMs(m_box->text());
+    const std::optional<int> ms = refreshIntervalMs(m_box->text());
     if (!ms) {
         m_timer.stop();
         if (m_g.platform().boxes)

@@ -27,7 +27,7 @@ QString ConditionStateText(quint8 stateByte)
     }
 }
 
-void ConditionTexts(QByteArrayView frame, FieldStore &s)
+void conditionTexts(QByteArrayView frame, FieldStore &s)
 {
     const ConditionMessage m = parseCondition(frame);
     using K = FieldStore;
@@ -79,14 +79,14 @@ void ConditionTexts(QByteArrayView frame, FieldStore &s)
     });
 }
 
-Fields ConditionFields(QByteArrayView frame)
+Fields conditionFields(QByteArrayView frame)
 {
     FieldStore s;
-    ConditionTexts(frame, s);
+    conditionTexts(frame, s);
     return s.fields();
 }
 
-Fields ConditionFields(const GPS_Main &g)
+Fields conditionFields(const GPS_Main &g)
 {
-    return ConditionFields(receivedFrame(g));
+    return conditionFields(receivedFrame(g));
 }

@@ -16,8 +16,8 @@ QString ConditionStateText(quint8 stateByte);
 // SVisible, SHeight, Longitude, Latitude, CDate, Satellite(k) and Level(k) for
 // k = 1..8, RawHex. The dump shows byte 3 with its high nibble cleared, the part the
 // state is read from, as the window always has; the frame is only read.
-Fields ConditionFields(QByteArrayView frame);
+Fields conditionFields(QByteArrayView frame);
 // The same into texts kept between messages.
-void ConditionTexts(QByteArrayView frame, FieldStore &store);
+void conditionTexts(QByteArrayView frame, FieldStore &store);
 // The same for the frame last received.
-Fields ConditionFields(const GPS_Main &g);
+Fields conditionFields(const GPS_Main &g);

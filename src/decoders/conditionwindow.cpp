@@ -81,6 +81,6 @@ void ConditionWindow::Form_Unload()
 
 void ConditionWindow::ShowCondition()
 {
-    ConditionTexts(receivedFrame(m_g), m_texts);
+    conditionTexts(receivedFrame(m_g), m_texts);
     showMessage(m_texts);
 }

@@ -26,7 +26,7 @@ QString DiagErrorText(quint8 code)
     }
 }
 
-QString RevisionLetter(quint8 b)
+QString revisionLetter(quint8 b)
 {
     int sixteenths = b >> 4;
     const int rest = b & 15;
@@ -37,13 +37,13 @@ QString RevisionLetter(quint8 b)
     return QString(QChar(64 + sixteenths));
 }
 
-void DiagnosisTexts(QByteArrayView frame, FieldStore &s)
+void diagnosisTexts(QByteArrayView frame, FieldStore &s)
 {
     const DiagnosisMessage m = parseDiagnosis(frame);
     s.begin();
     s.next(QStringLiteral("Version"), FieldStore::key({m.version[0], m.version[1], m.revision}), [&] {
         return QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) + QStringLiteral(".") +
-               HexByte(m.version[1]) + RevisionLetter(m.revision);
+               HexByte(m.version[1]) + revisionLetter(m.revision);
     });
     s.next(QStringLiteral("UnKnown"), m.extra,
            [&] { return QStringLiteral("Unknown Extra Byte: ") + HexByte(m.extra); });
@@ -57,14 +57,14 @@ void DiagnosisTexts(QByteArrayView frame, FieldStore &s)
     s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
 }
 
-Fields DiagnosisFields(QByteArrayView frame)
+Fields diagnosisFields(QByteArrayView frame)
 {
     FieldStore s;
-    DiagnosisTexts(frame, s);
+    diagnosisTexts(frame, s);
     return s.fields();
 }
 
-Fields DiagnosisFields(const GPS_Main &g)
+Fields diagnosisFields(const GPS_Main &g)
 {
-    return DiagnosisFields(receivedFrame(g));
+    return diagnosisFields(receivedFrame(g));
 }

@@ -14,11 +14,11 @@ class GPS_Main;
 QString DiagErrorText(quint8 code);
 // The firmware revision letter of byte 5: code 64 + byte / 16, halves to even,
 // so 0x10 and 0x17 give "A", 0x18 "B", 0x28 "B", 0x00 "@" and 0xFF "P".
-QString RevisionLetter(quint8 b);
+QString revisionLetter(quint8 b);
 
 // The texts of the Diagnosis window for a diagnosis frame: Version, UnKnown, Error1,
 // Error2, Error3, CheckSum, RawHex; the second form reads the frame last received.
-Fields DiagnosisFields(QByteArrayView frame);
+Fields diagnosisFields(QByteArrayView frame);
 // The same into texts kept between messages.
-void DiagnosisTexts(QByteArrayView frame, FieldStore &store);
-Fields DiagnosisFields(const GPS_Main &g);
+void diagnosisTexts(QByteArrayView frame, FieldStore &store);
+Fields diagnosisFields(const GPS_Main &g);

@@ -31,6 +31,6 @@ DiagnosisWindow::DiagnosisWindow(GPS_Main &g, QWidget *parent)
 
 void DiagnosisWindow::ShowDiagnosis()
 {
-    DiagnosisTexts(receivedFrame(m_g), m_texts);
+    diagnosisTexts(receivedFrame(m_g), m_texts);
     showMessage(m_texts);
 }

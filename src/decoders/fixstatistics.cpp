@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-double Percentile(std::vector<double> &values, double p)
+double percentile(std::vector<double> &values, double p)
 {
     const std::size_t n = values.size();
     if (n == 0)
@@ -118,8 +118,8 @@ void PositionStatistics::update() const
         m_scratch[i] = std::sqrt(d2);
     }
     s.drms2M = 2.0 * std::sqrt(sumSquares / double(n));
-    s.r95M = Percentile(m_scratch, 0.95);
-    s.cep50M = Percentile(m_scratch, 0.5);
+    s.r95M = percentile(m_scratch, 0.95);
+    s.cep50M = percentile(m_scratch, 0.5);
     m_summary = s;
 }
 
@@ -136,7 +136,7 @@ EastNorth PositionStatistics::eastNorthOf(double latitudeDeg, double longitudeDe
     return {M[0] * dx + M[3] * dy + M[6] * dz, M[1] * dx + M[4] * dy + M[7] * dz};
 }
 
-QString TtffStartText(TtffStart cause)
+QString ttffStartText(TtffStart cause)
 {
     switch (cause) {
     case TtffStart::PortOpened:
@@ -151,7 +151,7 @@ QString TtffStartText(TtffStart cause)
     return {};
 }
 
-QString SecondsText(qint64 ms)
+QString tenthsOfSecondsText(qint64 ms)
 {
     return QString::number(double(ms) / 1000.0, 'f', 1);
 }
@@ -181,9 +181,9 @@ QString TtffTracker::text(qint64 nowMs) const
         return {};
     if (!run->to2DMs)
         return QStringLiteral("TTFF: no fix for %1 s after %2")
-            .arg(SecondsText(nowMs - run->startMs), TtffStartText(run->cause));
-    QString text = QStringLiteral("TTFF 2D %1 s").arg(SecondsText(*run->to2DMs));
-    text += run->to3DMs ? QStringLiteral(", 3D %1 s").arg(SecondsText(*run->to3DMs))
+            .arg(tenthsOfSecondsText(nowMs - run->startMs), ttffStartText(run->cause));
+    QString text = QStringLiteral("TTFF 2D %1 s").arg(tenthsOfSecondsText(*run->to2DMs));
+    text += run->to3DMs ? QStringLiteral(", 3D %1 s").arg(tenthsOfSecondsText(*run->to3DMs))
                         : QStringLiteral(", no 3D fix yet");
     return text;
 }

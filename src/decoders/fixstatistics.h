@@ -21,7 +21,7 @@ class LocalCartesian;
 // Fan's type 7, numpy's default): sorted x[0..n-1], h = (n - 1) p, the value is
 // x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). p = 0.5 is the median.
 // `values` is reordered. 0 for no values.
-double Percentile(std::vector<double> &values, double p);
+double percentile(std::vector<double> &values, double p);
 
 // Navigation messages counted by the fix state they report.
 struct FixCounts {
@@ -45,7 +45,7 @@ struct PositionSummary {
     double cep50M = 0;
     // Twice the root mean square of the horizontal distances from the mean.
     double drms2M = 0;
-    // The 95th percentile of the horizontal distances (Percentile, p = 0.95).
+    // The 95th percentile of the horizontal distances (percentile, p = 0.95).
     double r95M = 0;
 };
 
@@ -103,7 +103,7 @@ private:
 
 // Why a time-to-first-fix run started.
 enum class TtffStart { PortOpened, ColdStart, SystemReset, RecordingStart };
-QString TtffStartText(TtffStart cause);
+QString ttffStartText(TtffStart cause);
 
 struct TtffRun {
     TtffStart cause = TtffStart::PortOpened;
@@ -133,7 +133,7 @@ private:
 };
 
 // Seconds with one decimal: 12.0.
-QString SecondsText(qint64 ms);
+QString tenthsOfSecondsText(qint64 ms);
 
 // One navigation message in the history.
 struct NavSample {

@@ -19,13 +19,13 @@ class CollectingSink : public MessageSink {
 public:
     explicit CollectingSink(GPS_Main &g) : m_g(g) {}
 
-    void ShowNavStatus() override { add(u"Navigate", DecodeNavStatus(m_g).fields); }
-    void ShowPosition() override { add(u"Position", PositionFields(m_g)); }
-    void ShowCondition() override { add(u"Condition", ConditionFields(m_g)); }
-    void ShowDiagnosis() override { add(u"Diagnosis", DiagnosisFields(m_g)); }
-    void ShowMode() override { add(u"Mode", ModeFields(m_g)); }
-    void ShowTimeStamp() override { add(u"TimeStamp", TimeStampFields(m_g)); }
-    void ShowRecSat() override { add(u"RecSat", RecSatFields(m_g)); }
+    void ShowNavStatus() override { add(u"Navigate", decodeNavStatus(m_g).fields); }
+    void ShowPosition() override { add(u"Position", positionFields(m_g)); }
+    void ShowCondition() override { add(u"Condition", conditionFields(m_g)); }
+    void ShowDiagnosis() override { add(u"Diagnosis", diagnosisFields(m_g)); }
+    void ShowMode() override { add(u"Mode", modeFields(m_g)); }
+    void ShowTimeStamp() override { add(u"TimeStamp", timeStampFields(m_g)); }
+    void ShowRecSat() override { add(u"RecSat", recSatFields(m_g)); }
 
     QList<WindowFields> take() { return std::exchange(m_windows, {}); }
 
@@ -79,7 +79,7 @@ FrameDecoder::FrameDecoder(int timeZoneIndex) : d(std::make_unique<Impl>())
         f.timeMs = impl->timeMs;
         const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
         f.bytes = QByteArray(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
-        f.logLine = FrameLogLine(g, good ? FrameStep::FrameGood : FrameStep::FrameBad);
+        f.logLine = frameLogLine(g, good ? FrameStep::FrameGood : FrameStep::FrameBad);
         f.good = good;
         if (good)
             f.windows = impl->sink.take();
@@ -104,7 +104,7 @@ QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs)
 DecodedFrame FrameDecoder::lineEvent(int code, qint64 timeMs)
 {
     DecodedFrame f;
-    f.logLine = LineEventText(code);
+    f.logLine = lineEventText(code);
     f.timeMs = timeMs;
     d->g.OnCommEvent(code); // the overflow abandons a partial frame, as in the program
     return f;

@@ -400,9 +400,9 @@ void HistoryWindow::fillTtff()
     // Newest first; the current run changes until its 3D fix.
     for (auto it = runs.rbegin(); it != runs.rend(); ++it, ++row) {
         const auto ttff = [](const std::optional<qint64> &ms) {
-            return ms ? SecondsText(*ms) : QStringLiteral("\u2013");
+            return ms ? tenthsOfSecondsText(*ms) : QStringLiteral("\u2013");
         };
-        const QStringList cells = {TtffStartText(it->cause), SecondsText(it->startMs - m_originMs),
+        const QStringList cells = {ttffStartText(it->cause), tenthsOfSecondsText(it->startMs - m_originMs),
                                    ttff(it->to2DMs), ttff(it->to3DMs)};
         for (int c = 0; c < cells.size(); ++c) {
             QTableWidgetItem *item = m_ttff->item(row, c);

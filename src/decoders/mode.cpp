@@ -44,7 +44,7 @@ QString smoothingText(quint8 b)
 
 } // namespace
 
-void ModeTexts(QByteArrayView frame, FieldStore &s)
+void modeTexts(QByteArrayView frame, FieldStore &s)
 {
     const ModeMessage m = parseMode(frame);
     s.begin();
@@ -69,14 +69,14 @@ void ModeTexts(QByteArrayView frame, FieldStore &s)
     s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
 }
 
-Fields ModeFields(QByteArrayView frame)
+Fields modeFields(QByteArrayView frame)
 {
     FieldStore s;
-    ModeTexts(frame, s);
+    modeTexts(frame, s);
     return s.fields();
 }
 
-Fields ModeFields(const GPS_Main &g)
+Fields modeFields(const GPS_Main &g)
 {
-    return ModeFields(receivedFrame(g));
+    return modeFields(receivedFrame(g));
 }

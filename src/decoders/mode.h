@@ -9,7 +9,7 @@ class GPS_Main;
 
 // The texts of the Mode window for a mode frame: Mode, MinElevat, MinSignal, PDOP,
 // Smoothing, Search, SHeight, RawHex; the second form reads the frame last received.
-Fields ModeFields(QByteArrayView frame);
+Fields modeFields(QByteArrayView frame);
 // The same into texts kept between messages.
-void ModeTexts(QByteArrayView frame, FieldStore &store);
-Fields ModeFields(const GPS_Main &g);
+void modeTexts(QByteArrayView frame, FieldStore &store);
+Fields modeFields(const GPS_Main &g);

@@ -32,6 +32,6 @@ ModeWindow::ModeWindow(GPS_Main &g, QWidget *parent)
 
 void ModeWindow::ShowMode()
 {
-    ModeTexts(receivedFrame(m_g), m_texts);
+    modeTexts(receivedFrame(m_g), m_texts);
     showMessage(m_texts);
 }

@@ -4,7 +4,7 @@
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 
-QString FixStatusText(int fixStatus)
+QString fixStatusText(int fixStatus)
 {
     static const char *const texts[] = {"0 Sats", "1 Sat", "2 Sats", "2D Fix", "3D Fix"};
     const int state = fixStatus & 15;
@@ -13,13 +13,13 @@ QString FixStatusText(int fixStatus)
     return QStringLiteral("InValid %1").arg(state);
 }
 
-NavStatus DecodeNavStatus(QByteArrayView frame, int timeZoneIndex)
+NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex)
 {
     const NavigationMessage m = parseNavigation(frame);
     NavStatus s;
     s.headingFraction = m.headingTurn;
     s.fields = {
-        {QStringLiteral("Vality"), FixStatusText(m.status)},
+        {QStringLiteral("Vality"), fixStatusText(m.status)},
         {QStringLiteral("CurLat"), DegMinText(m.latitudeScaled)},
         {QStringLiteral("CurLon"), DegMinText(m.longitudeScaled)},
         {QStringLiteral("CurHeight"), NumberText(m.heightM)},
@@ -31,9 +31,9 @@ NavStatus DecodeNavStatus(QByteArrayView frame, int timeZoneIndex)
     return s;
 }
 
-NavStatus DecodeNavStatus(const GPS_Main &g)
+NavStatus decodeNavStatus(const GPS_Main &g)
 {
     const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
     const QByteArrayView frame(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
-    return DecodeNavStatus(frame, g.TimeZoneIndex);
+    return decodeNavStatus(frame, g.TimeZoneIndex);
 }

@@ -16,11 +16,11 @@ struct NavStatus {
 };
 
 // The fix state text of the low four bits: "0 Sats" .. "3D Fix", else «InValid 7».
-QString FixStatusText(int fixStatus);
+QString fixStatusText(int fixStatus);
 
 // Decodes a whole navigation frame; frame[0] is frame position 1 (the first type
 // byte). Bytes missing from a short frame read as zero. Local time is UTC shifted
 // by timeZoneIndex - 12 hours.
-NavStatus DecodeNavStatus(QByteArrayView frame, int timeZoneIndex);
+NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex);
 // The frame in RxBuffer, with the shared TimeZoneIndex.
-NavStatus DecodeNavStatus(const GPS_Main &g);
+NavStatus decodeNavStatus(const GPS_Main &g);

@@ -19,7 +19,7 @@ QString fieldHex(quint32 value, int bytes)
 
 } // namespace
 
-void PositionTexts(const GPS_Main &g, FieldStore &s)
+void positionTexts(const GPS_Main &g, FieldStore &s)
 {
     // The navigation frame's own length, whatever MsgLength says, as the window has
     // always read it.
@@ -98,9 +98,9 @@ void PositionTexts(const GPS_Main &g, FieldStore &s)
     s.next(QStringLiteral("Text3"), dump, [&] { return RawHexText(dump); });
 }
 
-Fields PositionFields(const GPS_Main &g)
+Fields positionFields(const GPS_Main &g)
 {
     FieldStore s;
-    PositionTexts(g, s);
+    positionTexts(g, s);
     return s.fields();
 }

@@ -95,6 +95,6 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
 
 void PositionWindow::ShowPosition()
 {
-    PositionTexts(m_g, m_texts);
+    positionTexts(m_g, m_texts);
     showMessage(m_texts);
 }

@@ -62,6 +62,6 @@ RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
 
 void RecSatWindow::ShowRecSat()
 {
-    RecSatTexts(m_g, m_texts);
+    recSatTexts(m_g, m_texts);
     showMessage(m_texts);
 }

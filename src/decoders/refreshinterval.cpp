@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-std::optional<int> RefreshIntervalMs(QStringView secondsText)
+std::optional<int> refreshIntervalMs(QStringView secondsText)
 {
-    const NumberReading r = ReadNumberText(secondsText);
+    const NumberReading r = readNumberText(secondsText);
     if (!r.hasDigits || !r.inRange || r.value < 0)
         return std::nullopt;
     const double ms = std::round(r.value * 1000.0);

@@ -8,4 +8,4 @@ constexpr int kMaxRefreshMs = 65535;
 
 // The auto-refresh interval typed as seconds, in whole milliseconds (2.5 gives 2500).
 // Text without a number, a negative number or more than 65.535 seconds gives nothing.
-std::optional<int> RefreshIntervalMs(QStringView secondsText);
+std::optional<int> refreshIntervalMs(QStringView secondsText);

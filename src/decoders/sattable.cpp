@@ -86,7 +86,7 @@ void FillSatTable(GPS_Main &g)
         g.SatTable[std::size_t(row)][1] = 0;
 }
 
-void RecSatTexts(const GPS_Main &g, FieldStore &s)
+void recSatTexts(const GPS_Main &g, FieldStore &s)
 {
     static const IndexedNames id("ID(%1)", 1, kSlots);
     static const IndexedNames condition("Condition(%1)", 1, kSlots);
@@ -117,9 +117,9 @@ void RecSatTexts(const GPS_Main &g, FieldStore &s)
     s.next(QStringLiteral("RawHex"), dump, [&] { return RawHexText(dump); });
 }
 
-Fields RecSatFields(const GPS_Main &g)
+Fields recSatFields(const GPS_Main &g)
 {
     FieldStore s;
-    RecSatTexts(g, s);
+    recSatTexts(g, s);
     return s.fields();
 }

@@ -33,6 +33,6 @@ void FillSatTable(GPS_Main &g);
 // The texts of the Receive Sat window for the satellite frame in RxBuffer: for
 // k = 1..8 ID(k), Condition(k), SVACC(k), Level(k), Azimuth(k), Elevation(k); then
 // Health(0) (elapsed days), Health(1) .. Health(32), RawHex.
-Fields RecSatFields(const GPS_Main &g);
+Fields recSatFields(const GPS_Main &g);
 // The same into texts kept between messages.
-void RecSatTexts(const GPS_Main &g, FieldStore &store);
+void recSatTexts(const GPS_Main &g, FieldStore &store);

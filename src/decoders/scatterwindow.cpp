@@ -34,7 +34,7 @@ const QColor kCep(0, 128, 0), kDrms(0, 0, 192), kR95(192, 0, 0);
 
 } // namespace
 
-QString DegreesMinutesText(double degrees, bool latitude)
+QString degreesMinutesText(double degrees, bool latitude)
 {
     const QChar hemisphere = latitude ? (degrees < 0 ? u'S' : u'N') : (degrees < 0 ? u'W' : u'E');
     double a = std::fabs(degrees);
@@ -243,9 +243,9 @@ void ScatterWindow::showFigures()
     f.append({QStringLiteral("MeanLon"),
               any ? QStringLiteral("%1\u00b0").arg(s.meanLongitudeDeg, 0, 'f', 7) : QString()});
     f.append({QStringLiteral("MeanLatDM"),
-              any ? DegreesMinutesText(s.meanLatitudeDeg, true) : QString()});
+              any ? degreesMinutesText(s.meanLatitudeDeg, true) : QString()});
     f.append({QStringLiteral("MeanLonDM"),
-              any ? DegreesMinutesText(s.meanLongitudeDeg, false) : QString()});
+              any ? degreesMinutesText(s.meanLongitudeDeg, false) : QString()});
     f.append({QStringLiteral("HeightMean"), metres(s.meanHeightM)});
     f.append({QStringLiteral("HeightStd"), metres(s.heightStdM)});
     showFields(f);

@@ -34,7 +34,7 @@ private:
 };
 
 // Degrees and decimal minutes: «47°22.2000' N».
-QString DegreesMinutesText(double degrees, bool latitude);
+QString degreesMinutesText(double degrees, bool latitude);
 
 // "Position Scatter": the 3D fixes since the window opened or since "Clear" (or since
 // another port opened), and their accuracy figures (the same core as kestrelctl stats).

@@ -30,7 +30,7 @@ QString StampDateText(quint16 value)
                              12);
 }
 
-QString StampDescription(int item)
+QString stampDescription(int item)
 {
     switch (item) {
     case 1:
@@ -56,7 +56,7 @@ QString StampDescription(int item)
     }
 }
 
-void TimeStampTexts(QByteArrayView frame, FieldStore &s)
+void timeStampTexts(QByteArrayView frame, FieldStore &s)
 {
     static const IndexedNames timeStamp("TimeStamp(%1)", 0, kTimeStampItems - 1);
     const TimeStampMessage m = parseTimeStamps(frame);
@@ -68,14 +68,14 @@ void TimeStampTexts(QByteArrayView frame, FieldStore &s)
     s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
 }
 
-Fields TimeStampFields(QByteArrayView frame)
+Fields timeStampFields(QByteArrayView frame)
 {
     FieldStore s;
-    TimeStampTexts(frame, s);
+    timeStampTexts(frame, s);
     return s.fields();
 }
 
-Fields TimeStampFields(const GPS_Main &g)
+Fields timeStampFields(const GPS_Main &g)
 {
-    return TimeStampFields(receivedFrame(g));
+    return timeStampFields(receivedFrame(g));
 }

@@ -13,11 +13,11 @@ class GPS_Main;
 // date alone at exactly midnight): 0 is 1 January 1999, 65535 is 31 March 2000 02:30.
 QString StampDateText(quint16 value);
 // The fixed description of item 1..21 ("Antenna Open", "Reserved", ...).
-QString StampDescription(int item);
+QString stampDescription(int item);
 
 // The texts of the Time Stamp window for a time-stamp frame: TimeStamp(0) ..
 // TimeStamp(20), RawHex; the second form reads the frame last received.
-Fields TimeStampFields(QByteArrayView frame);
+Fields timeStampFields(QByteArrayView frame);
 // The same into texts kept between messages.
-void TimeStampTexts(QByteArrayView frame, FieldStore &store);
-Fields TimeStampFields(const GPS_Main &g);
+void timeStampTexts(QByteArrayView frame, FieldStore &store);
+Fields timeStampFields(const GPS_Main &g);

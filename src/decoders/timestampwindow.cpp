@@ -46,7 +46,7 @@ TimeStampWindow::TimeStampWindow(GPS_Main &g, QWidget *parent)
             fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00 PM")));
         grid->addWidget(stamp, row, 0);
         grid->addWidget(addLabel(QStringLiteral("Item(%1)").arg(k)), row, 1);
-        grid->addWidget(addLabel(QStringLiteral("Description(%1)").arg(k), StampDescription(item)),
+        grid->addWidget(addLabel(QStringLiteral("Description(%1)").arg(k), stampDescription(item)),
                         row, 2);
     }
     // Frame2 holds one item fewer; keep its rows level with Frame1's.
@@ -117,6 +117,6 @@ void TimeStampWindow::Form_Unload()
 
 void TimeStampWindow::ShowTimeStamp()
 {
-    TimeStampTexts(receivedFrame(m_g), m_texts);
+    timeStampTexts(receivedFrame(m_g), m_texts);
     showMessage(m_texts);
 }

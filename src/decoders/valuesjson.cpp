@@ -179,7 +179,7 @@ QByteArray diagnosisValuesJson(const DiagnosisMessage &m)
     }
     return Object()
         .addText("version", HexByte(m.version[0]) + QLatin1Char('.') + HexByte(m.version[1]) +
-                                RevisionLetter(m.revision))
+                                revisionLetter(m.revision))
         .add("errors", errors + ']')
         .take();
 }
@@ -195,7 +195,7 @@ QByteArray timeStampValuesJson(const TimeStampMessage &m)
         stamps +=
             Object()
                 .add("item", k)
-                .addText("event", StampDescription(k))
+                .addText("event", stampDescription(k))
                 .addText(
                     "time",
                     epoch.addSecs(qint64(steps) * kTimeStampStepMinutes * 60).toString(Qt::ISODate))

@@ -35,7 +35,7 @@ bool sendColdStart(GPS_Main &g)
     return g.SendRequest(Msg::ColdStart);
 }
 
-bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
+bool sendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
 {
     // The command goes only behind its prepare frame; without it the receiver would
     // not take it.
@@ -46,15 +46,15 @@ bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload)
 
 bool sendSetTime(GPS_Main &g, const QByteArray &payload)
 {
-    return SendSetupCommand(g, Msg::SetTime, payload);
+    return sendSetupCommand(g, Msg::SetTime, payload);
 }
 
 bool sendSetPosition(GPS_Main &g, const QByteArray &payload)
 {
-    return SendSetupCommand(g, Msg::SetPosition, payload);
+    return sendSetupCommand(g, Msg::SetPosition, payload);
 }
 
 bool sendSetHeight(GPS_Main &g, const QByteArray &payload)
 {
-    return SendSetupCommand(g, Msg::SetHeight, payload);
+    return sendSetupCommand(g, Msg::SetHeight, payload);
 }

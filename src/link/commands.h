@@ -22,7 +22,7 @@ bool sendColdStart(GPS_Main &g);
 
 // The prepare frame first, then the payload into CmdBuffer and the command through
 // SendCommand; when the prepare frame is refused nothing else is sent.
-bool SendSetupCommand(GPS_Main &g, int command, const QByteArray &payload);
+bool sendSetupCommand(GPS_Main &g, int command, const QByteArray &payload);
 bool sendSetTime(GPS_Main &g, const QByteArray &payload);
 bool sendSetPosition(GPS_Main &g, const QByteArray &payload);
 bool sendSetHeight(GPS_Main &g, const QByteArray &payload);

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-QByteArray RequestFrame(int command)
+QByteArray requestFrame(int command)
 {
     const quint8 c = quint8(command);
     const quint8 checksum = quint8(256 - (2 * c) % 256);
@@ -14,7 +14,7 @@ QByteArray RequestFrame(int command)
     return frame;
 }
 
-QByteArray CommandFrame(int command, const std::array<quint8, 11> &cmdBuffer)
+QByteArray commandFrame(int command, const std::array<quint8, 11> &cmdBuffer)
 {
     const quint8 c = quint8(command);
     // The buffer holds ten payload bytes; a larger count cannot be sent.
@@ -31,7 +31,7 @@ QByteArray CommandFrame(int command, const std::array<quint8, 11> &cmdBuffer)
     return frame;
 }
 
-QByteArray BuildFrame(int type, const QByteArray &payload)
+QByteArray encodeFrame(int type, const QByteArray &payload)
 {
     const quint8 t = quint8(type);
     QByteArray frame;

@@ -20,7 +20,7 @@ static_assert(kMessageTypes.size() + 1 == kSearchRows);
 
 } // namespace
 
-void FillMsgTable(GPS_Main &g)
+void fillMsgTable(GPS_Main &g)
 {
     auto type = kMessageTypes.begin();
     for (int row = 1; row <= kSearchRows; ++row) {
@@ -34,7 +34,7 @@ void FillMsgTable(GPS_Main &g)
     }
 }
 
-FrameStep FramerStep(GPS_Main &g, quint8 b)
+FrameStep framerStep(GPS_Main &g, quint8 b)
 {
     if (g.HuntingHeader) {
         for (int row = 1; row <= kSearchRows; ++row) {
@@ -75,12 +75,12 @@ FrameStep FramerStep(GPS_Main &g, quint8 b)
     return (b == kFrameEnd && sum == 0) ? FrameStep::FrameGood : FrameStep::FrameBad;
 }
 
-qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameStep &step)
+qsizetype framerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameStep &step)
 {
     qsizetype taken = 0;
     while (taken < count) {
         // Headers go byte by byte; the rest of a body is copied at once, all but its
-        // last byte, which FramerStep takes to finish the frame.
+        // last byte, which framerStep takes to finish the frame.
         if (g.InBody && !g.HuntingHeader) {
             const qsizetype before = qsizetype(g.MsgLength) - g.RxPos;
             const qsizetype run = std::min(before, count - taken);
@@ -91,7 +91,7 @@ qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameSte
                 continue;
             }
         }
-        step = FramerStep(g, bytes[taken++]);
+        step = framerStep(g, bytes[taken++]);
         if (step != FrameStep::NeedMore)
             return taken;
     }
@@ -99,7 +99,7 @@ qsizetype FramerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameSte
     return taken;
 }
 
-void DispatchFrame(GPS_Main &g)
+void dispatchFrame(GPS_Main &g)
 {
     MessageSink &sink = g.sink();
     switch (g.MsgType) {
@@ -135,13 +135,13 @@ void DispatchFrame(GPS_Main &g)
     }
 }
 
-QString FrameLogLine(const GPS_Main &g, FrameStep step)
+QString frameLogLine(const GPS_Main &g, FrameStep step)
 {
     return step == FrameStep::FrameGood ? QStringLiteral("CMD: ") + HexByte(g.MsgType)
                                         : QStringLiteral("ERR: CkSum");
 }
 
-QString LineEventText(int code)
+QString lineEventText(int code)
 {
     switch (code) {
     case CommEvent::Break:

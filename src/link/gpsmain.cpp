@@ -17,7 +17,7 @@ constexpr qsizetype kLogCeiling = 4096;
 GPS_Main::GPS_Main(const Platform &platform, QObject *parent)
     : QObject(parent), m_platform(platform), m_link(platform.clock ? *platform.clock : m_ownClock)
 {
-    FillMsgTable(*this);
+    fillMsgTable(*this);
 }
 
 const ReceiverQuality &GPS_Main::quality() const
@@ -32,12 +32,12 @@ const ReceiverQuality &GPS_Main::quality() const
 
 bool GPS_Main::SendRequest(int command, const void *owner)
 {
-    return write(RequestFrame(command), owner);
+    return write(requestFrame(command), owner);
 }
 
 bool GPS_Main::SendCommand(int command, const void *owner)
 {
-    return write(CommandFrame(command, CmdBuffer), owner);
+    return write(commandFrame(command, CmdBuffer), owner);
 }
 
 bool GPS_Main::write(const QByteArray &frame, const void *owner)
@@ -82,7 +82,7 @@ void GPS_Main::receive(QByteArrayView bytes)
     qsizetype left = bytes.size();
     while (left > 0) {
         FrameStep step = FrameStep::NeedMore;
-        const qsizetype taken = FramerScan(*this, data, left, step);
+        const qsizetype taken = framerScan(*this, data, left, step);
         data += taken;
         left -= taken;
         if (step == FrameStep::NeedMore)
@@ -92,10 +92,10 @@ void GPS_Main::receive(QByteArrayView bytes)
             quality();
             const int length = qBound(0, int(MsgLength), kRxSize - 1);
             m_quality.frame(QByteArrayView(RxBuffer.data() + 1, length), clock().monotonicMs());
-            DispatchFrame(*this);
+            dispatchFrame(*this);
         }
         emit frameReceived(step == FrameStep::FrameGood);
-        logFrame(FrameLogLine(*this, step));
+        logFrame(frameLogLine(*this, step));
     }
 }
 
@@ -103,7 +103,7 @@ void GPS_Main::OnCommEvent(int code)
 {
     if (code == CommEvent::Receive)
         return;
-    prependLog(LineEventText(code));
+    prependLog(lineEventText(code));
     if (code == CommEvent::RxOver) {
         HuntingHeader = true;
         InBody = false;

@@ -13,7 +13,7 @@ QString secondsText(qint64 ms)
 
 } // namespace
 
-QString AgeText(qint64 ms)
+QString ageText(qint64 ms)
 {
     // Tenths while the age is short enough to be read as live, whole seconds after.
     if (ms < 10000)
@@ -137,8 +137,8 @@ QString LinkState::navText() const
     if (!age)
         return QStringLiteral("no navigation message yet");
     if (stale())
-        return QStringLiteral("no data for %1 s").arg(AgeText(*age));
-    return QStringLiteral("nav %1 s ago").arg(AgeText(*age));
+        return QStringLiteral("no data for %1 s").arg(ageText(*age));
+    return QStringLiteral("nav %1 s ago").arg(ageText(*age));
 }
 
 QString LinkState::framesText() const

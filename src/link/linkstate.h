@@ -7,7 +7,7 @@
 class Clock;
 
 // An age for the user: tenths of a second below ten seconds («0.4»), whole seconds after.
-QString AgeText(qint64 ms);
+QString ageText(qint64 ms);
 
 // What the program knows of its link to the receiver, for the status line and for
 // kestrelctl: the port and its state, how old the last navigation message is, the

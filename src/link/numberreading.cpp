@@ -47,7 +47,7 @@ NumberReading readHex(QStringView text, qsizetype i)
 
 } // namespace
 
-NumberReading ReadNumberText(QStringView text)
+NumberReading readNumberText(QStringView text)
 {
     NumberReading r;
     qsizetype i = 0;
@@ -131,13 +131,13 @@ NumberReading ReadNumberText(QStringView text)
     return r;
 }
 
-double ReadNumber(QStringView text)
+double readNumber(QStringView text)
 {
-    return ReadNumberText(text).value;
+    return readNumberText(text).value;
 }
 
-bool ReadsWhollyAsNumber(QStringView text, NumberReading &reading)
+bool readsWhollyAsNumber(QStringView text, NumberReading &reading)
 {
-    reading = ReadNumberText(text);
+    reading = readNumberText(text);
     return reading.hasDigits && reading.inRange && text.mid(reading.length).trimmed().isEmpty();
 }

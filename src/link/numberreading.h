@@ -18,9 +18,9 @@ struct NumberReading {
     qsizetype length = 0;
 };
 
-NumberReading ReadNumberText(QStringView text);
+NumberReading readNumberText(QStringView text);
 // The value alone (0 for text out of range).
-double ReadNumber(QStringView text);
+double readNumber(QStringView text);
 // True when the whole text, blanks around it aside, reads as a number in range:
 // "100abc", "", "." and "1e" do not.
-bool ReadsWhollyAsNumber(QStringView text, NumberReading &reading);
+bool readsWhollyAsNumber(QStringView text, NumberReading &reading);

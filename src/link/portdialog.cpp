@@ -234,7 +234,7 @@ void Port::Form_Load(const QString &deviceOverride)
 {
     SettingsStore &store = *m_g.platform().settings;
     const auto read = [&](const QString &key, const QList<QPair<int, QString>> &options, int def) {
-        return StoredChoice(store.GetSetting(kSection, key, QString::number(def)), indices(options),
+        return storedChoice(store.GetSetting(kSection, key, QString::number(def)), indices(options),
                             def);
     };
     int com = read(QStringLiteral("Port"), kComOptions, 1);
@@ -290,8 +290,8 @@ bool Port::applyAndOpen(bool save)
 
     if (!opened) {
         const QString text =
-            PortNotAvailableText(port.displayName(), port.systemName(), port.errorString(),
-                                 ProbeDeviceAccess(port.systemName()));
+            portNotAvailableText(port.displayName(), port.systemName(), port.errorString(),
+                                 probeDeviceAccess(port.systemName()));
         m_g.platform().boxes->show(isVisible() ? this : nullptr, text, kTitle, MsgButtons::Ok,
                                    MsgIcon::None, MsgAnswer::Ok);
         return false;

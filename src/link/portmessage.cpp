@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-QString PortOpenAdvice(const QString &device, const QString &reason, const DeviceAccess &access)
+QString portOpenAdvice(const QString &device, const QString &reason, const DeviceAccess &access)
 {
     QStringList lines;
     const QString why = reason.trimmed();
@@ -32,18 +32,18 @@ QString PortOpenAdvice(const QString &device, const QString &reason, const Devic
     return lines.join(QLatin1Char('\n'));
 }
 
-QString PortNotAvailableText(const QString &portName, const QString &device, const QString &reason,
+QString portNotAvailableText(const QString &portName, const QString &device, const QString &reason,
                              const DeviceAccess &access)
 {
     QString text =
         portName + QStringLiteral(": not available. Change the CommPort property to another port.");
-    const QString advice = PortOpenAdvice(device == portName ? QString() : device, reason, access);
+    const QString advice = portOpenAdvice(device == portName ? QString() : device, reason, access);
     if (!advice.isEmpty())
         text += QLatin1Char('\n') + advice;
     return text;
 }
 
-QString NotOpenText()
+QString notOpenText()
 {
     return QStringLiteral("The serial port is not open: nothing was sent to the receiver.");
 }

@@ -10,11 +10,11 @@
 // permissions says how to get in (join the device's group, then log in again).
 // portName is how the program names the port (COM3 or a device path), device the
 // node that was opened, reason the system's own words.
-QString PortNotAvailableText(const QString &portName, const QString &device, const QString &reason,
+QString portNotAvailableText(const QString &portName, const QString &device, const QString &reason,
                              const DeviceAccess &access);
 
 // The lines after the first: the reason and the way in, or nothing.
-QString PortOpenAdvice(const QString &device, const QString &reason, const DeviceAccess &access);
+QString portOpenAdvice(const QString &device, const QString &reason, const DeviceAccess &access);
 
 // What the user is told when a command finds the port closed.
-QString NotOpenText();
+QString notOpenText();

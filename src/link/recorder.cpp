@@ -92,7 +92,7 @@ void Recorder::lineEvent(int code)
     // Line events are kept as comments, as kestrelctl record keeps them.
     if (m_writer && code != CommEvent::Receive)
         check(m_writer->writeComment(
-            QStringLiteral("%1 ms: %2").arg(elapsedMs()).arg(LineEventText(code))));
+            QStringLiteral("%1 ms: %2").arg(elapsedMs()).arg(lineEventText(code))));
 }
 
 QString Recorder::statusText() const

@@ -281,7 +281,7 @@ QByteArray Simulator::navigationFrame() const
     }
     put(p, 34, {use[0], use[1], use[2], use[3]});
     put(p, 38, {status[0], status[1], status[2], status[3]});
-    return BuildFrame(Msg::Navigation, p);
+    return encodeFrame(Msg::Navigation, p);
 }
 
 QByteArray Simulator::satelliteFrame() const
@@ -293,7 +293,7 @@ QByteArray Simulator::satelliteFrame() const
         put(p, 5 * k - 1, {c.prn, c.state, c.levelByte, c.azimuthByte, c.elevationByte});
     }
     put(p, 44, {kElapsedDays, kHealth[0], kHealth[1], kHealth[2], kHealth[3]});
-    return BuildFrame(Msg::Satellites, p);
+    return encodeFrame(Msg::Satellites, p);
 }
 
 QByteArray Simulator::conditionFrame() const
@@ -321,7 +321,7 @@ QByteArray Simulator::conditionFrame() const
         const Channel &c = ch[std::size_t(k - 1)];
         put(p, 25 + 2 * k, {bcd(c.prn), bcd(int(c.levelDb))});
     }
-    return BuildFrame(Msg::Condition, p);
+    return encodeFrame(Msg::Condition, p);
 }
 
 QByteArray Simulator::modeFrame() const
@@ -333,7 +333,7 @@ QByteArray Simulator::modeFrame() const
     put(p, 3,
         {2, 5, 30, 1, (m_searchReset ? 0x80 : 0) | (searching ? 0x40 : 0), bcd(halves / 100),
          bcd(halves % 100)});
-    return BuildFrame(Msg::Mode, p);
+    return encodeFrame(Msg::Mode, p);
 }
 
 QByteArray Simulator::diagnosisFrame() const
@@ -341,7 +341,7 @@ QByteArray Simulator::diagnosisFrame() const
     QByteArray p(payloadLength(Msg::Diagnosis), '\0');
     // Firmware 02.13, revision A, all self-tests passed.
     put(p, 3, {0x02, 0x13, 0x10, 0x00, 0x00, 0x00, 0x00});
-    return BuildFrame(Msg::Diagnosis, p);
+    return encodeFrame(Msg::Diagnosis, p);
 }
 
 QByteArray Simulator::timeStampFrame() const
@@ -349,7 +349,7 @@ QByteArray Simulator::timeStampFrame() const
     QByteArray p(payloadLength(Msg::TimeStamps), '\0');
     for (int k = 0; k < 21; ++k)
         put(p, 3 + 2 * k, {m_stamps[std::size_t(k)] >> 8, m_stamps[std::size_t(k)] & 255});
-    return BuildFrame(Msg::TimeStamps, p);
+    return encodeFrame(Msg::TimeStamps, p);
 }
 
 void Simulator::setIntervalMs(int ms)
@@ -476,7 +476,7 @@ void Simulator::receive(const QByteArray &bytes)
 
 void Simulator::acknowledge(quint8 type)
 {
-    send(RequestFrame(type));
+    send(requestFrame(type));
 }
 
 void Simulator::restartAcquisition()

@@ -75,7 +75,7 @@ std::optional<int> answerWithoutWindows(int argc, char **argv)
     if (!parser.parse(QCoreApplication::arguments()))
         return std::nullopt;
     if (parser.isSet(options.version)) {
-        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel"))));
+        std::printf("%s\n", qPrintable(programVersionLine(QStringLiteral("kestrel"))));
         return 0;
     }
     if (parser.isSet(QStringLiteral("help"))) {
@@ -104,7 +104,7 @@ void startNmeaShare(NmeaShare &share, GPS_Main &g, std::optional<LoopbackAddress
 
 } // namespace
 
-std::optional<double> ReplaySpeedOption(const QString &text)
+std::optional<double> replaySpeedOption(const QString &text)
 {
     if (text.trimmed().compare(QLatin1String("max"), Qt::CaseInsensitive) == 0)
         return ReplayPacer::kAsFastAsPossible;
@@ -115,7 +115,7 @@ std::optional<double> ReplaySpeedOption(const QString &text)
     return v;
 }
 
-bool CheckRecordingFile(const QString &path, QString &error)
+bool checkRecordingFile(const QString &path, QString &error)
 {
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
@@ -134,7 +134,7 @@ bool CheckRecordingFile(const QString &path, QString &error)
     return true;
 }
 
-int KestrelMain(int argc, char **argv)
+int kestrelMain(int argc, char **argv)
 {
     if (const std::optional<int> answered = answerWithoutWindows(argc, argv))
         return *answered;
@@ -142,14 +142,14 @@ int KestrelMain(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
-    QApplication::setWindowIcon(KestrelIcon());
+    QApplication::setWindowIcon(kestrelIcon());
 
     const Options options;
     QCommandLineParser parser;
     options.addTo(parser);
     parser.process(app);
     if (parser.isSet(options.version)) {
-        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel"))));
+        std::printf("%s\n", qPrintable(programVersionLine(QStringLiteral("kestrel"))));
         return 0;
     }
     const QCommandLineOption &portOption = options.port;
@@ -178,7 +178,7 @@ int KestrelMain(int argc, char **argv)
         std::fprintf(stderr, "kestrel: --speed goes with --replay FILE\n");
         return 2;
     }
-    const std::optional<double> speed = ReplaySpeedOption(parser.value(options.speed));
+    const std::optional<double> speed = replaySpeedOption(parser.value(options.speed));
     if (!speed) {
         std::fprintf(stderr,
                      "kestrel: --speed wants a factor from 0.25 to 16 or \"max\", not "
@@ -187,7 +187,7 @@ int KestrelMain(int argc, char **argv)
         return 2;
     }
     QString replayError;
-    if (replaying && !CheckRecordingFile(parser.value(options.replay), replayError)) {
+    if (replaying && !checkRecordingFile(parser.value(options.replay), replayError)) {
         std::fprintf(stderr, "kestrel: %s\n", qPrintable(replayError));
         return 1;
     }

@@ -14,28 +14,28 @@ bool wholeNumber(const NumberReading &r)
 
 } // namespace
 
-int StoredChoice(const QString &stored, const QList<int> &options, int def)
+int storedChoice(const QString &stored, const QList<int> &options, int def)
 {
-    const NumberReading r = ReadNumberText(stored);
+    const NumberReading r = readNumberText(stored);
     if (!wholeNumber(r))
         return def;
     const int v = int(r.value);
     return options.contains(v) ? v : def;
 }
 
-int StoredIndex(const QString &stored, int def, int last)
+int storedIndex(const QString &stored, int def, int last)
 {
-    const NumberReading r = ReadNumberText(stored);
+    const NumberReading r = readNumberText(stored);
     if (!wholeNumber(r) || r.value < 0 || r.value > last)
         return def;
     return int(r.value);
 }
 
-bool StoredFlag(const QString &stored)
+bool storedFlag(const QString &stored)
 {
     const QString text = stored.trimmed();
     if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         return true;
-    const NumberReading r = ReadNumberText(text);
+    const NumberReading r = readNumberText(text);
     return r.hasDigits && r.inRange && r.value != 0;
 }

@@ -9,11 +9,11 @@
 
 // A port dialog choice: a whole number that is one of the group's options, or else
 // the group's default.
-int StoredChoice(const QString &stored, const QList<int> &options, int def);
+int storedChoice(const QString &stored, const QList<int> &options, int def);
 
 // A menu index: a whole number from 0 to last, or else the default item.
-int StoredIndex(const QString &stored, int def, int last);
+int storedIndex(const QString &stored, int def, int last);
 
 // A flag: "True" or "False" as written, any case; a number is true when not zero;
 // anything else is false.
-bool StoredFlag(const QString &stored);
+bool storedFlag(const QString &stored);

@@ -126,7 +126,7 @@ void Navigate::buildPanel()
     const char *const boxes[] = {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"};
     for (int i = 1; i <= 6; ++i) {
         QWidget *label = control(QStringLiteral("Label1(%1)").arg(i));
-        ShrinkFontToFit(static_cast<QLabel *>(label),
+        shrinkFontToFit(static_cast<QLabel *>(label),
                         control(QString::fromLatin1(boxes[i - 1]))->x() - label->x());
     }
 }
@@ -149,15 +149,15 @@ void Navigate::Form_Load()
     DrawSkyPlot();
 
     const SettingsStore &store = *m_g.platform().settings;
-    m_g.TimeZoneIndex = qint16(StoredIndex(
+    m_g.TimeZoneIndex = qint16(storedIndex(
         store.GetSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"), QStringLiteral("5")),
         5, 24));
     moveCheck(QStringLiteral("TZ"), -1, m_g.TimeZoneIndex);
-    m_g.SatLabelMode = qint16(StoredIndex(
+    m_g.SatLabelMode = qint16(storedIndex(
         store.GetSetting(QStringLiteral("Show"), QStringLiteral("Sats"), QStringLiteral("0")), 0,
         3));
     moveCheck(QStringLiteral("ShowSatPos"), -1, m_g.SatLabelMode);
-    setStatusVisible(StoredFlag(store.GetSetting(QStringLiteral("Show"), QStringLiteral("Status"),
+    setStatusVisible(storedFlag(store.GetSetting(QStringLiteral("Show"), QStringLiteral("Status"),
                                                  QStringLiteral("False"))));
 
     m_picture->move(0, 0);
@@ -378,7 +378,7 @@ void Navigate::closeEvent(QCloseEvent *e)
 
 void Navigate::ShowNavStatus()
 {
-    const NavStatus status = DecodeNavStatus(m_g);
+    const NavStatus status = decodeNavStatus(m_g);
     for (const Field &f : status.fields) {
         // The heading is stored before its box is written; the plot is drawn with it
         // once the speed is shown, before the time.
@@ -392,7 +392,7 @@ void Navigate::ShowNavStatus()
                 box->setText(f.text);
                 // The date's length follows the user's locale; it is fitted as the captions are.
                 if (f.name == QLatin1String("TimeDate"))
-                    ShrinkFontToFit(box, m_panelFont);
+                    shrinkFontToFit(box, m_panelFont);
             }
             // A text longer than its box shows its beginning.
             box->setCursorPosition(0);

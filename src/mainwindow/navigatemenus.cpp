@@ -147,7 +147,7 @@ void Navigate::SelectPort_Click()
 void Navigate::tellIfNotSent(bool sent)
 {
     if (!sent)
-        m_g.platform().boxes->show(this, NotOpenText(), windowTitle(), MsgButtons::Ok,
+        m_g.platform().boxes->show(this, notOpenText(), windowTitle(), MsgButtons::Ok,
                                    MsgIcon::Exclamation, MsgAnswer::Ok);
 }
 
@@ -193,17 +193,17 @@ void Navigate::NavStamp_Click()
 
 void Navigate::mnuPosition_Click()
 {
-    ShowSetPosition(m_g, this);
+    showSetPosition(m_g, this);
 }
 
 void Navigate::mnuHeight_Click()
 {
-    ShowSetHeight(m_g, this);
+    showSetHeight(m_g, this);
 }
 
 void Navigate::mnuTime_Click()
 {
-    ShowSetTime(m_g, this);
+    showSetTime(m_g, this);
 }
 
 void Navigate::mnuTimeStamp_Click()
@@ -227,5 +227,5 @@ void Navigate::mnuCold_Click()
 
 void Navigate::NavAbout_Click()
 {
-    ShowAbout(m_g, this);
+    showAbout(m_g, this);
 }

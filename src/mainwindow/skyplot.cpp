@@ -20,7 +20,7 @@ QPointF polar(double radius, double turnFraction)
 
 } // namespace
 
-QColor PackedColor(double packed)
+QColor packedColor(double packed)
 {
     if (!std::isfinite(packed))
         return Qt::black;
@@ -76,7 +76,7 @@ void DrawSkyPlot(const GPS_Main &g, DrawSurface &surface)
         // An empty slot in the middle does not end the list.
         if (!(row[1] > 0))
             continue;
-        surface.setColor(PackedColor(row[2]));
+        surface.setColor(packedColor(row[2]));
         surface.moveTo(polar((1 - row[5]) * 1.8, row[4]));
         surface.print(SatLabel(g, slot));
     }

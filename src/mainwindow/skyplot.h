@@ -15,4 +15,4 @@ void DrawSkyPlot(const GPS_Main &g, DrawSurface &surface);
 QString SatLabel(const GPS_Main &g, int slot);
 
 // A colour packed as R + 256 * G + 65536 * B; a value that is no such colour draws black.
-QColor PackedColor(double packed);
+QColor packedColor(double packed);

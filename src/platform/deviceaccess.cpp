@@ -39,7 +39,7 @@ bool groupDatabaseLists(const group &g, const char *user)
 #endif
 } // namespace
 
-DeviceAccess ProbeDeviceAccess(const QString &path)
+DeviceAccess probeDeviceAccess(const QString &path)
 {
     DeviceAccess a;
 #ifdef Q_OS_UNIX

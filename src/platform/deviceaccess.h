@@ -18,4 +18,4 @@ struct DeviceAccess {
 };
 
 // Looks at the device's mode, owner and group, and at the user's groups.
-DeviceAccess ProbeDeviceAccess(const QString &path);
+DeviceAccess probeDeviceAccess(const QString &path);

@@ -49,7 +49,7 @@ int lineEvent(const QString &comment, qint64 &timeMs)
         return 0;
     const QStringView text = QStringView(comment).mid(mark + 5);
     for (int code : codes)
-        if (text == LineEventText(code))
+        if (text == lineEventText(code))
             return code;
     return 0;
 }

@@ -52,12 +52,12 @@ void shrink(QWidget *w, const QFont &start, const QString &text, int widthPixels
 
 } // namespace
 
-void ShrinkFontToFit(QLabel *label, int widthPixels)
+void shrinkFontToFit(QLabel *label, int widthPixels)
 {
     shrink(label, label->font(), label->text(), widthPixels);
 }
 
-void ShrinkFontToFit(QLineEdit *box, const QFont &designFont)
+void shrinkFontToFit(QLineEdit *box, const QFont &designFont)
 {
     // The frame and the box's own text margins (two pixels a side) take their part.
     const int frame =

@@ -13,10 +13,10 @@ QRect twipsRect(int left, int top, int width, int height, const QWidget *w);
 class QLabel;
 // A design box drawn for a narrower face than the desktop's: the label's font is made
 // semi-condensed and then smaller (down to 6.5 points) until its one-line text fits.
-void ShrinkFontToFit(QLabel *label, int widthPixels);
+void shrinkFontToFit(QLabel *label, int widthPixels);
 
 class QFont;
 class QLineEdit;
 // The same for a one-line text box whose text changes: each time from the design
 // font, so that a shorter text gets the full size back.
-void ShrinkFontToFit(QLineEdit *box, const QFont &designFont);
+void shrinkFontToFit(QLineEdit *box, const QFont &designFont);

@@ -45,7 +45,7 @@ std::optional<qint64> roundedToField(double value, int bits)
 
 } // namespace
 
-SetupPayload SetTimePayload(const QStringList &fields)
+SetupPayload setTimePayload(const QStringList &fields)
 {
     SetupPayload result;
     for (int i = 0; i < 6; ++i) {
@@ -58,7 +58,7 @@ SetupPayload SetTimePayload(const QStringList &fields)
         const bool negative = digits.startsWith(u'-');
         if (digits.startsWith(u'+'))
             digits = digits.mid(1);
-        const NumberReading r = ReadNumberText(QStringLiteral("&h") + digits.toString());
+        const NumberReading r = readNumberText(QStringLiteral("&h") + digits.toString());
         if (negative || !r.inRange || r.value < 0 || r.value > 255) {
             result.payload.clear();
             result.field = i;
@@ -72,7 +72,7 @@ SetupPayload SetTimePayload(const QStringList &fields)
     return result;
 }
 
-QStringList SetTimeFields(const QDateTime &now)
+QStringList setTimeFields(const QDateTime &now)
 {
     const QDate d = now.date();
     const QTime t = now.time();
@@ -86,7 +86,7 @@ QStringList SetTimeFields(const QDateTime &now)
     };
 }
 
-SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitudeM,
+SetupPayload setPositionPayload(const QString &latitudeD, const QString &latitudeM,
                                 const QString &longitudeD, const QString &longitudeM)
 {
     SetupPayload result;
@@ -119,8 +119,8 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
         NumberReading minutes;
         NumberReading joined;
         const QString text = c.degrees + c.minutes;
-        const bool minutesRead = !c.minutes.isEmpty() && ReadsWhollyAsNumber(c.minutes, minutes);
-        const bool joinedRead = minutesRead && ReadsWhollyAsNumber(text, joined);
+        const bool minutesRead = !c.minutes.isEmpty() && readsWhollyAsNumber(c.minutes, minutes);
+        const bool joinedRead = minutesRead && readsWhollyAsNumber(text, joined);
         if (minutesRead && !joinedRead && !joined.inRange)
             return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
                                        .arg(c.name, typed(text), QString::number(c.limit)));
@@ -152,11 +152,11 @@ SetupPayload SetPositionPayload(const QString &latitudeD, const QString &latitud
     return result;
 }
 
-std::array<QString, 2> PositionFields(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
+std::array<QString, 2> positionFields(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
 {
     const QString hex =
         QStringLiteral("&h") + HexByte(b0) + HexByte(b1) + HexByte(b2) + HexByte(b3);
-    const double scaled = ReadNumber(hex) / 256.0 / 36.0;
+    const double scaled = readNumber(hex) / 256.0 / 36.0;
     const QString text = DegMinText(scaled);
     const qsizetype degree = text.indexOf(QChar(0x00B0));
     if (degree < 0)
@@ -164,7 +164,7 @@ std::array<QString, 2> PositionFields(quint8 b0, quint8 b1, quint8 b2, quint8 b3
     return {text.left(degree), text.mid(degree + 1)};
 }
 
-SetupPayload SetHeightPayload(const QString &height, const QString &accuracy)
+SetupPayload setHeightPayload(const QString &height, const QString &accuracy)
 {
     SetupPayload result;
     const struct {
@@ -177,7 +177,7 @@ SetupPayload SetHeightPayload(const QString &height, const QString &accuracy)
     int field = 0;
     for (const auto &v : values) {
         NumberReading r;
-        const bool number = ReadsWhollyAsNumber(v.text, r);
+        const bool number = readsWhollyAsNumber(v.text, r);
         const auto raw = number ? roundedToField(r.value * 2.0, 16) : std::nullopt;
         if (!raw) {
             result.payload.clear();
@@ -196,7 +196,7 @@ SetupPayload SetHeightPayload(const QString &height, const QString &accuracy)
     return result;
 }
 
-QString HeightFieldText(quint8 high, quint8 low)
+QString heightFieldText(quint8 high, quint8 low)
 {
     const int raw = qint16(quint16((high << 8) | low));
     // Half units: the text is exact with at most one decimal, and C-locale digits

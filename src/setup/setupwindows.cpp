@@ -49,7 +49,7 @@ void fitCaption(QLabel *l)
     const int needed = l->fontMetrics().horizontalAdvance(l->text()) + 1;
     if (needed > l->width())
         l->resize(std::min(right - own.left(), needed), l->height());
-    ShrinkFontToFit(l, l->width());
+    shrinkFontToFit(l, l->width());
 }
 
 // Captions are fitted once every control of the window is in place.
@@ -126,7 +126,7 @@ void refuse(GPS_Main &g, QWidget *window, const SetupPayload &p, QLineEdit *fiel
 void tellNotOpen(GPS_Main &g, QWidget *window)
 {
     if (g.platform().boxes) {
-        g.platform().boxes->show(window, NotOpenText(), window->windowTitle(), MsgButtons::Ok,
+        g.platform().boxes->show(window, notOpenText(), window->windowTitle(), MsgButtons::Ok,
                                  MsgIcon::Exclamation, MsgAnswer::Ok);
     }
 }
@@ -167,7 +167,7 @@ void SetTime::Form_Load()
 {
     const QDateTime now =
         m_g.platform().clock ? m_g.platform().clock->now() : QDateTime::currentDateTime();
-    const QStringList fields = SetTimeFields(now);
+    const QStringList fields = setTimeFields(now);
     for (int i = 0; i < 6; ++i)
         fill(m_utc[std::size_t(i)], fields[i]);
 }
@@ -178,7 +178,7 @@ void SetTime::SetTime_Click(int Index)
     QStringList texts;
     for (QLineEdit *e : m_utc)
         texts << e->text();
-    const SetupPayload p = SetTimePayload(texts);
+    const SetupPayload p = setTimePayload(texts);
     if (!p.ok()) {
         refuse(m_g, this, p, p.field >= 0 ? m_utc[std::size_t(p.field)] : nullptr);
         return;
@@ -222,17 +222,17 @@ SetPosition::SetPosition(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
 void SetPosition::Form_Load()
 {
     const auto &nav = m_g.LastNavigation;
-    const auto lat = PositionFields(nav[4], nav[5], nav[6], nav[7]);
+    const auto lat = positionFields(nav[4], nav[5], nav[6], nav[7]);
     fill(LatitudeD, lat[0]);
     fill(LatitudeM, lat[1]);
-    const auto lon = PositionFields(nav[8], nav[9], nav[10], nav[11]);
+    const auto lon = positionFields(nav[8], nav[9], nav[10], nav[11]);
     fill(LongitudeD, lon[0]);
     fill(LongitudeM, lon[1]);
 }
 
 void SetPosition::SetPosition_Click()
 {
-    const SetupPayload p = SetPositionPayload(LatitudeD->text(), LatitudeM->text(),
+    const SetupPayload p = setPositionPayload(LatitudeD->text(), LatitudeM->text(),
                                               LongitudeD->text(), LongitudeM->text());
     if (!p.ok()) {
         QLineEdit *const fields[] = {LatitudeD, LatitudeM, LongitudeD, LongitudeM};
@@ -273,13 +273,13 @@ SetHeight::SetHeight(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
 
 void SetHeight::Form_Load()
 {
-    fill(CurHeight, HeightFieldText(m_g.LastNavigation[12], m_g.LastNavigation[13]));
+    fill(CurHeight, heightFieldText(m_g.LastNavigation[12], m_g.LastNavigation[13]));
     fill(Accuracy, QStringLiteral("0"));
 }
 
 void SetHeight::SetH_Click()
 {
-    const SetupPayload p = SetHeightPayload(CurHeight->text(), Accuracy->text());
+    const SetupPayload p = setHeightPayload(CurHeight->text(), Accuracy->text());
     if (!p.ok()) {
         refuse(m_g, this, p, p.field == 1 ? Accuracy : CurHeight);
         return;
@@ -294,21 +294,21 @@ void SetHeight::Exit_Click()
     reject();
 }
 
-void ShowSetTime(GPS_Main &g, QWidget *parent)
+void showSetTime(GPS_Main &g, QWidget *parent)
 {
     SetTime w(g, parent);
     w.Form_Load();
     w.exec();
 }
 
-void ShowSetPosition(GPS_Main &g, QWidget *parent)
+void showSetPosition(GPS_Main &g, QWidget *parent)
 {
     SetPosition w(g, parent);
     w.Form_Load();
     w.exec();
 }
 
-void ShowSetHeight(GPS_Main &g, QWidget *parent)
+void showSetHeight(GPS_Main &g, QWidget *parent)
 {
     SetHeight w(g, parent);
     w.Form_Load();

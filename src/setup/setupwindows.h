@@ -9,9 +9,9 @@ class QLineEdit;
 class QPushButton;
 
 // The modal setup windows, each shown until the user sets or cancels.
-void ShowSetTime(GPS_Main &g, QWidget *parent);
-void ShowSetPosition(GPS_Main &g, QWidget *parent);
-void ShowSetHeight(GPS_Main &g, QWidget *parent);
+void showSetTime(GPS_Main &g, QWidget *parent);
+void showSetPosition(GPS_Main &g, QWidget *parent);
+void showSetHeight(GPS_Main &g, QWidget *parent);
 
 // Sends a date and time, the computer's local time to begin with.
 class SetTime : public QDialog {

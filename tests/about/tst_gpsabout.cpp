@@ -59,13 +59,13 @@ void TestGPSAbout::formLoadWritesEveryText()
     QCOMPARE(w.windowTitle(), QStringLiteral("About Kestrel"));
     QCOMPARE(labelText(w, "lblVersion"), QStringLiteral("Version 2.6.2"));
     QCOMPARE(labelText(w, "lblTitle"), QStringLiteral("Kestrel Program"));
-    QCOMPARE(labelText(w, "lblCopyRight"), AuthorLine());
-    QVERIFY(!AuthorLine().isEmpty());
+    QCOMPARE(labelText(w, "lblCopyRight"), authorLine());
+    QVERIFY(!authorLine().isEmpty());
     QCOMPARE(labelText(w, "lblDescription"),
              QStringLiteral("This program displays information from and sends commands to 'The "
                             "Kestrel Receiver Kit'.The Kit is available from: ") +
-                 KitAddress() + QStringLiteral("\r\nClick picture for more program info."));
-    QVERIFY(KitAddress().contains(QStringLiteral("example.org")));
+                 kitAddress() + QStringLiteral("\r\nClick picture for more program info."));
+    QVERIFY(kitAddress().contains(QStringLiteral("example.org")));
     QCOMPARE(labelText(w, "lblDisclaimer"),
              QStringLiteral(
                  "Warning: This program is only an example and there is no guarantee that any "
@@ -99,7 +99,7 @@ void TestGPSAbout::versionIsPlainIntegers()
 {
     QFETCH(QString, version);
     QFETCH(QString, text);
-    QCOMPARE(VersionText(version), text);
+    QCOMPARE(versionText(version), text);
 }
 
 void TestGPSAbout::clickingPictureShowsProgramNotes()
@@ -115,7 +115,7 @@ void TestGPSAbout::clickingPictureShowsProgramNotes()
     const auto &box = tp.boxes.shown[0];
     QCOMPARE(box.title, QStringLiteral("Program Information"));
     QCOMPARE(box.buttons, MsgButtons::Ok);
-    QCOMPARE(box.text, ProgramNotesText());
+    QCOMPARE(box.text, programNotesText());
     const QStringList lines = box.text.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 5);
     QVERIFY(!lines[0].isEmpty()); // the credit line
@@ -186,7 +186,7 @@ void TestGPSAbout::registryValueDecoding()
     QFETCH(uint, reported);
     QFETCH(QString, expected);
     QString keyVal = QStringLiteral("before");
-    DecodeRegistryValue(type, data, reported, keyVal);
+    decodeRegistryValue(type, data, reported, keyVal);
     QCOMPARE(keyVal, expected);
 }
 
@@ -247,7 +247,7 @@ void TestGPSAbout::sysInfoStartsFirstProgramFound()
 
 void TestGPSAbout::pictureAndWindowCarryTheProgramIcon()
 {
-    const QIcon icon = KestrelIcon();
+    const QIcon icon = kestrelIcon();
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.availableSizes().size(), 6);
     QVERIFY(!QIcon(QStringLiteral(":/about/kestrel-256.png")).isNull());
@@ -277,7 +277,7 @@ void TestGPSAbout::showAboutIsModal()
     });
     poll.start();
     QWidget parent;
-    ShowAbout(g, &parent);
+    showAbout(g, &parent);
     QCOMPARE(seen, QStringLiteral("About Kestrel"));
     QVERIFY(modal);
 }

@@ -96,7 +96,7 @@ void TestAutoRefresh::intervalFromBox()
 {
     QFETCH(QString, text);
     QFETCH(int, ms);
-    const std::optional<int> got = RefreshIntervalMs(text);
+    const std::optional<int> got = refreshIntervalMs(text);
     QCOMPARE(got.has_value(), ms >= 0);
     if (got)
         QCOMPARE(*got, ms);

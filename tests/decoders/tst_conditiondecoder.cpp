@@ -32,7 +32,7 @@ void TestConditionDecoder::everyControlOfAFullFrame()
 
     QByteArray shown = frame;
     shown[2] = 0x04;
-    verifyAllFields(ConditionFields(g), {
+    verifyAllFields(conditionFields(g), {
                                             {"Condition", "3D position fix"},
                                             {"SHealth", "07 Health satellites"},
                                             {"SVisible", "09 Visible satellites"},
@@ -100,7 +100,7 @@ void TestConditionDecoder::fieldsOfFrame()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     loadFrame(g, frame);
-    const Fields fields = ConditionFields(g);
+    const Fields fields = conditionFields(g);
     verifyFields(fields, expected);
     verifyFields(fields, {{"RawHex", dumpOf(frame)}});
 }
@@ -146,7 +146,7 @@ void TestConditionDecoder::stateTexts()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     loadFrame(g, buildFrameOfType(0xC6, bytes({state})));
-    const Fields fields = ConditionFields(g);
+    const Fields fields = conditionFields(g);
     QCOMPARE(fieldText(fields, "Condition"), text);
     QCOMPARE(fieldText(fields, "RawHex").mid(6, 2), rawByte);
     QCOMPARE(g.RxBuffer[3], quint8(state));

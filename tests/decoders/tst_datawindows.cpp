@@ -83,17 +83,17 @@ Fields decode(quint8 type, GPS_Main &g)
 {
     switch (type) {
     case 0xCA:
-        return PositionFields(g);
+        return positionFields(g);
     case 0xC6:
-        return ConditionFields(g);
+        return conditionFields(g);
     case 0xC4:
-        return DiagnosisFields(g);
+        return diagnosisFields(g);
     case 0xC3:
-        return ModeFields(g);
+        return modeFields(g);
     case 0xC5:
-        return TimeStampFields(g);
+        return timeStampFields(g);
     default:
-        return RecSatFields(g);
+        return recSatFields(g);
     }
 }
 
@@ -417,7 +417,7 @@ void TestDataWindows::literalTextsOfTheWindows()
         QCOMPARE(controlText(stamp, QStringLiteral("Item(%1)").arg(k)),
                  QStringLiteral("Item%1").arg(k + 1));
         QCOMPARE(controlText(stamp, QStringLiteral("Description(%1)").arg(k)),
-                 StampDescription(k + 1));
+                 stampDescription(k + 1));
         QCOMPARE(controlText(stamp, QStringLiteral("TimeStamp(%1)").arg(k)), QString());
     }
     QCOMPARE(stamp->findChild<QRadioButton *>("Search(0)")->text(), QString("Search Mode Set"));

@@ -71,20 +71,20 @@ private slots:
 void TestFixStatistics::percentileIsLinearBetweenRanks()
 {
     std::vector<double> v{5, 1, 4, 2, 3};
-    QCOMPARE(Percentile(v, 0.5), 3.0);
+    QCOMPARE(percentile(v, 0.5), 3.0);
     v = {4, 1, 3, 2};
-    QCOMPARE(Percentile(v, 0.5), 2.5); // between 2 and 3
+    QCOMPARE(percentile(v, 0.5), 2.5); // between 2 and 3
     v = {10, 0};
-    QCOMPARE(Percentile(v, 0.95), 9.5);
+    QCOMPARE(percentile(v, 0.95), 9.5);
     v = {7};
-    QCOMPARE(Percentile(v, 0.95), 7.0);
+    QCOMPARE(percentile(v, 0.95), 7.0);
     v.clear();
-    QCOMPARE(Percentile(v, 0.5), 0.0);
+    QCOMPARE(percentile(v, 0.5), 0.0);
     // 1..20: h = 19 * 0.95 = 18.05, between 19 and 20.
     v.clear();
     for (int i = 20; i >= 1; --i)
         v.push_back(i);
-    QVERIFY(std::fabs(Percentile(v, 0.95) - 19.05) < 1e-12);
+    QVERIFY(std::fabs(percentile(v, 0.95) - 19.05) < 1e-12);
 }
 
 void TestFixStatistics::ringOfKnownRadius()

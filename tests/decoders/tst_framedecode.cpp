@@ -66,7 +66,7 @@ void TestFrameDecode::positionTextsAreTheWindowsTexts()
     GPS_Main g(tp.platform);
     g.TimeZoneIndex = 12;
     loadFrame(g, frame);
-    QCOMPARE(f.windows.value(1).fields, PositionFields(g));
+    QCOMPARE(f.windows.value(1).fields, positionFields(g));
     QCOMPARE(fieldText(f.windows[0].fields, QStringLiteral("CurLat")),
              QString::fromUtf8(" 11°37.7777"));
     QCOMPARE(fieldText(f.windows[0].fields, QStringLiteral("CurHeight")), QStringLiteral("-0.5"));

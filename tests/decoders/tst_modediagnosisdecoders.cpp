@@ -65,7 +65,7 @@ void TestModeDiagnosisDecoders::modeControlsOfFrame()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     loadFrame(g, frame);
-    const Fields fields = ModeFields(g);
+    const Fields fields = modeFields(g);
     if (expected.size() == 7)
         verifyAllFields(fields, expected + FieldPairs{{"RawHex", dumpOf(frame)}});
     else
@@ -106,7 +106,7 @@ void TestModeDiagnosisDecoders::diagnosisControlsOfFrame()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     loadFrame(g, frame);
-    verifyAllFields(DiagnosisFields(g),
+    verifyAllFields(diagnosisFields(g),
                     expected + FieldPairs{{"CheckSum", "CheckSum: " + dumpOf(frame).mid(27, 2)},
                                           {"RawHex", dumpOf(frame)}});
 }
@@ -132,7 +132,7 @@ void TestModeDiagnosisDecoders::revisionLetterRoundsHalvesToEven()
 {
     QFETCH(int, byte);
     QFETCH(QString, letter);
-    QCOMPARE(RevisionLetter(quint8(byte)), letter);
+    QCOMPARE(revisionLetter(quint8(byte)), letter);
 }
 
 void TestModeDiagnosisDecoders::errorCodeTexts_data()

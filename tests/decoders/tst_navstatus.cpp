@@ -92,12 +92,12 @@ void TestNavStatus::boxesShowDecodedFields()
     QFETCH(QByteArray, frame);
     QFETCH(QString, box);
     QFETCH(QString, expected);
-    QCOMPARE(fieldText(DecodeNavStatus(frame, 5).fields, box), expected);
+    QCOMPARE(fieldText(decodeNavStatus(frame, 5).fields, box), expected);
 }
 
 void TestNavStatus::fieldsComeInWindowOrder()
 {
-    const NavStatus s = DecodeNavStatus(navFrame({}), 5);
+    const NavStatus s = decodeNavStatus(navFrame({}), 5);
     QStringList names;
     for (const Field &f : s.fields)
         names << f.name;
@@ -122,7 +122,7 @@ void TestNavStatus::headingFractionIsTurnFraction()
     QFETCH(int, high);
     QFETCH(int, low);
     QFETCH(double, fraction);
-    QCOMPARE(DecodeNavStatus(navFrame({{16, {high, low}}}), 5).headingFraction, fraction);
+    QCOMPARE(decodeNavStatus(navFrame({{16, {high, low}}}), 5).headingFraction, fraction);
 }
 
 void TestNavStatus::timeFollowsTimeZoneIndex()
@@ -131,15 +131,15 @@ void TestNavStatus::timeFollowsTimeZoneIndex()
     GPS_Main g(tp.platform);
     loadFrame(g, navFrame({{25, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}}));
     g.TimeZoneIndex = 12;
-    QCOMPARE(fieldText(DecodeNavStatus(g).fields, "TimeDate"), "11/30/1999");
+    QCOMPARE(fieldText(decodeNavStatus(g).fields, "TimeDate"), "11/30/1999");
     g.TimeZoneIndex = 5;
-    QCOMPARE(fieldText(DecodeNavStatus(g).fields, "TimeDate"), "11/29/1999 5:00:00 PM");
+    QCOMPARE(fieldText(decodeNavStatus(g).fields, "TimeDate"), "11/29/1999 5:00:00 PM");
 }
 
 void TestNavStatus::shortFrameDecodesWithoutReadingPastIt()
 {
     const QByteArray cut = navFrame({{33, {9}}, {3, {4}}}).left(10);
-    const NavStatus s = DecodeNavStatus(cut, 12);
+    const NavStatus s = decodeNavStatus(cut, 12);
     QCOMPARE(fieldText(s.fields, "Vality"), "3D Fix");
     QCOMPARE(fieldText(s.fields, "Sats"), "0");
     QCOMPARE(s.fields.size(), 8);

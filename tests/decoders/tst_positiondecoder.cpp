@@ -32,7 +32,7 @@ void TestPositionDecoder::everyControlOfAFullFrame()
     g.TimeZoneIndex = 13;
     loadFrame(g, frame);
 
-    verifyAllFields(PositionFields(g), {
+    verifyAllFields(positionFields(g), {
                                            {"Validity", "04"},
                                            {"HexLat", "00A00000"},
                                            {"CurLat", " 11°37.7777"},
@@ -87,8 +87,8 @@ void TestPositionDecoder::everyControlOfAFullFrame()
                                            {"Terminator", "0D"},
                                            {"Text3", dumpOf(frame)},
                                        });
-    QCOMPARE(fieldText(PositionFields(g), "Text3").size(), 132);
-    QVERIFY(fieldText(PositionFields(g), "Text3").endsWith("0D "));
+    QCOMPARE(fieldText(positionFields(g), "Text3").size(), 132);
+    QVERIFY(fieldText(positionFields(g), "Text3").endsWith("0D "));
 }
 
 void TestPositionDecoder::fieldsOfFrame_data()
@@ -147,7 +147,7 @@ void TestPositionDecoder::fieldsOfFrame()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     loadFrame(g, frame);
-    const Fields fields = PositionFields(g);
+    const Fields fields = positionFields(g);
     verifyFields(fields, expected);
     verifyFields(fields, {{"Terminator", "0D"}, {"Text3", dumpOf(frame)}});
     // A decoder only reads the frame.
@@ -166,8 +166,8 @@ void TestPositionDecoder::agreesWithMainWindow()
         GPS_Main g(tp.platform);
         g.TimeZoneIndex = seed % 25;
         loadFrame(g, buildFrameOfType(0xCA, p));
-        const Fields position = PositionFields(g);
-        for (const Field &f : DecodeNavStatus(g).fields) {
+        const Fields position = positionFields(g);
+        for (const Field &f : decodeNavStatus(g).fields) {
             if (f.name != "Vality")
                 QCOMPARE(fieldText(position, f.name), f.text);
         }

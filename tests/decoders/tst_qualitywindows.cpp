@@ -246,7 +246,7 @@ void TestQualityWindows::scatterShowsTheStatistics()
     QCOMPARE(textOf(w, "R95"), QStringLiteral("%1 m").arg(s.r95M, 0, 'f', 2));
     QCOMPARE(textOf(w, "MeanLat"), QStringLiteral("%1\u00b0").arg(s.meanLatitudeDeg, 0, 'f', 7));
     QCOMPARE(textOf(w, "MeanLon"), QStringLiteral("%1\u00b0").arg(s.meanLongitudeDeg, 0, 'f', 7));
-    QCOMPARE(textOf(w, "MeanLatDM"), DegreesMinutesText(s.meanLatitudeDeg, true));
+    QCOMPARE(textOf(w, "MeanLatDM"), degreesMinutesText(s.meanLatitudeDeg, true));
     QCOMPARE(textOf(w, "HeightMean"), QStringLiteral("%1 m").arg(s.meanHeightM, 0, 'f', 2));
     QCOMPARE(textOf(w, "HeightStd"), QStringLiteral("%1 m").arg(s.heightStdM, 0, 'f', 2));
     // The simulated receiver drives round 47.37 N 8.54 E.
@@ -269,9 +269,9 @@ void TestQualityWindows::scatterShowsTheStatistics()
 
 void TestQualityWindows::scatterPlotHasEqualMetricAxes()
 {
-    QCOMPARE(DegreesMinutesText(47.5, true), QStringLiteral("47\u00b030.0000' N"));
-    QCOMPARE(DegreesMinutesText(-8.25, false), QStringLiteral("8\u00b015.0000' W"));
-    QCOMPARE(DegreesMinutesText(-0.999999999, true), QStringLiteral("1\u00b000.0000' S"));
+    QCOMPARE(degreesMinutesText(47.5, true), QStringLiteral("47\u00b030.0000' N"));
+    QCOMPARE(degreesMinutesText(-8.25, false), QStringLiteral("8\u00b015.0000' W"));
+    QCOMPARE(degreesMinutesText(-0.999999999, true), QStringLiteral("1\u00b000.0000' S"));
 
     Rig r;
     auto *w = static_cast<ScatterWindow *>(r.open("NavScatter", DataWindow::Scatter));
@@ -413,7 +413,7 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
     QCOMPARE(*run->to3DMs, first3D);
     r.nav.updateLinkStatus();
     const QString want = QStringLiteral("TTFF 2D %1 s, 3D %2 s")
-                             .arg(SecondsText(*run->to2DMs), SecondsText(*run->to3DMs));
+                             .arg(tenthsOfSecondsText(*run->to2DMs), tenthsOfSecondsText(*run->to3DMs));
     QVERIFY2(r.nav.linkStatus()->text().contains(want), qPrintable(r.nav.linkStatus()->text()));
 
     // A Cold Start confirmed by the receiver: a new run, newest first in the table.
@@ -429,8 +429,8 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
     QCOMPARE(table->item(0, 3)->text(), QStringLiteral("\u2013"));
     QCOMPARE(table->item(1, 0)->text(), QStringLiteral("port opened"));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0.0"));
-    QCOMPARE(table->item(1, 2)->text(), SecondsText(*r.g.quality().ttff.runs().front().to2DMs));
-    QCOMPARE(table->item(1, 3)->text(), SecondsText(*r.g.quality().ttff.runs().front().to3DMs));
+    QCOMPARE(table->item(1, 2)->text(), tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to2DMs));
+    QCOMPARE(table->item(1, 3)->text(), tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to3DMs));
     r.run(40000);
     w->refresh();
     QVERIFY(table->item(0, 3)->text() != QStringLiteral("\u2013"));

@@ -170,8 +170,8 @@ void TestSatelliteDecoders::everyControlOfAFrame()
     for (int s = 1; s <= 32; ++s)
         expected.append({QStringLiteral("Health(%1)").arg(s), (s == 1 || s == 32) ? "H" : "U"});
     expected.append({"RawHex", dumpOf(frame)});
-    verifyAllFields(RecSatFields(g), expected);
-    QCOMPARE(fieldText(RecSatFields(g), "RawHex").size(), 150);
+    verifyAllFields(recSatFields(g), expected);
+    QCOMPARE(fieldText(recSatFields(g), "RawHex").size(), 150);
 }
 
 void TestSatelliteDecoders::cellsOfOneSlot_data()
@@ -203,7 +203,7 @@ void TestSatelliteDecoders::cellsOfOneSlot()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     loadFrame(g, satelliteFrame(channels));
-    verifyFields(RecSatFields(g), expected);
+    verifyFields(recSatFields(g), expected);
 }
 
 void TestSatelliteDecoders::healthLetters_data()

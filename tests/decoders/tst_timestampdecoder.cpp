@@ -89,7 +89,7 @@ void TestTimeStampDecoder::everyStampOfAFrame()
         expected.append({QStringLiteral("TimeStamp(%1)").arg(k), text});
     }
     expected.append({"RawHex", dumpOf(frame)});
-    verifyAllFields(TimeStampFields(g), expected);
+    verifyAllFields(timeStampFields(g), expected);
 }
 
 void TestTimeStampDecoder::descriptionsOfTheItems()
@@ -100,7 +100,7 @@ void TestTimeStampDecoder::descriptionsOfTheItems()
         "Reserved",     "RAM Check NG1", "RTC Error 1",   "Reserved", "Reserved",  "Reserved",
         "Reserved",     "Reserved",      "Reserved"};
     for (int item = 1; item <= 21; ++item)
-        QCOMPARE(StampDescription(item), descriptions[item - 1]);
+        QCOMPARE(stampDescription(item), descriptions[item - 1]);
 }
 
 QTEST_GUILESS_MAIN(TestTimeStampDecoder)

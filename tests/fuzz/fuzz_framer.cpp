@@ -44,39 +44,39 @@ public:
     void ShowNavStatus() override
     {
         check(0xCA);
-        const NavStatus s = DecodeNavStatus(m_g);
+        const NavStatus s = decodeNavStatus(m_g);
         checkFields(s.fields);
         FUZZ_CHECK(std::isfinite(s.headingFraction));
     }
     void ShowPosition() override
     {
         check(0xCA);
-        checkFields(PositionFields(m_g));
+        checkFields(positionFields(m_g));
     }
     void ShowCondition() override
     {
         check(0xC6);
-        checkFields(ConditionFields(m_g));
+        checkFields(conditionFields(m_g));
     }
     void ShowDiagnosis() override
     {
         check(0xC4);
-        checkFields(DiagnosisFields(m_g));
+        checkFields(diagnosisFields(m_g));
     }
     void ShowMode() override
     {
         check(0xC3);
-        checkFields(ModeFields(m_g));
+        checkFields(modeFields(m_g));
     }
     void ShowTimeStamp() override
     {
         check(0xC5);
-        checkFields(TimeStampFields(m_g));
+        checkFields(timeStampFields(m_g));
     }
     void ShowRecSat() override
     {
         check(0xCB);
-        checkFields(RecSatFields(m_g));
+        checkFields(recSatFields(m_g));
         for (int row = 1; row <= 8; ++row)
             for (int col = 1; col <= 5; ++col)
                 FUZZ_CHECK(std::isfinite(m_g.SatTable[std::size_t(row)][std::size_t(col)]));

@@ -13,22 +13,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString utf16 =
         QString::fromUtf16(reinterpret_cast<const char16_t *>(data), qsizetype(size / 2));
     for (const QString &text : {utf8, utf16}) {
-        const NumberReading r = ReadNumberText(text);
+        const NumberReading r = readNumberText(text);
         FUZZ_CHECK(std::isfinite(r.value));
         if (!r.inRange || !r.hasDigits)
             FUZZ_CHECK(r.value == 0);
-        FUZZ_CHECK(ReadNumber(text) == r.value);
+        FUZZ_CHECK(readNumber(text) == r.value);
 
         // Reading stops at the first character that cannot continue a number, and
         // leading blanks and tabs are skipped.
-        const NumberReading padded = ReadNumberText(QStringLiteral(" \t") + text);
+        const NumberReading padded = readNumberText(QStringLiteral(" \t") + text);
         const bool startsBlank = !text.isEmpty() && (text[0] == u' ' || text[0] == u'\t');
         if (!startsBlank) {
             FUZZ_CHECK(padded.hasDigits == r.hasDigits);
             FUZZ_CHECK(padded.inRange == r.inRange);
             FUZZ_CHECK(padded.value == r.value);
         }
-        const NumberReading stopped = ReadNumberText(text + QStringLiteral("#9"));
+        const NumberReading stopped = readNumberText(text + QStringLiteral("#9"));
         FUZZ_CHECK(stopped.value == r.value && stopped.hasDigits == r.hasDigits);
     }
     return 0;

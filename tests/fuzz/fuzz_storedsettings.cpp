@@ -19,11 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QList<int> parities = {115, 109, 111, 101, 110};
     const QList<int> dataBits = {8, 7};
     const QList<int> stopBits = {2, 1};
-    FUZZ_CHECK(com.contains(StoredChoice(v[0], com, 1)));
-    const int speed = StoredChoice(v[1], speeds, 9600);
-    const int parity = StoredChoice(v[2], parities, 101);
-    const int data8 = StoredChoice(v[3], dataBits, 8);
-    const int stop = StoredChoice(v[4], stopBits, 1);
+    FUZZ_CHECK(com.contains(storedChoice(v[0], com, 1)));
+    const int speed = storedChoice(v[1], speeds, 9600);
+    const int parity = storedChoice(v[2], parities, 101);
+    const int data8 = storedChoice(v[3], dataBits, 8);
+    const int stop = storedChoice(v[4], stopBits, 1);
     FUZZ_CHECK(speeds.contains(speed) && parities.contains(parity));
     FUZZ_CHECK(dataBits.contains(data8) && stopBits.contains(stop));
 
@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(back && back->speed == speed && back->parity == char(parity));
     FUZZ_CHECK(back->dataBits == data8 && back->stopBits == stop);
 
-    const int zone = StoredIndex(v[5], 5, 24);
-    const int sats = StoredIndex(v[6], 0, 3);
+    const int zone = storedIndex(v[5], 5, 24);
+    const int sats = storedIndex(v[6], 0, 3);
     FUZZ_CHECK(zone >= 0 && zone <= 24 && sats >= 0 && sats <= 3);
-    StoredFlag(v[7]);
+    storedFlag(v[7]);
     return 0;
 }

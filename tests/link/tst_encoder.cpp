@@ -39,9 +39,9 @@ void TestEncoder::requestFrames()
 {
     QFETCH(int, command);
     QFETCH(QByteArray, wire);
-    QCOMPARE(RequestFrame(command), wire);
+    QCOMPARE(requestFrame(command), wire);
     std::array<quint8, 11> empty{};
-    QCOMPARE(CommandFrame(command, empty), wire);
+    QCOMPARE(commandFrame(command, empty), wire);
 }
 
 void TestEncoder::commandFrames_data()
@@ -68,7 +68,7 @@ void TestEncoder::commandFrames()
     buf[0] = quint8(payload.size());
     for (int i = 0; i < payload.size(); ++i)
         buf[std::size_t(i + 1)] = quint8(payload[i]);
-    QCOMPARE(CommandFrame(command, buf), wire);
+    QCOMPARE(commandFrame(command, buf), wire);
 }
 
 void TestEncoder::everyFrameSumsToZero()
@@ -79,7 +79,7 @@ void TestEncoder::everyFrameSumsToZero()
             buf[0] = quint8(n);
             for (int i = 1; i <= 10; ++i)
                 buf[std::size_t(i)] = quint8(command * 31 + i * 17);
-            const QByteArray f = CommandFrame(command, buf);
+            const QByteArray f = commandFrame(command, buf);
             QCOMPARE(f.size(), n + 4);
             QCOMPARE(f.back(), '\r');
             quint8 sum = 0;
@@ -90,7 +90,7 @@ void TestEncoder::everyFrameSumsToZero()
     }
     // A count beyond the buffer's ten bytes never reads past it.
     buf[0] = 200;
-    QCOMPARE(CommandFrame(0xB1, buf).size(), 14);
+    QCOMPARE(commandFrame(0xB1, buf).size(), 14);
 }
 
 void TestEncoder::sendWritesWholeFrameOnce()

@@ -251,7 +251,7 @@ void TestFramer::messageTableAndFramerAgree()
         const QString where = QStringLiteral("type %1").arg(b, 2, 16, QLatin1Char('0'));
         for (int i = 0; i < stream.size(); ++i) {
             const bool last = m && i == stream.size() - 1;
-            QVERIFY2(FramerStep(g, quint8(stream[i])) ==
+            QVERIFY2(framerStep(g, quint8(stream[i])) ==
                          (last ? FrameStep::FrameGood : FrameStep::NeedMore),
                      qPrintable(where));
             QVERIFY2(m || g.HuntingHeader, qPrintable(where));

@@ -35,7 +35,7 @@ Trace byteByByte(const QByteArray &stream)
     GPS_Main g{Platform{}};
     QStringList frames;
     for (char c : stream) {
-        const FrameStep step = FramerStep(g, quint8(c));
+        const FrameStep step = framerStep(g, quint8(c));
         if (step != FrameStep::NeedMore)
             frames << frameText(g, step);
     }
@@ -51,7 +51,7 @@ Trace scanned(const QByteArray &stream, int chunk)
         const auto *data = reinterpret_cast<const quint8 *>(piece.constData());
         for (qsizetype used = 0; used < piece.size();) {
             FrameStep step;
-            const qsizetype taken = FramerScan(g, data + used, piece.size() - used, step);
+            const qsizetype taken = framerScan(g, data + used, piece.size() - used, step);
             if (taken <= 0)
                 return {{QStringLiteral("no progress")}};
             used += taken;

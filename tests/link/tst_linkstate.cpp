@@ -163,7 +163,7 @@ void TestLinkState::programTracksWhatItSendsAndReceives_data()
     QTest::addColumn<QString>("command");
     const auto setup = [](int command, QByteArray payload) {
         return std::function<void(GPS_Main &)>(
-            [=](GPS_Main &g) { SendSetupCommand(g, command, payload); });
+            [=](GPS_Main &g) { sendSetupCommand(g, command, payload); });
     };
     const auto request = [](int type) {
         return std::function<void(GPS_Main &)>([=](GPS_Main &g) { g.SendRequest(type); });

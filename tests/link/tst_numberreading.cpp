@@ -82,12 +82,12 @@ void TestNumberReading::readsTextAsTheWindowsDo()
     QFETCH(double, value);
     QFETCH(bool, hasDigits);
     QFETCH(bool, inRange);
-    const NumberReading r = ReadNumberText(text);
+    const NumberReading r = readNumberText(text);
     QCOMPARE(r.value, value);
     QVERIFY(!std::signbit(r.value) || r.value != 0);
     QCOMPARE(r.hasDigits, hasDigits);
     QCOMPARE(r.inRange, inRange);
-    QCOMPARE(ReadNumber(text), value);
+    QCOMPARE(readNumber(text), value);
 }
 
 void TestNumberReading::pointIsTheDecimalPointWhateverTheLocale()
@@ -107,9 +107,9 @@ void TestNumberReading::pointIsTheDecimalPointWhateverTheLocale()
     qputenv("LOCPATH", QFile::encodeName(dir.path()));
     const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr &&
                        std::localeconv()->decimal_point == std::string(",");
-    const double half = ReadNumber(u"100.5");
-    const double withComma = ReadNumber(u"100,5");
-    const double exponent = ReadNumber(u"2.5e1");
+    const double half = readNumber(u"100.5");
+    const double withComma = readNumber(u"100,5");
+    const double exponent = readNumber(u"2.5e1");
     std::setlocale(LC_NUMERIC, saved.c_str());
     if (savedPath.isNull())
         qunsetenv("LOCPATH");
@@ -132,7 +132,7 @@ void TestNumberReading::anyTypedTextGivesAFiniteValue()
         const int length = int(rng.bounded(40));
         for (int i = 0; i < length; ++i)
             text += alphabet[int(rng.bounded(int(alphabet.size())))];
-        const NumberReading r = ReadNumberText(text);
+        const NumberReading r = readNumberText(text);
         QVERIFY2(std::isfinite(r.value), qPrintable(text));
         QVERIFY2(r.inRange || r.value == 0, qPrintable(text));
         QVERIFY2(r.hasDigits || r.value == 0, qPrintable(text));

@@ -103,7 +103,7 @@ void TestPortMessage::messageKeepsFirstLineAndAddsReason()
     QFETCH(QString, reason);
     QFETCH(DeviceAccess, access);
     QFETCH(QStringList, lines);
-    QCOMPARE(PortNotAvailableText(portName, device, reason, access).split(QLatin1Char('\n')),
+    QCOMPARE(portNotAvailableText(portName, device, reason, access).split(QLatin1Char('\n')),
              lines);
 }
 
@@ -117,14 +117,14 @@ void TestPortMessage::probeNamesTheDevicesGroup()
     const group *gr = ::getgrgid(::getegid());
     QVERIFY(gr);
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0660) == 0);
-    DeviceAccess a = ProbeDeviceAccess(path);
+    DeviceAccess a = probeDeviceAccess(path);
     QVERIFY(a.exists);
     QVERIFY(!a.refused);
     QCOMPARE(a.group, QString::fromLocal8Bit(gr->gr_name));
     QCOMPARE(a.groupMayUse, ::getegid() != 0);
     // Read-only for the group: joining it would not let the program write.
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
-    QVERIFY(!ProbeDeviceAccess(path).groupMayUse);
+    QVERIFY(!probeDeviceAccess(path).groupMayUse);
 }
 
 void TestPortMessage::probeSeesARefusalByPermissions()
@@ -138,7 +138,7 @@ void TestPortMessage::probeSeesARefusalByPermissions()
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
     if (::geteuid() != 0) {
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0000) == 0);
-        QVERIFY(ProbeDeviceAccess(path).refused);
+        QVERIFY(probeDeviceAccess(path).refused);
         return;
     }
     // Root may open anything: the refusal is seen from an unprivileged child.
@@ -150,7 +150,7 @@ void TestPortMessage::probeSeesARefusalByPermissions()
         if (::setgid(nobody->pw_gid) != 0 || ::setgroups(0, nullptr) != 0 ||
             ::setuid(nobody->pw_uid) != 0)
             ::_exit(3);
-        const DeviceAccess a = ProbeDeviceAccess(path);
+        const DeviceAccess a = probeDeviceAccess(path);
         ::_exit(a.exists && a.refused && a.owner == QLatin1String("root") && !a.groupMayUse ? 0
                                                                                             : 1);
     }
@@ -162,10 +162,10 @@ void TestPortMessage::probeSeesARefusalByPermissions()
 
 void TestPortMessage::probeOfMissingDeviceSaysNothing()
 {
-    const DeviceAccess a = ProbeDeviceAccess(QStringLiteral("/dev/kestrel-no-such-device"));
+    const DeviceAccess a = probeDeviceAccess(QStringLiteral("/dev/kestrel-no-such-device"));
     QVERIFY(!a.exists);
     QVERIFY(!a.refused);
-    QVERIFY(!ProbeDeviceAccess(QString()).exists);
+    QVERIFY(!probeDeviceAccess(QString()).exists);
 }
 
 QTEST_GUILESS_MAIN(TestPortMessage)

@@ -22,7 +22,7 @@ Framed frameAll(const QByteArray &stream)
     GPS_Main g(tp.platform);
     Framed out;
     for (const char c : stream) {
-        switch (FramerStep(g, quint8(c))) {
+        switch (framerStep(g, quint8(c))) {
         case FrameStep::NeedMore:
             break;
         case FrameStep::FrameBad:
@@ -66,7 +66,7 @@ void step(FakeClock &clock, Simulator &sim, int seconds)
 
 QByteArray command(quint8 type, std::initializer_list<int> payload)
 {
-    return BuildFrame(type, bytes(payload));
+    return encodeFrame(type, bytes(payload));
 }
 
 } // namespace
@@ -109,12 +109,12 @@ void TestSimulator::everyFrameOfALongRunPassesTheFramer()
         step(clock, sim, 1);
         if (s % 37 == 0)
             for (int t : {0xCA, 0xC6, 0xC4, 0xC3, 0xCB})
-                sim.receive(RequestFrame(t));
+                sim.receive(requestFrame(t));
         if (s % 53 == 0)
             sim.receive(command(0xC5, {s % 2}));
         if (s % 61 == 0) {
             for (int t : {0xB7, 0xB8, 0xB9, 0xB6})
-                sim.receive(RequestFrame(t));
+                sim.receive(requestFrame(t));
             sim.receive(command(0xB2, {0}));
             sim.receive(command(0xB2, {0x26, 0x12, 0x07, 0x05, 0x30, 0x00}));
             sim.receive(command(0xB1, {0x00, 0xC8, 0x00, 0x00}));
@@ -139,17 +139,17 @@ void TestSimulator::requestsAreAnsweredWithTheirMessage_data()
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("answer");
 
-    QTest::newRow("navigation") << RequestFrame(0xCA) << 0xCA;
-    QTest::newRow("condition") << RequestFrame(0xC6) << 0xC6;
-    QTest::newRow("diagnosis") << RequestFrame(0xC4) << 0xC4;
-    QTest::newRow("mode") << RequestFrame(0xC3) << 0xC3;
-    QTest::newRow("satellites") << RequestFrame(0xCB) << 0xCB;
+    QTest::newRow("navigation") << requestFrame(0xCA) << 0xCA;
+    QTest::newRow("condition") << requestFrame(0xC6) << 0xC6;
+    QTest::newRow("diagnosis") << requestFrame(0xC4) << 0xC4;
+    QTest::newRow("mode") << requestFrame(0xC3) << 0xC3;
+    QTest::newRow("satellites") << requestFrame(0xCB) << 0xCB;
     QTest::newRow("time stamps, search set") << bytes({0xC5, 0xC5, 0x00, 0x76, 0x0D}) << 0xC5;
     QTest::newRow("time stamps, search reset") << bytes({0xC5, 0xC5, 0x01, 0x75, 0x0D}) << 0xC5;
-    QTest::newRow("B7 acknowledged") << RequestFrame(0xB7) << 0xB7;
-    QTest::newRow("B8 acknowledged") << RequestFrame(0xB8) << 0xB8;
-    QTest::newRow("cold start acknowledged") << RequestFrame(0xB9) << 0xB9;
-    QTest::newRow("reset acknowledged") << RequestFrame(0xB6) << 0xB6;
+    QTest::newRow("B7 acknowledged") << requestFrame(0xB7) << 0xB7;
+    QTest::newRow("B8 acknowledged") << requestFrame(0xB8) << 0xB8;
+    QTest::newRow("cold start acknowledged") << requestFrame(0xB9) << 0xB9;
+    QTest::newRow("reset acknowledged") << requestFrame(0xB6) << 0xB6;
     QTest::newRow("stamp reset acknowledged") << bytes({0xB2, 0xB2, 0x00, 0x9C, 0x0D}) << 0xB2;
     QTest::newRow("set time acknowledged")
         << command(0xB2, {0x26, 0x12, 0x07, 0x05, 0x30, 0x00}) << 0xB2;
@@ -181,11 +181,11 @@ void TestSimulator::damagedOrUnknownCommandsAreIgnored_data()
 
     QTest::newRow("bad checksum") << bytes({0xCA, 0xCA, 0x6D, 0x0D}) << QList<int>{};
     QTest::newRow("no terminator") << bytes({0xCA, 0xCA, 0x6C, 0x0A}) << QList<int>{};
-    QTest::newRow("unknown type") << RequestFrame(0x42) << QList<int>{};
+    QTest::newRow("unknown type") << requestFrame(0x42) << QList<int>{};
     QTest::newRow("noise, then a request")
-        << (bytes({0x00, 0x13, 0xCA, 0x0D}) + RequestFrame(0xC4)) << QList<int>{0xC4};
+        << (bytes({0x00, 0x13, 0xCA, 0x0D}) + requestFrame(0xC4)) << QList<int>{0xC4};
     QTest::newRow("damaged request, then a good one")
-        << (bytes({0xC6, 0xC6, 0x00, 0x0D}) + RequestFrame(0xC3)) << QList<int>{0xC3};
+        << (bytes({0xC6, 0xC6, 0x00, 0x0D}) + requestFrame(0xC3)) << QList<int>{0xC3};
     QTest::newRow("set time with a month 13 is refused")
         << command(0xB2, {0x26, 0x13, 0x01, 0x00, 0x00, 0x00}) << QList<int>{};
     QTest::newRow("set time with a non-BCD digit is refused")
@@ -247,7 +247,7 @@ void TestSimulator::commandAfterRandomNoiseIsStillTaken()
     Simulator sim(clock, o);
     // Noise with command bytes mixed in, the set-height command, then a request.
     sim.receive(noise + bytes({0xB1, 0xB1, 0xB0}) + noise);
-    sim.receive(command(0xB1, {0x07, 0xD0, 0x00, 0x00}) + RequestFrame(0xC4));
+    sim.receive(command(0xB1, {0x07, 0xD0, 0x00, 0x00}) + requestFrame(0xC4));
     QCOMPARE(sim.heightMetres(), 1000.0);
     QVERIFY(frameAll(sim.take()).goodByType.value(0xC4) >= 1);
 }
@@ -256,21 +256,21 @@ void TestSimulator::setHeightShowsInNextNavigationAndMode()
 {
     FakeClock clock;
     Simulator sim(clock);
-    sim.receive(RequestFrame(0xB8));
+    sim.receive(requestFrame(0xB8));
     sim.receive(command(0xB1, {0x00, 0xC9, 0x00, 0x00})); // 100.5 m
     sim.take();
     step(clock, sim, 1);
     const QByteArray nav = lastOfType(sim, 0xCA);
     QCOMPARE(at(nav, 12), quint8(0x00));
     QCOMPARE(at(nav, 13), quint8(0xC9));
-    sim.receive(RequestFrame(0xC3));
+    sim.receive(requestFrame(0xC3));
     const QByteArray mode = lastOfType(sim, 0xC3);
     // Set height in half metres as BCD: 201.
     QCOMPARE(at(mode, 8), quint8(0x02));
     QCOMPARE(at(mode, 9), quint8(0x01));
 
     sim.receive(command(0xB1, {0xFF, 0xEC, 0x00, 0x00})); // -10 m
-    sim.receive(RequestFrame(0xCA));
+    sim.receive(requestFrame(0xCA));
     const QByteArray nav2 = lastOfType(sim, 0xCA);
     QCOMPARE(at(nav2, 12), quint8(0xFF));
     QCOMPARE(at(nav2, 13), quint8(0xEC));
@@ -284,7 +284,7 @@ void TestSimulator::setPositionMovesTheReceiver()
     Simulator sim(clock, o);
     // 33°12.3456' and 117°10.5' as the Set Position window sends them.
     sim.receive(command(0xB0, {0x01, 0xD1, 0xCC, 0x71, 0x06, 0x6E, 0xCA, 0x00, 0x01}));
-    sim.receive(RequestFrame(0xCA));
+    sim.receive(requestFrame(0xCA));
     const QByteArray nav = lastOfType(sim, 0xCA);
     const auto raw = [&](int pos) {
         return qint32(quint32(at(nav, pos)) << 24 | quint32(at(nav, pos + 1)) << 16 |
@@ -306,7 +306,7 @@ void TestSimulator::setTimeShiftsTheReceiverClock()
     Simulator sim(clock, o);
     sim.receive(command(0xB2, {0x99, 0x12, 0x31, 0x23, 0x59, 0x50}));
     clock.time = clock.time.addSecs(15);
-    sim.receive(RequestFrame(0xCA));
+    sim.receive(requestFrame(0xCA));
     const QByteArray nav = lastOfType(sim, 0xCA);
     QCOMPARE(nav.mid(24, 6), bytes({0x00, 0x01, 0x01, 0x00, 0x00, 0x05}));
 }
@@ -331,10 +331,10 @@ void TestSimulator::searchModeByteOfTimeStampRequestShowsInMode()
     o.intervalMs = 0;
     Simulator sim(clock, o);
     sim.receive(command(0xC5, {1}));
-    sim.receive(RequestFrame(0xC3));
+    sim.receive(requestFrame(0xC3));
     QCOMPARE(at(lastOfType(sim, 0xC3), 7) & 0x80, 0x80);
     sim.receive(command(0xC5, {0}));
-    sim.receive(RequestFrame(0xC3));
+    sim.receive(requestFrame(0xC3));
     QCOMPARE(at(lastOfType(sim, 0xC3), 7) & 0x80, 0);
 }
 
@@ -345,7 +345,7 @@ void TestSimulator::fixGoesFromNoSatellitesTo3DAfterStart()
     QList<int> states;
     int fix3dAt = -1;
     for (int s = 0; s < 60; ++s) {
-        sim.receive(RequestFrame(0xCA));
+        sim.receive(requestFrame(0xCA));
         const int state = at(lastOfType(sim, 0xCA), 3);
         if (states.isEmpty() || states.last() != state)
             states.append(state);
@@ -356,7 +356,7 @@ void TestSimulator::fixGoesFromNoSatellitesTo3DAfterStart()
     QCOMPARE(states, (QList<int>{0, 1, 2, 3, 4}));
     QVERIFY2(fix3dAt >= 10 && fix3dAt <= 40, qPrintable(QString::number(fix3dAt)));
     // With a fix, every channel state byte of the satellite message is "Fix".
-    sim.receive(RequestFrame(0xCB));
+    sim.receive(requestFrame(0xCB));
     const QByteArray sat = lastOfType(sim, 0xCB);
     for (int k = 1; k <= 8; ++k)
         QCOMPARE(at(sat, 5 * k) & 0x0F, 0x0F);
@@ -365,8 +365,8 @@ void TestSimulator::fixGoesFromNoSatellitesTo3DAfterStart()
 void TestSimulator::coldStartAndResetDropTheFix_data()
 {
     QTest::addColumn<QByteArray>("command");
-    QTest::newRow("cold start") << RequestFrame(0xB9);
-    QTest::newRow("system reset") << RequestFrame(0xB6);
+    QTest::newRow("cold start") << requestFrame(0xB9);
+    QTest::newRow("system reset") << requestFrame(0xB6);
 }
 
 void TestSimulator::coldStartAndResetDropTheFix()
@@ -379,7 +379,7 @@ void TestSimulator::coldStartAndResetDropTheFix()
     QCOMPARE(sim.fixState(), 4);
     sim.receive(command);
     QCOMPARE(sim.fixState(), 0);
-    sim.receive(RequestFrame(0xCA));
+    sim.receive(requestFrame(0xCA));
     const Framed f = frameAll(sim.take());
     QCOMPARE(int(quint8(f.good.first()[0])), int(quint8(command[0]))); // acknowledged
     QCOMPARE(at(f.good.last(), 3), quint8(0));
@@ -396,7 +396,7 @@ void TestSimulator::satellitesMoveSlowlyAcrossTheSky()
     Simulator sim(clock, o);
     QByteArray first, previous;
     for (int s = 0; s <= 600; s += 5) {
-        sim.receive(RequestFrame(0xCB));
+        sim.receive(requestFrame(0xCB));
         const QByteArray sat = lastOfType(sim, 0xCB);
         if (!previous.isEmpty()) {
             for (int k = 1; k <= 8; ++k) {
@@ -446,7 +446,7 @@ void TestSimulator::faultsMatchTheRecord()
     QByteArray stream;
     for (int s = 0; s < 300; ++s) {
         step(clock, sim, 1);
-        sim.receive(RequestFrame(0xC6));
+        sim.receive(requestFrame(0xC6));
         stream += sim.take();
     }
     const SimulatorRecord &r = sim.record();

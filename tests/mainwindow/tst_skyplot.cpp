@@ -205,7 +205,7 @@ void TestSkyPlot::packedColourUnpacksRgb()
 {
     QFETCH(double, packed);
     QFETCH(QColor, colour);
-    QCOMPARE(PackedColor(packed), colour);
+    QCOMPARE(packedColor(packed), colour);
 }
 
 void TestSkyPlot::imageShowsPlotWhereItWasDrawn()

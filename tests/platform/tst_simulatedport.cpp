@@ -61,7 +61,7 @@ void TestSimulatedPort::frameTakesItsLineTime()
     line.setLineSettings(*LineSettings::parse(settings));
     QByteArray got;
     connect(&line, &SimulatorLine::output, this, [&](const QByteArray &b) { got += b; });
-    line.input(RequestFrame(0xCA));
+    line.input(requestFrame(0xCA));
     line.pump();
     int doneAt = -1;
     for (int t = 1; t <= 1000 && doneAt < 0; ++t) {
@@ -85,7 +85,7 @@ void TestSimulatedPort::lateStepDoesNotBurst()
     SimulatorLine line(sim, clock);
     line.setLineSettings(*LineSettings::parse("9600,e,8,1"));
     for (int i = 0; i < 20; ++i)
-        line.input(RequestFrame(0xCB));
+        line.input(requestFrame(0xCB));
     line.pump();
     QSignalSpy spy(&line, &SimulatorLine::output);
     clock.time = clock.time.addSecs(5); // the event loop was blocked
@@ -99,12 +99,12 @@ void TestSimulatedPort::portAnswersWhileOpenOnly()
 {
     FakeClock clock;
     SimulatedPort port(clock);
-    QVERIFY(!port.Output(RequestFrame(0xC4)));
+    QVERIFY(!port.Output(requestFrame(0xC4)));
     QCOMPARE(port.simulator().commandsReceived().size(), 0);
     QVERIFY(port.open());
     QVERIFY(port.PortOpen());
     QSignalSpy spy(&port, &SerialPort::received);
-    QVERIFY(port.Output(RequestFrame(0xC4)));
+    QVERIFY(port.Output(requestFrame(0xC4)));
     QByteArray got;
     for (int t = 0; t < 300; ++t) {
         clock.time = clock.time.addMSecs(1);
@@ -135,7 +135,7 @@ void TestSimulatedPort::receiverKeepsItsStateWhileClosed()
     FakeClock clock;
     SimulatedPort port(clock);
     QVERIFY(port.open());
-    QVERIFY(port.Output(BuildFrame(0xB1, bytes({0x07, 0xD0, 0x00, 0x00}))));
+    QVERIFY(port.Output(encodeFrame(0xB1, bytes({0x07, 0xD0, 0x00, 0x00}))));
     port.close();
     QVERIFY(port.open());
     QCOMPARE(port.simulator().heightMetres(), 1000.0);
@@ -176,7 +176,7 @@ void TestSimulatedPort::selectingPortFollowsTheDevice()
     QCOMPARE(port.active().Settings(), QStringLiteral("19200,n,8,1"));
     QCOMPARE(port.active().CommPort(), 3);
     QCOMPARE(port.active().device(), device);
-    QVERIFY(port.Output(RequestFrame(0xCA)));
+    QVERIFY(port.Output(requestFrame(0xCA)));
     QCOMPARE(fake->written.isEmpty(), simulated);
     QCOMPARE(sim->simulator().commandsReceived().size(), simulated ? 1 : 0);
     port.close();

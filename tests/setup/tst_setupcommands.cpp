@@ -73,7 +73,7 @@ void TestSetupCommands::timeFieldsReadAsHexadecimalBytes()
     QFETCH(QByteArray, payload);
     QFETCH(int, refusedField);
     QFETCH(QString, named);
-    const SetupPayload p = SetTimePayload(fields);
+    const SetupPayload p = setTimePayload(fields);
     QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
     QCOMPARE(p.field, refusedField);
     QCOMPARE(p.ok(), refusedField < 0);
@@ -100,7 +100,7 @@ void TestSetupCommands::timeFieldsStartFromTheLocalClock()
 {
     QFETCH(QDateTime, now);
     QFETCH(QStringList, fields);
-    QCOMPARE(SetTimeFields(now), fields);
+    QCOMPARE(setTimeFields(now), fields);
 }
 
 void TestSetupCommands::positionScaledRoundedHalfToEven_data()
@@ -144,7 +144,7 @@ void TestSetupCommands::positionScaledRoundedHalfToEven()
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, payload);
     QFETCH(int, refusedField);
-    const SetupPayload p = SetPositionPayload(fields[0], fields[1], fields[2], fields[3]);
+    const SetupPayload p = setPositionPayload(fields[0], fields[1], fields[2], fields[3]);
     QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
     QCOMPARE(p.field, refusedField);
     QCOMPARE(p.ok(), refusedField < 0);
@@ -179,7 +179,7 @@ void TestSetupCommands::positionFieldsSplitAtTheDegreeSign()
     QFETCH(QString, degrees);
     QFETCH(QString, minutes);
     const auto f =
-        PositionFields(quint8(field[0]), quint8(field[1]), quint8(field[2]), quint8(field[3]));
+        positionFields(quint8(field[0]), quint8(field[1]), quint8(field[2]), quint8(field[3]));
     QCOMPARE(f[0], degrees);
     QCOMPARE(f[1], minutes);
 }
@@ -197,8 +197,8 @@ void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
         if (std::fmod(std::abs(double(raw) / 9216.0), 100.0) >= 60.0)
             continue;
         const quint32 u = quint32(qint32(raw));
-        const auto f = PositionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
-        const SetupPayload p = SetPositionPayload(f[0], f[1], QString(), QStringLiteral("0"));
+        const auto f = positionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
+        const SetupPayload p = setPositionPayload(f[0], f[1], QString(), QStringLiteral("0"));
         QVERIFY2(
             p.ok(),
             qPrintable(QStringLiteral("%1: \"%2\" \"%3\" %4").arg(raw).arg(f[0], f[1], p.refusal)));
@@ -265,7 +265,7 @@ void TestSetupCommands::heightDoubledRoundedHalfToEven()
     QFETCH(QString, accuracy);
     QFETCH(QByteArray, payload);
     QFETCH(int, refusedField);
-    const SetupPayload p = SetHeightPayload(height, accuracy);
+    const SetupPayload p = setHeightPayload(height, accuracy);
     QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
     QCOMPARE(p.field, refusedField);
     if (!p.ok()) {
@@ -296,7 +296,7 @@ void TestSetupCommands::heightFieldTextUsesPointAndHalfUnits()
     QFETCH(QString, text);
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const QString shown = HeightFieldText(quint8(high), quint8(low));
+    const QString shown = heightFieldText(quint8(high), quint8(low));
     QLocale::setDefault(saved);
     QCOMPARE(shown, text);
 }
@@ -307,7 +307,7 @@ void TestSetupCommands::everyReceivedHeightReadsBackUnchanged()
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     for (int raw = 0; raw <= 0xFFFF; ++raw) {
         const quint8 hi = quint8(raw >> 8), lo = quint8(raw);
-        const SetupPayload p = SetHeightPayload(HeightFieldText(hi, lo), QStringLiteral("0"));
+        const SetupPayload p = setHeightPayload(heightFieldText(hi, lo), QStringLiteral("0"));
         if (p.payload != bytes({hi, lo, 0, 0})) {
             QLocale::setDefault(saved);
             QFAIL(qPrintable(QStringLiteral("raw %1 came back as %2")
@@ -326,7 +326,7 @@ void TestSetupCommands::setupCommandSendsPrepareThenPayloadFrame()
     port.open();
     g.setPort(&port);
     g.CmdBuffer.fill(0xEE);
-    SendSetupCommand(g, Msg::SetHeight, hex("00c80000"));
+    sendSetupCommand(g, Msg::SetHeight, hex("00c80000"));
     QCOMPARE(port.written.toHex(' '), hex("b8b8900d b1b100c80000d6 0d").toHex(' '));
     QCOMPARE(g.CmdBuffer[0], quint8(4));
 }

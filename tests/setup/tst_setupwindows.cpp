@@ -549,9 +549,9 @@ void TestSetupWindows::menuEntryPointsShowModalWindows_data()
 {
     QTest::addColumn<int>("which");
     QTest::addColumn<QString>("name");
-    QTest::newRow("ShowSetTime") << 0 << "SetTime";
-    QTest::newRow("ShowSetPosition") << 1 << "SetPosition";
-    QTest::newRow("ShowSetHeight") << 2 << "SetHeight";
+    QTest::newRow("showSetTime") << 0 << "SetTime";
+    QTest::newRow("showSetPosition") << 1 << "SetPosition";
+    QTest::newRow("showSetHeight") << 2 << "SetHeight";
 }
 
 void TestSetupWindows::menuEntryPointsShowModalWindows()
@@ -576,11 +576,11 @@ void TestSetupWindows::menuEntryPointsShowModalWindows()
     poll.start();
     QWidget parent;
     if (which == 0)
-        ShowSetTime(l.g, &parent);
+        showSetTime(l.g, &parent);
     else if (which == 1)
-        ShowSetPosition(l.g, &parent);
+        showSetPosition(l.g, &parent);
     else
-        ShowSetHeight(l.g, &parent);
+        showSetHeight(l.g, &parent);
     QCOMPARE(seen, name);
     QVERIFY(modal);
     QCOMPARE(l.received(0), QByteArray());

@@ -163,7 +163,7 @@ int main(int argc, char **argv)
                        truncateOption, verboseOption, replayOption, speedOption});
     parser.process(app);
     if (parser.isSet(versionOption)) {
-        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrel-sim"))));
+        std::printf("%s\n", qPrintable(programVersionLine(QStringLiteral("kestrel-sim"))));
         return 0;
     }
 

@@ -90,9 +90,9 @@ std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParse
         complain(QStringLiteral("cannot open %1: %2. Check the device name and that no other "
                                 "program holds it.")
                      .arg(device, port->errorString()));
-        const DeviceAccess access = ProbeDeviceAccess(device);
+        const DeviceAccess access = probeDeviceAccess(device);
         if (access.exists && access.refused)
-            complain(PortOpenAdvice(QString(), QString(), access));
+            complain(portOpenAdvice(QString(), QString(), access));
         status = Exit::Failed;
         return nullptr;
     }

@@ -56,7 +56,7 @@ int main(int argc, char **argv)
         return Exit::Ok;
     }
     if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
-        std::printf("%s\n", qPrintable(ProgramVersionLine(QStringLiteral("kestrelctl"))));
+        std::printf("%s\n", qPrintable(programVersionLine(QStringLiteral("kestrelctl"))));
         return Exit::Ok;
     }
     for (const Subcommand &s : kSubcommands)

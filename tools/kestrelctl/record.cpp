@@ -97,7 +97,7 @@ int runRecord(const QStringList &args)
             return;
         // Line events are kept as comments: the format's data is the bytes alone.
         if (!writer.writeComment(
-                QStringLiteral("%1 ms: %2").arg(clock.elapsed()).arg(LineEventText(code))))
+                QStringLiteral("%1 ms: %2").arg(clock.elapsed()).arg(lineEventText(code))))
             failWrite();
     });
     QObject::connect(port.get(), &SerialPort::lost, [&] {

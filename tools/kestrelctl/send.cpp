@@ -148,26 +148,26 @@ int runSend(const QStringList &args)
     } else if (what == QLatin1String("set-time")) {
         QStringList fields;
         if (rest == QStringList{QStringLiteral("now")})
-            fields = SetTimeFields(QDateTime::currentDateTime());
+            fields = setTimeFields(QDateTime::currentDateTime());
         else if (rest.size() == 6)
             fields = rest;
         else
             return wrongCount(QStringLiteral("\"now\" or six fields: YY MM DD hh mm ss"));
-        const SetupPayload s = SetTimePayload(fields);
+        const SetupPayload s = setTimePayload(fields);
         if (!s.ok())
             return refused(s);
         plan = {[s](GPS_Main &g) { sendSetTime(g, s.payload); }, Msg::SetTime};
     } else if (what == QLatin1String("set-position")) {
         if (rest.size() != 2)
             return wrongCount(QStringLiteral("LAT LON as DDMM.mmmm DDDMM.mmmm"));
-        const SetupPayload s = SetPositionPayload(QString(), rest[0], QString(), rest[1]);
+        const SetupPayload s = setPositionPayload(QString(), rest[0], QString(), rest[1]);
         if (!s.ok())
             return refused(s);
         plan = {[s](GPS_Main &g) { sendSetPosition(g, s.payload); }, Msg::SetPosition};
     } else if (what == QLatin1String("set-height")) {
         if (rest.size() != 1 && rest.size() != 2)
             return wrongCount(QStringLiteral("HEIGHT and an optional ACCURACY"));
-        const SetupPayload s = SetHeightPayload(rest[0], rest.value(1, QStringLiteral("0")));
+        const SetupPayload s = setHeightPayload(rest[0], rest.value(1, QStringLiteral("0")));
         if (!s.ok())
             return refused(s);
         plan = {[s](GPS_Main &g) { sendSetHeight(g, s.payload); }, Msg::SetHeight};

@@ -108,7 +108,7 @@ int runStats(const QStringList &args)
         o[QStringLiteral("ttff_3d_s")] = secondsValue(first.to3DMs);
         QJsonArray runs;
         for (const TtffRun &r : quality.ttff.runs())
-            runs.append(QJsonObject{{QStringLiteral("start"), TtffStartText(r.cause)},
+            runs.append(QJsonObject{{QStringLiteral("start"), ttffStartText(r.cause)},
                                     {QStringLiteral("start_s"), double(r.startMs) / 1000.0},
                                     {QStringLiteral("ttff_2d_s"), secondsValue(r.to2DMs)},
                                     {QStringLiteral("ttff_3d_s"), secondsValue(r.to3DMs)}});
@@ -137,7 +137,7 @@ int runStats(const QStringList &args)
         for (std::size_t i = 1; i < quality.ttff.runs().size(); ++i) {
             const TtffRun &r = quality.ttff.runs()[i];
             t += QStringLiteral("after %1 at %2 s: 2D %3, 3D %4\n")
-                     .arg(TtffStartText(r.cause))
+                     .arg(ttffStartText(r.cause))
                      .arg(double(r.startMs) / 1000.0, 0, 'f', 3)
                      .arg(secondsLine(r.to2DMs), secondsLine(r.to3DMs));
         }
