@@ -2,6 +2,8 @@
 // a window could use for its values, each in a window of 64, eight of them given a new
 // number per message and the window painted as the event loop would paint it.
 
+#include "guibenchmain.h"
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
@@ -87,13 +89,5 @@ BENCHMARK(BM_Controls_SelectableLabel_Unchanged)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runGuiBenchmarks(argc, argv);
 }

@@ -6,6 +6,8 @@
 #include "platform/picturebox.h"
 #include "platform/twips.h"
 
+#include "guibenchmain.h"
+
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
@@ -60,13 +62,5 @@ BENCHMARK(BM_DrawSkyPlot_1000px)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runGuiBenchmarks(argc, argv);
 }

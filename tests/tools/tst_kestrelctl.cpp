@@ -185,6 +185,24 @@ bool waitForError(QProcess &p, QByteArray &seen, const QByteArray &text, int tim
     return seen.contains(text);
 }
 
+// gpsd, unprivileged and in the foreground, reading `device` and reporting on a free
+// loopback port (without -G it listens on loopback only); the port, or 0 if it did not start.
+quint16 startGpsd(QProcess &daemon, const QString &gpsd, const QTemporaryDir &dir,
+                  const QString &device)
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return 0;
+        port = probe.serverPort();
+    }
+    daemon.setProcessChannelMode(QProcess::MergedChannels);
+    daemon.start(gpsd, {"-N", "-n", "-S", QString::number(port), "-F",
+                        dir.filePath(QStringLiteral("gpsd.sock")), device});
+    return daemon.waitForStarted(5000) ? port : 0;
+}
+
 } // namespace
 
 class TestKestrelCtl : public QObject {
@@ -882,18 +900,9 @@ void TestKestrelCtl::bridgeFeedsGpsd()
     QVERIFY(bridge.waitForStarted(5000));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
 
-    // A free port on loopback for gpsd (without -G it listens on loopback only).
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
     QProcess daemon;
-    daemon.setProcessChannelMode(QProcess::MergedChannels);
-    daemon.start(gpsd, {"-N", "-n", "-S", QString::number(port), "-F",
-                        dir.filePath(QStringLiteral("gpsd.sock")), link});
-    QVERIFY(daemon.waitForStarted(5000));
+    const quint16 port = startGpsd(daemon, gpsd, dir, link);
+    QVERIFY(port != 0);
     QProcess pipe;
     QElapsedTimer t;
     t.start();
@@ -1108,17 +1117,9 @@ void TestKestrelCtl::bridgeOutlivesTheReceiverUnderGpsd()
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
     const QString terminal = QFileInfo(link).symLinkTarget();
 
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
     QProcess daemon;
-    daemon.setProcessChannelMode(QProcess::MergedChannels);
-    daemon.start(gpsd, {"-N", "-n", "-S", QString::number(port), "-F",
-                        dir.filePath(QStringLiteral("gpsd.sock")), link});
-    QVERIFY(daemon.waitForStarted(5000));
+    const quint16 port = startGpsd(daemon, gpsd, dir, link);
+    QVERIFY(port != 0);
     QProcess pipe;
     QByteArray reports, said;
     int tpv = 0;
