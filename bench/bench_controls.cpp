@@ -73,9 +73,18 @@ void messages(benchmark::State &state, Kind kind, bool changing)
     }
 }
 
-void BM_Controls_SelectableLabel(benchmark::State &s) { messages(s, Kind::SelectableLabel, true); }
-void BM_Controls_PlainLabel(benchmark::State &s) { messages(s, Kind::PlainLabel, true); }
-void BM_Controls_ReadOnlyLineEdit(benchmark::State &s) { messages(s, Kind::ReadOnlyLineEdit, true); }
+void BM_Controls_SelectableLabel(benchmark::State &s)
+{
+    messages(s, Kind::SelectableLabel, true);
+}
+void BM_Controls_PlainLabel(benchmark::State &s)
+{
+    messages(s, Kind::PlainLabel, true);
+}
+void BM_Controls_ReadOnlyLineEdit(benchmark::State &s)
+{
+    messages(s, Kind::ReadOnlyLineEdit, true);
+}
 void BM_Controls_SelectableLabel_Unchanged(benchmark::State &s)
 {
     messages(s, Kind::SelectableLabel, false);

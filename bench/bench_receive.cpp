@@ -2,9 +2,9 @@
 // every decoder turning frames into the texts the windows would show.
 
 #include "decoders/condition.h"
+#include "decoders/diagnosis.h"
 #include "decoders/fieldstore.h"
 #include "decoders/messagevalues.h"
-#include "decoders/diagnosis.h"
 #include "decoders/mode.h"
 #include "decoders/navstatus.h"
 #include "decoders/position.h"
@@ -28,10 +28,19 @@ public:
     explicit TextSink(GPS_Main &g) : m_g(g) {}
     void ShowNavStatus() override { keep(decodeNavStatus(m_g).fields); }
     void ShowPosition() override { positionTexts(m_g, m_position), keep(m_position); }
-    void ShowCondition() override { conditionTexts(receivedFrame(m_g), m_condition), keep(m_condition); }
-    void ShowDiagnosis() override { diagnosisTexts(receivedFrame(m_g), m_diagnosis), keep(m_diagnosis); }
+    void ShowCondition() override
+    {
+        conditionTexts(receivedFrame(m_g), m_condition), keep(m_condition);
+    }
+    void ShowDiagnosis() override
+    {
+        diagnosisTexts(receivedFrame(m_g), m_diagnosis), keep(m_diagnosis);
+    }
     void ShowMode() override { modeTexts(receivedFrame(m_g), m_mode), keep(m_mode); }
-    void ShowTimeStamp() override { timeStampTexts(receivedFrame(m_g), m_timeStamp), keep(m_timeStamp); }
+    void ShowTimeStamp() override
+    {
+        timeStampTexts(receivedFrame(m_g), m_timeStamp), keep(m_timeStamp);
+    }
     void ShowRecSat() override { recSatTexts(m_g, m_recSat), keep(m_recSat); }
 
     qsizetype characters = 0;

@@ -37,15 +37,18 @@ void conditionTexts(QByteArrayView frame, FieldStore &s)
     const auto &lat = m.latitude.bcd;
 
     s.begin();
-    s.next(QStringLiteral("Condition"), m.receiverState, [&] { return ConditionStateText(m.state); });
+    s.next(QStringLiteral("Condition"), m.receiverState,
+           [&] { return ConditionStateText(m.state); });
     s.next(QStringLiteral("SHealth"), m.healthRaw,
            [&] { return HexByte(m.healthRaw) + QStringLiteral(" Health satellites"); });
     s.next(QStringLiteral("SVisible"), m.visibleRaw,
            [&] { return HexByte(m.visibleRaw) + QStringLiteral(" Visible satellites"); });
-    s.next(QStringLiteral("SHeight"), K::key({m.heightPositive, m.heightBcd[0], m.heightBcd[1]}), [&] {
-        return QStringLiteral("Height ") + (m.heightPositive ? QStringLiteral("+") : QStringLiteral("-")) +
-               HexByte(m.heightBcd[0]) + HexByte(m.heightBcd[1]) + QStringLiteral("m");
-    });
+    s.next(QStringLiteral("SHeight"), K::key({m.heightPositive, m.heightBcd[0], m.heightBcd[1]}),
+           [&] {
+               return QStringLiteral("Height ") +
+                      (m.heightPositive ? QStringLiteral("+") : QStringLiteral("-")) +
+                      HexByte(m.heightBcd[0]) + HexByte(m.heightBcd[1]) + QStringLiteral("m");
+           });
     s.next(QStringLiteral("Longitude"), K::key({lon[0], lon[1], lon[2], lon[3]}), [&] {
         return (m.longitude.positive ? QStringLiteral("East ") : QStringLiteral("West ")) +
                HexByte(lon[0]).mid(1) + HexByte(lon[1]) + degree + HexByte(lon[2]) +

@@ -41,10 +41,11 @@ void diagnosisTexts(QByteArrayView frame, FieldStore &s)
 {
     const DiagnosisMessage m = parseDiagnosis(frame);
     s.begin();
-    s.next(QStringLiteral("Version"), FieldStore::key({m.version[0], m.version[1], m.revision}), [&] {
-        return QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) + QStringLiteral(".") +
-               HexByte(m.version[1]) + revisionLetter(m.revision);
-    });
+    s.next(QStringLiteral("Version"), FieldStore::key({m.version[0], m.version[1], m.revision}),
+           [&] {
+               return QStringLiteral("Firmware Version: ") + HexByte(m.version[0]) +
+                      QStringLiteral(".") + HexByte(m.version[1]) + revisionLetter(m.revision);
+           });
     s.next(QStringLiteral("UnKnown"), m.extra,
            [&] { return QStringLiteral("Unknown Extra Byte: ") + HexByte(m.extra); });
     static const IndexedNames error("Error%1", 1, 3);

@@ -1,7 +1,7 @@
 #include "diagnosiswindow.h"
 
-#include "diagnosis.h"
 #include "decoders/messagevalues.h"
+#include "diagnosis.h"
 #include "link/gpsmain.h"
 
 #include <QGridLayout>

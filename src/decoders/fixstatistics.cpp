@@ -44,8 +44,8 @@ PositionStatistics::~PositionStatistics() = default;
 void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double heightM)
 {
     if (!m_first)
-        m_first = std::make_unique<GeographicLib::LocalCartesian>(latitudeDeg, longitudeDeg,
-                                                                  heightM);
+        m_first =
+            std::make_unique<GeographicLib::LocalCartesian>(latitudeDeg, longitudeDeg, heightM);
     Point p{};
     m_first->Forward(latitudeDeg, longitudeDeg, heightM, p.x, p.y, p.z);
     m_points.push_back(p);

@@ -41,8 +41,8 @@ void trim(QList<QPointF> &points, double fromS)
     points.erase(points.begin(), firstKept);
 }
 
-const QColor kChannelColors[8] = {QColor(31, 119, 180), QColor(255, 127, 14), QColor(44, 160, 44),
-                                  QColor(214, 39, 40),  QColor(148, 103, 189), QColor(140, 86, 75),
+const QColor kChannelColors[8] = {QColor(31, 119, 180),  QColor(255, 127, 14),  QColor(44, 160, 44),
+                                  QColor(214, 39, 40),   QColor(148, 103, 189), QColor(140, 86, 75),
                                   QColor(227, 119, 194), QColor(127, 127, 127)};
 
 } // namespace
@@ -110,7 +110,9 @@ void TimePlot::paintEvent(QPaintEvent *)
     const QFontMetrics fm = fontMetrics();
     const QRectF a = plotArea();
     const QPointF values = valueRange();
-    const auto xOf = [&](double t) { return a.left() + (t - m_from) / (m_to - m_from) * a.width(); };
+    const auto xOf = [&](double t) {
+        return a.left() + (t - m_from) / (m_to - m_from) * a.width();
+    };
     const auto yOf = [&](double v) {
         return a.bottom() - (v - values.x()) / (values.y() - values.x()) * a.height();
     };
@@ -162,7 +164,8 @@ void TimePlot::paintEvent(QPaintEvent *)
             const double x = a.right() + (i / rows) * columnWidth;
             const double y = a.top() + (i % rows) * fm.height();
             p.setPen(QPen(l.color, 3));
-            p.drawLine(QPointF(x + 6, y + fm.height() / 2.0), QPointF(x + 16, y + fm.height() / 2.0));
+            p.drawLine(QPointF(x + 6, y + fm.height() / 2.0),
+                       QPointF(x + 16, y + fm.height() / 2.0));
             p.setPen(Qt::black);
             p.drawText(QPointF(x + 20, y + fm.ascent()), l.name);
         }
@@ -200,8 +203,7 @@ void TimePlot::mouseDoubleClickEvent(QMouseEvent *e)
 }
 
 HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.HistoryOpen, QStringLiteral("History"), QStringLiteral("History"),
-                     parent)
+    : DataWindowBase(g, g.HistoryOpen, QStringLiteral("History"), QStringLiteral("History"), parent)
 {
     auto *top = new QVBoxLayout(this);
     auto *plots = new QVBoxLayout;
@@ -244,7 +246,8 @@ HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
     m_pause->setCheckable(true);
     connect(m_pause, &QPushButton::toggled, this, &HistoryWindow::setPaused);
     QPushButton *live = addButton(QStringLiteral("Live"), QStringLiteral("Live"));
-    live->setToolTip(QStringLiteral("Follow the newest ten minutes again (or double-click a plot)"));
+    live->setToolTip(
+        QStringLiteral("Follow the newest ten minutes again (or double-click a plot)"));
     connect(live, &QPushButton::clicked, this, &HistoryWindow::follow);
     QPushButton *exit = addButton(QStringLiteral("Exit"), QStringLiteral("Exit"));
     connect(exit, &QPushButton::clicked, this, &HistoryWindow::Exit_Click);
@@ -326,8 +329,7 @@ void HistoryWindow::refresh()
         m_levelSecond = second;
         const double t = seconds(it->timeMs);
         for (std::size_t k = 0; k < 8; ++k)
-            m_plots[1]->line(int(k)).points
-                << QPointF(t, it->number[k] ? it->levelDb[k] : 0.0);
+            m_plots[1]->line(int(k)).points << QPointF(t, it->number[k] ? it->levelDb[k] : 0.0);
         added = true;
     }
     if (!added)
@@ -402,8 +404,9 @@ void HistoryWindow::fillTtff()
         const auto ttff = [](const std::optional<qint64> &ms) {
             return ms ? tenthsOfSecondsText(*ms) : QStringLiteral("\u2013");
         };
-        const QStringList cells = {ttffStartText(it->cause), tenthsOfSecondsText(it->startMs - m_originMs),
-                                   ttff(it->to2DMs), ttff(it->to3DMs)};
+        const QStringList cells = {ttffStartText(it->cause),
+                                   tenthsOfSecondsText(it->startMs - m_originMs), ttff(it->to2DMs),
+                                   ttff(it->to3DMs)};
         for (int c = 0; c < cells.size(); ++c) {
             QTableWidgetItem *item = m_ttff->item(row, c);
             if (!item)

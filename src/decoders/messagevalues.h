@@ -90,12 +90,12 @@ struct ConditionAngle {
 // The condition message. Counts, height, coordinates and date come as packed BCD;
 // the numbers here are those digits read as decimal, up to a nibble that is no digit.
 struct ConditionMessage {
-    quint8 state = 0;          // position 3; the low four bits are the receiver state
-    int receiverState = 0;     // those four bits
+    quint8 state = 0;                     // position 3; the low four bits are the receiver state
+    int receiverState = 0;                // those four bits
     quint8 healthRaw = 0, visibleRaw = 0; // positions 4 and 5
     int healthSatellites = 0;
     int visibleSatellites = 0;
-    quint8 heightSignRaw = 0;          // position 6: 0xAA is "+", anything else "-"
+    quint8 heightSignRaw = 0; // position 6: 0xAA is "+", anything else "-"
     bool heightPositive = false;
     std::array<quint8, 2> heightBcd{}; // positions 7-8, metres
     int heightM = 0;                   // signed
@@ -115,16 +115,16 @@ ConditionMessage parseCondition(QByteArrayView frame);
 
 // The mode message: the receiver's fix settings.
 struct ModeMessage {
-    quint8 fixModeRaw = 0;      // position 3: 0 2D only, 1 3D only, else automatic
-    int minElevationDeg = 0;    // position 4
-    quint8 minSignalRaw = 0;    // position 5, fifths of a dB
+    quint8 fixModeRaw = 0;   // position 3: 0 2D only, 1 3D only, else automatic
+    int minElevationDeg = 0; // position 4
+    quint8 minSignalRaw = 0; // position 5, fifths of a dB
     double minSignalDb = 0;
-    quint8 pdopLimitRaw = 0;    // position 6: 0 for 5, 1 for 10, else 20
+    quint8 pdopLimitRaw = 0; // position 6: 0 for 5, 1 for 10, else 20
     int pdopLimit = 0;
-    quint8 flags = 0;           // position 7
-    int smoothingS = 0;         // bits 0-1: 2 s, 5 s, else none (0)
-    bool searchMode = false;    // bit 7 clear
-    bool searchFinished = false; // bit 6 clear
+    quint8 flags = 0;                  // position 7
+    int smoothingS = 0;                // bits 0-1: 2 s, 5 s, else none (0)
+    bool searchMode = false;           // bit 7 clear
+    bool searchFinished = false;       // bit 6 clear
     std::array<quint8, 2> heightBcd{}; // positions 8-9: four BCD digits of half metres
     double heightM = 0;
 };

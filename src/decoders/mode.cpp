@@ -60,7 +60,8 @@ void modeTexts(QByteArrayView frame, FieldStore &s)
     s.next(QStringLiteral("Smoothing"), m.flags & 3,
            [&] { return QStringLiteral("Smoothing :") + smoothingText(m.flags); });
     s.next(QStringLiteral("Search"), m.flags >> 6, [&] {
-        return (m.searchMode ? QStringLiteral("Search Mode:") : QStringLiteral("Not Search Mode:")) +
+        return (m.searchMode ? QStringLiteral("Search Mode:")
+                             : QStringLiteral("Not Search Mode:")) +
                (m.searchFinished ? QStringLiteral("Finished") : QStringLiteral("Not Finished"));
     });
     s.next(QStringLiteral("SHeight"), FieldStore::key({m.heightBcd[0], m.heightBcd[1]}), [&] {

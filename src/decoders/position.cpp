@@ -39,14 +39,16 @@ void positionTexts(const GPS_Main &g, FieldStore &s)
            [&] { return DegMinText(m.longitudeScaled); });
     s.next(QStringLiteral("HexHeight"), quint16(m.heightRaw),
            [&] { return fieldHex(quint16(m.heightRaw), 2); });
-    s.next(QStringLiteral("CurHeight"), quint16(m.heightRaw), [&] { return NumberText(m.heightM); });
+    s.next(QStringLiteral("CurHeight"), quint16(m.heightRaw),
+           [&] { return NumberText(m.heightM); });
     s.next(QStringLiteral("ErrEll1"), m.errorEllipseRaw[0],
            [&] { return NumberText(m.errorEllipseM[0]); });
     s.next(QStringLiteral("ErrEll2"), m.errorEllipseRaw[1],
            [&] { return NumberText(m.errorEllipseM[1]); });
     s.next(QStringLiteral("HexHead"), quint16(m.headingRaw),
            [&] { return fieldHex(quint16(m.headingRaw), 2); });
-    s.next(QStringLiteral("CurHead"), quint16(m.headingRaw), [&] { return NumberText(m.headingDeg); });
+    s.next(QStringLiteral("CurHead"), quint16(m.headingRaw),
+           [&] { return NumberText(m.headingDeg); });
     s.next(QStringLiteral("HexHeadErr"), m.headingErrorRaw,
            [&] { return HexByte(m.headingErrorRaw); });
     s.next(QStringLiteral("CurHeadErr"), m.headingErrorRaw,
@@ -55,7 +57,8 @@ void positionTexts(const GPS_Main &g, FieldStore &s)
     s.next(QStringLiteral("HexSpeed"), speed,
            [&] { return HexByte(m.speedBcd[0]) + HexByte(m.speedBcd[1]); });
     s.next(QStringLiteral("CurSpeed"), speed, [&] { return NumberText(m.speedKmh); });
-    s.next(QStringLiteral("HexSpeedErr"), m.speedErrorRaw, [&] { return HexByte(m.speedErrorRaw); });
+    s.next(QStringLiteral("HexSpeedErr"), m.speedErrorRaw,
+           [&] { return HexByte(m.speedErrorRaw); });
     s.next(QStringLiteral("CurSpeedErr"), m.speedErrorRaw,
            [&] { return NumberText(m.speedErrorKmh); });
     static const IndexedNames unusedA("Hexnu%1", 1, 3);

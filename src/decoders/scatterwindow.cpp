@@ -27,7 +27,8 @@ double roundLength(double metres)
 
 QString metresText(double m)
 {
-    return m < 10 ? QStringLiteral("%1 m").arg(m, 0, 'f', 2) : QStringLiteral("%1 m").arg(m, 0, 'f', 1);
+    return m < 10 ? QStringLiteral("%1 m").arg(m, 0, 'f', 2)
+                  : QStringLiteral("%1 m").arg(m, 0, 'f', 1);
 }
 
 const QColor kCep(0, 128, 0), kDrms(0, 0, 192), kR95(192, 0, 0);
@@ -125,7 +126,8 @@ void ScatterPlot::paintEvent(QPaintEvent *)
             double r;
             QColor color;
             const char *name;
-        } circles[] = {{s.cep50M, kCep, "CEP50"}, {s.drms2M, kDrms, "2DRMS"}, {s.r95M, kR95, "R95"}};
+        } circles[] = {
+            {s.cep50M, kCep, "CEP50"}, {s.drms2M, kDrms, "2DRMS"}, {s.r95M, kR95, "R95"}};
         int line = 0;
         for (const auto &c : circles) {
             p.setPen(QPen(c.color, 1.5));

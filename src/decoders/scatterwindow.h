@@ -9,8 +9,9 @@
 class QLabel;
 
 // The plot of the Position Scatter window: every position in metres east and north of
-// the 3D fixes' mean (2D fixes hollow), equal scales on both axes, the CEP50, 2DRMS and R95 circles and a scale bar.
-// Drawn with QPainter, as the sky plot is: Qt Charts has no equal-aspect axes or circles.
+// the 3D fixes' mean (2D fixes hollow), equal scales on both axes, the CEP50, 2DRMS and R95 circles
+// and a scale bar. Drawn with QPainter, as the sky plot is: Qt Charts has no equal-aspect axes or
+// circles.
 class ScatterPlot : public QWidget {
     Q_OBJECT
 public:

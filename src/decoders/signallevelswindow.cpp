@@ -107,8 +107,8 @@ void SignalLevelsWindow::onFrame(bool good)
 
 void SignalLevelsWindow::showSatellites()
 {
-    const SatelliteMessage m = parseSatellites(
-        QByteArrayView(m_g.RxBuffer.data() + 1, qBound(0, int(m_g.MsgLength), 50)));
+    const SatelliteMessage m =
+        parseSatellites(QByteArrayView(m_g.RxBuffer.data() + 1, qBound(0, int(m_g.MsgLength), 50)));
     const NavigationMessage nav =
         parseNavigation(QByteArrayView(m_g.LastNavigation.data() + 1, 44));
     std::array<LevelBars::Bar, 8> bars;

@@ -1,8 +1,8 @@
 #include "timestampwindow.h"
 
 #include "autorefresh.h"
-#include "link/commands.h"
 #include "decoders/messagevalues.h"
+#include "link/commands.h"
 #include "link/gpsmain.h"
 #include "timestamp.h"
 

@@ -103,14 +103,29 @@ void TestMessageValues::conditionCoordinatesAndHeight_data()
     QTest::addColumn<double>("latDeg");
     QTest::addColumn<int>("heightM");
     // Longitude bytes 9-12, latitude 15-18 (flag byte, then degrees), height 6-8.
-    QTest::newRow("east north, hundreds digit")
-        << frameWith(46, {{9, 0xA1}, {10, 0x39}, {11, 0x45}, {12, 0x36}, {15, 0xA0}, {16, 0x35},
-                          {17, 0x30}, {6, 0xAA}, {7, 0x01}, {8, 0x23}})
-        << 139 + 45 / 60.0 + 36 / 3600.0 << 35.5 << 123;
-    QTest::newRow("west south, under one degree, minus height")
-        << frameWith(46, {{9, 0x00}, {10, 0x00}, {11, 0x30}, {12, 0x00}, {15, 0x00}, {16, 0x00},
-                          {17, 0x00}, {18, 0x36}, {6, 0x00}, {7, 0x99}, {8, 0x99}})
-        << -0.5 << -0.01 << -9999;
+    QTest::newRow("east north, hundreds digit") << frameWith(46, {{9, 0xA1},
+                                                                  {10, 0x39},
+                                                                  {11, 0x45},
+                                                                  {12, 0x36},
+                                                                  {15, 0xA0},
+                                                                  {16, 0x35},
+                                                                  {17, 0x30},
+                                                                  {6, 0xAA},
+                                                                  {7, 0x01},
+                                                                  {8, 0x23}})
+                                                << 139 + 45 / 60.0 + 36 / 3600.0 << 35.5 << 123;
+    QTest::newRow("west south, under one degree, minus height") << frameWith(46, {{9, 0x00},
+                                                                                  {10, 0x00},
+                                                                                  {11, 0x30},
+                                                                                  {12, 0x00},
+                                                                                  {15, 0x00},
+                                                                                  {16, 0x00},
+                                                                                  {17, 0x00},
+                                                                                  {18, 0x36},
+                                                                                  {6, 0x00},
+                                                                                  {7, 0x99},
+                                                                                  {8, 0x99}})
+                                                                << -0.5 << -0.01 << -9999;
     // A nibble that is no digit ends the number there, as everywhere in the program.
     QTest::newRow("no digit in the hundreds")
         << frameWith(46, {{9, 0xAF}, {10, 0x12}, {15, 0xA9}, {16, 0x9A}, {6, 0xAB}, {7, 0x1F}})
@@ -129,10 +144,11 @@ void TestMessageValues::conditionCoordinatesAndHeight()
 void TestMessageValues::modeSettings_data()
 {
     QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QList<double>>("values"); // fix mode, elevation, signal, PDOP, smoothing, height
-    QTest::addColumn<QList<bool>>("search");   // search mode, finished
-    QTest::newRow("all zero")
-        << frameWith(12, {}) << QList<double>{0, 0, 0, 5, 2, 0} << QList<bool>{true, true};
+    QTest::addColumn<QList<double>>(
+        "values");                           // fix mode, elevation, signal, PDOP, smoothing, height
+    QTest::addColumn<QList<bool>>("search"); // search mode, finished
+    QTest::newRow("all zero") << frameWith(12, {}) << QList<double>{0, 0, 0, 5, 2, 0}
+                              << QList<bool>{true, true};
     QTest::newRow("extremes")
         << frameWith(12, {{3, 0xFF}, {4, 90}, {5, 255}, {6, 7}, {7, 0xC3}, {8, 0x99}, {9, 0x99}})
         << QList<double>{255, 90, 51, 20, 0, 4999.5} << QList<bool>{false, false};

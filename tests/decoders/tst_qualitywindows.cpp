@@ -19,12 +19,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMouseEvent>
-#include <QWheelEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QWheelEvent>
 
 namespace {
 
@@ -130,9 +130,10 @@ void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
         DataWindow which;
         bool GPS_Main::*flag;
         const char *title;
-    } kinds[] = {{"NavLevels", DataWindow::SignalLevels, &GPS_Main::SignalLevelsOpen, "Signal Levels"},
-                 {"NavHistory", DataWindow::History, &GPS_Main::HistoryOpen, "History"},
-                 {"NavScatter", DataWindow::Scatter, &GPS_Main::ScatterOpen, "Position Scatter"}};
+    } kinds[] = {
+        {"NavLevels", DataWindow::SignalLevels, &GPS_Main::SignalLevelsOpen, "Signal Levels"},
+        {"NavHistory", DataWindow::History, &GPS_Main::HistoryOpen, "History"},
+        {"NavScatter", DataWindow::Scatter, &GPS_Main::ScatterOpen, "Position Scatter"}};
     for (const auto &k : kinds) {
         QWidget *w = r.open(k.item, k.which);
         QVERIFY2(w && w->isVisible(), k.item);
@@ -165,8 +166,8 @@ void TestQualityWindows::signalLevelsShowAKnownMessage()
     // three empty channels; the navigation message uses 3 and 32.
     QByteArray nav = navFrame({{3, {4}}, {34, {0x04, 0x00, 0x00, 0x80}}});
     QByteArray p;
-    const int channels[5][3] = {{3, 0x0F, 200}, {17, 0x07, 150}, {32, 0x03, 100}, {9, 0x01, 25},
-                                {5, 0x00, 60}};
+    const int channels[5][3] = {
+        {3, 0x0F, 200}, {17, 0x07, 150}, {32, 0x03, 100}, {9, 0x01, 25}, {5, 0x00, 60}};
     for (int k = 0; k < 5; ++k)
         place(p, 5 * (k + 1) - 1, {channels[k][0], channels[k][1], channels[k][2], 10, 20});
     r.port->feed(nav + buildFrameOfType(0xCB, p));
@@ -412,8 +413,9 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
     QCOMPARE(*run->to2DMs, first2D);
     QCOMPARE(*run->to3DMs, first3D);
     r.nav.updateLinkStatus();
-    const QString want = QStringLiteral("TTFF 2D %1 s, 3D %2 s")
-                             .arg(tenthsOfSecondsText(*run->to2DMs), tenthsOfSecondsText(*run->to3DMs));
+    const QString want =
+        QStringLiteral("TTFF 2D %1 s, 3D %2 s")
+            .arg(tenthsOfSecondsText(*run->to2DMs), tenthsOfSecondsText(*run->to3DMs));
     QVERIFY2(r.nav.linkStatus()->text().contains(want), qPrintable(r.nav.linkStatus()->text()));
 
     // A Cold Start confirmed by the receiver: a new run, newest first in the table.
@@ -429,8 +431,10 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
     QCOMPARE(table->item(0, 3)->text(), QStringLiteral("\u2013"));
     QCOMPARE(table->item(1, 0)->text(), QStringLiteral("port opened"));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0.0"));
-    QCOMPARE(table->item(1, 2)->text(), tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to2DMs));
-    QCOMPARE(table->item(1, 3)->text(), tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to3DMs));
+    QCOMPARE(table->item(1, 2)->text(),
+             tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to2DMs));
+    QCOMPARE(table->item(1, 3)->text(),
+             tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to3DMs));
     r.run(40000);
     w->refresh();
     QVERIFY(table->item(0, 3)->text() != QStringLiteral("\u2013"));

@@ -20,8 +20,8 @@
 #include <array>
 #include <cmath>
 #include <csignal>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -75,8 +75,8 @@ HandFigures handFigures(const RecordingContents &rec)
         if (fix != 4)
             continue;
         const auto int32 = [&](int at) {
-            return qint32(quint32(u(at)) << 24 | quint32(u(at + 1)) << 16 | quint32(u(at + 2)) << 8 |
-                          u(at + 3));
+            return qint32(quint32(u(at)) << 24 | quint32(u(at + 1)) << 16 |
+                          quint32(u(at + 2)) << 8 | u(at + 3));
         };
         const auto degrees = [](double scaled) {
             const double m = std::fabs(scaled), d = std::floor(m / 100);

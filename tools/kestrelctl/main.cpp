@@ -63,7 +63,8 @@ int main(int argc, char **argv)
         if (first == QLatin1String(s.name))
             return s.run(args.mid(1));
     if (first.isEmpty())
-        complain(QStringLiteral("which subcommand? decode, monitor, send, record, nmea, export or stats"));
+        complain(QStringLiteral(
+            "which subcommand? decode, monitor, send, record, nmea, export or stats"));
     else
         complain(QStringLiteral("unknown subcommand \"%1\"").arg(first));
     std::fputs(qPrintable(usage()), stderr);
