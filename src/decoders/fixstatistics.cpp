@@ -191,14 +191,16 @@ QString TtffTracker::text(qint64 nowMs) const
 void History::addNavigation(const NavSample &s)
 {
     m_nav.push_back(s);
-    while (!m_nav.empty() && m_nav.front().timeMs < s.timeMs - kSpanMs)
+    while (!m_nav.empty() &&
+           (m_nav.front().timeMs < s.timeMs - kSpanMs || m_nav.size() > kMaxSamples))
         m_nav.pop_front();
 }
 
 void History::addLevels(const LevelSample &s)
 {
     m_levels.push_back(s);
-    while (!m_levels.empty() && m_levels.front().timeMs < s.timeMs - kSpanMs)
+    while (!m_levels.empty() &&
+           (m_levels.front().timeMs < s.timeMs - kSpanMs || m_levels.size() > kMaxSamples))
         m_levels.pop_front();
 }
 

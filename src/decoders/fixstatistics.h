@@ -153,10 +153,14 @@ struct LevelSample {
     std::array<double, 8> levelDb{};
 };
 
-// The last ten minutes of navigation and satellite messages, oldest first.
+// The last ten minutes of navigation and satellite messages, oldest first. A line that
+// carries far more messages than a receiver sends (a fast replay, a noisy line) keeps
+// only the newest kMaxSamples of each, so memory stays bounded.
 class History {
 public:
     static constexpr qint64 kSpanMs = 10 * 60 * 1000;
+    // Twenty messages a second for the whole span.
+    static constexpr std::size_t kMaxSamples = 20 * kSpanMs / 1000;
 
     void addNavigation(const NavSample &s);
     void addLevels(const LevelSample &s);
