@@ -217,9 +217,9 @@ def load(build, figure, baud, rate, seconds, runs, platform, open_windows):
                 perf = None
                 if os.environ.get("KESTREL_BENCH_PERF"):
                     perf = subprocess.Popen(["perf", "record", "--call-graph", "dwarf,16384",
-                                             "-F", "500", "-o", os.environ["KESTREL_BENCH_PERF"],
+                                             "-F", os.environ.get("KESTREL_BENCH_PERF_FREQ", "500"), "-o", os.environ["KESTREL_BENCH_PERF"],
                                              "-p", str(prog.pid), "--", "sleep",
-                                             str(min(seconds, 10))],
+                                             str(min(seconds, 20))],
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 samples = []
                 while s.feed.poll() is None and time.monotonic() - t0 < seconds + 0.5:

@@ -4,6 +4,16 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
+
+namespace {
+
+// Past this many kept circles or texts the cache starts again: a picture that draws
+// something new every time (a moving label) must not grow it without end.
+constexpr qsizetype kMaxKept = 64;
+
+} // namespace
+
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent), m_font(labelFont())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -93,15 +103,62 @@ double PictureBox::pixelsPerUnit() const
     return w == 0 ? 0 : m_image.deviceIndependentSize().width() / std::abs(w);
 }
 
-void PictureBox::circle(QPointF centre, double radius, bool filled)
+const QImage &PictureBox::circleSprite(QPointF centre, double radius, bool filled, QPoint &at)
 {
-    QPainter &p = painter();
+    const qreal ratio = m_image.devicePixelRatio();
+    // The sprite starts on a whole device pixel, so the circle keeps its place within a
+    // pixel and looks exactly as drawn straight onto the image.
+    const int margin = int(std::ceil(radius * ratio)) + 2;
+    at = QPoint(int(std::floor(centre.x() * ratio)) - margin,
+                int(std::floor(centre.y() * ratio)) - margin);
+    const QPointF inside = centre - QPointF(at) / ratio;
+    // What the sprite's pixels depend on, as raw bytes: cheap to make and to compare.
+    struct Parts {
+        QRgb colour;
+        qint32 filled;
+        double radius, x, y, ratio;
+    };
+    static_assert(sizeof(Parts) == 2 * 4 + 4 * 8, "no padding bytes in the key");
+    const Parts parts{m_color.rgba(), qint32(filled), radius, inside.x(), inside.y(), ratio};
+    const QByteArray key(reinterpret_cast<const char *>(&parts), sizeof parts);
+    auto it = m_circles.constFind(key);
+    if (it != m_circles.constEnd())
+        return *it;
+    if (m_circles.size() >= kMaxKept)
+        m_circles.clear();
+    QImage sprite(QSize(2 * margin + 1, 2 * margin + 1), QImage::Format_ARGB32_Premultiplied);
+    sprite.setDevicePixelRatio(ratio);
+    sprite.fill(Qt::transparent);
+    QPainter p(&sprite);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(m_color);
     p.setBrush(filled ? QBrush(m_color) : QBrush(Qt::NoBrush));
-    const double r = radius * pixelsPerUnit();
-    p.drawEllipse(toPixels(centre), r, r);
+    p.drawEllipse(inside, radius, radius);
+    p.end();
+    return *m_circles.insert(key, sprite);
+}
+
+void PictureBox::circle(QPointF centre, double radius, bool filled)
+{
+    QPainter &p = painter();
+    QPoint at;
+    const qreal ratio = m_image.devicePixelRatio();
+    const QImage &sprite = circleSprite(toPixels(centre), radius * pixelsPerUnit(), filled, at);
+    p.drawImage(QPointF(at) / ratio, sprite);
     update();
+}
+
+const QStaticText &PictureBox::staticText(const QString &text)
+{
+    auto it = m_texts.constFind(text);
+    if (it != m_texts.constEnd())
+        return *it;
+    if (m_texts.size() >= kMaxKept)
+        m_texts.clear();
+    QStaticText s(text);
+    s.setTextFormat(Qt::PlainText);
+    s.setPerformanceHint(QStaticText::AggressiveCaching);
+    return *m_texts.insert(text, s);
 }
 
 void PictureBox::line(QPointF from, QPointF to)
@@ -124,9 +181,7 @@ void PictureBox::print(const QString &text)
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setPen(m_color);
-    const QPointF at = toPixels(m_printPosition);
-    p.drawText(QRectF(at, QSizeF(10000, 10000)), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
-               text);
+    p.drawStaticText(toPixels(m_printPosition), staticText(text));
     update();
 }
 

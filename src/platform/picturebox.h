@@ -3,8 +3,10 @@
 #include "platform/drawsurface.h"
 
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
+#include <QStaticText>
 #include <QWidget>
 
 // A drawing surface kept in an image of the widget's size. Painting the widget only
@@ -51,6 +53,10 @@ private:
     QPainter &painter();
     void endPainting() const;
     double pixelsPerUnit() const;
+    // A circle of the current colour as it is drawn on the image at `centre` (pixels),
+    // kept so that drawing the same circle again is one copy.
+    const QImage &circleSprite(QPointF centre, double radius, bool filled, QPoint &at);
+    const QStaticText &staticText(const QString &text);
 
     QImage m_image;
     QPointF m_topLeft{0, 0};
@@ -60,4 +66,9 @@ private:
     QFont m_font;
     mutable QPainter m_painter;
     bool m_dimmed = false;
+    // The same centre mark, horizon and labels come back at every redraw; an
+    // antialiased outline and shaping a text cost far more than copying what they
+    // drew the time before. Both caches are emptied when they grow past a few dozen.
+    QHash<QByteArray, QImage> m_circles;
+    QHash<QString, QStaticText> m_texts;
 };

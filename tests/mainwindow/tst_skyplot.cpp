@@ -65,6 +65,8 @@ private slots:
     void imageShowsPlotWhereItWasDrawn();
     void imageKeepsDrawingUntilNextRedraw();
     void labelFontIsBoldNineThreeQuarterPoints();
+    void keptDrawingsMatchDirectDrawing_data();
+    void keptDrawingsMatchDirectDrawing();
 };
 
 void TestSkyPlot::emptyPlotDrawsRoseAndNorthLine()
@@ -267,6 +269,67 @@ void TestSkyPlot::labelFontIsBoldNineThreeQuarterPoints()
     QVERIFY(f.bold());
     QCOMPARE(f.pointSizeF(), 9.75);
     QVERIFY(!QFontInfo(f).family().isEmpty());
+}
+
+void TestSkyPlot::keptDrawingsMatchDirectDrawing_data()
+{
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<double>("radius");
+    QTest::addColumn<bool>("filled");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QColor>("colour");
+    // Centres on, between and near pixel edges; radii below one pixel and large.
+    QTest::newRow("whole pixel, open") << QPointF(0, 0) << 1.9 << false << "N" << QColor(Qt::black);
+    QTest::newRow("half pixel, filled")
+        << QPointF(0.0125, -0.0125) << 0.1 << true << "12-45" << QColor(200, 30, 30);
+    QTest::newRow("odd place, open")
+        << QPointF(0.3371, 0.7713) << 0.77 << false << "7" << QColor(0, 128, 0);
+    QTest::newRow("tiny filled") << QPointF(-1.5, 1.25) << 0.004 << true << "W" << QColor(Qt::blue);
+}
+
+void TestSkyPlot::keptDrawingsMatchDirectDrawing()
+{
+    QFETCH(QPointF, at);
+    QFETCH(double, radius);
+    QFETCH(bool, filled);
+    QFETCH(QString, label);
+    QFETCH(QColor, colour);
+    // What the box draws from its kept copies, against a painter drawing the same
+    // straight onto an image: the same pixels within rounding, drawn twice or once.
+    PictureBox box;
+    box.resize(230, 230);
+    QImage direct(box.image().size(), QImage::Format_RGB32);
+    direct.fill(Qt::white);
+    {
+        QPainter p(&direct);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(colour);
+        p.setBrush(filled ? QBrush(colour) : QBrush(Qt::NoBrush));
+        const QPointF c((at.x() + 2) / 4 * 230, (at.y() + 2) / 4 * 230);
+        p.drawEllipse(c, radius * 230 / 4, radius * 230 / 4);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setFont(PictureBox::labelFont());
+        p.drawText(QRectF(c + QPointF(5, 5), QSizeF(1000, 1000)),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label);
+    }
+    for (int round = 0; round < 2; ++round) {
+        box.setScale(QPointF(-2, -2), QPointF(2, 2));
+        box.clear();
+        box.setColor(colour);
+        box.circle(at, radius, filled);
+        box.moveTo(at + QPointF(5.0 / 230 * 4, 5.0 / 230 * 4));
+        box.print(label);
+        const QImage &kept = box.image();
+        int worst = 0;
+        for (int y = 0; y < kept.height(); ++y)
+            for (int x = 0; x < kept.width(); ++x) {
+                const QRgb a = kept.pixel(x, y), b = direct.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
+                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            }
+        QVERIFY2(worst <= 2,
+                 qPrintable(QStringLiteral("round %1: off by %2").arg(round).arg(worst)));
+    }
 }
 
 QTEST_MAIN(TestSkyPlot)
