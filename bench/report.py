@@ -87,9 +87,11 @@ def main():
     # figures behind the choice of control, with no target of their own.
     for name, label in (("BM_Controls_SelectableLabel", "value controls: selectable labels"),
                         ("BM_Controls_PlainLabel", "value controls: plain labels"),
-                        ("BM_Controls_ReadOnlyLineEdit", "value controls: read-only line edits")):
-        med, lo, hi = stats([r["cpu_time"] for r in ctl[name]])
-        rows.append(row(label, "us/message", med, lo, hi, "reference", None))
+                        ("BM_Controls_ReadOnlyLineEdit", "value controls: read-only line edits"),
+                        ("BM_Controls_ValueText", "value controls: ValueText (the windows' own)")):
+        if name in ctl:
+            med, lo, hi = stats([r["cpu_time"] for r in ctl[name]])
+            rows.append(row(label, "us/message", med, lo, hi, "reference", None))
 
     med, lo, hi = stats([r["cpu_time"] for r in fixes["BM_AddAndSummary/100000"]])  # ms
     rows.append(row("accuracy figures of 100,000 fixes, one more", "ms", med, lo, hi, "< 5 ms",
@@ -108,7 +110,7 @@ def main():
     raw["firehose"] = fh
     c = fh["cpu_percent"]
     rows.append(row("firehose 921600 Bd, CPU", "% core", c["median"], c["min"], c["max"],
-                    "<= 25 %", c["median"] <= 25,
+                    "<= 8 %", c["median"] <= 8,
                     f"{fh['frames_lost']} of {fh['frames_sent']} frames lost"))
     g = fh["rss_growth_after_10s_kb"]
     rows.append(row("firehose, memory growth after 10 s", "kB", g["median"], g["min"], g["max"],
@@ -120,7 +122,7 @@ def main():
     raw["everyday"] = ev
     c = ev["cpu_s_per_min"]
     rows.append(row("everyday 10+10 Hz, X server, CPU", "s/min", c["median"], c["min"], c["max"],
-                    "<= 1.2 s/min", c["median"] <= 1.2, "Position + Receive Sat open"))
+                    "<= 0.6 s/min", c["median"] <= 0.6, "Position + Receive Sat open"))
     r = ev["rss_mb"]
     rows.append(row("everyday, resident memory", "MB", r["median"], r["min"], r["max"], "<= 40 MB",
                     r["median"] <= 40))
@@ -136,7 +138,7 @@ def main():
     raw["startup"] = st
     t = st["ms"]
     rows.append(row("start-up to main window shown", "ms", t["median"], t["min"], t["max"],
-                    "<= 200 ms", t["median"] <= 200))
+                    "<= 100 ms", t["median"] <= 100, f"load average {st.get('load', 0):.1f}"))
     r = st["rss_mb"]
     rows.append(row("start-up, resident memory", "MB", r["median"], r["min"], r["max"], "<= 40 MB",
                     r["median"] <= 40))
@@ -150,6 +152,10 @@ def main():
                         pr["cpu_s_per_min"], "reference", None))
         rows.append(row("peer xgps, resident memory", "MB", pr["rss_mb"], pr["rss_mb"],
                         pr["rss_mb"], "reference", None))
+        # The same messages a second through the peer and through Kestrel, in this run.
+        ratio = ev["cpu_s_per_min"]["median"] / pr["cpu_s_per_min"] if pr["cpu_s_per_min"] else 0
+        rows.append(row("everyday CPU / peer xgps CPU", "", ratio, ratio, ratio, "<= 0.1",
+                        0 < ratio <= 0.1, "Kestrel with two data windows against xgps"))
     else:
         rows.append(("peer xgps", "not measured", "", "", "-",
                      (peer.stderr.strip().splitlines() or ["not available"])[-1]))

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -49,7 +50,9 @@ public:
         Slot &s = slot(name);
         if (s.made && s.bytes == bytes)
             return;
-        s.bytes = bytes.toByteArray();
+        // The slot's own buffer is reused: a dump changes with every message.
+        s.bytes.resize(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), s.bytes.begin());
         s.made = true;
         changeTo(s, std::forward<Make>(make)());
     }

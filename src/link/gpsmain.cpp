@@ -80,6 +80,13 @@ void GPS_Main::receive(QByteArrayView bytes)
 {
     const auto *data = reinterpret_cast<const quint8 *>(bytes.data());
     qsizetype left = bytes.size();
+    // The frames of one read arrived together: the clock is read once for all of them.
+    qint64 arrivedMs = -1;
+    const auto arrived = [&] {
+        if (arrivedMs < 0)
+            arrivedMs = clock().monotonicMs();
+        return arrivedMs;
+    };
     while (left > 0) {
         FrameStep step = FrameStep::NeedMore;
         const qsizetype taken = framerScan(*this, data, left, step);
@@ -87,11 +94,14 @@ void GPS_Main::receive(QByteArrayView bytes)
         left -= taken;
         if (step == FrameStep::NeedMore)
             continue;
-        m_link.frame(MsgType, step == FrameStep::FrameGood);
+        if (step == FrameStep::FrameGood)
+            m_link.frame(MsgType, true, arrived());
+        else
+            m_link.frame(MsgType, false);
         if (step == FrameStep::FrameGood) {
             quality();
             const int length = qBound(0, int(MsgLength), kRxSize - 1);
-            m_quality.frame(QByteArrayView(RxBuffer.data() + 1, length), clock().monotonicMs());
+            m_quality.frame(QByteArrayView(RxBuffer.data() + 1, length), arrived());
             dispatchFrame(*this);
         }
         emit frameReceived(step == FrameStep::FrameGood);

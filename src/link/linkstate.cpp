@@ -64,14 +64,22 @@ void LinkState::reopened()
 
 void LinkState::frame(quint8 type, bool good)
 {
+    if (good)
+        frame(type, true, now());
+    else
+        ++m_damaged;
+}
+
+void LinkState::frame(quint8 type, bool good, qint64 atMs)
+{
     if (!good) {
         ++m_damaged;
         return;
     }
     ++m_good;
     if (type == Msg::Navigation)
-        m_lastNav = now();
-    if (m_outcome == Outcome::Sent && type == m_answer && now() - m_sentAt <= m_answerMs)
+        m_lastNav = atMs;
+    if (m_outcome == Outcome::Sent && type == m_answer && atMs - m_sentAt <= m_answerMs)
         m_outcome = Outcome::Acknowledged;
 }
 

@@ -37,6 +37,8 @@ public:
     void reopened();
     // A frame the framer finished: its type byte and whether its checksum held.
     void frame(quint8 type, bool good);
+    // The same, for a frame that arrived at `atMs` on the monotonic clock.
+    void frame(quint8 type, bool good, qint64 atMs);
     // A command went out and the receiver answers it with a frame of type `answer`.
     void commandSent(const QString &name, quint8 answer);
     // A command could not go out (the port is not open).
