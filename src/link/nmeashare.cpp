@@ -42,7 +42,7 @@ bool NmeaShare::start(const LoopbackAddress &address, QString &error)
     if (m_server.listen(address))
         return true;
     error = QStringLiteral("cannot serve NMEA on %1:%2: %3")
-                .arg(address.host.toString())
+                .arg(address.host)
                 .arg(address.port)
                 .arg(m_server.errorString());
     return false;
@@ -59,7 +59,7 @@ QString NmeaShare::stateText() const
         return QStringLiteral("off");
     const int n = m_server.clientCount();
     return QStringLiteral("%1:%2, %3 client%4")
-        .arg(m_server.address().toString())
+        .arg(m_server.address())
         .arg(m_server.port())
         .arg(n)
         .arg(n == 1 ? QLatin1String() : QLatin1String("s"));

@@ -93,7 +93,7 @@ void startNmeaShare(NmeaShare &share, GPS_Main &g, std::optional<LoopbackAddress
         const NmeaShareSetting s = NmeaShareSetting::load(g.platform().settings);
         if (!s.enabled)
             return;
-        address = LoopbackAddress{QHostAddress(QHostAddress::LocalHost), s.port};
+        address = LoopbackAddress::localHost(s.port);
     }
     QString error;
     if (!share.start(*address, error)) {

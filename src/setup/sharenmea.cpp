@@ -62,7 +62,7 @@ void ShareNmea::OK_Click()
         m_share.stop();
     } else if (!m_share.serving() || m_share.server().port() != s.port) {
         QString error;
-        if (!m_share.start({QHostAddress(QHostAddress::LocalHost), s.port}, error)) {
+        if (!m_share.start(LoopbackAddress::localHost(s.port), error)) {
             ShareState->setText(error + QStringLiteral(". Choose another port."));
             return;
         }

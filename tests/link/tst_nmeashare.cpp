@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSpinBox>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -66,7 +67,7 @@ void TestNmeaShare::onlyLoopbackAddressesAreTaken()
     const auto a = parseLoopbackAddress(text, said);
     QCOMPARE(a.has_value(), !host.isEmpty());
     if (a) {
-        QCOMPARE(a->host, QHostAddress(host));
+        QCOMPARE(a->host, host);
         QCOMPARE(int(a->port), port);
     } else {
         QVERIFY2(said.contains(error), qPrintable(said));
@@ -80,7 +81,7 @@ void TestNmeaShare::stalledClientIsDroppedWhileTheOtherKeepsReceiving()
     GPS_Main g(tp.platform);
     NmeaShare share(g);
     QString error;
-    QVERIFY2(share.start({QHostAddress(QHostAddress::LocalHost), 0}, error), qPrintable(error));
+    QVERIFY2(share.start(LoopbackAddress::localHost(0), error), qPrintable(error));
     share.server().setBacklogLimit(16 * 1024);
     QSignalSpy dropped(&share.server(), &NmeaServer::clientDropped);
 

@@ -155,12 +155,12 @@ int runNmea(const QStringList &args)
     } else {
         if (!server.listen(address)) {
             complain(QStringLiteral("cannot listen on %1:%2: %3")
-                         .arg(address.host.toString())
+                         .arg(address.host)
                          .arg(address.port)
                          .arg(server.errorString()));
             return Exit::Failed;
         }
-        std::printf("%s:%u\n", qPrintable(address.host.toString()), unsigned(server.port()));
+        std::printf("%s:%u\n", qPrintable(address.host), unsigned(server.port()));
     }
     std::fflush(stdout);
     quitOnSignals();
