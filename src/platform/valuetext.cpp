@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -21,8 +22,7 @@ constexpr int kWrappedChars = 40;
 
 ValueText::ValueText(QWidget *parent) : QWidget(parent)
 {
-    // Every pixel is painted here: the parent need not be painted under a new text.
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    choosePainting();
     setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::IBeamCursor);
     relayout();
@@ -48,6 +48,7 @@ void ValueText::setText(const QString &text)
 void ValueText::setFrame(Frame frame)
 {
     m_frame = frame;
+    choosePainting();
     // A box keeps its height, as a text box does; a label may grow with its row.
     if (!m_wrapped)
         setSizePolicy(QSizePolicy::Preferred,
@@ -96,6 +97,19 @@ void ValueText::selectAll()
 void ValueText::copy() const
 {
     QGuiApplication::clipboard()->setText(hasSelectedText() ? selectedText() : m_text);
+}
+
+void ValueText::choosePainting()
+{
+    // Where every pixel is painted here, the parent need not be painted under a new text.
+    // Some styles tint the inside of a group box: a label or a panel there lets it show.
+    m_fillsWindow = true;
+    for (const QWidget *w = parentWidget(); w && m_fillsWindow; w = w->parentWidget()) {
+        m_fillsWindow = !qobject_cast<const QGroupBox *>(w);
+        if (w->isWindow())
+            break;
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent, m_frame == Frame::Box || m_fillsWindow);
 }
 
 void ValueText::select(int anchor, int cursor)
@@ -223,6 +237,10 @@ int ValueText::positionAt(QPointF point) const
 bool ValueText::event(QEvent *e)
 {
     switch (e->type()) {
+    case QEvent::Polish:
+        // By now the control sits where its window put it.
+        choosePainting();
+        break;
     case QEvent::ShortcutOverride: {
         // Copying and selecting the text here come before the window's shortcuts.
         auto *key = static_cast<QKeyEvent *>(e);
@@ -256,6 +274,8 @@ void ValueText::changeEvent(QEvent *e)
 {
     if (e->type() == QEvent::FontChange)
         relayout();
+    else if (e->type() == QEvent::ParentChange)
+        choosePainting();
     QWidget::changeEvent(e);
 }
 
@@ -271,10 +291,11 @@ void ValueText::paintEvent(QPaintEvent *)
     const QPalette &pal = palette();
     switch (m_frame) {
     case Frame::None:
-        p.fillRect(rect(), pal.window());
+        if (m_fillsWindow)
+            p.fillRect(rect(), pal.window());
         break;
     case Frame::Panel:
-        qDrawShadePanel(&p, rect(), pal, true, 1, &pal.window());
+        qDrawShadePanel(&p, rect(), pal, true, 1, m_fillsWindow ? &pal.window() : nullptr);
         break;
     case Frame::Box:
         p.fillRect(rect(), pal.base());

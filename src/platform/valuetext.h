@@ -68,6 +68,7 @@ private:
     QSize hintFor(int lines) const;
     int lineCount() const { return m_layout.lineCount(); }
     void relayout();
+    void choosePainting();
     int positionAt(QPointF point) const;
     void select(int anchor, int cursor);
 
@@ -77,6 +78,7 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft;
     int m_chars = 0;
     bool m_wrapped = false;
+    bool m_fillsWindow = true;
     int m_lines = 1;
     int m_anchor = 0;
     int m_cursor = 0;
