@@ -12,7 +12,7 @@ class ValueText : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
 public:
-    // Panel: a thin sunken line on the window's colour, as a framed label.
+    // Panel: a thin sunken line around the text, as a framed label.
     // Box: a sunken box on the base colour, as a read-only text box.
     enum class Frame { None, Panel, Box };
 
@@ -24,7 +24,6 @@ public:
 
     // Set once, as the control is made.
     void setFrame(Frame frame);
-    Frame frame() const { return m_frame; }
     // Only the horizontal part counts; one line is always centred vertically.
     void setAlignment(Qt::Alignment alignment);
     // The width the control asks for, in digits; 0 asks for the width of its text.
@@ -32,7 +31,6 @@ public:
     // Broken at blanks onto lines. `lines` > 0 gives the height in lines; 0 makes it
     // as high as its text needs at the width it is given.
     void setWrapped(int lines);
-    bool isWrapped() const { return m_wrapped; }
 
     bool hasSelectedText() const { return m_anchor != m_cursor; }
     QString selectedText() const;
