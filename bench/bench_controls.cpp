@@ -3,6 +3,7 @@
 // number per message and the window painted as the event loop would paint it.
 
 #include "guibenchmain.h"
+#include "platform/valuetext.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -12,7 +13,7 @@
 
 namespace {
 
-enum class Kind { SelectableLabel, PlainLabel, ReadOnlyLineEdit };
+enum class Kind { SelectableLabel, PlainLabel, ReadOnlyLineEdit, ValueText };
 
 constexpr int kControls = 64;
 constexpr int kChangedPerMessage = 8;
@@ -37,13 +38,17 @@ QWidget *makeControl(Kind kind, QWidget *parent)
         e->setFrame(false);
         return e;
     }
+    case Kind::ValueText:
+        return new ::ValueText(parent);
     }
     return nullptr;
 }
 
 void setText(QWidget *w, const QString &text)
 {
-    if (auto *l = qobject_cast<QLabel *>(w))
+    if (auto *v = qobject_cast<ValueText *>(w))
+        v->setText(text);
+    else if (auto *l = qobject_cast<QLabel *>(w))
         l->setText(text);
     else if (auto *e = qobject_cast<QLineEdit *>(w); e && e->text() != text)
         e->setText(text);
@@ -89,10 +94,20 @@ void BM_Controls_SelectableLabel_Unchanged(benchmark::State &s)
 {
     messages(s, Kind::SelectableLabel, false);
 }
+void BM_Controls_ValueText(benchmark::State &s)
+{
+    messages(s, Kind::ValueText, true);
+}
+void BM_Controls_ValueText_Unchanged(benchmark::State &s)
+{
+    messages(s, Kind::ValueText, false);
+}
 BENCHMARK(BM_Controls_SelectableLabel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Controls_PlainLabel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Controls_ReadOnlyLineEdit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Controls_SelectableLabel_Unchanged)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Controls_ValueText)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Controls_ValueText_Unchanged)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

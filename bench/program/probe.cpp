@@ -10,11 +10,11 @@
 
 #include "link/gpsmain.h"
 #include "link/startup.h"
+#include "platform/valuetext.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -92,8 +92,8 @@ private:
             std::fflush(nullptr);
             _exit(0);
         }
-        if (auto *box = navigate->findChild<QLineEdit *>(QStringLiteral("TimeDate")))
-            connect(box, &QLineEdit::textChanged, this, [this] {
+        if (auto *box = navigate->findChild<ValueText *>(QStringLiteral("TimeDate")))
+            connect(box, &ValueText::textChanged, this, [this] {
                 ++m_navUpdates;
                 if (m_keepTimes)
                     m_navTimes.push_back(monotonicNs());

@@ -5,12 +5,12 @@
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
+#include "platform/valuetext.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 

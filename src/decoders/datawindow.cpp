@@ -2,17 +2,15 @@
 
 #include "link/gpsmain.h"
 #include "platform/textline.h"
+#include "platform/valuetext.h"
 
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTextDocument>
 
 namespace {
 
@@ -102,28 +100,18 @@ void DataWindowBase::Exit_Click()
 
 void DataWindowBase::showFields(const Fields &fields)
 {
-    // A box given the text it already shows would lay it out and paint it again for
-    // nothing; most fields of a message stay the same from one to the next.
+    // A control given the text it already shows returns at once; most fields of a
+    // message stay the same from one to the next.
     for (const Field &f : fields)
         showField(f);
 }
 
 void DataWindowBase::showField(const Field &f)
 {
-    QWidget *w = m_controls.value(f.name);
-    if (auto *label = qobject_cast<QLabel *>(w)) {
-        label->setText(f.text);
-    } else if (auto *box = qobject_cast<QLineEdit *>(w)) {
-        if (box->text() != f.text) {
-            box->setText(f.text);
-            // A text longer than its box shows its beginning, as in the main window.
-            box->setCursorPosition(0);
-        }
-    } else if (auto *text = qobject_cast<QPlainTextEdit *>(w)) {
-        text->setPlainText(f.text);
-    } else {
+    if (ValueText *w = m_controls.value(f.name))
+        w->setText(f.text);
+    else
         qWarning("%s has no control %s", qPrintable(objectName()), qPrintable(f.name));
-    }
 }
 
 void DataWindowBase::showMessage(const FieldStore &texts)
@@ -147,61 +135,61 @@ void DataWindowBase::messageArrived()
     updateMessageAge();
 }
 
-void DataWindowBase::registerControl(QWidget *w, const QString &name)
+void DataWindowBase::registerControl(ValueText *w, const QString &name)
 {
     w->setObjectName(name);
     m_controls.insert(name, w);
 }
 
-QLabel *DataWindowBase::addLabel(const QString &name, const QString &text)
+ValueText *DataWindowBase::addLabel(const QString &name, const QString &text)
 {
-    auto *l = new QLabel(text, this);
     // Decoded texts carry meaningful blanks (" 45°30", "  0"); no markup reading.
-    l->setTextFormat(Qt::PlainText);
-    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *l = new ValueText(this);
+    l->setText(text);
     registerControl(l, name);
     return l;
 }
 
-QLabel *DataWindowBase::addCell(const QString &name, int chars)
+ValueText *DataWindowBase::addCell(const QString &name, int chars)
 {
-    QLabel *l = addLabel(name);
-    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ValueText *l = addLabel(name);
+    l->setFrame(ValueText::Frame::Panel);
+    l->setWidthInChars(chars);
     l->setMinimumWidth(charsWidth(l, chars) + 6);
     return l;
 }
 
-QLineEdit *DataWindowBase::addTextBox(const QString &name, int chars)
+ValueText *DataWindowBase::addTextBox(const QString &name, int chars)
 {
-    auto *box = new QLineEdit(this);
-    box->setReadOnly(true);
+    ValueText *box = addLabel(name);
+    box->setFrame(ValueText::Frame::Box);
+    box->setWidthInChars(chars);
     box->setFixedWidth(charsWidth(box, chars) + 12);
-    registerControl(box, name);
     return box;
 }
 
-QPlainTextEdit *DataWindowBase::addRawHexBox(const QString &name, int bytesPerLine, int lines)
+ValueText *DataWindowBase::addRawHexBox(const QString &name, int bytesPerLine, int lines)
 {
-    auto *box = new QPlainTextEdit(this);
-    box->setReadOnly(true);
+    ValueText *box = addLabel(name);
+    box->setFrame(ValueText::Frame::Box);
     box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    box->setWordWrapMode(QTextOption::WordWrap);
+    box->setWrapped(lines);
     const QFontMetrics metrics = box->fontMetrics();
-    // Room for the margins, the frame and a scroll bar should the font be wider than thought.
-    const int extra = 2 * int(box->document()->documentMargin()) + 2 * box->frameWidth() +
-                      box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    // The room a text box with its margins, its frame and a scroll bar took around its
+    // lines, so that the windows keep their shape.
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int extra = 2 * 4 + 2 * frame + box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
     box->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00 ").repeated(bytesPerLine)) +
                          extra);
     box->setFixedHeight(metrics.lineSpacing() * lines + extra);
-    registerControl(box, name);
     return box;
 }
 
-QLabel *DataWindowBase::addRawHexLabel(const QString &name)
+ValueText *DataWindowBase::addRawHexLabel(const QString &name)
 {
-    QLabel *l = addLabel(name);
+    ValueText *l = addLabel(name);
     l->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    l->setWordWrap(true);
+    l->setWrapped(0);
     return l;
 }
 

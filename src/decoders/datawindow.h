@@ -10,10 +10,9 @@
 
 class GPS_Main;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class TextLine;
+class ValueText;
 
 // What every data window shares: modeless, its open flag set while it is loaded,
 // its controls named as the decoders name their fields, and a decoded frame put
@@ -49,12 +48,12 @@ protected:
     void hideEvent(QHideEvent *e) override;
 
     // Controls that show fields, registered under their names.
-    QLabel *addLabel(const QString &name, const QString &text = {});
-    QLabel *addCell(const QString &name, int chars);
-    QLineEdit *addTextBox(const QString &name, int chars);
+    ValueText *addLabel(const QString &name, const QString &text = {});
+    ValueText *addCell(const QString &name, int chars);
+    ValueText *addTextBox(const QString &name, int chars);
     // Wide enough for bytesPerLine bytes of the dump, high enough for `lines` lines.
-    QPlainTextEdit *addRawHexBox(const QString &name, int bytesPerLine, int lines);
-    QLabel *addRawHexLabel(const QString &name);
+    ValueText *addRawHexBox(const QString &name, int bytesPerLine, int lines);
+    ValueText *addRawHexLabel(const QString &name);
     QPushButton *addButton(const QString &name, const QString &caption);
     // A caption that no decoder writes.
     QLabel *caption(const QString &text);
@@ -66,11 +65,11 @@ protected:
 private:
     void showField(const Field &f);
     void Form_Load();
-    void registerControl(QWidget *w, const QString &name);
+    void registerControl(ValueText *w, const QString &name);
 
     bool &m_openFlag;
     bool m_loaded = false;
-    QHash<QString, QWidget *> m_controls;
+    QHash<QString, ValueText *> m_controls;
     TextLine *m_age = nullptr;
     QTimer m_ageTick;
     std::optional<qint64> m_lastMessage;

@@ -3,9 +3,9 @@
 #include "decoders/messagevalues.h"
 #include "diagnosis.h"
 #include "link/gpsmain.h"
+#include "platform/valuetext.h"
 
 #include <QGridLayout>
-#include <QLabel>
 #include <QPushButton>
 
 DiagnosisWindow::DiagnosisWindow(GPS_Main &g, QWidget *parent)

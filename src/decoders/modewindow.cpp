@@ -3,9 +3,9 @@
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
 #include "mode.h"
+#include "platform/valuetext.h"
 
 #include <QGridLayout>
-#include <QLabel>
 #include <QPushButton>
 
 ModeWindow::ModeWindow(GPS_Main &g, QWidget *parent)

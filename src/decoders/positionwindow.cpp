@@ -1,13 +1,12 @@
 #include "positionwindow.h"
 
 #include "link/gpsmain.h"
+#include "platform/valuetext.h"
 #include "position.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 

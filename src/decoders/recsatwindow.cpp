@@ -1,13 +1,13 @@
 #include "recsatwindow.h"
 
 #include "link/gpsmain.h"
+#include "platform/valuetext.h"
 #include "sattable.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,12 +40,12 @@ RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
     almanac->setObjectName(QStringLiteral("Frame1"));
     auto *health = new QGridLayout(almanac);
     for (int i = 0; i < 4; ++i) {
-        QLabel *heading =
+        ValueText *heading =
             addLabel(QStringLiteral("Health(%1)").arg(36 - i), QString::number(8 * i + 1));
         heading->setAlignment(Qt::AlignCenter);
         health->addWidget(heading, 0, i);
         for (int j = 1; j <= 8; ++j) {
-            QLabel *cell = addCell(QStringLiteral("Health(%1)").arg(8 * i + j), 1);
+            ValueText *cell = addCell(QStringLiteral("Health(%1)").arg(8 * i + j), 1);
             cell->setAlignment(Qt::AlignCenter);
             health->addWidget(cell, j, i);
         }

@@ -3,6 +3,7 @@
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "messagevalues.h"
+#include "platform/valuetext.h"
 
 #include <QGridLayout>
 #include <QLabel>

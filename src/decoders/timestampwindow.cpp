@@ -4,6 +4,7 @@
 #include "decoders/messagevalues.h"
 #include "link/commands.h"
 #include "link/gpsmain.h"
+#include "platform/valuetext.h"
 #include "timestamp.h"
 
 #include <QButtonGroup>
@@ -12,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -41,7 +41,7 @@ TimeStampWindow::TimeStampWindow(GPS_Main &g, QWidget *parent)
         const int item = k + 1;
         QGridLayout *grid = items[item <= kFirstFrameItems ? 0 : 1];
         const int row = item <= kFirstFrameItems ? k : k - kFirstFrameItems;
-        QLabel *stamp = addLabel(QStringLiteral("TimeStamp(%1)").arg(k));
+        ValueText *stamp = addLabel(QStringLiteral("TimeStamp(%1)").arg(k));
         stamp->setMinimumWidth(
             fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00 PM")));
         grid->addWidget(stamp, row, 0);

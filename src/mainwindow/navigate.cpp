@@ -11,6 +11,7 @@
 #include "platform/settingsstore.h"
 #include "platform/textline.h"
 #include "platform/twips.h"
+#include "platform/valuetext.h"
 #include "recordreplay.h"
 #include "skyplot.h"
 
@@ -18,7 +19,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -104,9 +104,9 @@ void Navigate::buildPanel()
 
     for (const char *name :
          {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"}) {
-        auto *box = new QLineEdit(m_client);
+        auto *box = new ValueText(m_client);
         box->setObjectName(QString::fromLatin1(name));
-        box->setReadOnly(true);
+        box->setFrame(ValueText::Frame::Box);
         box->setFont(panelFont);
         m_controls.insert(box->objectName(), box);
     }
@@ -145,7 +145,7 @@ Navigate::~Navigate()
 void Navigate::Form_Load()
 {
     m_g.HeadingLineLength = 1.5f;
-    static_cast<QLineEdit *>(control(QStringLiteral("CurHead")))->setText(QStringLiteral("0"));
+    static_cast<ValueText *>(control(QStringLiteral("CurHead")))->setText(QStringLiteral("0"));
     DrawSkyPlot();
 
     const SettingsStore &store = *m_g.platform().settings;
@@ -242,7 +242,7 @@ void Navigate::clearReceiver()
 {
     for (const char *name :
          {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"})
-        static_cast<QLineEdit *>(control(QString::fromLatin1(name)))->clear();
+        static_cast<ValueText *>(control(QString::fromLatin1(name)))->clear();
     for (std::size_t row = 1; row < m_g.SatTable.size(); ++row)
         m_g.SatTable[row] = {};
     m_g.HeadingFraction = 0;
@@ -385,7 +385,7 @@ void Navigate::ShowNavStatus()
             m_g.HeadingFraction = status.headingFraction;
         if (f.name == QLatin1String("TimeDate"))
             DrawSkyPlot();
-        if (auto *box = qobject_cast<QLineEdit *>(control(f.name))) {
+        if (auto *box = qobject_cast<ValueText *>(control(f.name))) {
             // The same text again would only be laid out and painted again.
             if (box->text() != f.text) {
                 box->setText(f.text);
@@ -393,8 +393,6 @@ void Navigate::ShowNavStatus()
                 if (f.name == QLatin1String("TimeDate"))
                     shrinkFontToFit(box, m_panelFont);
             }
-            // A text longer than its box shows its beginning.
-            box->setCursorPosition(0);
         }
     }
     // A navigation message makes the display live again at once, not at the next tick.

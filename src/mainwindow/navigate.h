@@ -10,7 +10,6 @@
 
 class QAction;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class PictureBox;

@@ -1,8 +1,7 @@
 #include "twips.h"
+#include "valuetext.h"
 
 #include <QLabel>
-#include <QLineEdit>
-#include <QStyle>
 #include <QWidget>
 #include <cmath>
 
@@ -57,12 +56,7 @@ void shrinkFontToFit(QLabel *label, int widthPixels)
     shrink(label, label->font(), label->text(), widthPixels);
 }
 
-void shrinkFontToFit(QLineEdit *box, const QFont &designFont)
+void shrinkFontToFit(ValueText *box, const QFont &designFont)
 {
-    // The frame and the box's own text margins (two pixels a side) take their part.
-    const int frame =
-        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) : 0;
-    const QMargins margins = box->textMargins();
-    shrink(box, designFont, box->text(),
-           box->width() - 2 * frame - 4 - margins.left() - margins.right());
+    shrink(box, designFont, box->text(), box->textRect().width());
 }

@@ -16,7 +16,7 @@ class QLabel;
 void shrinkFontToFit(QLabel *label, int widthPixels);
 
 class QFont;
-class QLineEdit;
+class ValueText;
 // The same for a one-line text box whose text changes: each time from the design
 // font, so that a shorter text gets the full size back.
-void shrinkFontToFit(QLineEdit *box, const QFont &designFont);
+void shrinkFontToFit(ValueText *box, const QFont &designFont);

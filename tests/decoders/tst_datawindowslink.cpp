@@ -11,22 +11,16 @@
 #include "testplatform.h"
 
 #include <QAction>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 
 namespace {
 
 QString textOf(QWidget *w, const char *name)
 {
     QWidget *c = w ? w->findChild<QWidget *>(name) : nullptr;
-    if (auto *l = qobject_cast<QLabel *>(c))
-        return l->text();
-    if (auto *e = qobject_cast<QLineEdit *>(c))
-        return e->text();
-    if (auto *t = qobject_cast<QPlainTextEdit *>(c))
-        return t->toPlainText();
-    return {};
+    if (!c)
+        return {};
+    const QVariant text = c->property("text");
+    return text.isValid() ? text.toString() : c->property("plainText").toString();
 }
 
 } // namespace

@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -101,8 +100,8 @@ struct Rig {
 
 QString textOf(QWidget *w, const char *name)
 {
-    auto *l = w->findChild<QLabel *>(QLatin1String(name));
-    return l ? l->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+    auto *c = w->findChild<QWidget *>(QLatin1String(name));
+    return c ? c->property("text").toString() : QStringLiteral("<no %1>").arg(QLatin1String(name));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/qtserialport.h"
 #include "platform/textline.h"
 #include "platform/twips.h"
+#include "platform/valuetext.h"
 #include "pseudoterminal.h"
 #include "setup/setupwindows.h"
 #include "testplatform.h"
@@ -16,8 +17,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QtTest>
 
 namespace {
@@ -52,7 +51,7 @@ struct Fixture {
     }
     QString box(const char *name) const
     {
-        return static_cast<QLineEdit *>(w->control(QString::fromLatin1(name)))->text();
+        return w->control(QString::fromLatin1(name))->property("text").toString();
     }
     QStringList checked(const QString &array, int count) const
     {
@@ -294,14 +293,10 @@ void TestNavigate::dateFitsItsBox()
     f.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.w.get()));
     f.g.OnReceive(navFrame({{25, {0x99, 0x11, 0x30, 0x00, 0x00, 0x00}}}));
-    auto *box = static_cast<QLineEdit *>(f.w->control("TimeDate"));
+    auto *box = static_cast<ValueText *>(f.w->control("TimeDate"));
     QCOMPARE(box->text(), shown);
-    QStyleOptionFrame option;
-    option.initFrom(box);
-    option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
-    // The contents less the box's own two-pixel margins either side.
-    const int room =
-        box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box).width() - 4;
+    // The room inside the box's frame and its margins.
+    const int room = box->textRect().width();
     QVERIFY2(
         box->fontMetrics().horizontalAdvance(shown) <= room,
         qPrintable(
@@ -527,7 +522,7 @@ void TestNavigate::framesFromPseudoTerminalReachWindow()
     QTest::qWait(50);
     QVERIFY(pty.write(fix.mid(20)));
     const auto text = [&](const char *name) {
-        return static_cast<QLineEdit *>(w.control(name))->text();
+        return w.control(name)->property("text").toString();
     };
     QTRY_COMPARE(text("Sats"), "7");
     QCOMPARE(text("CurLat"), " 11°37.7777");
@@ -563,7 +558,7 @@ void TestNavigate::statusLineTellsTheTruthAboutTheLink()
 
     // Live, then three seconds of silence: stale; the next message: live again.
     QVERIFY(pty.write(sampleFix() + buildFrameOfType(0xCB)));
-    QTRY_COMPARE(static_cast<QLineEdit *>(w.control("Sats"))->text(), "7");
+    QTRY_COMPARE(w.control("Sats")->property("text").toString(), "7");
     QVERIFY(status().contains("nav 0.0 s ago"));
     QVERIFY(status().contains("2 good, 0 damaged frames"));
     tp.clock.time = tp.clock.time.addMSecs(3500);
@@ -602,7 +597,7 @@ void TestNavigate::statusLineTellsTheTruthAboutTheLink()
     w.MSComm1().port().setDevice(other.slavePath());
     QVERIFY(w.MSComm1().open());
     for (const char *name : {"TimeDate", "CurLat", "CurLon", "CurHeight", "Sats", "Vality"})
-        QVERIFY2(static_cast<QLineEdit *>(w.control(name))->text().isEmpty(), name);
+        QVERIFY2(w.control(name)->property("text").toString().isEmpty(), name);
     for (std::size_t row = 1; row <= 8; ++row)
         QCOMPARE(g.SatTable[row][1], 0.0);
     QVERIFY(status().startsWith("Open"));

@@ -21,7 +21,6 @@
 #include "testplatform.h"
 
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
 #include <QtTest>
 
@@ -58,7 +57,7 @@ struct Program {
                 return;
             Shown s{line, {}};
             for (const char *box : kBoxes)
-                s.boxes << static_cast<QLineEdit *>(nav->control(QString::fromLatin1(box)))->text();
+                s.boxes << nav->control(QString::fromLatin1(box))->property("text").toString();
             shown.append(s);
         });
     }

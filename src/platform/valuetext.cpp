@@ -1,0 +1,383 @@
+#include "valuetext.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <cmath>
+#include <qdrawutil.h>
+
+namespace {
+
+// The width the control asks for when it is wrapped and given no width in digits.
+constexpr int kWrappedChars = 40;
+
+} // namespace
+
+ValueText::ValueText(QWidget *parent) : QWidget(parent)
+{
+    choosePainting();
+    setFocusPolicy(Qt::ClickFocus);
+    setCursor(Qt::IBeamCursor);
+    relayout();
+}
+
+void ValueText::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    const int widthBefore = m_chars == 0 && !m_wrapped ? sizeHint().width() : 0;
+    const int linesBefore = lineCount();
+    m_text = text;
+    m_anchor = m_cursor = 0;
+    relayout();
+    // Only a size asked for from the text itself can make the window lay itself out again.
+    if ((m_chars == 0 && !m_wrapped && sizeHint().width() != widthBefore) ||
+        (m_wrapped && m_lines == 0 && lineCount() != linesBefore))
+        updateGeometry();
+    update();
+    emit textChanged(m_text);
+}
+
+void ValueText::setFrame(Frame frame)
+{
+    m_frame = frame;
+    choosePainting();
+    // A box keeps its height, as a text box does; a label may grow with its row.
+    if (!m_wrapped)
+        setSizePolicy(QSizePolicy::Preferred,
+                      frame == Frame::Box ? QSizePolicy::Fixed : QSizePolicy::Preferred);
+    relayout();
+    updateGeometry();
+    update();
+}
+
+void ValueText::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment & Qt::AlignHorizontal_Mask;
+    relayout();
+    update();
+}
+
+void ValueText::setWidthInChars(int chars)
+{
+    m_chars = qMax(0, chars);
+    updateGeometry();
+}
+
+void ValueText::setWrapped(int lines)
+{
+    m_wrapped = true;
+    m_lines = qMax(0, lines);
+    QSizePolicy policy(QSizePolicy::Preferred,
+                       m_lines > 0 ? QSizePolicy::Fixed : QSizePolicy::Preferred);
+    policy.setHeightForWidth(m_lines == 0);
+    setSizePolicy(policy);
+    relayout();
+    updateGeometry();
+    update();
+}
+
+QString ValueText::selectedText() const
+{
+    return m_text.mid(qMin(m_anchor, m_cursor), qAbs(m_cursor - m_anchor));
+}
+
+void ValueText::selectAll()
+{
+    select(0, int(m_text.size()));
+}
+
+void ValueText::copy() const
+{
+    QGuiApplication::clipboard()->setText(hasSelectedText() ? selectedText() : m_text);
+}
+
+void ValueText::choosePainting()
+{
+    // Where every pixel is painted here, the parent need not be painted under a new text.
+    // Some styles tint the inside of a group box: a label or a panel there lets it show.
+    m_fillsWindow = true;
+    for (const QWidget *w = parentWidget(); w && m_fillsWindow; w = w->parentWidget()) {
+        m_fillsWindow = !qobject_cast<const QGroupBox *>(w);
+        if (w->isWindow())
+            break;
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent, m_frame == Frame::Box || m_fillsWindow);
+}
+
+void ValueText::select(int anchor, int cursor)
+{
+    if (anchor == m_anchor && cursor == m_cursor)
+        return;
+    m_anchor = anchor;
+    m_cursor = cursor;
+    update();
+}
+
+QMargins ValueText::textMargins() const
+{
+    // The frame's line and the room a framed label or a text box leaves beside its text.
+    switch (m_frame) {
+    case Frame::None:
+        return {};
+    case Frame::Panel:
+        return {4, 1, 4, 1};
+    case Frame::Box:
+        return {4, 3, 4, 3};
+    }
+    return {};
+}
+
+QRect ValueText::textRect() const
+{
+    return rect().marginsRemoved(textMargins());
+}
+
+QSize ValueText::hintFor(int lines) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const QMargins m = textMargins();
+    int width = 0;
+    if (m_chars > 0)
+        width = metrics.horizontalAdvance(QString(m_chars, QLatin1Char('0')));
+    else if (m_wrapped)
+        width = metrics.horizontalAdvance(QLatin1Char('0')) * kWrappedChars;
+    else if (lineCount() > 0)
+        width = int(std::ceil(m_layout.lineAt(0).naturalTextWidth()));
+    const int height = m_wrapped ? metrics.lineSpacing() * qMax(1, lines) : metrics.height();
+    return {width + m.left() + m.right(), height + m.top() + m.bottom()};
+}
+
+QSize ValueText::sizeHint() const
+{
+    return hintFor(m_wrapped && m_lines == 0 ? lineCount() : m_lines);
+}
+
+QSize ValueText::minimumSizeHint() const
+{
+    if (!m_wrapped)
+        return sizeHint();
+    const QMargins m = textMargins();
+    return {fontMetrics().horizontalAdvance(QLatin1Char('0')) * 4 + m.left() + m.right(),
+            hintFor(qMax(1, m_lines)).height()};
+}
+
+bool ValueText::hasHeightForWidth() const
+{
+    return m_wrapped && m_lines == 0;
+}
+
+int ValueText::heightForWidth(int width) const
+{
+    if (!hasHeightForWidth())
+        return -1;
+    if (width == this->width())
+        return hintFor(lineCount()).height();
+    // Asked while the window is laid out, never per message.
+    const QMargins m = textMargins();
+    QTextLayout layout(m_text, QFont(font(), this));
+    QTextOption option(m_alignment);
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    int lines = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(qMax(0, width - m.left() - m.right()));
+        ++lines;
+    }
+    layout.endLayout();
+    return hintFor(lines).height();
+}
+
+void ValueText::relayout()
+{
+    // The one place the text is shaped: painting and hit testing use this layout.
+    const QRect r = textRect();
+    m_layout.setText(m_text);
+    m_layout.setFont(QFont(font(), this));
+    QTextOption option(m_alignment);
+    option.setWrapMode(m_wrapped ? QTextOption::WordWrap : QTextOption::NoWrap);
+    m_layout.setTextOption(option);
+    m_layout.setCacheEnabled(true);
+    const qreal spacing = QFontMetricsF(m_layout.font()).lineSpacing();
+    qreal y = 0;
+    qreal height = 0;
+    m_layout.beginLayout();
+    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
+        line.setLineWidth(qMax(0, r.width()));
+        line.setPosition(QPointF(0, y));
+        height = y + line.height();
+        y += spacing;
+    }
+    m_layout.endLayout();
+    // One line sits in the middle of its box; wrapped lines start at the top.
+    const qreal top = m_wrapped ? r.top() : r.top() + std::floor((r.height() - height) / 2);
+    m_layout.setPosition(QPointF(r.left(), top));
+}
+
+int ValueText::positionAt(QPointF point) const
+{
+    const int count = lineCount();
+    if (count == 0)
+        return 0;
+    const QPointF local = point - m_layout.position();
+    int i = 0;
+    while (i + 1 < count && local.y() >= m_layout.lineAt(i + 1).y())
+        ++i;
+    return m_layout.lineAt(i).xToCursor(local.x());
+}
+
+bool ValueText::event(QEvent *e)
+{
+    switch (e->type()) {
+    case QEvent::Polish:
+        // By now the control sits where its window put it.
+        choosePainting();
+        break;
+    case QEvent::ShortcutOverride: {
+        // Copying and selecting the text here come before the window's shortcuts.
+        auto *key = static_cast<QKeyEvent *>(e);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
+            e->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::ToolTip: {
+        if (!toolTip().isEmpty())
+            break;
+        // All of a text cut off by its box, looked at only when the user asks.
+        const int width = textRect().width();
+        bool cut = m_wrapped && m_lines > 0 && lineCount() > m_lines;
+        for (int i = 0; !cut && i < lineCount(); ++i)
+            cut = m_layout.lineAt(i).naturalTextWidth() > width;
+        if (cut)
+            QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(), m_text, this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    default:
+        break;
+    }
+    return QWidget::event(e);
+}
+
+void ValueText::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::FontChange)
+        relayout();
+    else if (e->type() == QEvent::ParentChange)
+        choosePainting();
+    QWidget::changeEvent(e);
+}
+
+void ValueText::resizeEvent(QResizeEvent *e)
+{
+    relayout();
+    QWidget::resizeEvent(e);
+}
+
+void ValueText::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QPalette &pal = palette();
+    switch (m_frame) {
+    case Frame::None:
+        if (m_fillsWindow)
+            p.fillRect(rect(), pal.window());
+        break;
+    case Frame::Panel:
+        qDrawShadePanel(&p, rect(), pal, true, 1, m_fillsWindow ? &pal.window() : nullptr);
+        break;
+    case Frame::Box:
+        p.fillRect(rect(), pal.base());
+        p.setPen(pal.color(QPalette::Window).darker(140));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        break;
+    }
+    // Cut at the margins beside the text, as a text box cuts a text too long for it; above
+    // and below, only the frame bounds it, so that a tight box keeps its descenders.
+    const QRect frameInside = m_frame == Frame::None ? rect() : rect().adjusted(1, 1, -1, -1);
+    const QRect text = textRect();
+    const QRect inside(text.left(), frameInside.top(), text.width(), frameInside.height());
+    p.setClipRect(inside);
+    p.setPen(pal.color(m_frame == Frame::Box ? QPalette::Text : QPalette::WindowText));
+    QList<QTextLayout::FormatRange> selections;
+    if (hasSelectedText()) {
+        QTextLayout::FormatRange range;
+        range.start = qMin(m_anchor, m_cursor);
+        range.length = qAbs(m_cursor - m_anchor);
+        range.format.setBackground(pal.highlight());
+        range.format.setForeground(pal.highlightedText());
+        selections.append(range);
+    }
+    m_layout.draw(&p, QPointF(), selections, inside);
+}
+
+void ValueText::mousePressEvent(QMouseEvent *e)
+{
+    if (e->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    const int at = positionAt(e->position());
+    select(e->modifiers() & Qt::ShiftModifier ? m_anchor : at, at);
+}
+
+void ValueText::mouseMoveEvent(QMouseEvent *e)
+{
+    if (e->buttons() & Qt::LeftButton)
+        select(m_anchor, positionAt(e->position()));
+}
+
+void ValueText::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    // A value's word runs between blanks: "45°30'12.5"" is taken whole.
+    const int at = positionAt(e->position());
+    int start = at;
+    int end = at;
+    while (start > 0 && !m_text.at(start - 1).isSpace())
+        --start;
+    while (end < m_text.size() && !m_text.at(end).isSpace())
+        ++end;
+    if (start == end)
+        selectAll();
+    else
+        select(start, end);
+}
+
+void ValueText::keyPressEvent(QKeyEvent *e)
+{
+    if (e->matches(QKeySequence::Copy))
+        copy();
+    else if (e->matches(QKeySequence::SelectAll))
+        selectAll();
+    else
+        QWidget::keyPressEvent(e);
+}
+
+void ValueText::contextMenuEvent(QContextMenuEvent *e)
+{
+    QMenu menu(this);
+    menu.addAction(tr("&Copy"), this, [this] { copy(); });
+    menu.addAction(tr("Select &All"), this, [this] { selectAll(); });
+    menu.exec(e->globalPos());
+}
+
+void ValueText::focusOutEvent(QFocusEvent *e)
+{
+    // One selection in a window at a time; the context menu's popup keeps it.
+    if (e->reason() != Qt::PopupFocusReason && e->reason() != Qt::ActiveWindowFocusReason)
+        select(0, 0);
+    QWidget::focusOutEvent(e);
+}

@@ -1,0 +1,206 @@
+#include "platform/valuetext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QtTest>
+
+// The control behind every value a window shows: selecting and copying as in a read-only
+// text box, and no repaint or relayout that a message does not need.
+class TestValueText : public QObject {
+    Q_OBJECT
+private slots:
+    void selectingAndCopying_data();
+    void selectingAndCopying();
+    void onlyANewTextRepaintsAndOnlyANewSizeRelays_data();
+    void onlyANewTextRepaintsAndOnlyANewSizeRelays();
+    void paintedText_data();
+    void paintedText();
+};
+
+namespace {
+
+// Counts the paints of a control and the relayouts it asks of its window.
+class EventCounter : public QObject {
+public:
+    QObject *control = nullptr;
+    int paints = 0;
+    int layoutRequests = 0;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (o == control && e->type() == QEvent::Paint)
+            ++paints;
+        if (o != control && e->type() == QEvent::LayoutRequest)
+            ++layoutRequests;
+        return false;
+    }
+};
+
+// Where the character boundary `index` is drawn, for a fixed-pitch text wrapped every
+// `lineChars` characters (0: one line).
+QPoint boundary(const ValueText &w, int index, int lineChars)
+{
+    const QRect r = w.textRect();
+    const int line = lineChars > 0 && index > 0 ? (index - 1) / lineChars : 0;
+    const int start = line * lineChars;
+    const int x = w.fontMetrics().horizontalAdvance(w.text().mid(start, index - start));
+    const int y = lineChars > 0 ? w.fontMetrics().lineSpacing() * line + 3 : r.height() / 2;
+    return {r.left() + x, r.top() + y};
+}
+
+} // namespace
+
+void TestValueText::selectingAndCopying_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("wrapBytes");
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("copied");
+
+    const QString dump = QStringLiteral("00 11 22 33 44 55 66 77 ");
+    QTest::newRow("drag over part") << " 45°30.125" << 0 << "drag" << 1 << 6 << "45°30";
+    QTest::newRow("drag backwards") << " 45°30.125" << 0 << "drag" << 6 << 1 << "45°30";
+    QTest::newRow("nothing selected copies all") << "  0" << 0 << "none" << 0 << 0 << "  0";
+    QTest::newRow("select all key")
+        << "12/31/1999 4:59:59 PM" << 0 << "selectAll" << 0 << 0 << "12/31/1999 4:59:59 PM";
+    QTest::newRow("double-click takes a word between blanks")
+        << "12/31/1999 4:59:59 PM" << 0 << "doubleClick" << 13 << 0 << "4:59:59";
+    QTest::newRow("double-click on blanks takes all")
+        << "1  2" << 0 << "doubleClick" << 2 << 0 << "1  2";
+    QTest::newRow("a new text clears the selection")
+        << "3D Fix" << 0 << "dragThenNewText" << 0 << 2 << "2D Fix";
+    QTest::newRow("wrapped dump across lines")
+        << dump << 4 << "drag" << 3 << 17 << "11 22 33 44 55";
+}
+
+void TestValueText::selectingAndCopying()
+{
+    QFETCH(QString, text);
+    QFETCH(int, wrapBytes);
+    QFETCH(QString, gesture);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, copied);
+
+    ValueText w;
+    w.setFrame(ValueText::Frame::Box);
+    if (wrapBytes > 0) {
+        w.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        w.setWrapped(3);
+        w.setWidthInChars(3 * wrapBytes);
+    }
+    w.setText(text);
+    w.resize(w.sizeHint());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QGuiApplication::clipboard()->clear();
+
+    const int lineChars = 3 * wrapBytes;
+    if (gesture.startsWith(QLatin1String("drag"))) {
+        QTest::mousePress(&w, Qt::LeftButton, {}, boundary(w, from, lineChars));
+        QTest::mouseMove(&w, boundary(w, to, lineChars));
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, boundary(w, to, lineChars));
+        QVERIFY(w.hasSelectedText());
+    } else if (gesture == QLatin1String("doubleClick")) {
+        QTest::mouseDClick(&w, Qt::LeftButton, {}, boundary(w, from, lineChars));
+    } else if (gesture == QLatin1String("selectAll")) {
+        QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+    }
+    if (gesture == QLatin1String("dragThenNewText")) {
+        w.setText(copied);
+        QVERIFY(!w.hasSelectedText());
+    }
+    QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+}
+
+void TestValueText::onlyANewTextRepaintsAndOnlyANewSizeRelays_data()
+{
+    QTest::addColumn<int>("chars");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("repaints");
+    QTest::addColumn<bool>("relays");
+
+    QTest::newRow("same text") << 6 << "12.5"
+                               << "12.5" << false << false;
+    QTest::newRow("new text in a box of fixed width") << 6 << "12.5"
+                                                      << "1234.75" << true << false;
+    QTest::newRow("new text as wide, sized by its text") << 0 << "12"
+                                                         << "13" << true << false;
+    QTest::newRow("wider text, sized by its text") << 0 << "1"
+                                                   << "1234" << true << true;
+}
+
+void TestValueText::onlyANewTextRepaintsAndOnlyANewSizeRelays()
+{
+    QFETCH(int, chars);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, repaints);
+    QFETCH(bool, relays);
+
+    QWidget window;
+    auto *layout = new QHBoxLayout(&window);
+    auto *w = new ValueText(&window);
+    w->setFrame(ValueText::Frame::Panel);
+    w->setWidthInChars(chars);
+    w->setText(first);
+    layout->addWidget(w);
+    layout->addStretch();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+
+    EventCounter counter;
+    counter.control = w;
+    w->installEventFilter(&counter);
+    window.installEventFilter(&counter);
+    w->setText(second);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(w->text(), second);
+    QCOMPARE(counter.paints > 0, repaints);
+    QCOMPARE(counter.layoutRequests > 0, relays);
+}
+
+void TestValueText::paintedText_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("secondEnabled");
+    QTest::addColumn<bool>("same");
+
+    // The box is four digits wide.
+    QTest::newRow("too long a text shows its beginning") << "0123"
+                                                         << "01234567" << true << true;
+    QTest::newRow("leading blanks are kept") << "45"
+                                             << " 45" << true << false;
+    QTest::newRow("a disabled control is greyed") << "0123"
+                                                  << "0123" << false << false;
+}
+
+void TestValueText::paintedText()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, secondEnabled);
+    QFETCH(bool, same);
+
+    ValueText w;
+    w.setFrame(ValueText::Frame::Box);
+    w.setWidthInChars(4);
+    w.resize(w.sizeHint());
+    w.setText(first);
+    const QImage before = w.grab().toImage();
+    w.setText(second);
+    w.setEnabled(secondEnabled);
+    const QImage after = w.grab().toImage();
+    QCOMPARE(before == after, same);
+}
+
+QTEST_MAIN(TestValueText)
+#include "tst_valuetext.moc"
