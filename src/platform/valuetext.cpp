@@ -32,14 +32,14 @@ void ValueText::setText(const QString &text)
 {
     if (text == m_text)
         return;
-    const int widthBefore = m_chars == 0 && !m_wrapped ? sizeHint().width() : 0;
-    const int linesBefore = lineCount();
+    // Only a size asked for from the text itself can make the window lay itself out
+    // again; the others leave the shaping to the next paint.
+    const bool sizedByText = (m_chars == 0 && !m_wrapped) || (m_wrapped && m_lines == 0);
+    const QSize before = sizedByText ? sizeHint() : QSize();
     m_text = text;
     m_anchor = m_cursor = 0;
     relayout();
-    // Only a size asked for from the text itself can make the window lay itself out again.
-    if ((m_chars == 0 && !m_wrapped && sizeHint().width() != widthBefore) ||
-        (m_wrapped && m_lines == 0 && lineCount() != linesBefore))
+    if (sizedByText && sizeHint() != before)
         updateGeometry();
     update();
     emit textChanged(m_text);
@@ -150,7 +150,7 @@ QSize ValueText::hintFor(int lines) const
     else if (m_wrapped)
         width = metrics.horizontalAdvance(QLatin1Char('0')) * kWrappedChars;
     else if (lineCount() > 0)
-        width = int(std::ceil(m_layout.lineAt(0).naturalTextWidth()));
+        width = int(std::ceil(layout().lineAt(0).naturalTextWidth()));
     const int height = m_wrapped ? metrics.lineSpacing() * qMax(1, lines) : metrics.height();
     return {width + m.left() + m.right(), height + m.top() + m.bottom()};
 }
@@ -196,8 +196,11 @@ int ValueText::heightForWidth(int width) const
     return hintFor(lines).height();
 }
 
-void ValueText::relayout()
+const QTextLayout &ValueText::layout() const
 {
+    if (!m_stale)
+        return m_layout;
+    m_stale = false;
     // The one place the text is shaped: painting and hit testing use this layout.
     const QRect r = textRect();
     m_layout.setText(m_text);
@@ -220,6 +223,7 @@ void ValueText::relayout()
     // One line sits in the middle of its box; wrapped lines start at the top.
     const qreal top = m_wrapped ? r.top() : r.top() + std::floor((r.height() - height) / 2);
     m_layout.setPosition(QPointF(r.left(), top));
+    return m_layout;
 }
 
 int ValueText::positionAt(QPointF point) const
@@ -227,11 +231,11 @@ int ValueText::positionAt(QPointF point) const
     const int count = lineCount();
     if (count == 0)
         return 0;
-    const QPointF local = point - m_layout.position();
+    const QPointF local = point - layout().position();
     int i = 0;
-    while (i + 1 < count && local.y() >= m_layout.lineAt(i + 1).y())
+    while (i + 1 < count && local.y() >= layout().lineAt(i + 1).y())
         ++i;
-    return m_layout.lineAt(i).xToCursor(local.x());
+    return layout().lineAt(i).xToCursor(local.x());
 }
 
 bool ValueText::event(QEvent *e)
@@ -257,7 +261,7 @@ bool ValueText::event(QEvent *e)
         const int width = textRect().width();
         bool cut = m_wrapped && m_lines > 0 && lineCount() > m_lines;
         for (int i = 0; !cut && i < lineCount(); ++i)
-            cut = m_layout.lineAt(i).naturalTextWidth() > width;
+            cut = layout().lineAt(i).naturalTextWidth() > width;
         if (cut)
             QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(), m_text, this);
         else
@@ -319,7 +323,7 @@ void ValueText::paintEvent(QPaintEvent *)
         range.format.setForeground(pal.highlightedText());
         selections.append(range);
     }
-    m_layout.draw(&p, QPointF(), selections, inside);
+    layout().draw(&p, QPointF(), selections, inside);
 }
 
 void ValueText::mousePressEvent(QMouseEvent *e)

@@ -64,14 +64,18 @@ protected:
 private:
     QMargins textMargins() const;
     QSize hintFor(int lines) const;
-    int lineCount() const { return m_layout.lineCount(); }
-    void relayout();
+    int lineCount() const { return layout().lineCount(); }
+    // The text shaped for the control's current size and font, shaped again only after
+    // a change: texts given faster than the screen shows them are not shaped at all.
+    const QTextLayout &layout() const;
+    void relayout() { m_stale = true; }
     void choosePainting();
     int positionAt(QPointF point) const;
     void select(int anchor, int cursor);
 
     QString m_text;
-    QTextLayout m_layout;
+    mutable QTextLayout m_layout;
+    mutable bool m_stale = true;
     Frame m_frame = Frame::None;
     Qt::Alignment m_alignment = Qt::AlignLeft;
     int m_chars = 0;
