@@ -117,6 +117,10 @@ void Navigate::buildPanel()
         label->setFont(panelFont);
         m_controls.insert(label->objectName(), label);
     }
+    // A caption's widget may reach under its box: with the boxes on top, a new value
+    // repaints the box alone and not the caption with it.
+    for (const char *name : {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"})
+        m_controls.value(QString::fromLatin1(name))->raise();
     for (const ControlPlace &c : designPlaces()) {
         const QRect r = c.twips;
         m_controls.value(c.name)->setGeometry(

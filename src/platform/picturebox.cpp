@@ -11,6 +11,8 @@ namespace {
 // Past this many kept circles or texts the cache starts again: a picture that draws
 // something new every time (a moving label) must not grow it without end.
 constexpr qsizetype kMaxKept = 64;
+// Drawing kept as a list before it is put on the image, at most.
+constexpr std::size_t kMaxOps = 1024;
 
 } // namespace
 
@@ -40,6 +42,9 @@ void PictureBox::fitImage()
     if (!m_image.isNull() && m_image.size() == pixels)
         return;
     endPainting();
+    // A new size starts blank: what was drawn for the old one is gone.
+    m_ops.clear();
+    m_wipe = false;
     m_image = QImage(pixels, QImage::Format_RGB32);
     m_image.setDevicePixelRatio(ratio);
     // Points on the image are as large as on the screen the widget is on.
@@ -57,7 +62,6 @@ void PictureBox::setScale(QPointF topLeft, QPointF bottomRight)
 
 QPainter &PictureBox::painter()
 {
-    fitImage();
     if (!m_painter.isActive()) {
         m_painter.begin(&m_image);
         m_painter.setFont(m_font);
@@ -74,11 +78,61 @@ void PictureBox::endPainting() const
 void PictureBox::clear()
 {
     fitImage();
-    endPainting();
-    m_image.fill(Qt::white);
+    // What was drawn and not yet put on the image is wiped with it, unseen.
+    m_ops.clear();
+    m_wipe = true;
     m_printPosition = m_topLeft;
     update();
     emit cleared();
+}
+
+void PictureBox::record(Op op)
+{
+    fitImage();
+    m_ops.push_back(std::move(op));
+    // A surface drawn on and never wiped is put on its image now and then, so the
+    // list stays short.
+    if (m_ops.size() >= kMaxOps)
+        rasterise();
+    update();
+}
+
+void PictureBox::rasterise()
+{
+    // Onto the image the drawing was made for: it was fitted to the widget then.
+    if (m_wipe) {
+        endPainting();
+        m_image.fill(Qt::white);
+        m_wipe = false;
+    }
+    for (const Op &op : m_ops)
+        paintOp(op);
+    m_ops.clear();
+}
+
+void PictureBox::paintOp(const Op &op)
+{
+    QPainter &p = painter();
+    switch (op.kind) {
+    case Op::Circle: {
+        QPoint at;
+        const qreal ratio = m_image.devicePixelRatio();
+        const QImage &sprite = circleSprite(op.color, op.from, op.radius, op.filled, at);
+        p.drawImage(QPointF(at) / ratio, sprite);
+        break;
+    }
+    case Op::Line:
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(op.color);
+        p.drawLine(op.from, op.to);
+        break;
+    case Op::Print:
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setPen(op.color);
+        p.drawStaticText(op.from, staticText(op.text));
+        break;
+    }
 }
 
 void PictureBox::setColor(const QColor &color)
@@ -103,7 +157,8 @@ double PictureBox::pixelsPerUnit() const
     return w == 0 ? 0 : m_image.deviceIndependentSize().width() / std::abs(w);
 }
 
-const QImage &PictureBox::circleSprite(QPointF centre, double radius, bool filled, QPoint &at)
+const QImage &PictureBox::circleSprite(const QColor &color, QPointF centre, double radius,
+                                       bool filled, QPoint &at)
 {
     const qreal ratio = m_image.devicePixelRatio();
     // The sprite starts on a whole device pixel, so the circle keeps its place within a
@@ -119,7 +174,7 @@ const QImage &PictureBox::circleSprite(QPointF centre, double radius, bool fille
         double radius, x, y, ratio;
     };
     static_assert(sizeof(Parts) == 2 * 4 + 4 * 8, "no padding bytes in the key");
-    const Parts parts{m_color.rgba(), qint32(filled), radius, inside.x(), inside.y(), ratio};
+    const Parts parts{color.rgba(), qint32(filled), radius, inside.x(), inside.y(), ratio};
     const QByteArray key(reinterpret_cast<const char *>(&parts), sizeof parts);
     auto it = m_circles.constFind(key);
     if (it != m_circles.constEnd())
@@ -131,8 +186,8 @@ const QImage &PictureBox::circleSprite(QPointF centre, double radius, bool fille
     sprite.fill(Qt::transparent);
     QPainter p(&sprite);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(m_color);
-    p.setBrush(filled ? QBrush(m_color) : QBrush(Qt::NoBrush));
+    p.setPen(color);
+    p.setBrush(filled ? QBrush(color) : QBrush(Qt::NoBrush));
     p.drawEllipse(inside, radius, radius);
     p.end();
     return *m_circles.insert(key, sprite);
@@ -140,12 +195,10 @@ const QImage &PictureBox::circleSprite(QPointF centre, double radius, bool fille
 
 void PictureBox::circle(QPointF centre, double radius, bool filled)
 {
-    QPainter &p = painter();
-    QPoint at;
-    const qreal ratio = m_image.devicePixelRatio();
-    const QImage &sprite = circleSprite(toPixels(centre), radius * pixelsPerUnit(), filled, at);
-    p.drawImage(QPointF(at) / ratio, sprite);
-    update();
+    Op op{Op::Circle, m_color, toPixels(centre)};
+    op.radius = radius * pixelsPerUnit();
+    op.filled = filled;
+    record(std::move(op));
 }
 
 const QStaticText &PictureBox::staticText(const QString &text)
@@ -163,11 +216,9 @@ const QStaticText &PictureBox::staticText(const QString &text)
 
 void PictureBox::line(QPointF from, QPointF to)
 {
-    QPainter &p = painter();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(m_color);
-    p.drawLine(toPixels(from), toPixels(to));
-    update();
+    Op op{Op::Line, m_color, toPixels(from)};
+    op.to = toPixels(to);
+    record(std::move(op));
 }
 
 void PictureBox::moveTo(QPointF position)
@@ -177,16 +228,14 @@ void PictureBox::moveTo(QPointF position)
 
 void PictureBox::print(const QString &text)
 {
-    QPainter &p = painter();
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.setPen(m_color);
-    p.drawStaticText(toPixels(m_printPosition), staticText(text));
-    update();
+    Op op{Op::Print, m_color, toPixels(m_printPosition)};
+    op.text = text;
+    record(std::move(op));
 }
 
 void PictureBox::paintEvent(QPaintEvent *e)
 {
+    rasterise();
     endPainting();
     QPainter p(this);
     p.fillRect(e->rect(), Qt::white);

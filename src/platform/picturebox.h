@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QStaticText>
 #include <QWidget>
+#include <vector>
 
 // A drawing surface kept in an image of the widget's size. Painting the widget only
 // copies the image, so what is shown changes only when something is drawn.
@@ -25,8 +26,9 @@ public:
     void print(const QString &text) override;
 
     // What the surface holds now, at the widget's size.
-    const QImage &image() const
+    const QImage &image()
     {
+        rasterise();
         endPainting();
         return m_image;
     }
@@ -55,10 +57,30 @@ private:
     double pixelsPerUnit() const;
     // A circle of the current colour as it is drawn on the image at `centre` (pixels),
     // kept so that drawing the same circle again is one copy.
-    const QImage &circleSprite(QPointF centre, double radius, bool filled, QPoint &at);
+    const QImage &circleSprite(const QColor &color, QPointF centre, double radius, bool filled,
+                               QPoint &at);
     const QStaticText &staticText(const QString &text);
 
+    // One drawing call, in the image's pixels, kept until the image is next needed.
+    struct Op {
+        enum Kind { Circle, Line, Print } kind;
+        QColor color;
+        QPointF from;
+        QPointF to = {};
+        double radius = 0;
+        bool filled = false;
+        QString text = {};
+    };
+    void record(Op op);
+    // Puts what was drawn since the image was last needed on it: a picture drawn again
+    // and again between two paints (a fast line) is rasterised once, as last drawn.
+    void rasterise();
+    void paintOp(const Op &op);
+
     QImage m_image;
+    std::vector<Op> m_ops;
+    // The image is to be wiped before the kept drawing is put on it.
+    bool m_wipe = false;
     QPointF m_topLeft{0, 0};
     QPointF m_bottomRight{1, 1};
     QColor m_color = Qt::black;

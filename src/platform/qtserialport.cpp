@@ -167,21 +167,27 @@ qint64 QtSerialPort::bytesWaiting() const
 
 namespace {
 // Every hand-over ends in the windows being painted again, and a screen shows no more
-// than about a hundred pictures a second: on a line that brings bytes more often, they
-// wait this long and go on together. Bytes after a quiet spell go on at once.
-constexpr qint64 kBatchMs = 4;
+// than about a hundred pictures a second. Bytes that come after a quiet spell (a
+// receiver sending ten times a second) go on at once; on a line that keeps bringing
+// bytes, they go on together at most every hundredth of a second.
+constexpr qint64 kBatchMs = 10;
+// No bytes for this long is a quiet line: a whole message from the receiver comes in
+// one burst, much shorter than the time between two, while a busy line (or a program
+// late to read it) brings bytes every millisecond or two.
+constexpr qint64 kQuietMs = 5;
 } // namespace
 
 void QtSerialPort::onReadyRead()
 {
-    if (m_batchTimer.isActive())
-        return;
+    const bool quiet = !m_lastBytes.isValid() || m_lastBytes.elapsed() >= kQuietMs;
+    m_lastBytes.start();
     const qint64 since = m_lastHandOver.isValid() ? m_lastHandOver.elapsed() : kBatchMs;
-    if (since < kBatchMs) {
-        m_batchTimer.start(int(kBatchMs - since));
+    if (quiet || since >= kBatchMs) {
+        handOver();
         return;
     }
-    handOver();
+    if (!m_batchTimer.isActive())
+        m_batchTimer.start(int(kBatchMs - since));
 }
 
 void QtSerialPort::handOver()

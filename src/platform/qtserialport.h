@@ -48,6 +48,7 @@ private:
     // Bytes on a busy line are handed on in batches at most every few milliseconds.
     QTimer m_batchTimer;
     QElapsedTimer m_lastHandOver;
+    QElapsedTimer m_lastBytes;
     QString m_error;
     enum class LineWatch { None, Counters, ModemBits } m_watch = LineWatch::None;
     LineCounters m_counters;

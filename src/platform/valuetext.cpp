@@ -34,7 +34,10 @@ void ValueText::setText(const QString &text)
         return;
     // Only a size asked for from the text itself can make the window lay itself out
     // again; the others leave the shaping to the next paint.
-    const bool sizedByText = (m_chars == 0 && !m_wrapped) || (m_wrapped && m_lines == 0);
+    // A control placed by hand (no layout in its parent) is asked for no size.
+    const bool laidOut = parentWidget() && parentWidget()->layout();
+    const bool sizedByText =
+        laidOut && ((m_chars == 0 && !m_wrapped) || (m_wrapped && m_lines == 0));
     const QSize before = sizedByText ? sizeHint() : QSize();
     m_text = text;
     m_anchor = m_cursor = 0;

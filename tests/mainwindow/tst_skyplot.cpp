@@ -67,6 +67,8 @@ private slots:
     void labelFontIsBoldNineThreeQuarterPoints();
     void keptDrawingsMatchDirectDrawing_data();
     void keptDrawingsMatchDirectDrawing();
+    void imageIsTheSameWhenLookedAtOnlyAtTheEnd_data();
+    void imageIsTheSameWhenLookedAtOnlyAtTheEnd();
 };
 
 void TestSkyPlot::emptyPlotDrawsRoseAndNorthLine()
@@ -330,6 +332,55 @@ void TestSkyPlot::keptDrawingsMatchDirectDrawing()
         QVERIFY2(worst <= 2,
                  qPrintable(QStringLiteral("round %1: off by %2").arg(round).arg(worst)));
     }
+}
+
+void TestSkyPlot::imageIsTheSameWhenLookedAtOnlyAtTheEnd_data()
+{
+    // Steps: c = clear, o = circle, l = line, p = print, r = red from now on.
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("one picture") << "colp";
+    QTest::newRow("redrawn three times") << "colpcolpcrolp";
+    QTest::newRow("drawn over without a wipe") << "colprlpo";
+    QTest::newRow("drawing before the first wipe") << "lpco";
+    QTest::newRow("wiped last") << "colpc";
+}
+
+void TestSkyPlot::imageIsTheSameWhenLookedAtOnlyAtTheEnd()
+{
+    QFETCH(QString, steps);
+    // The box may keep drawing and put it on its image only when the image is needed;
+    // what the image then shows must not depend on when it was looked at.
+    const auto draw = [&](bool lookEachTime) {
+        PictureBox box;
+        box.resize(230, 230);
+        box.setScale(QPointF(-2, -2), QPointF(2, 2));
+        int n = 0;
+        for (const QChar step : steps) {
+            ++n;
+            switch (step.toLatin1()) {
+            case 'c':
+                box.clear();
+                break;
+            case 'o':
+                box.circle(QPointF(0.1 * n, 0), 0.5, n % 2);
+                break;
+            case 'l':
+                box.line(QPointF(0, 0), QPointF(1.5, 0.2 * n));
+                break;
+            case 'p':
+                box.moveTo(QPointF(-1, 0.2 * n));
+                box.print(QString::number(n));
+                break;
+            case 'r':
+                box.setColor(Qt::red);
+                break;
+            }
+            if (lookEachTime)
+                box.image();
+        }
+        return box.image().copy();
+    };
+    QCOMPARE(draw(false), draw(true));
 }
 
 QTEST_MAIN(TestSkyPlot)
