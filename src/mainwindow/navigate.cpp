@@ -395,7 +395,7 @@ void Navigate::ShowNavStatus()
                 box->setText(f.text);
                 // The date's length follows the user's locale; it is fitted as the captions are.
                 if (f.name == QLatin1String("TimeDate"))
-                    shrinkFontToFit(box, m_panelFont);
+                    m_dateFit.fit(box, m_panelFont);
             }
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/gpsmain.h"
+#include "platform/twips.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -123,6 +124,7 @@ private:
     bool m_stale = false;
     QString m_portDescription;
     QFont m_panelFont;
+    TextFitter m_dateFit;
     // The size last asked of the window system and not yet reached; asking again
     // for it would only loop when the system will not give it.
     QSize m_pendingSize;

@@ -60,3 +60,27 @@ void shrinkFontToFit(ValueText *box, const QFont &designFont)
 {
     shrink(box, designFont, box->text(), box->textRect().width());
 }
+
+void TextFitter::fit(ValueText *box, const QFont &designFont)
+{
+    QString shape = box->text();
+    for (QChar &c : shape)
+        if (c.isDigit())
+            c = QLatin1Char('0');
+    const int width = box->textRect().width();
+    if (designFont != m_design) {
+        m_design = designFont;
+        const QFontMetrics metrics(designFont, box);
+        const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
+        m_tabularDigits = true;
+        for (char d = '1'; d <= '9'; ++d)
+            m_tabularDigits = m_tabularDigits && metrics.horizontalAdvance(QLatin1Char(d)) == zero;
+        m_shape.clear();
+    }
+    if (m_tabularDigits && shape == m_shape && width == m_width && box->font() == m_chosen)
+        return;
+    shrinkFontToFit(box, designFont);
+    m_shape = shape;
+    m_width = width;
+    m_chosen = box->font();
+}
