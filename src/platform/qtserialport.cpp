@@ -166,11 +166,11 @@ qint64 QtSerialPort::bytesWaiting() const
 }
 
 namespace {
-// Every hand-over ends in the windows being painted again, and a screen shows no more
-// than about a hundred pictures a second. Bytes that come after a quiet spell (a
-// receiver sending ten times a second) go on at once; on a line that keeps bringing
-// bytes, they go on together at most every hundredth of a second.
-constexpr qint64 kBatchMs = 10;
+// Every hand-over ends in the windows being painted again, and a screen shows about
+// sixty pictures a second. Bytes that come after a quiet spell (a receiver sending ten
+// times a second) go on at once; on a line that keeps bringing bytes, they go on
+// together once per picture the screen can show.
+constexpr qint64 kBatchMs = 16;
 // No bytes for this long is a quiet line: a whole message from the receiver comes in
 // one burst, much shorter than the time between two, while a busy line (or a program
 // late to read it) brings bytes every millisecond or two.
