@@ -241,8 +241,9 @@ void PictureBox::paintEvent(QPaintEvent *e)
     // The image covers the widget but for a moment while it is resized.
     if (m_image.deviceIndependentSize().toSize() != size())
         p.fillRect(e->rect(), Qt::white);
-    p.drawImage(e->rect(), m_image, QRectF(QPointF(e->rect().topLeft()) * m_image.devicePixelRatio(),
-                                           QSizeF(e->rect().size()) * m_image.devicePixelRatio()));
+    p.drawImage(e->rect(), m_image,
+                QRectF(QPointF(e->rect().topLeft()) * m_image.devicePixelRatio(),
+                       QSizeF(e->rect().size()) * m_image.devicePixelRatio()));
     if (m_dimmed)
         p.fillRect(e->rect(), QColor(255, 255, 255, 170));
 }
