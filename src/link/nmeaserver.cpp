@@ -1,6 +1,7 @@
 #include "nmeaserver.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -169,8 +170,15 @@ void NmeaServer::accept()
 {
     for (;;) {
         const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            // Out of descriptors the waiting client stays waiting, and the listener would
+            // wake the program again at once: it waits a second before trying again.
+            if (errno == EMFILE || errno == ENFILE) {
+                m_accepting->setEnabled(false);
+                QTimer::singleShot(1000, m_accepting, [n = m_accepting] { n->setEnabled(true); });
+            }
             return;
+        }
         // The system's own buffer is kept small, so that a stalled client shows in
         // queuedBytes soon instead of after megabytes.
         const int size = int(std::min<qint64>(m_backlog, 1 << 30));
