@@ -117,9 +117,11 @@ void Navigate::buildPanel()
         label->setFont(panelFont);
         m_controls.insert(label->objectName(), label);
     }
+    // The boxes the captions stand before, in the captions' order.
+    const char *const boxes[] = {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"};
     // A caption's widget may reach under its box: with the boxes on top, a new value
     // repaints the box alone and not the caption with it.
-    for (const char *name : {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"})
+    for (const char *name : boxes)
         m_controls.value(QString::fromLatin1(name))->raise();
     for (const ControlPlace &c : designPlaces()) {
         const QRect r = c.twips;
@@ -127,7 +129,6 @@ void Navigate::buildPanel()
             twipsRect(r.left(), r.top(), r.width(), r.height(), this));
     }
     // Each caption shows in the room before its text box, which the layout keeps as it is.
-    const char *const boxes[] = {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"};
     for (int i = 1; i <= 6; ++i) {
         QWidget *label = control(QStringLiteral("Label1(%1)").arg(i));
         shrinkFontToFit(static_cast<QLabel *>(label),
