@@ -18,6 +18,20 @@ namespace {
 // The width the control asks for when it is wrapped and given no width in digits.
 constexpr int kWrappedChars = 40;
 
+// Characters that shaping leaves as they are: printable ASCII and Latin-1 (the degree
+// sign of a position), without the invisible soft hyphen and without "f", which starts
+// the ligatures (fi, fl, ff) of most Latin fonts. An aligned text with a trailing blank is
+// left to the layout, which does not count the blank when it aligns the line.
+bool drawnAsGlyphs(const QString &text, bool leftAligned)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u > 0x7e && u < 0xa0) || u == 0xad || u > 0xff || u == u'f')
+            return false;
+    }
+    return leftAligned || text.isEmpty() || text.back() != QLatin1Char(' ');
+}
+
 } // namespace
 
 ValueText::ValueText(QWidget *parent) : QWidget(parent)
@@ -152,8 +166,8 @@ QSize ValueText::hintFor(int lines) const
         width = metrics.horizontalAdvance(QString(m_chars, QLatin1Char('0')));
     else if (m_wrapped)
         width = metrics.horizontalAdvance(QLatin1Char('0')) * kWrappedChars;
-    else if (lineCount() > 0)
-        width = int(std::ceil(layout().lineAt(0).naturalTextWidth()));
+    else
+        width = int(std::ceil(textWidth()));
     const int height = m_wrapped ? metrics.lineSpacing() * qMax(1, lines) : metrics.height();
     return {width + m.left() + m.right(), height + m.top() + m.bottom()};
 }
@@ -229,9 +243,99 @@ const QTextLayout &ValueText::layout() const
     return m_layout;
 }
 
+const QGlyphRun *ValueText::glyphRun() const
+{
+    if (!m_glyphsStale)
+        return m_hasRun ? &m_run : nullptr;
+    m_glyphsStale = false;
+    m_hasRun = false;
+    const bool left = !(m_alignment & (Qt::AlignRight | Qt::AlignHCenter));
+    if ((m_wrapped && !left) || !drawnAsGlyphs(m_text, left))
+        return nullptr;
+    const QFont font(this->font(), this);
+    if (m_rawFontStale) {
+        m_rawFont = QRawFont::fromFont(font);
+        m_lineSpacing = QFontMetricsF(font).lineSpacing();
+        m_rawFontStale = false;
+    }
+    if (!m_rawFont.isValid())
+        return nullptr;
+    const QList<quint32> glyphs = m_rawFont.glyphIndexesForString(m_text);
+    // A character the font lacks is drawn from another font, which only the layout finds.
+    if (glyphs.size() != m_text.size() || glyphs.contains(0))
+        return nullptr;
+    const QList<QPointF> advances =
+        m_rawFont.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
+    // Wrapped text breaks after blanks, as the layout breaks it: a word goes down a line
+    // when it would end past the right edge, except the first word of a line; the blanks
+    // before it stay behind; a run of blanks wider than the line ends the line itself.
+    const qreal width = textRect().width();
+    const qsizetype n = glyphs.size();
+    QList<QPointF> positions(n);
+    qreal x = 0;
+    int line = 0;
+    bool lineHasWord = false;
+    const auto place = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            positions[i] = QPointF(x, line * m_lineSpacing);
+            x += advances.at(i).x();
+        }
+    };
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype blanksStart = i;
+        qreal blanks = 0;
+        while (i < n && m_text.at(i) == QLatin1Char(' '))
+            blanks += advances.at(i++).x();
+        place(blanksStart, i);
+        if (m_wrapped && blanks > width && i < n) {
+            ++line;
+            x = 0;
+            lineHasWord = false;
+        }
+        const qsizetype wordStart = i;
+        qreal word = 0;
+        while (i < n && m_text.at(i) != QLatin1Char(' '))
+            word += advances.at(i++).x();
+        if (i == wordStart)
+            continue;
+        if (m_wrapped && lineHasWord && x + word > width) {
+            ++line;
+            x = 0;
+        }
+        place(wordStart, i);
+        lineHasWord = true;
+    }
+    m_run.setRawFont(m_rawFont);
+    m_run.setGlyphIndexes(glyphs);
+    m_run.setPositions(positions);
+    m_runWidth = x;
+    m_runLines = line + 1;
+    // The ink of a last character reaching past its advance widens the text, as it does
+    // in the layout.
+    m_runInkWidth = x;
+    if (n > 0) {
+        const QRectF ink = m_rawFont.boundingRect(glyphs.at(n - 1));
+        m_runInkWidth += qMax(0.0, ink.right() - advances.at(n - 1).x());
+    }
+    m_hasRun = true;
+    return &m_run;
+}
+
+qreal ValueText::textWidth() const
+{
+    if (glyphRun())
+        return m_runInkWidth;
+    return layout().lineCount() > 0 ? layout().lineAt(0).naturalTextWidth() : 0;
+}
+
+int ValueText::lineCount() const
+{
+    return glyphRun() ? m_runLines : layout().lineCount();
+}
+
 int ValueText::positionAt(QPointF point) const
 {
-    const int count = lineCount();
+    const int count = layout().lineCount();
     if (count == 0)
         return 0;
     const QPointF local = point - layout().position();
@@ -262,8 +366,8 @@ bool ValueText::event(QEvent *e)
             break;
         // All of a text cut off by its box, looked at only when the user asks.
         const int width = textRect().width();
-        bool cut = m_wrapped && m_lines > 0 && lineCount() > m_lines;
-        for (int i = 0; !cut && i < lineCount(); ++i)
+        bool cut = m_wrapped && m_lines > 0 && layout().lineCount() > m_lines;
+        for (int i = 0; !cut && i < layout().lineCount(); ++i)
             cut = layout().lineAt(i).naturalTextWidth() > width;
         if (cut)
             QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(), m_text, this);
@@ -279,9 +383,10 @@ bool ValueText::event(QEvent *e)
 
 void ValueText::changeEvent(QEvent *e)
 {
-    if (e->type() == QEvent::FontChange)
+    if (e->type() == QEvent::FontChange) {
+        m_rawFontStale = true;
         relayout();
-    else if (e->type() == QEvent::ParentChange)
+    } else if (e->type() == QEvent::ParentChange)
         choosePainting();
     QWidget::changeEvent(e);
 }
@@ -305,9 +410,9 @@ void ValueText::paintEvent(QPaintEvent *)
         qDrawShadePanel(&p, rect(), pal, true, 1, m_fillsWindow ? &pal.window() : nullptr);
         break;
     case Frame::Box:
-        p.fillRect(rect(), pal.base());
-        p.setPen(pal.color(QPalette::Window).darker(140));
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        // The line around the box, then the inside: two plain fills draw it fastest.
+        p.fillRect(rect(), pal.color(QPalette::Window).darker(140));
+        p.fillRect(rect().adjusted(1, 1, -1, -1), pal.base());
         break;
     }
     // Cut at the margins beside the text, as a text box cuts a text too long for it; above
@@ -317,6 +422,22 @@ void ValueText::paintEvent(QPaintEvent *)
     const QRect inside(text.left(), frameInside.top(), text.width(), frameInside.height());
     p.setClipRect(inside);
     p.setPen(pal.color(m_frame == Frame::Box ? QPalette::Text : QPalette::WindowText));
+    // While the user works with the text (a selection, the keyboard focus), it is drawn
+    // from the layout that hit testing uses; otherwise from its glyphs alone, to the
+    // same pixels.
+    if (const QGlyphRun *run = hasSelectedText() || hasFocus() ? nullptr : glyphRun()) {
+        qreal x = text.left();
+        if (m_alignment & Qt::AlignRight)
+            x += text.width() - m_runWidth;
+        else if (m_alignment & Qt::AlignHCenter) // halved in 64ths of a pixel, as the layout does
+            x += qRound64((text.width() - m_runWidth) * 64) / 2 / 64.0;
+        const qreal ascent = m_rawFont.ascent();
+        const qreal top =
+            m_wrapped ? text.top()
+                      : text.top() + std::floor((text.height() - ascent - m_rawFont.descent()) / 2);
+        p.drawGlyphRun(QPointF(x, top + ascent), *run);
+        return;
+    }
     QList<QTextLayout::FormatRange> selections;
     if (hasSelectedText()) {
         QTextLayout::FormatRange range;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QString>
 #include <QTextLayout>
 #include <QWidget>
@@ -64,11 +66,16 @@ protected:
 private:
     QMargins textMargins() const;
     QSize hintFor(int lines) const;
-    int lineCount() const { return layout().lineCount(); }
+    int lineCount() const;
     // The text shaped for the control's current size and font, shaped again only after
     // a change: texts given faster than the screen shows them are not shaped at all.
     const QTextLayout &layout() const;
-    void relayout() { m_stale = true; }
+    // A text of common Latin characters that the font has, as glyphs placed one after the
+    // other (and broken after blanks when wrapped): no shaping at all. Null for a text that
+    // needs the layout.
+    const QGlyphRun *glyphRun() const;
+    qreal textWidth() const;
+    void relayout() { m_stale = m_glyphsStale = true; }
     void choosePainting();
     int positionAt(QPointF point) const;
     void select(int anchor, int cursor);
@@ -76,6 +83,15 @@ private:
     QString m_text;
     mutable QTextLayout m_layout;
     mutable bool m_stale = true;
+    mutable QRawFont m_rawFont;
+    mutable bool m_rawFontStale = true;
+    mutable QGlyphRun m_run;
+    mutable qreal m_lineSpacing = 0;
+    mutable qreal m_runWidth = 0;    // the advances: what alignment uses
+    mutable qreal m_runInkWidth = 0; // with the ink past the last advance: what sizes use
+    mutable int m_runLines = 1;
+    mutable bool m_hasRun = false;
+    mutable bool m_glyphsStale = true;
     Frame m_frame = Frame::None;
     Qt::Alignment m_alignment = Qt::AlignLeft;
     int m_chars = 0;

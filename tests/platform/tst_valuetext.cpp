@@ -17,6 +17,8 @@ private slots:
     void onlyANewTextRepaintsAndOnlyANewSizeRelays();
     void paintedText_data();
     void paintedText();
+    void glyphsDrawnAsTheLayoutDraws_data();
+    void glyphsDrawnAsTheLayoutDraws();
 };
 
 namespace {
@@ -200,6 +202,93 @@ void TestValueText::paintedText()
     w.setEnabled(secondEnabled);
     const QImage after = w.grab().toImage();
     QCOMPARE(before == after, same);
+}
+
+void TestValueText::glyphsDrawnAsTheLayoutDraws_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("alignment");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("chars"); // 0: as wide as its text
+    QTest::addColumn<int>("lines"); // -1: one line; 0: as high as its text needs
+
+    const int left = Qt::AlignLeft, right = Qt::AlignRight, centre = Qt::AlignHCenter;
+    const int none = int(ValueText::Frame::None), box = int(ValueText::Frame::Box),
+              panel = int(ValueText::Frame::Panel);
+    const QString dump = QStringLiteral("CA CA 00 02 98 0F 5E 00 75 0E 8B 03 48 00 00 00 57 0D ");
+    // Texts that go by glyphs, and texts that need the layout: they must look the same.
+    QTest::newRow("time, left, box") << "12:34:56" << left << box << 12 << -1;
+    QTest::newRow("position, right") << "N 52\u00b031'07.25\"" << right << box << 12 << -1;
+    QTest::newRow("odd width, centred") << "3D Track" << centre << panel << 12 << -1;
+    QTest::newRow("ligature") << "3D fix" << centre << panel << 12 << -1;
+    QTest::newRow("mixed case, kerned pairs") << "AVWay To.Ty" << left << none << 12 << -1;
+    QTest::newRow("wider than its box, right") << "0123456789012345678" << right << box << 12 << -1;
+    QTest::newRow("leading blanks, centred") << "  -7.5" << centre << box << 12 << -1;
+    QTest::newRow("trailing blank, right") << "42 " << right << box << 12 << -1;
+    QTest::newRow("sized by its text") << "N 47\u00b022.2046" << left << none << 0 << -1;
+    QTest::newRow("sized, trailing blank") << "W 8 " << left << box << 0 << -1;
+    QTest::newRow("Greek, needs shaping") << "\u03b1\u03b2 12" << left << box << 12 << -1;
+    QTest::newRow("a tab") << "a\tb" << left << box << 12 << -1;
+    QTest::newRow("empty") << "" << right << panel << 12 << -1;
+    QTest::newRow("hex dump, 3 lines") << dump << left << box << 24 << 3;
+    QTest::newRow("hex dump, lines cut") << dump << left << box << 30 << 1;
+    QTest::newRow("hex, as high as needed") << dump << left << none << 14 << 0;
+    QTest::newRow("a word longer than a line")
+        << "0102030405060708090A0B0C 0D" << left << box << 8 << 3;
+    QTest::newRow("wrapped, leading blanks") << "   AB CD EF 01 23" << left << box << 5 << 4;
+    QTest::newRow("blanks wider than a line") << "     AB      CD" << left << box << 2 << 4;
+}
+
+void TestValueText::glyphsDrawnAsTheLayoutDraws()
+{
+    QFETCH(QString, text);
+    QFETCH(int, alignment);
+    QFETCH(int, frame);
+    QFETCH(int, chars);
+    QFETCH(int, lines);
+
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *w = new ValueText;
+    row->addWidget(w, 0, Qt::AlignTop);
+    row->addStretch();
+    w->setFrame(ValueText::Frame(frame));
+    w->setAlignment(Qt::Alignment(alignment));
+    if (lines >= 0) {
+        w->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        w->setWrapped(lines);
+    }
+    w->setWidthInChars(chars);
+    w->setText(text);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    // Drawn from its glyphs while the user leaves it alone, from the layout while it has
+    // the keyboard focus: the text must not move or change when the user clicks into it.
+    const QImage glyphs = w->grab().toImage();
+    w->setFocus();
+    QTRY_VERIFY(w->hasFocus());
+    QCOMPARE(w->grab().toImage(), glyphs);
+
+    // The room it asks for is the room the layout takes.
+    QTextLayout reference(text, w->font());
+    QTextOption option;
+    option.setWrapMode(lines >= 0 ? QTextOption::WordWrap : QTextOption::NoWrap);
+    reference.setTextOption(option);
+    reference.beginLayout();
+    int count = 0;
+    qreal natural = 0;
+    for (QTextLine l = reference.createLine(); l.isValid(); l = reference.createLine(), ++count) {
+        l.setLineWidth(w->textRect().width());
+        natural = qMax(natural, l.naturalTextWidth());
+    }
+    reference.endLayout();
+    if (chars == 0 && lines < 0)
+        QCOMPARE(w->sizeHint().width(),
+                 int(std::ceil(natural)) + (frame == int(ValueText::Frame::None) ? 0 : 8));
+    if (lines == 0)
+        QCOMPARE(w->sizeHint().height(), w->fontMetrics().lineSpacing() * qMax(1, count));
 }
 
 QTEST_MAIN(TestValueText)
