@@ -45,6 +45,9 @@ void PictureBox::fitImage()
     // A new size starts blank: what was drawn for the old one is gone.
     m_ops.clear();
     m_wipe = false;
+    m_drawn.clear();
+    m_drawnKnown = true;
+    m_imageChanged = true;
     m_image = QImage(pixels, QImage::Format_RGB32);
     m_image.setDevicePixelRatio(ratio);
     // Points on the image are as large as on the screen the widget is on.
@@ -82,7 +85,7 @@ void PictureBox::clear()
     m_ops.clear();
     m_wipe = true;
     m_printPosition = m_topLeft;
-    update();
+    changed();
     emit cleared();
 }
 
@@ -92,22 +95,60 @@ void PictureBox::record(Op op)
     m_ops.push_back(std::move(op));
     // A surface drawn on and never wiped is put on its image now and then, so the
     // list stays short.
-    if (m_ops.size() >= kMaxOps)
-        rasterise();
-    update();
+    if (m_ops.size() >= kMaxOps && rasterise())
+        m_imageChanged = true;
+    changed();
 }
 
-void PictureBox::rasterise()
+void PictureBox::changed()
+{
+    if (m_settling)
+        return;
+    m_settling = true;
+    QMetaObject::invokeMethod(this, &PictureBox::settle, Qt::QueuedConnection);
+}
+
+void PictureBox::settle()
+{
+    m_settling = false;
+    // A picture drawn again as it was (the sky plot for a fix that did not move the
+    // satellites) is neither put on the image again nor painted.
+    if (repeatsImage()) {
+        m_ops.clear();
+        m_wipe = false;
+    }
+    if (m_wipe || !m_ops.empty() || m_imageChanged)
+        update();
+    m_imageChanged = false;
+}
+
+bool PictureBox::rasterise()
 {
     // Onto the image the drawing was made for: it was fitted to the widget then.
+    if (repeatsImage()) {
+        m_ops.clear();
+        m_wipe = false;
+        return false;
+    }
+    const bool changes = m_wipe || !m_ops.empty();
     if (m_wipe) {
         endPainting();
         m_image.fill(Qt::white);
         m_wipe = false;
+        m_drawn.clear();
+        m_drawnKnown = true;
     }
     for (const Op &op : m_ops)
         paintOp(op);
+    if (m_drawnKnown && m_drawn.size() + m_ops.size() <= kMaxOps) {
+        m_drawn.insert(m_drawn.end(), std::make_move_iterator(m_ops.begin()),
+                       std::make_move_iterator(m_ops.end()));
+    } else {
+        m_drawn.clear();
+        m_drawnKnown = false;
+    }
     m_ops.clear();
+    return changes;
 }
 
 void PictureBox::paintOp(const Op &op)

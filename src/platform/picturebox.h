@@ -28,7 +28,9 @@ public:
     // What the surface holds now, at the widget's size.
     const QImage &image()
     {
-        rasterise();
+        // Put on the image here, it is still to be painted on the widget.
+        if (rasterise())
+            m_imageChanged = true;
         endPainting();
         return m_image;
     }
@@ -70,17 +72,30 @@ private:
         double radius = 0;
         bool filled = false;
         QString text = {};
+        bool operator==(const Op &) const = default;
     };
     void record(Op op);
+    // The widget is painted again once the drawing in hand is over (a redraw of a picture
+    // is many calls), and only if it changed what the image shows.
+    void changed();
+    void settle();
+    // A new drawing after a wipe that repeats the one on the image leaves it as it is.
+    bool repeatsImage() const { return m_wipe && m_drawnKnown && m_ops == m_drawn; }
     // Puts what was drawn since the image was last needed on it: a picture drawn again
     // and again between two paints (a fast line) is rasterised once, as last drawn.
-    void rasterise();
+    // Whether the image changed.
+    bool rasterise();
     void paintOp(const Op &op);
 
     QImage m_image;
     std::vector<Op> m_ops;
     // The image is to be wiped before the kept drawing is put on it.
     bool m_wipe = false;
+    // What is on the image since it was last wiped, while that is known (short enough).
+    std::vector<Op> m_drawn;
+    bool m_drawnKnown = true;
+    bool m_settling = false;
+    bool m_imageChanged = false;
     QPointF m_topLeft{0, 0};
     QPointF m_bottomRight{1, 1};
     QColor m_color = Qt::black;

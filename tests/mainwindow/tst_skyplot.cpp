@@ -69,6 +69,7 @@ private slots:
     void keptDrawingsMatchDirectDrawing();
     void imageIsTheSameWhenLookedAtOnlyAtTheEnd_data();
     void imageIsTheSameWhenLookedAtOnlyAtTheEnd();
+    void onlyAChangedPictureIsPaintedAgain();
 };
 
 void TestSkyPlot::emptyPlotDrawsRoseAndNorthLine()
@@ -336,13 +337,20 @@ void TestSkyPlot::keptDrawingsMatchDirectDrawing()
 
 void TestSkyPlot::imageIsTheSameWhenLookedAtOnlyAtTheEnd_data()
 {
-    // Steps: c = clear, o = circle, l = line, p = print, r = red from now on.
+    // Steps: c = clear, o = circle, l = line, p = print, r = red from now on; O, L and P
+    // draw the same circle, line and text wherever they come.
     QTest::addColumn<QString>("steps");
     QTest::newRow("one picture") << "colp";
     QTest::newRow("redrawn three times") << "colpcolpcrolp";
     QTest::newRow("drawn over without a wipe") << "colprlpo";
     QTest::newRow("drawing before the first wipe") << "lpco";
     QTest::newRow("wiped last") << "colpc";
+    QTest::newRow("the same picture again") << "cOLPcOLP";
+    QTest::newRow("the same again, then less") << "cOLPcOLPcOL";
+    QTest::newRow("the same again, then more") << "cOLPcOLPcOLPL";
+    QTest::newRow("the same in another colour") << "cOLPcrOLP";
+    QTest::newRow("the same drawn over, not wiped") << "cOLPOLP";
+    QTest::newRow("the same after a blank") << "cOLcrcOL";
 }
 
 void TestSkyPlot::imageIsTheSameWhenLookedAtOnlyAtTheEnd()
@@ -374,6 +382,16 @@ void TestSkyPlot::imageIsTheSameWhenLookedAtOnlyAtTheEnd()
             case 'r':
                 box.setColor(Qt::red);
                 break;
+            case 'O':
+                box.circle(QPointF(0.3, 0.2), 0.5, false);
+                break;
+            case 'L':
+                box.line(QPointF(0, 0), QPointF(1.5, -0.7));
+                break;
+            case 'P':
+                box.moveTo(QPointF(-1, 0.5));
+                box.print(QStringLiteral("12"));
+                break;
             }
             if (lookEachTime)
                 box.image();
@@ -381,6 +399,44 @@ void TestSkyPlot::imageIsTheSameWhenLookedAtOnlyAtTheEnd()
         return box.image().copy();
     };
     QCOMPARE(draw(false), draw(true));
+}
+
+void TestSkyPlot::onlyAChangedPictureIsPaintedAgain()
+{
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.SatLabelMode = 1;
+    setSat(g, 1, 7, 255, 3, 0.25, 0.5);
+    PictureBox box;
+    box.resize(230, 230);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    int paints = 0;
+    struct Counter : QObject {
+        int *n;
+        explicit Counter(int *count) : n(count) {}
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            *n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter(&paints);
+    box.installEventFilter(&counter);
+    const auto drawAndCount = [&] {
+        paints = 0;
+        DrawSkyPlot(g, box);
+        QTest::qWait(50);
+        return paints;
+    };
+    QVERIFY(drawAndCount() > 0);
+    const QImage first = box.grab().toImage();
+    // The plot of an unchanged sky costs no paint and shows what it showed.
+    QCOMPARE(drawAndCount(), 0);
+    QCOMPARE(box.grab().toImage(), first);
+    // A satellite that moved is painted where it went.
+    setSat(g, 1, 7, 255, 3, 0.30, 0.5);
+    QVERIFY(drawAndCount() > 0);
+    QVERIFY(box.grab().toImage() != first);
 }
 
 QTEST_MAIN(TestSkyPlot)
