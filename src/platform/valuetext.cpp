@@ -53,13 +53,76 @@ void ValueText::setText(const QString &text)
     const bool sizedByText =
         laidOut && ((m_chars == 0 && !m_wrapped) || (m_wrapped && m_lines == 0));
     const QSize before = sizedByText ? sizeHint() : QSize();
+    // Where the old and the new text are both drawn from glyphs, only the glyphs that
+    // change are painted again: the last digits of a position, a few bytes of a dump.
+    const bool shown = isVisible() && !hasSelectedText();
+    const QGlyphRun *run = shown ? glyphRun() : nullptr;
+    const QGlyphRun old = run ? *run : QGlyphRun();
+    const QPointF oldOrigin = run ? runOrigin() : QPointF();
     m_text = text;
     m_anchor = m_cursor = 0;
     relayout();
     if (sizedByText && sizeHint() != before)
         updateGeometry();
-    update();
+    if (run && glyphRun())
+        update(changedSince(old, oldOrigin));
+    else
+        update();
     emit textChanged(m_text);
+}
+
+QPointF ValueText::runOrigin() const
+{
+    const QRect text = textRect();
+    qreal x = text.left();
+    if (m_alignment & Qt::AlignRight)
+        x += text.width() - m_runWidth;
+    else if (m_alignment & Qt::AlignHCenter) // halved in 64ths of a pixel, as the layout does
+        x += qRound64((text.width() - m_runWidth) * 64) / 2 / 64.0;
+    const qreal ascent = m_rawFont.ascent();
+    const qreal top =
+        m_wrapped ? text.top()
+                  : text.top() + std::floor((text.height() - ascent - m_rawFont.descent()) / 2);
+    return {x, top + ascent};
+}
+
+QRegion ValueText::changedSince(const QGlyphRun &old, QPointF oldOrigin) const
+{
+    const QList<quint32> oldGlyphs = old.glyphIndexes();
+    const QList<QPointF> oldPositions = old.positions();
+    const QList<quint32> glyphs = m_run.glyphIndexes();
+    const QList<QPointF> positions = m_run.positions();
+    const QPointF origin = runOrigin();
+    // One span per line, from the first to the last glyph that changed on it, with a
+    // pixel around the ink for its smoothed edges.
+    QList<QRect> spans;
+    const auto mark = [&](quint32 glyph, QPointF at) {
+        const QRect ink = m_rawFont.boundingRect(glyph).translated(at).toAlignedRect();
+        if (ink.isEmpty())
+            return;
+        const int line =
+            m_lineSpacing > 0 ? qMax(0, qRound((at.y() - origin.y()) / m_lineSpacing)) : 0;
+        if (spans.size() <= line)
+            spans.resize(line + 1);
+        spans[line] |= ink.adjusted(-1, -1, 1, 1);
+    };
+    const qsizetype n = qMax(oldGlyphs.size(), glyphs.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const bool inOld = i < oldGlyphs.size();
+        const bool inNew = i < glyphs.size();
+        const QPointF oldAt = inOld ? oldPositions.at(i) + oldOrigin : QPointF();
+        const QPointF newAt = inNew ? positions.at(i) + origin : QPointF();
+        if (inOld && inNew && oldGlyphs.at(i) == glyphs.at(i) && oldAt == newAt)
+            continue;
+        if (inOld)
+            mark(oldGlyphs.at(i), oldAt);
+        if (inNew)
+            mark(glyphs.at(i), newAt);
+    }
+    QRegion region;
+    for (const QRect &span : spans)
+        region += span;
+    return region;
 }
 
 void ValueText::setFrame(Frame frame)
@@ -252,10 +315,11 @@ const QGlyphRun *ValueText::glyphRun() const
     const bool left = !(m_alignment & (Qt::AlignRight | Qt::AlignHCenter));
     if ((m_wrapped && !left) || !drawnAsGlyphs(m_text, left))
         return nullptr;
-    const QFont font(this->font(), this);
     if (m_rawFontStale) {
+        const QFont font(this->font(), this);
         m_rawFont = QRawFont::fromFont(font);
         m_lineSpacing = QFontMetricsF(font).lineSpacing();
+        m_run.setRawFont(m_rawFont);
         m_rawFontStale = false;
     }
     if (!m_rawFont.isValid())
@@ -305,7 +369,6 @@ const QGlyphRun *ValueText::glyphRun() const
         place(wordStart, i);
         lineHasWord = true;
     }
-    m_run.setRawFont(m_rawFont);
     m_run.setGlyphIndexes(glyphs);
     m_run.setPositions(positions);
     m_runWidth = x;
@@ -426,16 +489,7 @@ void ValueText::paintEvent(QPaintEvent *)
     // from the layout that hit testing uses; otherwise from its glyphs alone, to the
     // same pixels.
     if (const QGlyphRun *run = hasSelectedText() || hasFocus() ? nullptr : glyphRun()) {
-        qreal x = text.left();
-        if (m_alignment & Qt::AlignRight)
-            x += text.width() - m_runWidth;
-        else if (m_alignment & Qt::AlignHCenter) // halved in 64ths of a pixel, as the layout does
-            x += qRound64((text.width() - m_runWidth) * 64) / 2 / 64.0;
-        const qreal ascent = m_rawFont.ascent();
-        const qreal top =
-            m_wrapped ? text.top()
-                      : text.top() + std::floor((text.height() - ascent - m_rawFont.descent()) / 2);
-        p.drawGlyphRun(QPointF(x, top + ascent), *run);
+        p.drawGlyphRun(runOrigin(), *run);
         return;
     }
     QList<QTextLayout::FormatRange> selections;

@@ -75,6 +75,11 @@ private:
     // needs the layout.
     const QGlyphRun *glyphRun() const;
     qreal textWidth() const;
+    // Where the first line of glyphs starts, on its baseline.
+    QPointF runOrigin() const;
+    // The part of the control to paint again when the glyphs `old`, drawn at `oldOrigin`,
+    // give way to the current ones.
+    QRegion changedSince(const QGlyphRun &old, QPointF oldOrigin) const;
     void relayout() { m_stale = m_glyphsStale = true; }
     void choosePainting();
     int positionAt(QPointF point) const;

@@ -19,6 +19,8 @@ private slots:
     void paintedText();
     void glyphsDrawnAsTheLayoutDraws_data();
     void glyphsDrawnAsTheLayoutDraws();
+    void aChangedPartPaintedShowsTheNewText_data();
+    void aChangedPartPaintedShowsTheNewText();
 };
 
 namespace {
@@ -289,6 +291,73 @@ void TestValueText::glyphsDrawnAsTheLayoutDraws()
                  int(std::ceil(natural)) + (frame == int(ValueText::Frame::None) ? 0 : 8));
     if (lines == 0)
         QCOMPARE(w->sizeHint().height(), w->fontMetrics().lineSpacing() * qMax(1, count));
+}
+
+void TestValueText::aChangedPartPaintedShowsTheNewText_data()
+{
+    QTest::addColumn<QStringList>("texts"); // given in turn, the last one painted twice
+    QTest::addColumn<int>("alignment");
+    QTest::addColumn<int>("lines"); // -1: one line
+
+    const int left = Qt::AlignLeft, right = Qt::AlignRight, centre = Qt::AlignHCenter;
+    const QString dump = QStringLiteral("CA CA 00 02 98 0F 5E 00 75 0E 8B 03 48 00 00 00 57 0D ");
+    QString dump2 = dump;
+    dump2.replace(18, 2, QStringLiteral("61")).replace(51, 2, QStringLiteral("A1"));
+    QTest::newRow("last digits") << QStringList{" 47\u00b022.2046", " 47\u00b022.2051"} << left
+                                 << -1;
+    QTest::newRow("shorter, right") << QStringList{"1234.5", "99.5"} << right << -1;
+    QTest::newRow("longer, centred") << QStringList{"7", "3D Track"} << centre << -1;
+    QTest::newRow("narrower digit") << QStringList{"W 111", "W 1.1"} << left << -1;
+    QTest::newRow("to a text that needs the layout") << QStringList{"12", "\u03b1"} << left << -1;
+    QTest::newRow("to nothing") << QStringList{"12:34", ""} << left << -1;
+    QTest::newRow("twice before a paint") << QStringList{"100", "101", "991"} << left << -2;
+    QTest::newRow("a dump, bytes on two lines") << QStringList{dump, dump2} << left << 3;
+    QTest::newRow("a dump, lines broken anew")
+        << QStringList{dump, "CA CA 0102030405060708 00"} << left << 3;
+}
+
+void TestValueText::aChangedPartPaintedShowsTheNewText()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(int, alignment);
+    QFETCH(int, lines);
+
+    // What the window really holds after each paint, not a fresh rendering of the control.
+    const auto shown = [](QWidget &window) {
+        return window.screen()->grabWindow(window.winId()).toImage();
+    };
+    const auto show = [&](QWidget &window, ValueText *&w) {
+        auto *row = new QHBoxLayout(&window);
+        w = new ValueText;
+        row->addWidget(w, 0, Qt::AlignTop);
+        w->setFrame(ValueText::Frame::Box);
+        w->setAlignment(Qt::Alignment(alignment));
+        if (lines >= 0) {
+            w->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            w->setWrapped(lines);
+        }
+        w->setWidthInChars(16);
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    };
+    QWidget window;
+    ValueText *w = nullptr;
+    QVERIFY(show(window, w));
+    w->setText(texts.first());
+    QTest::qWait(20);
+    for (qsizetype i = 1; i < texts.size(); ++i) {
+        w->setText(texts.at(i));
+        if (lines != -2)
+            QTest::qWait(20);
+    }
+    QTest::qWait(20);
+
+    QWidget fresh;
+    ValueText *f = nullptr;
+    QVERIFY(show(fresh, f));
+    f->setText(texts.last());
+    QTest::qWait(20);
+    QCOMPARE(shown(window), shown(fresh));
 }
 
 QTEST_MAIN(TestValueText)
