@@ -86,6 +86,31 @@ QPointF ValueText::runOrigin() const
     return {x, top + ascent};
 }
 
+QGlyphRun ValueText::glyphsWithin(const QRect &area, QPointF origin) const
+{
+    // A glyph's ink stays within a square of the line's height around where it starts,
+    // which is wider than any Latin letter and its overhang.
+    const qreal ascent = m_rawFont.ascent();
+    const qreal height = ascent + m_rawFont.descent();
+    const QList<quint32> glyphs = m_run.glyphIndexes();
+    const QList<QPointF> positions = m_run.positions();
+    QList<quint32> someGlyphs;
+    QList<QPointF> somePositions;
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        const QPointF at = positions.at(i) + origin;
+        if (QRectF(at.x() - height / 2, at.y() - ascent - 1, 2 * height, height + 2)
+                .intersects(area)) {
+            someGlyphs.append(glyphs.at(i));
+            somePositions.append(positions.at(i));
+        }
+    }
+    QGlyphRun part;
+    part.setRawFont(m_rawFont);
+    part.setGlyphIndexes(someGlyphs);
+    part.setPositions(somePositions);
+    return part;
+}
+
 QRegion ValueText::changedSince(const QGlyphRun &old, QPointF oldOrigin) const
 {
     const QList<quint32> oldGlyphs = old.glyphIndexes();
@@ -460,7 +485,7 @@ void ValueText::resizeEvent(QResizeEvent *e)
     QWidget::resizeEvent(e);
 }
 
-void ValueText::paintEvent(QPaintEvent *)
+void ValueText::paintEvent(QPaintEvent *e)
 {
     QPainter p(this);
     const QPalette &pal = palette();
@@ -489,7 +514,11 @@ void ValueText::paintEvent(QPaintEvent *)
     // from the layout that hit testing uses; otherwise from its glyphs alone, to the
     // same pixels.
     if (const QGlyphRun *run = hasSelectedText() || hasFocus() ? nullptr : glyphRun()) {
-        p.drawGlyphRun(runOrigin(), *run);
+        const QPointF origin = runOrigin();
+        if (e->rect().contains(rect()))
+            p.drawGlyphRun(origin, *run);
+        else
+            p.drawGlyphRun(origin, glyphsWithin(e->rect(), origin));
         return;
     }
     QList<QTextLayout::FormatRange> selections;

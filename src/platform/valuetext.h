@@ -80,6 +80,8 @@ private:
     // The part of the control to paint again when the glyphs `old`, drawn at `oldOrigin`,
     // give way to the current ones.
     QRegion changedSince(const QGlyphRun &old, QPointF oldOrigin) const;
+    // The glyphs that may reach into `area`, for a paint of part of the control.
+    QGlyphRun glyphsWithin(const QRect &area, QPointF origin) const;
     void relayout() { m_stale = m_glyphsStale = true; }
     void choosePainting();
     int positionAt(QPointF point) const;
