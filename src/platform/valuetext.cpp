@@ -32,6 +32,56 @@ bool drawnAsGlyphs(const QString &text, bool leftAligned)
     return leftAligned || text.isEmpty() || text.back() != QLatin1Char(' ');
 }
 
+struct GlyphLines {
+    int lines = 1;
+    qreal end = 0; // where the last line ends
+};
+
+// Places the glyphs of `text` one after the other from (0, 0), the baseline of the first
+// line. Given a `width` (>= 0), the text breaks after blanks as the layout breaks it: a word
+// goes down a line when it would end past the right edge, except the first word of a line;
+// the blanks before it stay behind; a run of blanks wider than the line ends the line itself.
+GlyphLines placeGlyphs(const QString &text, const QList<QPointF> &advances, qreal width,
+                       qreal lineSpacing, QList<QPointF> &positions)
+{
+    const qsizetype n = advances.size();
+    const bool wrapped = width >= 0;
+    qreal x = 0;
+    int line = 0;
+    bool lineHasWord = false;
+    const auto place = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            positions[i] = QPointF(x, line * lineSpacing);
+            x += advances.at(i).x();
+        }
+    };
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype blanksStart = i;
+        qreal blanks = 0;
+        while (i < n && text.at(i) == QLatin1Char(' '))
+            blanks += advances.at(i++).x();
+        place(blanksStart, i);
+        if (wrapped && blanks > width && i < n) {
+            ++line;
+            x = 0;
+            lineHasWord = false;
+        }
+        const qsizetype wordStart = i;
+        qreal word = 0;
+        while (i < n && text.at(i) != QLatin1Char(' '))
+            word += advances.at(i++).x();
+        if (i == wordStart)
+            continue;
+        if (wrapped && lineHasWord && x + word > width) {
+            ++line;
+            x = 0;
+        }
+        place(wordStart, i);
+        lineHasWord = true;
+    }
+    return {line + 1, x};
+}
+
 } // namespace
 
 ValueText::ValueText(QWidget *parent) : QWidget(parent)
@@ -355,52 +405,17 @@ const QGlyphRun *ValueText::glyphRun() const
         return nullptr;
     const QList<QPointF> advances =
         m_rawFont.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
-    // Wrapped text breaks after blanks, as the layout breaks it: a word goes down a line
-    // when it would end past the right edge, except the first word of a line; the blanks
-    // before it stay behind; a run of blanks wider than the line ends the line itself.
-    const qreal width = textRect().width();
     const qsizetype n = glyphs.size();
     QList<QPointF> positions(n);
-    qreal x = 0;
-    int line = 0;
-    bool lineHasWord = false;
-    const auto place = [&](qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i) {
-            positions[i] = QPointF(x, line * m_lineSpacing);
-            x += advances.at(i).x();
-        }
-    };
-    for (qsizetype i = 0; i < n;) {
-        const qsizetype blanksStart = i;
-        qreal blanks = 0;
-        while (i < n && m_text.at(i) == QLatin1Char(' '))
-            blanks += advances.at(i++).x();
-        place(blanksStart, i);
-        if (m_wrapped && blanks > width && i < n) {
-            ++line;
-            x = 0;
-            lineHasWord = false;
-        }
-        const qsizetype wordStart = i;
-        qreal word = 0;
-        while (i < n && m_text.at(i) != QLatin1Char(' '))
-            word += advances.at(i++).x();
-        if (i == wordStart)
-            continue;
-        if (m_wrapped && lineHasWord && x + word > width) {
-            ++line;
-            x = 0;
-        }
-        place(wordStart, i);
-        lineHasWord = true;
-    }
+    const GlyphLines placed = placeGlyphs(
+        m_text, advances, m_wrapped ? qMax(0, textRect().width()) : -1, m_lineSpacing, positions);
     m_run.setGlyphIndexes(glyphs);
     m_run.setPositions(positions);
-    m_runWidth = x;
-    m_runLines = line + 1;
+    m_runWidth = placed.end;
+    m_runLines = placed.lines;
     // The ink of a last character reaching past its advance widens the text, as it does
     // in the layout.
-    m_runInkWidth = x;
+    m_runInkWidth = placed.end;
     if (n > 0) {
         const QRectF ink = m_rawFont.boundingRect(glyphs.at(n - 1));
         m_runInkWidth += qMax(0.0, ink.right() - advances.at(n - 1).x());
