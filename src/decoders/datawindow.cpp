@@ -86,10 +86,11 @@ void DataWindowBase::hideEvent(QHideEvent *e)
 void DataWindowBase::updateMessageAge()
 {
     // Whole seconds: a message asked for once is not read to the tenth.
-    const QString text = m_lastMessage
-                             ? QStringLiteral("Message received %1 s ago")
-                                   .arg((m_g.clock().monotonicMs() - *m_lastMessage) / 1000)
-                             : QStringLiteral("No message received yet");
+    const QString text =
+        m_lastMessage
+            ? QStringLiteral("Message received %1 s ago")
+                  .arg(qMax<qint64>(0, m_g.dataClock().monotonicMs() - *m_lastMessage) / 1000)
+            : QStringLiteral("No message received yet");
     m_age->setText(text);
 }
 
@@ -116,7 +117,7 @@ void DataWindowBase::showField(const Field &f)
 
 void DataWindowBase::showMessage(const FieldStore &texts)
 {
-    m_lastMessage = m_g.clock().monotonicMs();
+    m_lastMessage = m_g.dataClock().monotonicMs();
     for (const qsizetype i : texts.changed())
         showField(texts.fields().at(i));
     updateMessageAge();
@@ -124,14 +125,14 @@ void DataWindowBase::showMessage(const FieldStore &texts)
 
 void DataWindowBase::showMessage(const Fields &fields)
 {
-    m_lastMessage = m_g.clock().monotonicMs();
+    m_lastMessage = m_g.dataClock().monotonicMs();
     showFields(fields);
     updateMessageAge();
 }
 
 void DataWindowBase::messageArrived()
 {
-    m_lastMessage = m_g.clock().monotonicMs();
+    m_lastMessage = m_g.dataClock().monotonicMs();
     updateMessageAge();
 }
 

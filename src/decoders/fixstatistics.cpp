@@ -147,6 +147,8 @@ QString ttffStartText(TtffStart cause)
         return QStringLiteral("System Reset");
     case TtffStart::RecordingStart:
         return QStringLiteral("recording start");
+    case TtffStart::PortReopened:
+        return QStringLiteral("port reopened");
     }
     return {};
 }
@@ -156,9 +158,26 @@ QString tenthsOfSecondsText(qint64 ms)
     return QString::number(double(ms) / 1000.0, 'f', 1);
 }
 
+QString ttff2DText(const TtffRun &run)
+{
+    if (run.fixAtStart)
+        return QStringLiteral("fix at start");
+    return run.to2DMs ? tenthsOfSecondsText(*run.to2DMs) : QStringLiteral("\u2013");
+}
+
+QString ttff3DText(const TtffRun &run)
+{
+    if (run.threeDAtStart)
+        return QStringLiteral("fix at start");
+    return run.to3DMs ? tenthsOfSecondsText(*run.to3DMs) : QStringLiteral("\u2013");
+}
+
 void TtffTracker::start(qint64 nowMs, TtffStart cause)
 {
-    m_runs.push_back({cause, nowMs, std::nullopt, std::nullopt});
+    TtffRun run;
+    run.cause = cause;
+    run.startMs = nowMs;
+    m_runs.push_back(run);
     while (m_runs.size() > std::size_t(kKeptRuns))
         m_runs.pop_front();
 }
@@ -168,10 +187,41 @@ void TtffTracker::navigation(qint64 nowMs, int fix)
     if (m_runs.empty())
         return;
     TtffRun &run = m_runs.back();
-    if ((fix == 3 || fix == 4) && !run.to2DMs)
+    const bool first = !run.toFirstMs;
+    if (first)
+        run.toFirstMs = nowMs - run.startMs;
+    if ((fix == 3 || fix == 4) && !run.to2DMs) {
         run.to2DMs = nowMs - run.startMs;
-    if (fix == 4 && !run.to3DMs)
+        run.fixAtStart = first;
+    }
+    if (fix == 4 && !run.to3DMs) {
         run.to3DMs = nowMs - run.startMs;
+        run.threeDAtStart = first;
+    }
+}
+
+void TtffTracker::rewind(qint64 toMs)
+{
+    while (m_runs.size() > 1 && m_runs.back().startMs >= toMs &&
+           m_runs.back().cause != TtffStart::PortOpened &&
+           m_runs.back().cause != TtffStart::RecordingStart)
+        m_runs.pop_back();
+    if (m_runs.empty())
+        return;
+    TtffRun &run = m_runs.back();
+    const auto after = [&](const std::optional<qint64> &ms) {
+        return ms && run.startMs + *ms >= toMs;
+    };
+    if (after(run.to3DMs)) {
+        run.to3DMs.reset();
+        run.threeDAtStart = false;
+    }
+    if (after(run.to2DMs)) {
+        run.to2DMs.reset();
+        run.fixAtStart = false;
+    }
+    if (after(run.toFirstMs))
+        run.toFirstMs.reset();
 }
 
 QString TtffTracker::text(qint64 nowMs) const
@@ -182,7 +232,11 @@ QString TtffTracker::text(qint64 nowMs) const
     if (!run->to2DMs)
         return QStringLiteral("TTFF: no fix for %1 s after %2")
             .arg(tenthsOfSecondsText(nowMs - run->startMs), ttffStartText(run->cause));
-    QString text = QStringLiteral("TTFF 2D %1 s").arg(tenthsOfSecondsText(*run->to2DMs));
+    if (run->threeDAtStart)
+        return QStringLiteral("TTFF: fix at start");
+    QString text = run->fixAtStart
+                       ? QStringLiteral("TTFF: fix at start")
+                       : QStringLiteral("TTFF 2D %1 s").arg(tenthsOfSecondsText(*run->to2DMs));
     text += run->to3DMs ? QStringLiteral(", 3D %1 s").arg(tenthsOfSecondsText(*run->to3DMs))
                         : QStringLiteral(", no 3D fix yet");
     return text;
@@ -208,6 +262,26 @@ void History::clear()
 {
     m_nav.clear();
     m_levels.clear();
+    ++m_resets;
+}
+
+void History::rewind(qint64 toMs)
+{
+    while (!m_nav.empty() && m_nav.back().timeMs >= toMs)
+        m_nav.pop_back();
+    while (!m_levels.empty() && m_levels.back().timeMs >= toMs)
+        m_levels.pop_back();
+    ++m_resets;
+}
+
+std::optional<qint64> History::newestMs() const
+{
+    std::optional<qint64> newest;
+    if (!m_nav.empty())
+        newest = m_nav.back().timeMs;
+    if (!m_levels.empty())
+        newest = std::max(newest.value_or(m_levels.back().timeMs), m_levels.back().timeMs);
+    return newest;
 }
 
 void ReceiverQuality::start(qint64 nowMs, TtffStart cause)
@@ -225,6 +299,10 @@ void ReceiverQuality::frame(QByteArrayView frame, qint64 nowMs)
     if (frame.isEmpty())
         return;
     const auto type = quint8(frame[0]);
+    if (const auto newest = history.newestMs(); newest && nowMs < *newest) {
+        history.rewind(nowMs);
+        ttff.rewind(nowMs);
+    }
     if (type == Msg::Navigation) {
         const NavigationMessage m = parseNavigation(frame);
         counts.add(m.fix);

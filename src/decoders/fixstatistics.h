@@ -102,30 +102,44 @@ private:
 };
 
 // Why a time-to-first-fix run started.
-enum class TtffStart { PortOpened, ColdStart, SystemReset, RecordingStart };
+enum class TtffStart { PortOpened, ColdStart, SystemReset, RecordingStart, PortReopened };
 QString ttffStartText(TtffStart cause);
 
 struct TtffRun {
     TtffStart cause = TtffStart::PortOpened;
     qint64 startMs = 0;
-    std::optional<qint64> to2DMs; // first navigation message with a 2D or 3D fix
-    std::optional<qint64> to3DMs; // first with a 3D fix
+    std::optional<qint64> to2DMs;    // first navigation message with a 2D or 3D fix
+    std::optional<qint64> to3DMs;    // first with a 3D fix
+    std::optional<qint64> toFirstMs; // first navigation message of any kind
+    // The receiver had its fix before the run began (its first message of the run
+    // already reports one): the time to it says nothing about acquisition.
+    bool fixAtStart = false;
+    bool threeDAtStart = false;
 };
 
-// Time to first fix: a run starts when the port opens or the receiver confirms a Cold
-// Start or System Reset (its four-byte acknowledgement arrives); it ends at the first
-// navigation message with a 3D fix. The last runs are kept.
+// «fix at start», or seconds with one decimal («12.0»), or «–» for none yet.
+QString ttff2DText(const TtffRun &run);
+QString ttff3DText(const TtffRun &run);
+
+// Time to first fix: a run starts when the port opens or is reopened after a loss, or
+// the receiver confirms a Cold Start or System Reset (its four-byte acknowledgement
+// arrives); it ends at the first navigation message with a 3D fix. The last runs are
+// kept.
 class TtffTracker {
 public:
     static constexpr int kKeptRuns = 10;
 
     void start(qint64 nowMs, TtffStart cause);
     void navigation(qint64 nowMs, int fix);
+    // The data's time went back to `toMs` (a replay moved back): what the runs saw at
+    // or after it is forgotten, and runs begun then are dropped. A port's opening is
+    // kept: a replay cannot move before its own start.
+    void rewind(qint64 toMs);
     // Runs, oldest first; the last is the current one.
     const std::deque<TtffRun> &runs() const { return m_runs; }
     const TtffRun *current() const { return m_runs.empty() ? nullptr : &m_runs.back(); }
     // For the status line: «TTFF 2D 12.0 s, 3D 15.0 s», «TTFF: no fix for 8 s after
-    // Cold Start»; empty before any run.
+    // Cold Start», «TTFF: fix at start»; empty before any run.
     QString text(qint64 nowMs) const;
 
 private:
@@ -165,19 +179,28 @@ public:
     void addNavigation(const NavSample &s);
     void addLevels(const LevelSample &s);
     void clear();
+    // Drops the samples at or after `toMs`: the data's time went back there.
+    void rewind(qint64 toMs);
     const std::deque<NavSample> &navigation() const { return m_nav; }
     const std::deque<LevelSample> &levels() const { return m_levels; }
+    // The newest sample's time, if any.
+    std::optional<qint64> newestMs() const;
+    // Goes up whenever samples are taken away other than by age (clear, rewind): a
+    // reader that copies the samples as they come starts over then.
+    quint64 resets() const { return m_resets; }
 
 private:
     std::deque<NavSample> m_nav;
     std::deque<LevelSample> m_levels;
+    quint64 m_resets = 0;
 };
 
 // Everything above fed from whole frames as received (frame[0] is the first type byte):
 // navigation messages count, advance the time to first fix and go into the history;
 // satellite messages go into the history; a Cold Start or System Reset acknowledgement
-// starts a new time-to-first-fix run. The program keeps one (GPS_Main::quality());
-// kestrelctl stats makes one per recording and adds the 3D fixes' positions.
+// starts a new time-to-first-fix run. A frame timed before the newest sample (a replay
+// moved back) first takes back what came after its time. The program keeps one
+// (GPS_Main::quality()); kestrelctl stats makes one per recording and adds the 3D fixes' positions.
 class ReceiverQuality {
 public:
     void start(qint64 nowMs, TtffStart cause);

@@ -139,17 +139,24 @@ void TimePlot::paintEvent(QPaintEvent *)
     }
     p.drawRect(a);
 
-    // The lines, clipped to the plot.
+    // The lines, clipped to the plot; a lone sample between gaps is a dot.
     p.save();
     p.setClipRect(a);
     p.setRenderHint(QPainter::Antialiasing);
-    for (const Line &l : m_lines) {
-        QPolygonF poly;
-        for (const QPointF &pt : l.points)
-            if (pt.x() >= m_from - tStep && pt.x() <= m_to + tStep)
-                poly << QPointF(xOf(pt.x()), yOf(pt.y()));
-        p.setPen(QPen(l.color, 1.5));
-        p.drawPolyline(poly);
+    for (int i = 0; i < lineCount(); ++i) {
+        for (const QList<QPointF> &piece : pieces(i)) {
+            QPolygonF poly;
+            for (const QPointF &pt : piece)
+                if (pt.x() >= m_from - tStep && pt.x() <= m_to + tStep)
+                    poly << QPointF(xOf(pt.x()), yOf(pt.y()));
+            if (poly.size() == 1) {
+                p.setPen(QPen(m_lines[i].color, 4, Qt::SolidLine, Qt::RoundCap));
+                p.drawPoint(poly.first());
+            } else {
+                p.setPen(QPen(m_lines[i].color, 1.5));
+                p.drawPolyline(poly);
+            }
+        }
     }
     p.restore();
 
@@ -170,6 +177,18 @@ void TimePlot::paintEvent(QPaintEvent *)
             p.drawText(QPointF(x + 20, y + fm.ascent()), l.name);
         }
     }
+}
+
+QList<QList<QPointF>> TimePlot::pieces(int i) const
+{
+    QList<QList<QPointF>> out;
+    const QList<QPointF> &points = m_lines[i].points;
+    for (qsizetype k = 0; k < points.size(); ++k) {
+        if (k == 0 || points[k].x() - points[k - 1].x() > kGapS)
+            out.append(QList<QPointF>());
+        out.last().append(points[k]);
+    }
+    return out;
 }
 
 void TimePlot::wheelEvent(QWheelEvent *e)
@@ -287,10 +306,13 @@ qint64 HistoryWindow::secondOf(qint64 ms) const
 void HistoryWindow::refresh()
 {
     const ReceiverQuality &q = m_g.quality();
-    if (!m_originSet || m_originMs != m_g.link().openedAtMs()) {
-        // Another port: another receiver, and the axis counts from its opening.
+    if (!m_originSet || m_originMs != m_g.link().openedAtMs() ||
+        m_historyResets != q.history.resets()) {
+        // Another port: another receiver, and the axis counts from its opening. Or the
+        // history took samples back (a replay moved back): the plots start over too.
         m_originMs = m_g.link().openedAtMs();
         m_originSet = true;
+        m_historyResets = q.history.resets();
         for (TimePlot *plot : m_plots)
             for (int i = 0; i < plot->lineCount(); ++i)
                 plot->line(i).points.clear();
@@ -401,12 +423,9 @@ void HistoryWindow::fillTtff()
     int row = 0;
     // Newest first; the current run changes until its 3D fix.
     for (auto it = runs.rbegin(); it != runs.rend(); ++it, ++row) {
-        const auto ttff = [](const std::optional<qint64> &ms) {
-            return ms ? tenthsOfSecondsText(*ms) : QStringLiteral("\u2013");
-        };
         const QStringList cells = {ttffStartText(it->cause),
-                                   tenthsOfSecondsText(it->startMs - m_originMs), ttff(it->to2DMs),
-                                   ttff(it->to3DMs)};
+                                   tenthsOfSecondsText(it->startMs - m_originMs), ttff2DText(*it),
+                                   ttff3DText(*it)};
         for (int c = 0; c < cells.size(); ++c) {
             QTableWidgetItem *item = m_ttff->item(row, c);
             if (!item)

@@ -25,6 +25,10 @@ public:
     };
     TimePlot(const QString &title, const QString &unit, HistoryWindow *window);
 
+    // More than this many seconds without a sample is a gap in a line, not a slope:
+    // the receiver sends every second, so three missed messages mean it was gone.
+    static constexpr double kGapS = 3.0;
+
     int addLine(const QString &name, const QColor &color);
     const Line &line(int i) const { return m_lines[i]; }
     Line &line(int i) { return m_lines[i]; }
@@ -34,6 +38,8 @@ public:
     double timeAt(double x) const;
     // The value axis as last drawn: from, to.
     QPointF valueRange() const;
+    // A line as it is drawn: its points in pieces, split at every gap.
+    QList<QList<QPointF>> pieces(int i) const;
 
 protected:
     void paintEvent(QPaintEvent *e) override;
@@ -103,6 +109,7 @@ private:
     qint64 m_lastNavMs = -1, m_lastLevelMs = -1;
     qint64 m_originMs = 0;
     bool m_originSet = false;
+    quint64 m_historyResets = 0;
     // The plots take the first message of each second (relative to the port's opening).
     qint64 m_navSecond = std::numeric_limits<qint64>::min();
     qint64 m_levelSecond = std::numeric_limits<qint64>::min();

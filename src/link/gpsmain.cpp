@@ -15,9 +15,17 @@ constexpr qsizetype kLogCeiling = 4096;
 } // namespace
 
 GPS_Main::GPS_Main(const Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_link(platform.clock ? *platform.clock : m_ownClock)
+    : QObject(parent), m_platform(platform), m_link(m_dataClock)
 {
     fillMsgTable(*this);
+}
+
+qint64 GPS_Main::DataClock::monotonicMs() const
+{
+    if (const SerialPort *port = m_g.MSComm1())
+        if (const Clock *own = port->timeSource())
+            return own->monotonicMs();
+    return m_g.clock().monotonicMs();
 }
 
 const ReceiverQuality &GPS_Main::quality() const
@@ -25,7 +33,13 @@ const ReceiverQuality &GPS_Main::quality() const
     // A port opened since last asked: a new run, from when it opened.
     if (m_link.opens() != m_qualityOpens) {
         m_qualityOpens = m_link.opens();
+        m_qualityReopens = 0;
         m_quality.start(m_link.openedAtMs(), TtffStart::PortOpened);
+    }
+    // Back after a loss: the same receiver, perhaps without power meanwhile.
+    if (m_link.reopens() != m_qualityReopens) {
+        m_qualityReopens = m_link.reopens();
+        m_quality.start(m_link.reopenedAtMs(), TtffStart::PortReopened);
     }
     return m_quality;
 }
@@ -84,7 +98,7 @@ void GPS_Main::receive(QByteArrayView bytes)
     qint64 arrivedMs = -1;
     const auto arrived = [&] {
         if (arrivedMs < 0)
-            arrivedMs = clock().monotonicMs();
+            arrivedMs = dataClock().monotonicMs();
         return arrivedMs;
     };
     while (left > 0) {

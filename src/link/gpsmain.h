@@ -79,6 +79,10 @@ public:
     LinkState &link() { return m_link; }
     // The platform's clock, or the computer's where the platform brings none.
     const Clock &clock() const { return m_platform.clock ? *m_platform.clock : m_ownClock; }
+    // The clock the received data is timed by: clock() for a live port, the
+    // recording's own time while one is played. Ages, the time to first fix and the
+    // History axis run on it.
+    const Clock &dataClock() const { return m_dataClock; }
     const LinkState &link() const { return m_link; }
     // Time to first fix, fix counts and the last ten minutes of messages, fed by every
     // good frame; a run starts when a port opens.
@@ -132,12 +136,25 @@ private:
     bool write(const QByteArray &frame, const void *owner);
     void prepend(const QString &line, qsizetype limit);
 
+    // The port's own clock when it brings one, otherwise the program's.
+    class DataClock : public Clock {
+    public:
+        explicit DataClock(const GPS_Main &g) : m_g(g) {}
+        QDateTime now() const override { return m_g.clock().now(); }
+        qint64 monotonicMs() const override;
+
+    private:
+        const GPS_Main &m_g;
+    };
+
     Platform m_platform;
     // The clock for ages where the platform brings none (command-line tools).
     Clock m_ownClock;
+    DataClock m_dataClock{*this};
     LinkState m_link;
     mutable ReceiverQuality m_quality;
     mutable quint64 m_qualityOpens = 0;
+    mutable quint64 m_qualityReopens = 0;
     SerialPort *m_port = nullptr;
     NmeaShare *m_nmeaShare = nullptr;
     MessageSink m_noSink;

@@ -39,6 +39,7 @@ void LinkState::opened(const QString &port)
     m_outcome = Outcome::None;
     ++m_opens;
     m_openedAt = now();
+    m_reopens = 0;
 }
 
 void LinkState::openFailed(const QString &port)
@@ -60,6 +61,8 @@ void LinkState::lost()
 void LinkState::reopened()
 {
     m_port = Port::Reopened;
+    ++m_reopens;
+    m_reopenedAt = now();
 }
 
 void LinkState::frame(quint8 type, bool good)

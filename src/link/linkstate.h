@@ -61,6 +61,10 @@ public:
     // How many times a port was opened, and when the last one was (clock milliseconds).
     quint64 opens() const { return m_opens; }
     qint64 openedAtMs() const { return m_openedAt; }
+    // How many times the port came back after a loss since it opened, and when it last
+    // did: the receiver may have been without power meanwhile.
+    quint64 reopens() const { return m_reopens; }
+    qint64 reopenedAtMs() const { return m_reopenedAt; }
 
     QString stateText() const;
     // «/dev/ttyUSB0 9600,e,8,1: Open»
@@ -90,4 +94,6 @@ private:
     QString m_activity;
     quint64 m_opens = 0;
     qint64 m_openedAt = 0;
+    quint64 m_reopens = 0;
+    qint64 m_reopenedAt = 0;
 };

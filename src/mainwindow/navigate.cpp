@@ -223,7 +223,7 @@ int Navigate::statusLineHeight() const
 
 void Navigate::updateLinkStatus()
 {
-    m_linkStatus->setText(m_g.link().text(m_g.quality().ttff.text(m_g.clock().monotonicMs())));
+    m_linkStatus->setText(m_g.link().text(m_g.quality().ttff.text(m_g.dataClock().monotonicMs())));
     setStale(m_g.link().stale());
 }
 

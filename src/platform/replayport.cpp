@@ -149,20 +149,25 @@ void ReplayPort::pump()
     const qint64 before = m_pacer.positionMs();
     const qsizetype from = m_pacer.nextLine();
     m_pacer.advance(elapsed);
-    QByteArray due;
+    // Line by line, each at its recorded time: a step may hand on many seconds of
+    // the recording, and every frame is timed by the line that completed it.
     for (qsizetype i = from; i < m_pacer.nextLine(); ++i) {
-        if (!m_items[i].event) {
-            due += m_items[i].bytes;
-            continue;
-        }
-        if (!due.isEmpty())
-            emit received(std::exchange(due, {}));
-        emit commEvent(m_items[i].event);
+        m_handingMs = m_chunks[i].timeMs;
+        if (m_items[i].event)
+            emit commEvent(m_items[i].event);
+        else if (!m_items[i].bytes.isEmpty())
+            emit received(m_items[i].bytes);
     }
-    if (!due.isEmpty())
-        emit received(due);
+    m_handingMs = -1;
     if (m_pacer.positionMs() != before || m_pacer.finished())
         emit progressed();
+}
+
+qint64 ReplayPort::recordingTimeMs() const
+{
+    if (m_handingMs >= 0)
+        return m_handingMs;
+    return m_chunks.isEmpty() ? 0 : m_chunks.first().timeMs + m_pacer.positionMs();
 }
 
 QString ReplayPort::statusText() const

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "clock.h"
 #include "link/replaypacer.h"
 #include "serialport.h"
 
 #include <QTimer>
-
-class Clock;
 
 // A recording played as if it were the receiver, behind the serial-port interface
 // like the simulated receiver: opening it starts playing from the beginning, its
@@ -44,6 +43,13 @@ public:
     bool finished() const { return m_pacer.finished(); }
     // One step: what became due since the last step arrives.
     void pump();
+    // The recording's own time (its milliseconds) at the place played: while a line is
+    // handed on, that line's time; otherwise the position reached. It stands still
+    // while paused and moves with a seek.
+    qint64 recordingTimeMs() const;
+    // Ages and the time to first fix of a replay run on the recording's time, so they
+    // come out as they did when it was recorded, whatever the speed.
+    const Clock *timeSource() const override { return loaded() ? &m_recordingClock : nullptr; }
 
     // «Replay trip.krec 0:42 of 5:00, 4×», «…, paused», «…, finished»; empty when closed.
     QString statusText() const;
@@ -62,7 +68,22 @@ private:
         int event = 0;
     };
 
+    // The recording's time as a clock; the date and time stay the computer's.
+    class RecordingClock : public Clock {
+    public:
+        RecordingClock(const ReplayPort &port, const Clock &base) : m_port(port), m_base(base) {}
+        QDateTime now() const override { return m_base.now(); }
+        qint64 monotonicMs() const override { return m_port.recordingTimeMs(); }
+
+    private:
+        const ReplayPort &m_port;
+        const Clock &m_base;
+    };
+
     const Clock &m_clock;
+    RecordingClock m_recordingClock{*this, m_clock};
+    // The time of the line being handed on, -1 between lines.
+    qint64 m_handingMs = -1;
     QList<RecordedChunk> m_chunks;
     QList<Item> m_items;
     QString m_name;

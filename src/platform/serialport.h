@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+class Clock;
+
 // Line parameters in the form the port dialog hands to the port: «9600,e,8,1».
 struct LineSettings {
     int speed = 9600;
@@ -77,6 +79,9 @@ public:
     // Bytes accepted by Output and not yet handed to the line.
     virtual qint64 bytesWaiting() const { return 0; }
     virtual QString errorString() const { return {}; }
+    // The clock the delivered bytes are timed by when it is not the computer's (a
+    // recording played back, whose times are its own); nullptr for a live line.
+    virtual const Clock *timeSource() const { return nullptr; }
 
 signals:
     // Bytes in arrival order, each exactly once.

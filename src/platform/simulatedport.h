@@ -95,6 +95,7 @@ public:
     void dropWaiting(const void *owner) override { m_active->dropWaiting(owner); }
     qint64 bytesWaiting() const override { return m_active->bytesWaiting(); }
     QString errorString() const override { return m_active->errorString(); }
+    const Clock *timeSource() const override { return m_active->timeSource(); }
 
 private:
     void join(SerialPort &port);

@@ -63,6 +63,8 @@ private slots:
     void hundredThousandFixesAreQuick();
     void fixCountsByKind();
     void ttffRunsAndText();
+    void ttffRunTexts_data();
+    void ttffRunTexts();
     void ttffFromRecordedStart();
     void coldStartAcknowledgementStartsRun();
     void historyKeepsTenMinutes();
@@ -255,6 +257,83 @@ void TestFixStatistics::ttffRunsAndText()
     for (int i = 0; i < 20; ++i)
         t.start(30000 + i, TtffStart::SystemReset);
     QCOMPARE(t.runs().size(), std::size_t(TtffTracker::kKeptRuns));
+}
+
+void TestFixStatistics::ttffRunTexts_data()
+{
+    // Events, ";" apart: "open MS", "cold MS", "nav MS FIX", "back MS" (the data's time
+    // went back, as a replay moved back). Then the status line at `nowMs`, the History
+    // table's 2D and 3D cells of the current run, and how many runs are kept.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<qint64>("nowMs");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell2D");
+    QTest::addColumn<QString>("cell3D");
+    QTest::addColumn<int>("runs");
+    const QString none = QStringLiteral("\u2013");
+    const QString atStart = QStringLiteral("fix at start");
+    QTest::newRow("acquiring") << "open 1000; nav 2000 0; nav 13000 3; nav 16000 4" << qint64(20000)
+                               << "TTFF 2D 12.0 s, 3D 15.0 s"
+                               << "12.0"
+                               << "15.0" << 1;
+    QTest::newRow("3D in the first message") << "open 0; nav 52 4; nav 1052 4" << qint64(2000)
+                                             << "TTFF: fix at start" << atStart << atStart << 1;
+    QTest::newRow("2D in the first message, 3D later")
+        << "open 0; nav 52 3; nav 5000 4" << qint64(6000) << "TTFF: fix at start, 3D 5.0 s"
+        << atStart << "5.0" << 1;
+    QTest::newRow("2D in the first message, no 3D yet")
+        << "open 0; nav 52 3" << qint64(6000) << "TTFF: fix at start, no 3D fix yet" << atStart
+        << none << 1;
+    QTest::newRow("a fix in the second message of the same moment is acquired")
+        << "open 0; nav 1000 0; nav 1000 4" << qint64(2000) << "TTFF 2D 1.0 s, 3D 1.0 s"
+        << "1.0"
+        << "1.0" << 1;
+    QTest::newRow("each run judged on its own first message")
+        << "open 0; nav 52 4; cold 3000; nav 4000 1; nav 9000 4" << qint64(10000)
+        << "TTFF 2D 6.0 s, 3D 6.0 s"
+        << "6.0"
+        << "6.0" << 2;
+    QTest::newRow("back before the fix forgets it")
+        << "open 0; nav 1000 0; nav 5000 4; back 3000; nav 3000 0" << qint64(4000)
+        << "TTFF: no fix for 4.0 s after port opened" << none << none << 1;
+    QTest::newRow("back before the first message judges it again")
+        << "open 0; nav 1000 1; nav 5000 4; back 500; nav 1000 4" << qint64(1500)
+        << "TTFF: fix at start" << atStart << atStart << 1;
+    QTest::newRow("back before a cold start drops its run")
+        << "open 0; nav 1000 4; cold 5000; nav 9000 4; back 4000; nav 4000 4" << qint64(4500)
+        << "TTFF: fix at start" << atStart << atStart << 1;
+    QTest::newRow("back to the very opening keeps its run")
+        << "open 0; nav 500 4; open 1000; nav 2000 4; back 1000; nav 1000 0" << qint64(3000)
+        << "TTFF: no fix for 2.0 s after port opened" << none << none << 2;
+}
+
+void TestFixStatistics::ttffRunTexts()
+{
+    QFETCH(QString, events);
+    QFETCH(qint64, nowMs);
+    QFETCH(QString, text);
+    QFETCH(QString, cell2D);
+    QFETCH(QString, cell3D);
+    QFETCH(int, runs);
+    ReceiverQuality q;
+    for (const QString &e : events.split(QLatin1Char(';'))) {
+        const QStringList w = e.simplified().split(QLatin1Char(' '));
+        const qint64 ms = w.value(1).toLongLong();
+        if (w[0] == QLatin1String("open"))
+            q.start(ms, TtffStart::PortOpened);
+        else if (w[0] == QLatin1String("cold"))
+            q.frame(buildFrame(0xB9, {}), ms);
+        else if (w[0] == QLatin1String("nav"))
+            q.frame(navFrame({{3, {quint8(w.value(2).toInt())}}}), ms);
+        else if (w[0] == QLatin1String("back"))
+            q.frame(buildFrame(0xCB, QByteArray(46, '\0')), ms); // any frame of that time
+        else
+            QFAIL(qPrintable(e));
+    }
+    QCOMPARE(q.ttff.text(nowMs), text);
+    QCOMPARE(ttff2DText(*q.ttff.current()), cell2D);
+    QCOMPARE(ttff3DText(*q.ttff.current()), cell3D);
+    QCOMPARE(int(q.ttff.runs().size()), runs);
 }
 
 void TestFixStatistics::ttffFromRecordedStart()

@@ -117,6 +117,8 @@ private slots:
     void scatterPlotHasEqualMetricAxes();
     void historyPlotsTheLastMinutes();
     void historyPauseZoomAndScroll();
+    void historyLeavesGapsWhereDataStopped_data();
+    void historyLeavesGapsWhereDataStopped();
     void ttffInStatusLineAndHistoryTable();
     void staleLinkIsTold();
 };
@@ -384,6 +386,59 @@ void TestQualityWindows::historyPauseZoomAndScroll()
     }
     QVERIFY(w->plot(2)->valueRange().x() <= w->height().last().y());
     QVERIFY(w->plot(2)->valueRange().y() >= w->height().last().y());
+}
+
+void TestQualityWindows::historyLeavesGapsWhereDataStopped_data()
+{
+    // Messages at the given milliseconds after the port opened, "n" navigation and "s"
+    // satellite; then the pieces each plot draws: the points in each piece.
+    QTest::addColumn<QString>("messages");
+    QTest::addColumn<QList<int>>("navPieces");
+    QTest::addColumn<QList<int>>("levelPieces");
+    QTest::newRow("every second") << "n0 s0 n1000 s1000 n2000 s2000" << QList<int>{3}
+                                  << QList<int>{3};
+    QTest::newRow("3 s without data is still a line")
+        << "n0 s0 n1000 s1000 n4000 s4000" << QList<int>{3} << QList<int>{3};
+    QTest::newRow("more than 3 s is a gap")
+        << "n0 s0 n1000 s1000 n4001 s4001" << QList<int>{2, 1} << QList<int>{2, 1};
+    QTest::newRow("the receiver gone for 20 s")
+        << "n0 s0 n1000 s1000 n21000 s21000 n22000 s22000" << QList<int>{2, 2} << QList<int>{2, 2};
+    QTest::newRow("a lone message between two gaps")
+        << "n0 n1000 n5000 n9000 n10000" << QList<int>{2, 1, 2} << QList<int>{};
+    QTest::newRow("each plot by its own data")
+        << "n0 s0 s1000 s2000 s3000 s4000 n4500 s5000" << QList<int>{1, 1} << QList<int>{6};
+}
+
+void TestQualityWindows::historyLeavesGapsWhereDataStopped()
+{
+    QFETCH(QString, messages);
+    QFETCH(QList<int>, navPieces);
+    QFETCH(QList<int>, levelPieces);
+    Rig r;
+    auto *w = static_cast<HistoryWindow *>(r.open("NavHistory", DataWindow::History));
+    for (const QString &m : messages.split(QLatin1Char(' '))) {
+        r.tp.clock.time =
+            QDateTime::fromMSecsSinceEpoch(r.openedMs + m.mid(1).toLongLong(), QTimeZone::utc());
+        r.port->feed(m.startsWith(QLatin1Char('n')) ? navFrame({{3, {4}}, {33, {7}}})
+                                                    : buildFrame(0xCB, QByteArray(46, '\0')));
+    }
+    w->refresh();
+    const auto sizes = [](const QList<QList<QPointF>> &pieces) {
+        QList<int> out;
+        for (const QList<QPointF> &p : pieces)
+            out << int(p.size());
+        return out;
+    };
+    // Satellites used, fix state, height, speed and DOPs: one plot each, all alike.
+    for (int plot : {0, 2, 3, 4})
+        for (int line = 0; line < w->plot(plot)->lineCount(); ++line)
+            QCOMPARE(sizes(w->plot(plot)->pieces(line)), navPieces);
+    for (int channel = 0; channel < 8; ++channel)
+        QCOMPARE(sizes(w->plot(1)->pieces(channel)), levelPieces);
+    // The pieces paint, a lone sample too.
+    QImage img(QSize(600, 150), QImage::Format_ARGB32);
+    w->plot(0)->resize(img.size());
+    w->plot(0)->render(&img);
 }
 
 void TestQualityWindows::ttffInStatusLineAndHistoryTable()

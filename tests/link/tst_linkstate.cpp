@@ -19,6 +19,8 @@ private slots:
     void eventsGiveStatesAgesAndOutcomes();
     void programTracksWhatItSendsAndReceives_data();
     void programTracksWhatItSendsAndReceives();
+    void portEventsStartTtffRuns_data();
+    void portEventsStartTtffRuns();
 };
 
 namespace {
@@ -209,6 +211,60 @@ void TestLinkState::programTracksWhatItSendsAndReceives()
         QCOMPARE(g.link().framesText(), answer.isEmpty()
                                             ? QStringLiteral("0 good, 1 damaged frames")
                                             : QStringLiteral("1 good, 1 damaged frames"));
+}
+
+void TestLinkState::portEventsStartTtffRuns_data()
+{
+    // The script of the first table, "nav" and "fix F" (a navigation message with fix
+    // state F) fed to the program; then the runs by what started them, oldest first,
+    // and the status line's time to first fix.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<QString>("ttff");
+    const QString opened = QStringLiteral("port opened");
+    const QString reopened = QStringLiteral("port reopened");
+    QTest::newRow("opening starts a run")
+        << "open P; fix 0; wait 5000; fix 4" << QStringList{opened} << "TTFF 2D 5.0 s, 3D 5.0 s";
+    QTest::newRow("a loss alone starts none")
+        << "open P; fix 4; lost; wait 20000" << QStringList{opened} << "TTFF: fix at start";
+    QTest::newRow("the reopen after a loss starts one")
+        << "open P; fix 4; lost; wait 20000; reopened; wait 1000; fix 0; wait 19000; fix 4"
+        << QStringList{opened, reopened} << "TTFF 2D 20.0 s, 3D 20.0 s";
+    QTest::newRow("a receiver that kept its fix through the loss")
+        << "open P; fix 4; lost; wait 2000; reopened; wait 500; fix 4"
+        << QStringList{opened, reopened} << "TTFF: fix at start";
+    QTest::newRow("no message since the reopen")
+        << "open P; fix 4; lost; reopened; wait 3000" << QStringList{opened, reopened}
+        << "TTFF: no fix for 3.0 s after port reopened";
+    QTest::newRow("two losses, two runs")
+        << "open P; lost; reopened; fix 4; lost; reopened; wait 1000"
+        << QStringList{opened, reopened, reopened} << "TTFF: no fix for 1.0 s after port reopened";
+    QTest::newRow("a reopen of the last port is not one of the next")
+        << "open A; fix 4; lost; reopened; open B; wait 1000" << QStringList{opened, opened}
+        << "TTFF: no fix for 1.0 s after port opened";
+}
+
+void TestLinkState::portEventsStartTtffRuns()
+{
+    QFETCH(QString, script);
+    QFETCH(QStringList, runs);
+    QFETCH(QString, ttff);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    // The program looks at the runs whenever a frame comes; a script's events between
+    // frames are seen only there.
+    for (const QString &event : script.split(QLatin1Char(';'))) {
+        const QStringList w = event.simplified().split(QLatin1Char(' '));
+        if (w[0] == QLatin1String("fix"))
+            g.receive(navFrame({{3, {w[1].toInt()}}}));
+        else
+            play(g.link(), tp.clock, event);
+    }
+    QStringList causes;
+    for (const TtffRun &r : g.quality().ttff.runs())
+        causes << ttffStartText(r.cause);
+    QCOMPARE(causes, runs);
+    QCOMPARE(g.quality().ttff.text(g.dataClock().monotonicMs()), ttff);
 }
 
 QTEST_GUILESS_MAIN(TestLinkState)

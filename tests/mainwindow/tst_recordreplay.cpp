@@ -2,8 +2,11 @@
 // program through its replay port: the windows must show the same texts in the same
 // order. Replay timing comes from the fake clock, so nothing here waits for it.
 
+#include "decoders/datawindows.h"
 #include "decoders/export.h"
+#include "decoders/fixstatistics.h"
 #include "decoders/framedecode.h"
+#include "decoders/historywindow.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
@@ -112,6 +115,8 @@ private slots:
     void lineEventsReplayInTheirPlace();
     void replayControlsPaceThePlay_data();
     void replayControlsPaceThePlay();
+    void replayTimesAreTheRecordings_data();
+    void replayTimesAreTheRecordings();
     void filesThatCannotServeAreRefusedWithAMessage_data();
     void filesThatCannotServeAreRefusedWithAMessage();
     void exportMenuWritesTheChosenFormat();
@@ -313,6 +318,81 @@ void TestRecordReplay::replayControlsPaceThePlay()
     QCOMPARE(port.finished(), positionMs == 30000);
     QVERIFY2(p.status().contains(replayTimeText(positionMs) + QStringLiteral(" of 0:30")),
              qPrintable(p.status()));
+}
+
+void TestRecordReplay::replayTimesAreTheRecordings_data()
+{
+    // Played at a speed, perhaps held for a minute at a time in the recording, perhaps
+    // played again from its start: the times shown are the recording's all the same.
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<qint64>("pauseAtMs");
+    QTest::addColumn<bool>("again");
+    QTest::newRow("real time") << 1.0 << qint64(-1) << false;
+    QTest::newRow("4x") << 4.0 << qint64(-1) << false;
+    QTest::newRow("16x") << 16.0 << qint64(-1) << false;
+    QTest::newRow("as fast as possible") << ReplayPacer::kAsFastAsPossible << qint64(-1) << false;
+    QTest::newRow("paused for a minute before the fix") << 4.0 << qint64(10000) << false;
+    QTest::newRow("paused for a minute after it") << 4.0 << qint64(20000) << false;
+    QTest::newRow("back to the start and again") << 4.0 << qint64(-1) << true;
+}
+
+void TestRecordReplay::replayTimesAreTheRecordings()
+{
+    QFETCH(double, speed);
+    QFETCH(qint64, pauseAtMs);
+    QFETCH(bool, again);
+    // `kestrelctl stats` of this file: 2D after 15.945 s, 3D after 18.946 s; by hand,
+    // its last navigation message came at 22.945 s and its last line at 23.000 s.
+    const QString rec = QStringLiteral(QT_TESTCASE_SOURCEDIR "/data/sim-acquisition.krec");
+    Program p;
+    p.nav->menuItem(QStringLiteral("NavHistory"))->trigger();
+    auto *history = static_cast<HistoryWindow *>(p.nav->dataWindows().window(DataWindow::History));
+    QVERIFY(history);
+    QVERIFY(p.rr().openRecording(rec, speed));
+    ReplayPort &port = *p.rr().replayPort();
+    if (pauseAtMs >= 0) {
+        while (port.positionMs() < pauseAtMs) {
+            p.tp.clock.time = p.tp.clock.time.addMSecs(100);
+            port.pump();
+        }
+        p.rr().replayWindow()->Pause_Click();
+        const QString held = p.status();
+        for (int i = 0; i < 600; ++i) {
+            p.tp.clock.time = p.tp.clock.time.addMSecs(100);
+            port.pump();
+        }
+        QCOMPARE(p.status(), held);
+        p.rr().replayWindow()->Pause_Click();
+    }
+    p.playToEnd();
+    history->refresh();
+    if (again) {
+        port.seek(0);
+        while (port.positionMs() < 10000) {
+            p.tp.clock.time = p.tp.clock.time.addMSecs(100);
+            port.pump();
+        }
+        // The History shows the recording up to here, not what was played before.
+        history->refresh();
+        QCOMPARE(history->height().size(), qsizetype(10));
+        QCOMPARE(history->timeTo(), 10.0);
+        p.playToEnd();
+        history->refresh();
+    }
+    const QString status = p.status();
+    QVERIFY2(status.contains(QStringLiteral("TTFF 2D 15.9 s, 3D 18.9 s")), qPrintable(status));
+    const std::deque<TtffRun> &runs = p.g.quality().ttff.runs();
+    QCOMPARE(runs.size(), std::size_t(1));
+    QCOMPARE(*runs.back().to2DMs, qint64(15945));
+    QCOMPARE(*runs.back().to3DMs, qint64(18946));
+    // The History axis in the recording's seconds, one point a second.
+    QCOMPARE(history->timeTo(), 23.0);
+    QCOMPARE(history->height().size(), qsizetype(23));
+    QCOMPARE(history->height().last().x(), 22.945);
+    // The recording's clock stopped at its end: so do the ages.
+    p.tp.clock.time = p.tp.clock.time.addSecs(60);
+    QCOMPARE(p.status(), status);
+    QVERIFY2(status.contains(QStringLiteral("nav 0.1 s ago")), qPrintable(status));
 }
 
 void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage_data()

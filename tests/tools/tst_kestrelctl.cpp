@@ -236,6 +236,8 @@ private slots:
     void bridgeFeedsGpsd();
     void statsMatchHandComputation();
     void statsTellColdStartRunsAndRefuseNonRecordings();
+    void statsTellAFixAtStart_data();
+    void statsTellAFixAtStart();
     void monitorGivesNumbersAndFixLines();
     void bridgeTerminalTakesModeAndGroup();
     void bridgeOutlivesTheReceiverUnderGpsd();
@@ -974,6 +976,7 @@ void TestKestrelCtl::statsMatchHandComputation()
     QCOMPARE(o.value("fixes_3d_used").toInt(), h.threeD);
     QCOMPARE(qRound64(o.value("ttff_2d_s").toDouble() * 1000), h.ttff2D);
     QCOMPARE(qRound64(o.value("ttff_3d_s").toDouble() * 1000), h.ttff3D);
+    QCOMPARE(o.value("fix_at_start"), QJsonValue(false)); // it starts with no satellites
     const auto near = [&](const char *key, double want, double tol) {
         const double got = o.value(QLatin1String(key)).toDouble(-1e9);
         if (std::fabs(got - want) <= tol)
@@ -1002,6 +1005,71 @@ void TestKestrelCtl::statsMatchHandComputation()
     QVERIFY(text.contains(QStringLiteral("2DRMS: %1 m\n").arg(h.drms2, 0, 'f', 3)));
     QVERIFY(text.contains(QStringLiteral("R95: %1 m\n").arg(h.r95, 0, 'f', 3)));
     QVERIFY(text.contains(QStringLiteral("mean latitude: %1 deg\n").arg(h.lat, 0, 'f', 7)));
+}
+
+void TestKestrelCtl::statsTellAFixAtStart_data()
+{
+    // Lines of a recording made by hand, "MS FRAME" with FRAME n0..n4 (a navigation
+    // message with that fix state), s (a satellite message) or c (the receiver's echo
+    // of a Cold Start); then what the text says of each run and the JSON's flags.
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<bool>>("fixAtStart");
+    QTest::addColumn<double>("ttff2D");
+    QTest::newRow("a receiver that had its fix")
+        << "0 s; 52 n4; 1052 n4"
+        << "time to first 2D fix: fix at start\ntime to first 3D fix: fix at start\n"
+        << QList<bool>{true} << 0.052;
+    QTest::newRow("2D at start, 3D later")
+        << "0 s; 52 n3; 3052 n4"
+        << "time to first 2D fix: fix at start\ntime to first 3D fix: 3.052 s\n"
+        << QList<bool>{true} << 0.052;
+    QTest::newRow("acquired") << "0 s; 52 n0; 5052 n4"
+                              << "time to first 2D fix: 5.052 s\ntime to first 3D fix: 5.052 s\n"
+                              << QList<bool>{false} << 5.052;
+    QTest::newRow("a cold start that kept the fix")
+        << "0 n0; 4000 n4; 6000 c; 6500 n4"
+        << "time to first 3D fix: 4.000 s\nafter Cold Start at 6.000 s: 2D fix at start, 3D fix "
+           "at start\n"
+        << QList<bool>{false, true} << 4.0;
+}
+
+void TestKestrelCtl::statsTellAFixAtStart()
+{
+    QFETCH(QString, lines);
+    QFETCH(QString, text);
+    QFETCH(QList<bool>, fixAtStart);
+    QFETCH(double, ttff2D);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("start.krec"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    RecordingWriter writer(f);
+    QVERIFY(writer.writeHeader({}));
+    for (const QString &line : lines.split(QLatin1Char(';'))) {
+        const QStringList w = line.simplified().split(QLatin1Char(' '));
+        const QString frame = w[1];
+        const QByteArray bytes =
+            frame == QLatin1String("s")   ? buildFrame(0xCB, QByteArray(46, '\0'))
+            : frame == QLatin1String("c") ? buildFrame(0xB9, {})
+                                          : navFrame({{3, {frame.mid(1).toInt()}}});
+        QVERIFY(writer.writeChunk(w[0].toLongLong(), bytes));
+    }
+    f.close();
+
+    const Run t = run({QStringLiteral("stats"), path});
+    QCOMPARE(t.exit, 0);
+    QVERIFY2(t.out.contains(text.toUtf8()), t.out.constData());
+    const Run j = run({QStringLiteral("stats"), QStringLiteral("--json"), path});
+    QCOMPARE(j.exit, 0);
+    const QJsonObject o = QJsonDocument::fromJson(j.out).object();
+    // The documented keys stay as they were; the flag comes with them.
+    QCOMPARE(o.value("ttff_2d_s").toDouble(), ttff2D);
+    QCOMPARE(o.value("fix_at_start"), QJsonValue(fixAtStart.first()));
+    const QJsonArray runs = o.value("runs").toArray();
+    QCOMPARE(runs.size(), fixAtStart.size());
+    for (qsizetype i = 0; i < runs.size(); ++i)
+        QCOMPARE(runs[i].toObject().value("fix_at_start"), QJsonValue(fixAtStart[i]));
 }
 
 void TestKestrelCtl::statsTellColdStartRunsAndRefuseNonRecordings()

@@ -24,8 +24,11 @@ QJsonValue secondsValue(const std::optional<qint64> &ms)
     return ms ? QJsonValue(double(*ms) / 1000.0) : QJsonValue(QJsonValue::Null);
 }
 
-QString secondsLine(const std::optional<qint64> &ms)
+QString secondsLine(const std::optional<qint64> &ms, bool atStart)
 {
+    // A receiver that had its fix before the run began has no time to it.
+    if (atStart)
+        return QStringLiteral("fix at start");
     return ms ? QStringLiteral("%1 s").arg(double(*ms) / 1000.0, 0, 'f', 3)
               : QStringLiteral("none");
 }
@@ -106,12 +109,14 @@ int runStats(const QStringList &args)
                                                  {QStringLiteral("invalid"), double(n.invalid)}};
         o[QStringLiteral("ttff_2d_s")] = secondsValue(first.to2DMs);
         o[QStringLiteral("ttff_3d_s")] = secondsValue(first.to3DMs);
+        o[QStringLiteral("fix_at_start")] = first.fixAtStart;
         QJsonArray runs;
         for (const TtffRun &r : quality.ttff.runs())
             runs.append(QJsonObject{{QStringLiteral("start"), ttffStartText(r.cause)},
                                     {QStringLiteral("start_s"), double(r.startMs) / 1000.0},
                                     {QStringLiteral("ttff_2d_s"), secondsValue(r.to2DMs)},
-                                    {QStringLiteral("ttff_3d_s"), secondsValue(r.to3DMs)}});
+                                    {QStringLiteral("ttff_3d_s"), secondsValue(r.to3DMs)},
+                                    {QStringLiteral("fix_at_start"), r.fixAtStart}});
         o[QStringLiteral("runs")] = runs;
         o[QStringLiteral("fixes_3d_used")] = double(s.count);
         if (s.count > 0) {
@@ -132,14 +137,17 @@ int runStats(const QStringList &args)
                  .arg(n.twoD)
                  .arg(n.threeD)
                  .arg(n.invalid);
-        t += QStringLiteral("time to first 2D fix: %1\n").arg(secondsLine(first.to2DMs));
-        t += QStringLiteral("time to first 3D fix: %1\n").arg(secondsLine(first.to3DMs));
+        t += QStringLiteral("time to first 2D fix: %1\n")
+                 .arg(secondsLine(first.to2DMs, first.fixAtStart));
+        t += QStringLiteral("time to first 3D fix: %1\n")
+                 .arg(secondsLine(first.to3DMs, first.threeDAtStart));
         for (std::size_t i = 1; i < quality.ttff.runs().size(); ++i) {
             const TtffRun &r = quality.ttff.runs()[i];
             t += QStringLiteral("after %1 at %2 s: 2D %3, 3D %4\n")
                      .arg(ttffStartText(r.cause))
                      .arg(double(r.startMs) / 1000.0, 0, 'f', 3)
-                     .arg(secondsLine(r.to2DMs), secondsLine(r.to3DMs));
+                     .arg(secondsLine(r.to2DMs, r.fixAtStart),
+                          secondsLine(r.to3DMs, r.threeDAtStart));
         }
         if (s.count == 0) {
             t += QStringLiteral("no 3D fix: no position figures\n");
