@@ -410,9 +410,11 @@ void TestDataWindows::silentReceiverGreysTheWindow()
                    window.color(QPalette::Disabled, QPalette::WindowText);
     };
     QVERIFY(!greyed());
+    // The clock moves on and the windows' ticks run, the status line's and the age line's.
     const auto wait = [&](int ms) {
         r.tp.clock.time = r.tp.clock.time.addMSecs(ms);
         r.nav.updateLinkStatus();
+        w->updateMessageAge();
     };
     for (int s = 0; s < 3; ++s) {
         wait(1000);
