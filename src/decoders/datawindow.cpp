@@ -9,6 +9,8 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 
@@ -18,6 +20,31 @@ int charsWidth(const QWidget *w, int chars)
 {
     return w->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
 }
+
+// A white veil over a drawing, as the sky plot is veiled when its data is old: the
+// drawing stays readable but plainly not live. Clicks and the wheel pass through it.
+class FadeVeil : public QWidget {
+public:
+    explicit FadeVeil(QWidget *picture) : QWidget(picture)
+    {
+        setObjectName(QStringLiteral("FadeVeil"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+        picture->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::Resize)
+            setGeometry(static_cast<QWidget *>(watched)->rect());
+        return false;
+    }
+    void paintEvent(QPaintEvent *e) override
+    {
+        QPainter(this).fillRect(e->rect(), QColor(255, 255, 255, 170));
+    }
+};
 
 } // namespace
 
@@ -134,6 +161,42 @@ void DataWindowBase::messageArrived()
 {
     m_lastMessage = m_g.dataClock().monotonicMs();
     updateMessageAge();
+}
+
+void DataWindowBase::setStale(bool stale)
+{
+    if (stale == m_staleLook)
+        return;
+    m_staleLook = stale;
+    const QPalette::ColorGroup group = stale ? QPalette::Disabled : QPalette::Active;
+    for (ValueText *w : std::as_const(m_controls)) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Text, palette().color(group, QPalette::Text));
+        p.setColor(QPalette::WindowText, palette().color(group, QPalette::WindowText));
+        w->setPalette(p);
+    }
+    for (QWidget *veil : std::as_const(m_fades)) {
+        veil->setGeometry(veil->parentWidget()->rect());
+        veil->raise();
+        veil->setVisible(stale);
+    }
+}
+
+void DataWindowBase::clearReceiver()
+{
+    for (const Field &f : m_texts.fields())
+        if (ValueText *w = m_controls.value(f.name))
+            w->clear();
+    m_texts = FieldStore();
+    m_lastMessage.reset();
+    updateMessageAge();
+}
+
+void DataWindowBase::fadeWhenStale(QWidget *picture)
+{
+    auto *veil = new FadeVeil(picture);
+    veil->setVisible(m_staleLook);
+    m_fades.append(veil);
 }
 
 void DataWindowBase::registerControl(ValueText *w, const QString &name)

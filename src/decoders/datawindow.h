@@ -37,6 +37,11 @@ public:
     void updateMessageAge();
     // A message arrived that the window shows in its own way: its age starts from now.
     void messageArrived();
+    // The receiver has gone silent: values greyed and pictures faded until it speaks again.
+    void setStale(bool stale);
+    bool showsStale() const { return m_staleLook; }
+    // Another receiver: nothing the previous one sent stays on show.
+    virtual void clearReceiver();
 
 protected:
     DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name, const QString &caption,
@@ -57,6 +62,8 @@ protected:
     QPushButton *addButton(const QString &name, const QString &caption);
     // A caption that no decoder writes.
     QLabel *caption(const QString &text);
+    // A drawing that fades, as the values grey, while the receiver is silent.
+    void fadeWhenStale(QWidget *picture);
 
     GPS_Main &m_g;
     // The window's texts, kept from one message to the next.
@@ -73,4 +80,6 @@ private:
     TextLine *m_age = nullptr;
     QTimer m_ageTick;
     std::optional<qint64> m_lastMessage;
+    bool m_staleLook = false;
+    QList<QWidget *> m_fades;
 };

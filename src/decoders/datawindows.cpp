@@ -63,6 +63,7 @@ void DataWindows::show(DataWindow which)
     DataWindowBase *w = open(which);
     if (!w) {
         w = create(which);
+        w->setStale(m_silent);
         m_windows[slot(which)] = w;
     }
     // A minimised window is brought back, not left on the task bar.
@@ -81,6 +82,23 @@ void DataWindows::CloseDataWindows()
         if (DataWindowBase *w = open(which))
             w->close();
     }
+}
+
+void DataWindows::setSilent(bool silent)
+{
+    if (silent == m_silent)
+        return;
+    m_silent = silent;
+    for (const QPointer<DataWindowBase> &w : m_windows)
+        if (w)
+            w->setStale(silent);
+}
+
+void DataWindows::clearReceiver()
+{
+    for (const QPointer<DataWindowBase> &w : m_windows)
+        if (w && w->isLoaded())
+            w->clearReceiver();
 }
 
 DataWindowBase *DataWindows::open(DataWindow which) const

@@ -37,6 +37,12 @@ public:
     void CloseDataWindows();
     // The open window of that kind, or null.
     QWidget *window(DataWindow which) const;
+    // The receiver has sent nothing for a while (or speaks again): every open window, and
+    // any opened meanwhile, shows its data as old.
+    void setSilent(bool silent);
+    bool silent() const { return m_silent; }
+    // Another receiver: the open windows drop what the previous one sent.
+    void clearReceiver();
 
     void ShowPosition();
     void ShowCondition();
@@ -54,4 +60,5 @@ private:
     GPS_Main &m_g;
     QWidget *m_main;
     std::array<QPointer<DataWindowBase>, kKinds> m_windows;
+    bool m_silent = false;
 };

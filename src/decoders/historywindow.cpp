@@ -246,8 +246,10 @@ HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
     dop->addLine(QStringLiteral("HDOP"), QColor(255, 127, 14));
     dop->addLine(QStringLiteral("VDOP"), QColor(140, 86, 75));
     m_plots = {sats, levels, height, speed, dop};
-    for (TimePlot *plot : m_plots)
+    for (TimePlot *plot : m_plots) {
         plots->addWidget(plot);
+        fadeWhenStale(plot);
+    }
 
     auto *bottom = new QHBoxLayout;
     m_ttff = new QTableWidget(0, 4, this);

@@ -164,6 +164,7 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
     m_plot = new ScatterPlot(m_stats, this);
     m_plot->setTwoD(&m_twoDFixes);
     top->addWidget(m_plot, 0, 0, 1, 1);
+    fadeWhenStale(m_plot);
     top->setColumnStretch(0, 1);
 
     auto *figures = new QGridLayout;
@@ -226,6 +227,13 @@ void ScatterWindow::Clear_Click()
     m_stats.clear();
     m_twoDFixes.clear();
     showFigures();
+}
+
+void ScatterWindow::clearReceiver()
+{
+    DataWindowBase::clearReceiver();
+    m_opens = m_g.link().opens();
+    Clear_Click();
 }
 
 void ScatterWindow::showFigures()

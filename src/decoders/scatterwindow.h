@@ -48,6 +48,7 @@ public:
     const std::vector<std::array<double, 3>> &twoDFixes() const { return m_twoDFixes; }
     ScatterPlot *plot() const { return m_plot; }
     void Clear_Click();
+    void clearReceiver() override;
 
 private:
     void onFrame(bool good);

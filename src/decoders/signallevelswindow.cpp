@@ -30,8 +30,14 @@ LevelBars::LevelBars(QWidget *parent) : QWidget(parent)
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
+    clear();
+}
+
+void LevelBars::clear()
+{
     for (std::size_t k = 0; k < m_bars.size(); ++k)
         m_bars[k] = {0, packedColor(SatColor::kIdle), QStringLiteral("ch%1").arg(k + 1), false};
+    update();
 }
 
 void LevelBars::setBars(const std::array<Bar, 8> &bars)
@@ -93,6 +99,7 @@ SignalLevelsWindow::SignalLevelsWindow(GPS_Main &g, QWidget *parent)
     m_bars = new LevelBars(this);
     auto *top = new QVBoxLayout(this);
     top->addWidget(m_bars, 1);
+    fadeWhenStale(m_bars);
     QPushButton *exit = addButton(QStringLiteral("Exit"), QStringLiteral("Exit"));
     connect(exit, &QPushButton::clicked, this, &SignalLevelsWindow::Exit_Click);
     top->addWidget(exit, 0, Qt::AlignRight);
@@ -124,6 +131,12 @@ void SignalLevelsWindow::showSatellites()
     }
     m_bars->setBars(bars);
     messageArrived();
+}
+
+void SignalLevelsWindow::clearReceiver()
+{
+    DataWindowBase::clearReceiver();
+    m_bars->clear();
 }
 
 double SignalLevelsWindow::level(int channel) const

@@ -18,6 +18,8 @@ public:
     };
     explicit LevelBars(QWidget *parent = nullptr);
     void setBars(const std::array<Bar, 8> &bars);
+    // Every channel empty, as before the first satellite message.
+    void clear();
     const std::array<Bar, 8> &bars() const { return m_bars; }
 
 protected:
@@ -42,6 +44,7 @@ public:
     QString label(int channel) const;
     bool used(int channel) const;
     LevelBars *chart() const { return m_bars; }
+    void clearReceiver() override;
 
 private:
     void onFrame(bool good);

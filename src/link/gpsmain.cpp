@@ -116,6 +116,8 @@ void GPS_Main::receive(QByteArrayView bytes)
             quality();
             const int length = qBound(0, int(MsgLength), kRxSize - 1);
             m_quality.frame(QByteArrayView(RxBuffer.data() + 1, length), arrived());
+            if (MsgType == Msg::Navigation)
+                m_link.navigationFix(RxBuffer[3]);
             dispatchFrame(*this);
         }
         emit frameReceived(step == FrameStep::FrameGood);

@@ -35,6 +35,8 @@ void LinkState::opened(const QString &port)
     m_good = 0;
     m_damaged = 0;
     m_lastNav.reset();
+    m_lastFrame.reset();
+    m_fixState.reset();
     m_command.clear();
     m_outcome = Outcome::None;
     ++m_opens;
@@ -80,6 +82,7 @@ void LinkState::frame(quint8 type, bool good, qint64 atMs)
         return;
     }
     ++m_good;
+    m_lastFrame = atMs;
     if (type == Msg::Navigation)
         m_lastNav = atMs;
     if (m_outcome == Outcome::Sent && type == m_answer && atMs - m_sentAt <= m_answerMs)
@@ -110,6 +113,30 @@ std::optional<qint64> LinkState::navAgeMs() const
 bool LinkState::stale() const
 {
     const auto age = navAgeMs();
+    return age && *age > kStaleMs;
+}
+
+void LinkState::navigationFix(int fixState)
+{
+    m_fixState = fixState & 15;
+}
+
+bool LinkState::noFix() const
+{
+    // 3 is a 2D fix, 4 a 3D fix; the rest count satellites or are not valid at all.
+    return m_fixState && *m_fixState != 3 && *m_fixState != 4;
+}
+
+std::optional<qint64> LinkState::frameAgeMs() const
+{
+    if (!m_lastFrame)
+        return std::nullopt;
+    return now() - *m_lastFrame;
+}
+
+bool LinkState::silent() const
+{
+    const auto age = frameAgeMs();
     return age && *age > kStaleMs;
 }
 
@@ -185,6 +212,8 @@ QString LinkState::text(const QString &fix) const
         parts << m_activity;
     if (live)
         parts << navText();
+    if (live && noFix())
+        parts << QStringLiteral("no fix");
     if (live && !fix.isEmpty())
         parts << fix;
     const QString command = commandText();

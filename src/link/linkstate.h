@@ -56,6 +56,16 @@ public:
     std::optional<qint64> navAgeMs() const;
     // Whether the navigation data on show has gone without a successor for too long.
     bool stale() const;
+    // The fix state (low four bits of the status byte) of a navigation message just taken in.
+    void navigationFix(int fixState);
+    // Whether the last navigation message of this port reported neither a 2D nor a 3D fix:
+    // its position is the receiver's last guess, not a measurement.
+    bool noFix() const;
+    // Milliseconds since the last good frame of any type from this port, if one came.
+    std::optional<qint64> frameAgeMs() const;
+    // Whether the receiver has sent nothing for too long: whatever any window shows is old,
+    // even a message that only comes when asked for.
+    bool silent() const;
     Outcome outcome() const;
     const QString &commandName() const { return m_command; }
     // How many times a port was opened, and when the last one was (clock milliseconds).
@@ -86,6 +96,8 @@ private:
     qint64 m_good = 0;
     qint64 m_damaged = 0;
     std::optional<qint64> m_lastNav;
+    std::optional<qint64> m_lastFrame;
+    std::optional<int> m_fixState;
     QString m_command;
     Outcome m_outcome = Outcome::None;
     quint8 m_answer = 0;

@@ -75,6 +75,12 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     m_linkTick.setInterval(500);
     connect(&m_linkTick, &QTimer::timeout, this, &Navigate::updateLinkStatus);
     m_linkTick.start();
+    // The first frame after a silence, or a fix won or lost, shows at once, not at the
+    // next tick.
+    connect(&g, &GPS_Main::frameReceived, this, [this](bool good) {
+        if (good && (m_stale || m_dataWindows->silent() || m_noFix != m_g.link().noFix()))
+            updateLinkStatus();
+    });
     connect(m_keeper, &PortKeeper::opened, this, [this](const QString &description) {
         if (!m_portDescription.isEmpty() && description != m_portDescription)
             clearReceiver();
@@ -223,21 +229,29 @@ int Navigate::statusLineHeight() const
 
 void Navigate::updateLinkStatus()
 {
-    m_linkStatus->setText(m_g.link().text(m_g.quality().ttff.text(m_g.dataClock().monotonicMs())));
-    setStale(m_g.link().stale());
+    const LinkState &link = m_g.link();
+    m_linkStatus->setText(link.text(m_g.quality().ttff.text(m_g.dataClock().monotonicMs())));
+    setStale(link.stale(), link.noFix());
+    m_dataWindows->setSilent(link.silent());
 }
 
-void Navigate::setStale(bool stale)
+void Navigate::setStale(bool stale, bool noFix)
 {
-    if (stale == m_stale)
+    if (stale == m_stale && noFix == m_noFix)
         return;
     m_stale = stale;
-    for (const char *name :
-         {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"}) {
-        QWidget *box = control(QString::fromLatin1(name));
+    m_noFix = noFix;
+    const struct {
+        const char *name;
+        bool measured; // a value of the fix, meaningless without one
+    } boxes[] = {{"TimeDate", false}, {"CurLat", true},   {"CurLon", true}, {"CurHeight", true},
+                 {"CurHead", true},   {"CurSpeed", true}, {"Sats", false},  {"Vality", false}};
+    for (const auto &b : boxes) {
+        const bool grey = stale || (noFix && b.measured);
+        QWidget *box = control(QString::fromLatin1(b.name));
         QPalette p = box->palette();
         p.setColor(QPalette::Text,
-                   palette().color(stale ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+                   palette().color(grey ? QPalette::Disabled : QPalette::Active, QPalette::Text));
         box->setPalette(p);
     }
     m_picture->setDimmed(stale);
@@ -251,7 +265,8 @@ void Navigate::clearReceiver()
     for (std::size_t row = 1; row < m_g.SatTable.size(); ++row)
         m_g.SatTable[row] = {};
     m_g.HeadingFraction = 0;
-    setStale(false);
+    setStale(false, false);
+    m_dataWindows->clearReceiver();
     DrawSkyPlot();
 }
 
@@ -400,9 +415,6 @@ void Navigate::ShowNavStatus()
             }
         }
     }
-    // A navigation message makes the display live again at once, not at the next tick.
-    if (m_stale)
-        updateLinkStatus();
 }
 
 void Navigate::ShowPosition()

@@ -85,6 +85,8 @@ public:
     void updateLinkStatus();
     // Whether the fix and the plot are shown as no longer live.
     bool showsStale() const { return m_stale; }
+    // Whether the position, height, heading and speed are shown as no measurement.
+    bool showsNoFix() const { return m_noFix; }
 
 protected:
     bool event(QEvent *e) override;
@@ -100,7 +102,9 @@ private:
     void moveCheck(const QString &array, int from, int to);
     void setStatusVisible(bool visible);
     bool confirm(const QString &text, const QString &title);
-    void setStale(bool stale);
+    // Old data greys every box and veils the plot; a message without a fix greys the
+    // position, height, heading and speed alone.
+    void setStale(bool stale, bool noFix);
     // Empties the fix boxes, the satellite table and the plot: a new receiver.
     void clearReceiver();
     // The height the status line adds below the designed client area.
@@ -122,6 +126,7 @@ private:
     TextLine *m_linkStatus = nullptr;
     QTimer m_linkTick;
     bool m_stale = false;
+    bool m_noFix = false;
     QString m_portDescription;
     QFont m_panelFont;
     TextFitter m_dateFit;

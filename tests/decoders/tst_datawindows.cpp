@@ -12,6 +12,7 @@
 #include "decodertest.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
+#include "link/portkeeper.h"
 #include "mainwindow/navigate.h"
 #include "platform/textline.h"
 #include "testplatform.h"
@@ -137,6 +138,10 @@ private slots:
     void closeDataWindowsClosesOnlyOpenOnes();
     void satelliteFrameUpdatesTableWithWindowClosed();
     void literalTextsOfTheWindows();
+    void silentReceiverGreysTheWindow_data();
+    void silentReceiverGreysTheWindow();
+    void anotherPortClearsTheWindow_data();
+    void anotherPortClearsTheWindow();
     void rawDumpsUseFixedPitchFont();
 };
 
@@ -372,6 +377,98 @@ void TestDataWindows::satelliteFrameUpdatesTableWithWindowClosed()
     QCOMPARE(r.g.SatTable[1][2], double(SatColor::kFix));
     QCOMPARE(r.g.SatTable[2][1], 0.0);
     QVERIFY(!r.window(DataWindow::RecSat));
+}
+
+void TestDataWindows::silentReceiverGreysTheWindow_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("navigationGoesOn"); // one navigation message a second meanwhile
+    for (int k = 0; k < 6; ++k)
+        QTest::newRow(kKinds[k].item) << k << false;
+    // Condition and Time Stamp messages come only when asked for: the link is not silent.
+    QTest::newRow("NavCond, navigation goes on") << 1 << true;
+    QTest::newRow("NavStamp, navigation goes on") << 4 << true;
+}
+
+// Three seconds without any frame grey the values, the next frame of any type brings
+// them back at once.
+void TestDataWindows::silentReceiverGreysTheWindow()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, navigationGoesOn);
+    const Kind &k = kKinds[kind];
+    Rig r;
+    r.trigger(k.item);
+    auto *w = static_cast<DataWindowBase *>(r.window(k.which));
+    r.port->feed(busyFrame(k.type));
+    QWidget *dump = w->findChild<QWidget *>(k.type == 0xCA ? "Text3" : "RawHex");
+    const auto greyed = [&] {
+        const QPalette p = dump->palette();
+        const QPalette window = w->palette();
+        return p.color(QPalette::Text) == window.color(QPalette::Disabled, QPalette::Text) &&
+               p.color(QPalette::WindowText) ==
+                   window.color(QPalette::Disabled, QPalette::WindowText);
+    };
+    QVERIFY(!greyed());
+    // The clock moves on and the windows' ticks run, the status line's and the age line's.
+    const auto wait = [&](int ms) {
+        r.tp.clock.time = r.tp.clock.time.addMSecs(ms);
+        r.nav.updateLinkStatus();
+        w->updateMessageAge();
+    };
+    for (int s = 0; s < 3; ++s) {
+        wait(1000);
+        if (navigationGoesOn)
+            r.port->feed(navFrame({{3, {0x04}}}));
+    }
+    QVERIFY(!w->showsStale());
+    wait(1);
+    QCOMPARE(w->showsStale(), !navigationGoesOn);
+    QCOMPARE(greyed(), !navigationGoesOn);
+    // A window opened during the silence opens grey.
+    r.trigger("NavLevels");
+    QCOMPARE(static_cast<DataWindowBase *>(r.window(DataWindow::SignalLevels))->showsStale(),
+             !navigationGoesOn);
+
+    r.port->feed(buildFrameOfType(0xB7));
+    QVERIFY(!w->showsStale());
+    QVERIFY(!greyed());
+}
+
+void TestDataWindows::anotherPortClearsTheWindow_data()
+{
+    framesFillEveryControlOfTheOpenWindow_data();
+}
+
+// File, Select Port..., OK on another port: no text of the previous receiver stays, and the
+// new receiver's first message fills the window even where it says the same.
+void TestDataWindows::anotherPortClearsTheWindow()
+{
+    QFETCH(int, kind);
+    const Kind &k = kKinds[kind];
+    Rig r;
+    r.port->setDevice("/dev/ttyUSB0");
+    QVERIFY(r.nav.MSComm1().open());
+    r.trigger(k.item);
+    QWidget *w = r.window(k.which);
+    const QByteArray frame = busyFrame(k.type);
+    r.port->feed(frame);
+    TestPlatform tp;
+    GPS_Main alone(tp.platform);
+    loadFrame(alone, frame);
+    const Fields expected = decode(k.type, alone);
+
+    r.nav.MSComm1().close();
+    r.port->setDevice("/dev/ttyUSB1");
+    QVERIFY(r.nav.MSComm1().open());
+    QCOMPARE(r.window(k.which), w);
+    for (const Field &f : expected)
+        QVERIFY2(controlText(w, f.name).isEmpty(), qPrintable(f.name));
+    QCOMPARE(w->findChild<TextLine *>("MessageAge")->text(), "No message received yet");
+
+    r.port->feed(frame);
+    for (const Field &f : expected)
+        QCOMPARE(controlText(w, f.name), f.text);
 }
 
 void TestDataWindows::literalTextsOfTheWindows()

@@ -88,6 +88,10 @@ struct Rig {
         }
         return out;
     }
+    static QWidget *levelsChart(QWidget *w)
+    {
+        return static_cast<SignalLevelsWindow *>(w)->chart();
+    }
     QList<QByteArray> framesOf(quint8 type) const
     {
         QList<QByteArray> out;
@@ -504,12 +508,42 @@ void TestQualityWindows::staleLinkIsTold()
         QCOMPARE(w->findChild<TextLine *>(QStringLiteral("MessageAge"))->text(),
                  QStringLiteral("No message received yet"));
     r.run(2000);
-    r.tp.clock.time = r.tp.clock.time.addMSecs(7000); // the receiver falls silent
+    // The darkest pixel of each picture: black text and lines while live, pale when faded.
+    const QList<QWidget *> pictures = {static_cast<SignalLevelsWindow *>(levels)->chart(),
+                                       static_cast<HistoryWindow *>(history)->plot(0),
+                                       static_cast<ScatterWindow *>(scatter)->plot()};
+    const auto darkest = [&] {
+        QList<int> out;
+        for (QWidget *picture : pictures) {
+            const QImage image = picture->grab().toImage();
+            int least = 255;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    least = std::min(least, qGray(image.pixel(x, y)));
+            out << least;
+        }
+        return out;
+    };
+    for (const int least : darkest())
+        QVERIFY(least < 100);
+    r.tp.clock.time = r.tp.clock.time.addMSecs(3001); // the receiver falls silent
+    r.nav.updateLinkStatus();
+    for (QWidget *w : {levels, history, scatter})
+        QVERIFY(static_cast<DataWindowBase *>(w)->showsStale());
+    for (const int least : darkest())
+        QVERIFY(least >= 160);
+    r.tp.clock.time = r.tp.clock.time.addMSecs(3999);
     for (QWidget *w : {levels, history, scatter}) {
         auto *age = w->findChild<TextLine *>(QStringLiteral("MessageAge"));
         static_cast<DataWindowBase *>(w)->updateMessageAge();
         QCOMPARE(age->text(), QStringLiteral("Message received 7 s ago"));
     }
+    // The receiver speaks again: the next frame brings the pictures back.
+    r.run(100);
+    for (QWidget *w : {levels, history, scatter})
+        QVERIFY(!static_cast<DataWindowBase *>(w)->showsStale());
+    for (const int least : darkest())
+        QVERIFY(least < 100);
 }
 
 QTEST_MAIN(TestQualityWindows)

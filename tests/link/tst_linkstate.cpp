@@ -10,6 +10,7 @@
 
 // Event scripts, one event per ";": open NAME, fail NAME, close, lost, reopened,
 // nav, sat, bad (a damaged frame), ack XX (a good frame of type XX),
+// fix XX (a navigation message whose status byte is XX),
 // send NAME XX (a command answered by type XX; "_" in NAME is a blank),
 // notsent NAME, wait MS.
 class TestLinkState : public QObject {
@@ -17,6 +18,8 @@ class TestLinkState : public QObject {
 private slots:
     void eventsGiveStatesAgesAndOutcomes_data();
     void eventsGiveStatesAgesAndOutcomes();
+    void silenceIsNoFrameOfAnyType_data();
+    void silenceIsNoFrameOfAnyType();
     void programTracksWhatItSendsAndReceives_data();
     void programTracksWhatItSendsAndReceives();
     void portEventsStartTtffRuns_data();
@@ -49,7 +52,10 @@ void play(LinkState &link, FakeClock &clock, const QString &script)
             link.frame(0xCA, false);
         else if (w[0] == QLatin1String("ack"))
             link.frame(type(w[1]), true);
-        else if (w[0] == QLatin1String("send"))
+        else if (w[0] == QLatin1String("fix")) {
+            link.frame(0xCA, true);
+            link.navigationFix(type(w[1]));
+        } else if (w[0] == QLatin1String("send"))
             link.commandSent(arg, type(w[2]));
         else if (w[0] == QLatin1String("notsent"))
             link.commandNotSent(arg);
@@ -100,6 +106,30 @@ void TestLinkState::eventsGiveStatesAgesAndOutcomes_data()
     QTest::newRow("damaged frames counted, not taken as data")
         << "open P; nav; wait 3500; bad; bad"
         << "Open | no data for 3.5 s | 1 good, 2 damaged frames | P" << true << int(O::None);
+    QTest::newRow("no fix with the satellites counted")
+        << "open P; fix 00; wait 400"
+        << "Open | nav 0.4 s ago | no fix | " + counts1 + " | P" << false << int(O::None);
+    QTest::newRow("two satellites are no fix")
+        << "open P; fix 02"
+        << "Open | nav 0.0 s ago | no fix | " + counts1 + " | P" << false << int(O::None);
+    QTest::newRow("an invalid state is no fix")
+        << "open P; fix 0F"
+        << "Open | nav 0.0 s ago | no fix | " + counts1 + " | P" << false << int(O::None);
+    QTest::newRow("a 2D fix is a fix")
+        << "open P; fix 03"
+        << "Open | nav 0.0 s ago | " + counts1 + " | P" << false << int(O::None);
+    QTest::newRow("a 3D fix ends no fix")
+        << "open P; fix 01; fix 04"
+        << "Open | nav 0.0 s ago | 2 good, 0 damaged frames | P" << false << int(O::None);
+    QTest::newRow("the status byte's high bits are no fix state")
+        << "open P; fix 14"
+        << "Open | nav 0.0 s ago | " + counts1 + " | P" << false << int(O::None);
+    QTest::newRow("no fix stays told while stale")
+        << "open P; fix 00; wait 3500"
+        << "Open | no data for 3.5 s | no fix | " + counts1 + " | P" << true << int(O::None);
+    QTest::newRow("another port forgets the fix state")
+        << "open A; fix 00; open B"
+        << "Open | " + none + " | " + counts0 + " | B" << false << int(O::None);
     QTest::newRow("lost") << "open P; nav; lost; wait 500"
                           << lost + " | nav 0.5 s ago | " + counts1 + " | P" << false
                           << int(O::None);
@@ -155,6 +185,32 @@ void TestLinkState::eventsGiveStatesAgesAndOutcomes()
              QString(text).replace(QStringLiteral(" | "), QStringLiteral("  \u00b7  ")));
     QCOMPARE(link.stale(), stale);
     QCOMPARE(int(link.outcome()), outcome);
+}
+
+void TestLinkState::silenceIsNoFrameOfAnyType_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("nothing received yet") << "open P; wait 5000" << false;
+    QTest::newRow("3 s after a frame is still live") << "open P; sat; wait 3000" << false;
+    QTest::newRow("silence after the last frame of any type") << "open P; sat; wait 3001" << true;
+    // A window whose message comes only when asked for stays live while others arrive.
+    QTest::newRow("condition messages keep the link live")
+        << "open P; nav; wait 2000; ack C6; wait 2000" << false;
+    QTest::newRow("damaged frames are no sign of life")
+        << "open P; nav; wait 2000; bad; wait 1500" << true;
+    QTest::newRow("the next frame ends the silence") << "open P; nav; wait 5000; ack B7" << false;
+    QTest::newRow("another port starts over") << "open A; nav; wait 5000; open B" << false;
+}
+
+void TestLinkState::silenceIsNoFrameOfAnyType()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, silent);
+    FakeClock clock;
+    LinkState link(clock);
+    play(link, clock, script);
+    QCOMPARE(link.silent(), silent);
 }
 
 void TestLinkState::programTracksWhatItSendsAndReceives_data()

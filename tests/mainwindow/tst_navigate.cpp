@@ -100,6 +100,8 @@ private slots:
     void menusPersistAcrossRestart();
     void submenusKeepExactlyOneCheck();
     void navigationFrameFillsEveryBox();
+    void noFixLooksStale_data();
+    void noFixLooksStale();
     void dateFitsItsBox_data();
     void dateFitsItsBox();
     void navigationFrameTurnsHeadingLine();
@@ -273,6 +275,52 @@ void TestNavigate::navigationFrameFillsEveryBox()
     QCOMPARE(f.box("CurHead"), "0");
     QCOMPARE(f.box("Vality"), "0 Sats");
     QCOMPARE(f.g.HeadingFraction, 0.0);
+}
+
+void TestNavigate::noFixLooksStale_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("noFix");
+    QTest::newRow("cold start, 0 satellites") << 0x00 << true;
+    QTest::newRow("2 satellites") << 0x02 << true;
+    QTest::newRow("2D fix") << 0x03 << false;
+    QTest::newRow("3D fix") << 0x04 << false;
+    QTest::newRow("InValid 5") << 0x05 << true;
+    QTest::newRow("InValid 15") << 0x0F << true;
+    QTest::newRow("2D fix with the high bits set") << 0x13 << false;
+}
+
+// The position of a message without a fix is the receiver's old guess: it must not look
+// measured. The line says so; a fix brings the normal look back with its message.
+void TestNavigate::noFixLooksStale()
+{
+    QFETCH(int, status);
+    QFETCH(bool, noFix);
+    Fixture f;
+    const auto colour = [&](const char *name) {
+        return f.w->control(name)->palette().color(QPalette::Text);
+    };
+    const auto saysNoFix = [&] {
+        return f.w->linkStatus()->text().split("  \u00b7  ").contains("no fix");
+    };
+    const QColor live = colour("CurLat");
+    const QColor grey = f.w->palette().color(QPalette::Disabled, QPalette::Text);
+    QVERIFY(live != grey);
+    const char *const measured[] = {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed"};
+
+    f.g.OnReceive(sampleFix());
+    f.g.OnReceive(navFrame({{3, {status}}, {4, {0x00, 0xA0, 0x00, 0x00}}, {12, {0x01, 0x90}}}));
+    for (const char *name : measured)
+        QVERIFY2(colour(name) == (noFix ? grey : live), name);
+    for (const char *name : {"Vality", "Sats", "TimeDate"})
+        QVERIFY2(colour(name) == live, name);
+    QVERIFY(!f.w->Picture1().dimmed());
+    QCOMPARE(saysNoFix(), noFix);
+
+    f.g.OnReceive(sampleFix());
+    for (const char *name : measured)
+        QVERIFY2(colour(name) == live, name);
+    QVERIFY(!saysNoFix());
 }
 
 void TestNavigate::dateFitsItsBox_data()
