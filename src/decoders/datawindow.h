@@ -44,6 +44,7 @@ protected:
 
     virtual void Form_Unload();
     void closeEvent(QCloseEvent *e) override;
+    bool event(QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void hideEvent(QHideEvent *e) override;
 
@@ -64,6 +65,7 @@ protected:
 
 private:
     void showField(const Field &f);
+    void attachAgeLine();
     void Form_Load();
     void registerControl(ValueText *w, const QString &name);
 
