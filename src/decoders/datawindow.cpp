@@ -90,7 +90,7 @@ void DataWindowBase::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
-void DataWindowBase::showEvent(QShowEvent *e)
+void DataWindowBase::attachAgeLine()
 {
     // The windows build their own layouts; the age line goes below whatever they hold.
     if (layout() && layout()->indexOf(m_age) < 0) {
@@ -99,6 +99,19 @@ void DataWindowBase::showEvent(QShowEvent *e)
         else if (auto *box = qobject_cast<QBoxLayout *>(layout()))
             box->addWidget(m_age);
     }
+}
+
+bool DataWindowBase::event(QEvent *e)
+{
+    // Polished before it is first sized: the window's size counts the age line.
+    if (e->type() == QEvent::Polish)
+        attachAgeLine();
+    return QWidget::event(e);
+}
+
+void DataWindowBase::showEvent(QShowEvent *e)
+{
+    attachAgeLine();
     updateMessageAge();
     m_ageTick.start();
     QWidget::showEvent(e);

@@ -49,6 +49,7 @@ protected:
 
     virtual void Form_Unload();
     void closeEvent(QCloseEvent *e) override;
+    bool event(QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void hideEvent(QHideEvent *e) override;
 
@@ -71,6 +72,7 @@ protected:
 
 private:
     void showField(const Field &f);
+    void attachAgeLine();
     void Form_Load();
     void registerControl(ValueText *w, const QString &name);
 

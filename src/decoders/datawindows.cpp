@@ -4,6 +4,7 @@
 #include "diagnosiswindow.h"
 #include "historywindow.h"
 #include "modewindow.h"
+#include "platform/screenplace.h"
 #include "positionwindow.h"
 #include "recsatwindow.h"
 #include "scatterwindow.h"
@@ -65,6 +66,8 @@ void DataWindows::show(DataWindow which)
         w = create(which);
         w->setStale(m_silent);
         m_windows[slot(which)] = w;
+        // Beside the main window and wholly on its screen, however tall the window.
+        placeOnScreen(w, m_main);
     }
     // A minimised window is brought back, not left on the task bar.
     if (w->isMinimized())

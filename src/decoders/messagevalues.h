@@ -52,6 +52,14 @@ struct NavigationMessage {
     std::array<quint8, 4> satUse{};       // positions 34-37: one bit per satellite number
     std::array<quint8, 4> channelBytes{}; // positions 38-41: level and condition, two channels each
     quint8 unusedB = 0;                   // position 42
+
+    // Whether satellite `number` (1..32) is one of those the fix was computed from:
+    // satellite n is bit (n - 1) % 8 of satUse[(n - 1) / 8].
+    bool usesSatellite(int number) const
+    {
+        return number >= 1 && number <= 32 &&
+               (satUse[std::size_t((number - 1) / 8)] >> ((number - 1) % 8) & 1);
+    }
 };
 
 NavigationMessage parseNavigation(QByteArrayView frame);

@@ -123,7 +123,7 @@ void SignalLevelsWindow::showSatellites()
         const SatelliteChannel &c = m.channels[k];
         const int n = c.number;
         LevelBars::Bar &b = bars[k];
-        b.used = n >= 1 && n <= 32 && (nav.satUse[std::size_t((n - 1) / 8)] >> ((n - 1) % 8) & 1);
+        b.used = nav.usesSatellite(n);
         b.levelDb = n ? c.levelDb : 0;
         b.color = packedColor(n ? SatStateColor(c.state) : SatColor::kIdle);
         b.label = n ? QString::number(n) + (b.used ? QStringLiteral(" \u2713") : QString())

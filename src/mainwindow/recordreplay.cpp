@@ -5,6 +5,7 @@
 #include "link/recorder.h"
 #include "platform/messageboxes.h"
 #include "platform/replayport.h"
+#include "platform/screenplace.h"
 #include "platform/simulatedport.h"
 #include "replaywindow.h"
 
@@ -258,8 +259,10 @@ bool RecordReplay::openRecording(const QString &path, double speed)
         return false;
     }
     m_lastRecording = path;
-    if (!m_replayWindow)
+    if (!m_replayWindow) {
         m_replayWindow = new ReplayWindow(*m_replay, m_window);
+        placeOnScreen(m_replayWindow, m_window);
+    }
     m_replayWindow->refresh();
     m_replayWindow->show();
     m_replayWindow->raise();

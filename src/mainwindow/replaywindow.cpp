@@ -56,7 +56,10 @@ ReplayWindow::ReplayWindow(ReplayPort &replay, QWidget *parent)
 
 void ReplayWindow::refresh()
 {
-    m_pause->setText(m_replay.paused() ? QStringLiteral("Play") : QStringLiteral("Pause"));
+    // At the end there is nothing to pause: the button starts the recording over.
+    m_pause->setText(m_replay.finished() ? QStringLiteral("Play again")
+                     : m_replay.paused() ? QStringLiteral("Play")
+                                         : QStringLiteral("Pause"));
     const int index = m_speed->findData(m_replay.speed());
     if (index >= 0 && index != m_speed->currentIndex())
         m_speed->setCurrentIndex(index);
@@ -71,6 +74,11 @@ void ReplayWindow::refresh()
 
 void ReplayWindow::Pause_Click()
 {
+    if (m_replay.finished()) {
+        m_replay.seek(0);
+        m_replay.setPaused(false);
+        return;
+    }
     m_replay.setPaused(!m_replay.paused());
 }
 

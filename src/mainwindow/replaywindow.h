@@ -19,6 +19,7 @@ public:
     // Brings the controls up to the port's state.
     void refresh();
 
+    // Pause or Play; at the end of the recording, Play again from its beginning.
     void Pause_Click();
     void Speed_Click(int index);
     // The slider was let go, or moved with keys or a click: play from there.

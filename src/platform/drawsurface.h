@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPointF>
+#include <QSizeF>
 #include <QString>
 
 // A picture that is drawn in its own user coordinates. Everything drawn stays on the
@@ -22,4 +23,6 @@ public:
     virtual void moveTo(QPointF position) = 0;
     // The text with the top-left corner of its first character at the print position.
     virtual void print(const QString &text) = 0;
+    // The width and height `text` takes when printed, in user coordinates.
+    virtual QSizeF textSize(const QString &text) = 0;
 };

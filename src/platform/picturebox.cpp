@@ -1,6 +1,7 @@
 #include "picturebox.h"
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -55,6 +56,8 @@ void PictureBox::fitImage()
     m_image.setDotsPerMeterX(dotsPerMeter);
     m_image.setDotsPerMeterY(dotsPerMeter);
     m_image.fill(Qt::white);
+    // Text is measured at the image's resolution, which may have changed with it.
+    m_textSizes.clear();
 }
 
 void PictureBox::setScale(QPointF topLeft, QPointF bottomRight)
@@ -272,6 +275,21 @@ void PictureBox::print(const QString &text)
     Op op{Op::Print, m_color, toPixels(m_printPosition)};
     op.text = text;
     record(std::move(op));
+}
+
+QSizeF PictureBox::textSize(const QString &text)
+{
+    fitImage();
+    auto it = m_textSizes.constFind(text);
+    if (it == m_textSizes.constEnd()) {
+        if (m_textSizes.size() >= kMaxKept)
+            m_textSizes.clear();
+        const QFontMetricsF metrics(m_font, &m_image);
+        it = m_textSizes.insert(text, QSizeF(metrics.horizontalAdvance(text), metrics.height()));
+    }
+    const QSizeF logical = m_image.deviceIndependentSize();
+    return {it->width() * std::abs(m_bottomRight.x() - m_topLeft.x()) / logical.width(),
+            it->height() * std::abs(m_bottomRight.y() - m_topLeft.y()) / logical.height()};
 }
 
 void PictureBox::paintEvent(QPaintEvent *e)

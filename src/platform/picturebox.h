@@ -24,6 +24,7 @@ public:
     void line(QPointF from, QPointF to) override;
     void moveTo(QPointF position) override;
     void print(const QString &text) override;
+    QSizeF textSize(const QString &text) override;
 
     // What the surface holds now, at the widget's size.
     const QImage &image()
@@ -108,4 +109,6 @@ private:
     // drew the time before. Both caches are emptied when they grow past a few dozen.
     QHash<QByteArray, QImage> m_circles;
     QHash<QString, QStaticText> m_texts;
+    // Label widths in the image's pixels, asked for at every redraw.
+    QHash<QString, QSizeF> m_textSizes;
 };

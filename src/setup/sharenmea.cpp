@@ -64,6 +64,12 @@ void ShareNmea::OK_Click()
         QString error;
         if (!m_share.start(LoopbackAddress::localHost(s.port), error)) {
             ShareState->setText(error + QStringLiteral(". Choose another port."));
+            // The refusal is longer than the state it replaces and wraps: the window
+            // grows to show all of its lines.
+            layout()->activate();
+            const int needed = heightForWidth(width());
+            if (needed > height())
+                resize(width(), needed);
             return;
         }
     }

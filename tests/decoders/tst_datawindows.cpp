@@ -14,6 +14,7 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "mainwindow/navigate.h"
+#include "platform/screenplace.h"
 #include "platform/textline.h"
 #include "testplatform.h"
 
@@ -25,6 +26,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace {
 
@@ -143,6 +145,10 @@ private slots:
     void anotherPortClearsTheWindow_data();
     void anotherPortClearsTheWindow();
     void rawDumpsUseFixedPitchFont();
+    void placedBesideTheMainWindowWithinTheArea_data();
+    void placedBesideTheMainWindowWithinTheArea();
+    void everyWindowOpensWhollyOnTheScreen_data();
+    void everyWindowOpensWhollyOnTheScreen();
 };
 
 void TestDataWindows::openingSetsFlagAndEveryWayOfClosingClearsIt_data()
@@ -540,6 +546,92 @@ void TestDataWindows::rawDumpsUseFixedPitchFont()
             r.window(k.which)->findChild<QWidget *>(k.type == 0xCA ? "Text3" : "RawHex");
         QVERIFY(dump);
         QCOMPARE(dump->font().family(), fixed);
+    }
+}
+
+void TestDataWindows::placedBesideTheMainWindowWithinTheArea_data()
+{
+    // Frames 2 px at the sides and bottom and 20 px with the title bar; the expected
+    // client areas worked by hand on a 1280 x 1000 screen unless said otherwise.
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRect>("anchor");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("client");
+    const QRect screen(0, 0, 1280, 1000);
+    QTest::newRow("room on the right")
+        << QSize(200, 150) << QRect(100, 100, 400, 300) << screen << QRect(502, 120, 200, 150);
+    QTest::newRow("no room on the right: on the left")
+        << QSize(200, 150) << QRect(900, 100, 300, 300) << screen << QRect(698, 120, 200, 150);
+    // 600 + 722 would end at 1322: lifted until the frame ends at 999.
+    QTest::newRow("below the bottom is lifted, left edge kept")
+        << QSize(560, 700) << QRect(400, 600, 400, 300) << screen << QRect(2, 298, 560, 700);
+    QTest::newRow("taller than the area is shrunk")
+        << QSize(500, 1200) << QRect(100, 100, 400, 300) << screen << QRect(502, 20, 500, 978);
+    QTest::newRow("wider than the area is shrunk")
+        << QSize(1400, 100) << QRect(100, 100, 400, 300) << screen << QRect(2, 120, 1276, 100);
+    QTest::newRow("panel above: kept below it")
+        << QSize(200, 150) << QRect(100, -10, 400, 300) << QRect(0, 30, 1280, 970)
+        << QRect(502, 50, 200, 150);
+    QTest::newRow("second screen to the right")
+        << QSize(300, 200) << QRect(2900, 800, 250, 200) << QRect(1280, 0, 1920, 1080)
+        << QRect(2598, 820, 300, 200);
+}
+
+void TestDataWindows::placedBesideTheMainWindowWithinTheArea()
+{
+    QFETCH(QSize, size);
+    QFETCH(QRect, anchor);
+    QFETCH(QRect, available);
+    QFETCH(QRect, client);
+    QCOMPARE(placeBeside(size, QMargins(2, 20, 2, 2), anchor, available), client);
+}
+
+void TestDataWindows::everyWindowOpensWhollyOnTheScreen_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QPoint>("mainAt");
+    const struct {
+        const char *item;
+        DataWindow which;
+    } windows[] = {{"NavPos", DataWindow::Position},        {"NavCond", DataWindow::Condition},
+                   {"NavDiag", DataWindow::Diagnosis},      {"NavMode", DataWindow::Mode},
+                   {"NavStamp", DataWindow::TimeStamp},     {"NavRevSat", DataWindow::RecSat},
+                   {"NavLevels", DataWindow::SignalLevels}, {"NavHistory", DataWindow::History},
+                   {"NavScatter", DataWindow::Scatter}};
+    for (const auto &w : windows) {
+        QTest::newRow(qPrintable(QStringLiteral("%1, main window past the corner").arg(w.item)))
+            << QString(w.item) << int(w.which) << QPoint(1000, 1000);
+        QTest::newRow(qPrintable(QStringLiteral("%1, main window low on the left").arg(w.item)))
+            << QString(w.item) << int(w.which) << QPoint(0, 400);
+    }
+}
+
+void TestDataWindows::everyWindowOpensWhollyOnTheScreen()
+{
+    QFETCH(QString, item);
+    QFETCH(int, which);
+    QFETCH(QPoint, mainAt);
+    Rig r;
+    const QRect area = r.nav.screen()->availableGeometry();
+    r.nav.show();
+    r.nav.move(mainAt);
+    QVERIFY(QTest::qWaitForWindowExposed(&r.nav));
+    r.trigger(item);
+    QWidget *w = r.window(DataWindow(which));
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const QRect frame = w->frameGeometry();
+    QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1 x %2 at %3, %4")
+                                                  .arg(frame.width())
+                                                  .arg(frame.height())
+                                                  .arg(frame.x())
+                                                  .arg(frame.y())));
+    if (mainAt.x() > area.right()) {
+        // Beside a main window beyond the corner is as near to it as the area allows.
+        QCOMPARE(frame.bottomRight(), area.bottomRight());
+    } else {
+        // Level with the main window's top, unless that would reach below the area.
+        QCOMPARE(frame.top(), std::min(400, area.bottom() + 1 - frame.height()));
     }
 }
 

@@ -177,10 +177,18 @@ void TestNmeaShare::dialogServesAndSaves()
     QCOMPARE(dialog.SharePort->value(), 10110);
     dialog.ShareOn->setChecked(true);
     dialog.SharePort->setValue(taken.serverPort());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     dialog.OK_Click();
     QVERIFY(!share.serving());
     QVERIFY(dialog.result() != QDialog::Accepted);
     QVERIFY(dialog.ShareState->text().contains(QStringLiteral("another port")));
+    // The whole refusal shows: the label is as tall as its wrapped lines and lies
+    // within the window.
+    QCoreApplication::processEvents();
+    QLabel *state = dialog.ShareState;
+    QVERIFY(state->height() >= state->heightForWidth(state->width()));
+    QVERIFY(dialog.rect().contains(QRect(state->mapTo(&dialog, QPoint()), state->size())));
     QVERIFY(!NmeaShareSetting::load(tp.settings.get()).enabled);
 
     const quint16 free = taken.serverPort();

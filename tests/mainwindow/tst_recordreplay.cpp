@@ -25,6 +25,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -246,29 +247,34 @@ void TestRecordReplay::lineEventsReplayInTheirPlace()
 
 void TestRecordReplay::replayControlsPaceThePlay_data()
 {
-    // Steps, space-separated: speed=F, pause (or play: the button), seek=MS, wait=MS;
-    // then the seconds of the lines played, in order, as ranges.
+    // Steps, space-separated: speed=F, pause (or play, or again: the button), seek=MS,
+    // wait=MS; then the seconds of the lines played, in order, as ranges, where the
+    // play ends and what the button then offers.
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("played");
     QTest::addColumn<qint64>("positionMs");
+    QTest::addColumn<QString>("button");
     QTest::newRow("real time") << "wait=3000"
-                               << "0-3" << qint64(3000);
+                               << "0-3" << qint64(3000) << "Pause";
     QTest::newRow("4x") << "speed=4 wait=2000"
-                        << "0-8" << qint64(8000);
+                        << "0-8" << qint64(8000) << "Pause";
     QTest::newRow("quarter speed") << "speed=0.25 wait=4000"
-                                   << "0-1" << qint64(1000);
+                                   << "0-1" << qint64(1000) << "Pause";
     QTest::newRow("16x to the end") << "speed=16 wait=5000"
-                                    << "0-30" << qint64(30000);
+                                    << "0-30" << qint64(30000) << "Play again";
     QTest::newRow("paused stands still") << "wait=1000 pause wait=5000"
-                                         << "0-1" << qint64(1000);
+                                         << "0-1" << qint64(1000) << "Play";
     QTest::newRow("play again") << "pause wait=5000 play wait=2000"
-                                << "0-2" << qint64(2000);
+                                << "0-2" << qint64(2000) << "Pause";
     QTest::newRow("seek on") << "seek=10000 wait=1000"
-                             << "0-0 10-11" << qint64(11000);
+                             << "0-0 10-11" << qint64(11000) << "Pause";
     QTest::newRow("seek back") << "wait=5000 seek=1000 wait=1000"
-                               << "0-5 1-2" << qint64(2000);
+                               << "0-5 1-2" << qint64(2000) << "Pause";
     QTest::newRow("as fast as possible") << "speed=0 wait=10"
-                                         << "0-30" << qint64(30000);
+                                         << "0-30" << qint64(30000) << "Play again";
+    QTest::newRow("played to the end, then again from the start")
+        << "speed=16 wait=5000 again wait=1000"
+        << "0-30 0-16" << qint64(16000) << "Pause";
 }
 
 void TestRecordReplay::replayControlsPaceThePlay()
@@ -276,6 +282,7 @@ void TestRecordReplay::replayControlsPaceThePlay()
     QFETCH(QString, steps);
     QFETCH(QString, played);
     QFETCH(qint64, positionMs);
+    QFETCH(QString, button);
     // Half a minute, a line a second, each line two bytes of its second.
     const QString paced = m_dir.filePath(QStringLiteral("paced.krec"));
     QFile file(paced);
@@ -298,7 +305,8 @@ void TestRecordReplay::replayControlsPaceThePlay()
         const QString value = step.section(QLatin1Char('='), 1);
         if (step.startsWith(QStringLiteral("speed=")))
             port.setSpeed(value.toDouble());
-        else if (step == QStringLiteral("pause") || step == QStringLiteral("play"))
+        else if (step == QStringLiteral("pause") || step == QStringLiteral("play") ||
+                 step == QStringLiteral("again"))
             p.rr().replayWindow()->Pause_Click();
         else if (step.startsWith(QStringLiteral("seek=")))
             port.seek(value.toLongLong());
@@ -316,6 +324,7 @@ void TestRecordReplay::replayControlsPaceThePlay()
     QCOMPARE(got, expected);
     QCOMPARE(port.positionMs(), positionMs);
     QCOMPARE(port.finished(), positionMs == 30000);
+    QCOMPARE(p.rr().replayWindow()->findChild<QPushButton *>("ReplayPause")->text(), button);
     QVERIFY2(p.status().contains(replayTimeText(positionMs) + QStringLiteral(" of 0:30")),
              qPrintable(p.status()));
 }

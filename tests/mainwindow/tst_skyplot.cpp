@@ -16,6 +16,10 @@ QStringList frameOps(const QString &headingEnd)
             "clear",
             "circle 0,0 r0.1 filled",
             "circle 0,0 r1.9 open",
+            "color #c0c0c0",
+            "circle 0,0 r1.2 open",
+            "circle 0,0 r0.6 open",
+            "color #000000",
             "move -0.1,1.6",
             "print S",
             "move 1.6,-0.15",
@@ -31,6 +35,12 @@ void setSat(GPS_Main &g, int slot, double number, double colour, double level, d
             double elevation)
 {
     g.SatTable[slot] = {0, number, colour, level, azimuth, elevation};
+}
+
+// Satellite `number` as used in the fix of the last navigation frame (positions 34-37).
+void markUsed(GPS_Main &g, int number)
+{
+    g.LastNavigation[std::size_t(34 + (number - 1) / 8)] |= quint8(1 << ((number - 1) % 8));
 }
 
 int darkPixels(const QImage &image, const QRect &area)
@@ -56,6 +66,11 @@ private slots:
     void headingLineTurnsWithHeading();
     void satellitesPlacedByAzimuthAndElevation_data();
     void satellitesPlacedByAzimuthAndElevation();
+    void labelsStayWholeInsideThePlot_data();
+    void labelsStayWholeInsideThePlot();
+    void satellitesOfTheFixAreMarked_data();
+    void satellitesOfTheFixAreMarked();
+    void labelAtTheEastHorizonIsDrawnWhole();
     void emptyMiddleRowIsSkippedAndLaterRowsDrawn();
     void modeNoneDrawsNoSatellites();
     void labelTextFollowsMode_data();
@@ -109,20 +124,34 @@ void TestSkyPlot::headingLineTurnsWithHeading()
 
 void TestSkyPlot::satellitesPlacedByAzimuthAndElevation_data()
 {
+    // Elevation byte b is b * 180 / 256 degrees; the distance from the centre is
+    // (1 - degrees / 90) * 1.8, worked out by hand below.
     QTest::addColumn<double>("azimuth");
     QTest::addColumn<double>("elevation");
-    QTest::addColumn<QString>("at");
-    QTest::newRow("azimuth byte 64, elevation byte 128") << 64 / 256.0 << 128 / 256.0 << "0.9,0";
-    QTest::newRow("north on the horizon") << 0.0 << 0.0 << "0,-1.8";
-    QTest::newRow("south halfway up") << 0.5 << 0.5 << "0,0.9";
-    QTest::newRow("overhead") << 0.3 << 1.0 << "0,0";
+    QTest::addColumn<QStringList>("drawn");
+    const auto at = [](const char *place) {
+        return QStringList{"color #008000", place, "print 17"};
+    };
+    QTest::newRow("azimuth byte 64, elevation byte 128")
+        << 64 / 256.0 << 128 / 256.0 << at("move 0,0");
+    QTest::newRow("north on the horizon") << 0.0 << 0.0 << at("move 0,-1.8");
+    QTest::newRow("south halfway up") << 0.5 << 64 / 256.0 << at("move 0,0.9");
+    QTest::newRow("overhead, byte 256") << 0.3 << 1.0 << at("move 0,0");
+    // 43 -> 30.234375 deg -> 1.8 - 0.6046875; 85 -> 59.765625 deg -> 0.6046875.
+    QTest::newRow("north, byte 43, about 30 deg") << 0.0 << 43 / 256.0 << at("move 0,-1.1953125");
+    QTest::newRow("south, byte 85, about 60 deg") << 0.5 << 85 / 256.0 << at("move 0,0.6046875");
+    QTest::newRow("west, byte 129, past 90 deg") << 0.75 << 129 / 256.0 << at("move 0,0");
+    QTest::newRow("byte 255 at the centre") << 0.1 << 255 / 256.0 << at("move 0,0");
+    QTest::newRow("below the horizon stays on it") << 0.0 << -0.1 << at("move 0,-1.8");
+    QTest::newRow("azimuth not a number: not drawn") << std::nan("") << 0.2 << QStringList();
+    QTest::newRow("elevation not a number: not drawn") << 0.2 << std::nan("") << QStringList();
 }
 
 void TestSkyPlot::satellitesPlacedByAzimuthAndElevation()
 {
     QFETCH(double, azimuth);
     QFETCH(double, elevation);
-    QFETCH(QString, at);
+    QFETCH(QStringList, drawn);
     TestPlatform tp;
     GPS_Main g(tp.platform);
     g.HeadingLineLength = 1.5f;
@@ -130,9 +159,116 @@ void TestSkyPlot::satellitesPlacedByAzimuthAndElevation()
     setSat(g, 1, 17, 128 * 256, 5, azimuth, elevation);
     RecordingSurface s;
     DrawSkyPlot(g, s);
-    const QStringList expected =
-        frameOps("0,-1.5") + QStringList{"color #008000", "move " + at, "print 17"};
-    QCOMPARE(s.ops, expected);
+    QCOMPARE(s.ops, frameOps("0,-1.5") + drawn);
+}
+
+void TestSkyPlot::labelsStayWholeInsideThePlot_data()
+{
+    // The recording surface measures 0.1 a character and 0.3 high; the plot ends at 2.
+    // A mark is 0.09 in radius with 0.045 to its label: 0.225 left of it in all.
+    QTest::addColumn<double>("azimuth");
+    QTest::addColumn<bool>("used");
+    QTest::addColumn<QStringList>("drawn");
+    QTest::newRow("east horizon: 1.8 + 0.5 moves in to 1.5")
+        << 0.25 << false << QStringList{"move 1.5,0", "print 17-42"};
+    QTest::newRow("south horizon: 1.8 + 0.3 moves up to 1.7")
+        << 0.5 << false << QStringList{"move 0,1.7", "print 17-42"};
+    QTest::newRow("south-east horizon fits as it is")
+        << 0.375 << false << QStringList{"move 1.272792206,1.272792206", "print 17-42"};
+    QTest::newRow("north horizon stays")
+        << 0.0 << false << QStringList{"move 0,-1.8", "print 17-42"};
+    QTest::newRow("west horizon stays")
+        << 0.75 << false << QStringList{"move -1.8,0", "print 17-42"};
+    QTest::newRow("west horizon with its mark moves in to -1.775")
+        << 0.75 << true
+        << QStringList{"circle -1.91,0.15 r0.09 filled", "move -1.775,0", "print 17-42"};
+}
+
+void TestSkyPlot::labelsStayWholeInsideThePlot()
+{
+    QFETCH(double, azimuth);
+    QFETCH(bool, used);
+    QFETCH(QStringList, drawn);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.SatLabelMode = 3;
+    setSat(g, 1, 17, 0, 42, azimuth, 0);
+    if (used)
+        markUsed(g, 17);
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    QCOMPARE(s.ops.mid(frameOps("").size()), QStringList{"color #000000"} + drawn);
+}
+
+void TestSkyPlot::satellitesOfTheFixAreMarked_data()
+{
+    // The mark is a filled circle in the label's colour, left of the label and half
+    // its height down: centre (x - 0.135, y + 0.15), radius 0.09.
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("usedNumber");
+    QTest::addColumn<QStringList>("drawn");
+    const QStringList unmarked{"color #800000", "move 0,-1.8", "print %1"};
+    const QStringList marked{"color #800000", "circle -0.135,-1.65 r0.09 filled", "move 0,-1.8",
+                             "print %1"};
+    const auto with = [](QStringList ops, int n) {
+        ops.last() = ops.last().arg(n);
+        return ops;
+    };
+    QTest::newRow("tracked only") << 3 << 0 << with(unmarked, 3);
+    QTest::newRow("satellite 3 in the fix: bit 2 of position 34") << 3 << 3 << with(marked, 3);
+    QTest::newRow("satellite 9: bit 0 of position 35") << 9 << 9 << with(marked, 9);
+    QTest::newRow("satellite 32: bit 7 of position 37") << 32 << 32 << with(marked, 32);
+    QTest::newRow("a neighbour in the fix is not this one") << 17 << 18 << with(unmarked, 17);
+    QTest::newRow("33 is no satellite of the fix: position 38 is a channel byte")
+        << 33 << 33 << with(unmarked, 33);
+}
+
+void TestSkyPlot::satellitesOfTheFixAreMarked()
+{
+    QFETCH(int, number);
+    QFETCH(int, usedNumber);
+    QFETCH(QStringList, drawn);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    g.HeadingLineLength = 1.5f;
+    g.SatLabelMode = 1;
+    setSat(g, 1, number, 128, 5, 0, 0);
+    if (usedNumber)
+        markUsed(g, usedNumber);
+    RecordingSurface s;
+    DrawSkyPlot(g, s);
+    QCOMPARE(s.ops.mid(frameOps("").size()), drawn);
+}
+
+void TestSkyPlot::labelAtTheEastHorizonIsDrawnWhole()
+{
+    // The label drawn on the real surface at the east horizon, against the same label
+    // drawn in open sky: all of its red ink is on the image.
+    const auto drawnAt = [](double azimuth, double elevation) {
+        TestPlatform tp;
+        GPS_Main g(tp.platform);
+        g.HeadingLineLength = 1.5f;
+        g.SatLabelMode = 3;
+        setSat(g, 1, 28, 255, 47.4, azimuth, elevation);
+        PictureBox box;
+        box.resize(230, 230);
+        DrawSkyPlot(g, box);
+        return box.image().copy();
+    };
+    const auto redInk = [](const QImage &img, const QRect &area) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += qRed(img.pixel(x, y)) > 150 && qGreen(img.pixel(x, y)) < 100;
+        return n;
+    };
+    const QImage open = drawnAt(0.25, 64 / 256.0);
+    const QImage east = drawnAt(0.25, 0);
+    const int whole = redInk(open, open.rect());
+    QVERIFY(whole > 20);
+    QVERIFY2(std::abs(redInk(east, east.rect()) - whole) <= whole / 10,
+             qPrintable(QStringLiteral("%1 of %2").arg(redInk(east, east.rect())).arg(whole)));
 }
 
 void TestSkyPlot::emptyMiddleRowIsSkippedAndLaterRowsDrawn()
@@ -141,11 +277,11 @@ void TestSkyPlot::emptyMiddleRowIsSkippedAndLaterRowsDrawn()
     GPS_Main g(tp.platform);
     g.HeadingLineLength = 1.5f;
     g.SatLabelMode = 3;
-    setSat(g, 1, 3, 128, 7.4, 0, 0);                // red
-    setSat(g, 2, 0, 128 * 256, 9, 0.25, 0);         // empty
-    setSat(g, 3, -1, 128 * 256, 9, 0.25, 0);        // empty
-    setSat(g, 4, 21, 128 + 128 * 256, 2, 0.5, 0.5); // yellow
-    setSat(g, 8, 30, 0, 1, 0.75, 0);                // black
+    setSat(g, 1, 3, 128, 7.4, 0, 0);                 // red
+    setSat(g, 2, 0, 128 * 256, 9, 0.25, 0);          // empty
+    setSat(g, 3, -1, 128 * 256, 9, 0.25, 0);         // empty
+    setSat(g, 4, 21, 128 + 128 * 256, 2, 0.5, 0.25); // yellow
+    setSat(g, 8, 30, 0, 1, 0.75, 0);                 // black
     RecordingSurface s;
     DrawSkyPlot(g, s);
     QCOMPARE(
@@ -162,6 +298,7 @@ void TestSkyPlot::modeNoneDrawsNoSatellites()
     g.HeadingFraction = 0.25;
     g.SatLabelMode = 0;
     setSat(g, 1, 12, 128, 7, 0.1, 0.1);
+    markUsed(g, 12);
     RecordingSurface s;
     DrawSkyPlot(g, s);
     QCOMPARE(s.ops, frameOps("1.5,0"));
@@ -220,7 +357,7 @@ void TestSkyPlot::imageShowsPlotWhereItWasDrawn()
     g.HeadingLineLength = 1.5f;
     g.HeadingFraction = 0.25;
     g.SatLabelMode = 1;
-    setSat(g, 1, 88, 128, 1, 0.5, 0.5);
+    setSat(g, 1, 88, 128, 1, 0.5, 64 / 256.0); // 45 deg: half way out
     PictureBox box;
     box.resize(400, 400);
     DrawSkyPlot(g, box);
@@ -235,6 +372,18 @@ void TestSkyPlot::imageShowsPlotWhereItWasDrawn()
     QCOMPARE(darkPixels(img, QRect(199, 60, 3, 80)), 0);   // none to the north
     QVERIFY(darkPixels(img, QRect(191, 21, 20, 22)) > 5);  // "N" at (-0.1, -1.8)
     QVERIFY(darkPixels(img, QRect(200, 290, 30, 22)) > 5); // label "88" at (0, 0.9)
+    // The thin grey rings at 60 and 30 degrees, north of the centre.
+    const auto grey = [&](int y) {
+        for (int dy = -2; dy <= 2; ++dy) {
+            const int v = qGray(img.pixel(200, y + dy));
+            if (v > 100 && v < 240 && qRed(img.pixel(200, y + dy)) == qBlue(img.pixel(200, y + dy)))
+                return true;
+        }
+        return false;
+    };
+    QVERIFY(grey(140)); // radius 0.6
+    QVERIFY(grey(80));  // radius 1.2
+    QVERIFY(!grey(110));
     const QColor labelInk = [&] {
         for (int y = 290; y < 312; ++y)
             for (int x = 200; x < 230; ++x)
@@ -406,7 +555,7 @@ void TestSkyPlot::onlyAChangedPictureIsPaintedAgain()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     g.SatLabelMode = 1;
-    setSat(g, 1, 7, 255, 3, 0.25, 0.5);
+    setSat(g, 1, 7, 255, 3, 0.25, 0.25);
     PictureBox box;
     box.resize(230, 230);
     box.show();
@@ -434,7 +583,7 @@ void TestSkyPlot::onlyAChangedPictureIsPaintedAgain()
     QCOMPARE(drawAndCount(), 0);
     QCOMPARE(box.grab().toImage(), first);
     // A satellite that moved is painted where it went.
-    setSat(g, 1, 7, 255, 3, 0.30, 0.5);
+    setSat(g, 1, 7, 255, 3, 0.30, 0.25);
     QVERIFY(drawAndCount() > 0);
     QVERIFY(box.grab().toImage() != first);
 }
