@@ -86,6 +86,12 @@ int replay(QCoreApplication &app, const QString &file, const QString &speedText,
     }
     if (rec.cutShort)
         fail(QStringLiteral("%1 ends in an incomplete line; playing up to it").arg(file));
+    if (!rec.damaged.isEmpty()) {
+        fail(QStringLiteral("%1: %2 skipped; playing everything else")
+                 .arg(file, rec.damaged.countText()));
+        for (const QString &line : rec.damaged.text())
+            fail(QStringLiteral("%1: %2").arg(file, line));
+    }
 
     Replay player(rec.chunks, speed);
     if (!player.open()) {
