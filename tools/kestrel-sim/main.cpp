@@ -230,7 +230,14 @@ int main(int argc, char **argv)
     });
     QObject::connect(&line, &SimulatorLine::output, &pty,
                      [&](const QByteArray &bytes) { pty.write(bytes); });
-    line.start();
+    // The receiver talks only while a program has the terminal open: one that opens it
+    // gets the next message, not the backlog of the time before.
+    QObject::connect(&pty, &PtyLink::readerChanged, &line, [&](bool present) {
+        if (present)
+            line.start();
+        else
+            line.stop();
+    });
 
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);
