@@ -252,6 +252,7 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
         return fail(ExportOutcome::Status::NotRecording,
                     QStringLiteral("%1 is a damaged recording: %2").arg(recordingPath, rec.error));
     outcome.cutShort = rec.cutShort;
+    outcome.damaged = rec.damaged;
     outcome.track = trackFromChunks(rec.chunks);
     const QByteArray out =
         exportTrack(outcome.track, format, QFileInfo(recordingPath).completeBaseName());

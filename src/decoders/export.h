@@ -63,6 +63,8 @@ struct ExportOutcome {
     RecordedTrack track;
     // The recording ended inside a line (interrupted while written); read up to it.
     bool cutShort = false;
+    // Lines of the recording passed over; the export holds everything else.
+    DamagedLines damaged;
     bool ok() const { return status == Status::Done; }
 };
 

@@ -110,10 +110,12 @@ QList<QByteArray> nmeaSentences(const NmeaFix &fix, const QList<NmeaSatellite> &
     const QByteArray date = twoDigits(fix.day) + twoDigits(fix.month) + twoDigits(fix.year);
     const QByteArray position =
         valid ? nmeaLatitude(fix.latitude) + ',' + nmeaLongitude(fix.longitude) : ",,,";
-    const QByteArray hdop = fixed(fix.hdop, 1);
-    const QByteArray vdop = fixed(fix.vdop, 1);
+    // Without a fix the receiver's DOP bytes describe no solution (often 0, which
+    // readers would take as a perfect one), so the fields stay empty.
+    const QByteArray hdop = valid ? fixed(fix.hdop, 1) : QByteArray();
+    const QByteArray vdop = valid ? fixed(fix.vdop, 1) : QByteArray();
     // The receiver reports no PDOP; horizontal and vertical together stand in for it.
-    const QByteArray pdop = fixed(std::hypot(fix.hdop, fix.vdop), 1);
+    const QByteArray pdop = valid ? fixed(std::hypot(fix.hdop, fix.vdop), 1) : QByteArray();
     const QByteArray course = valid ? fixed(fix.courseDeg, 1) : QByteArray();
     const QByteArray knots = valid ? fixed(fix.speedKmh / kKmhPerKnot, 2) : QByteArray();
     const QByteArray kmh = valid ? fixed(fix.speedKmh, 2) : QByteArray();

@@ -15,6 +15,25 @@ QByteArray RecordingContents::bytes() const
     return out;
 }
 
+QString DamagedLines::countText() const
+{
+    return QStringLiteral("%1 damaged line%2")
+        .arg(count)
+        .arg(count == 1 ? QString() : QStringLiteral("s"));
+}
+
+QStringList DamagedLines::text() const
+{
+    QStringList lines;
+    for (const Line &l : named)
+        lines << QStringLiteral("line %1: %2").arg(l.number).arg(l.reason);
+    if (count > named.size())
+        lines << QStringLiteral("... and %1 more damaged line%2")
+                     .arg(count - named.size())
+                     .arg(count - named.size() == 1 ? QString() : QStringLiteral("s"));
+    return lines;
+}
+
 namespace {
 
 constexpr char kSent[] = "# sent ";
@@ -90,8 +109,11 @@ RecordingContents readRecording(const QByteArray &data)
                 rec.cutShort = true;
                 break;
             }
-            rec.error = QStringLiteral("line %1: %2").arg(i + 1).arg(problem);
-            return rec;
+            // The line is lost, not the recording: its neighbours still hold their bytes.
+            if (rec.damaged.named.size() < Recording::kNamedDamagedLines)
+                rec.damaged.named.append({i + 1, problem});
+            ++rec.damaged.count;
+            continue;
         }
         lastMs = ms;
         rec.chunks.append({ms, hex.bytes});

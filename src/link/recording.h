@@ -22,11 +22,33 @@ class QIODevice;
 //
 // What the program sent is kept in comment lines, «# sent 1013 CACA00...», so that
 // readers that know only the received bytes pass over it.
+//
+// A damaged data line (a disk error, a hand edit) is passed over and counted: the lines
+// around it are still good, and the framer resynchronises on the next frame.
 namespace Recording {
 inline constexpr char kMagic[] = "KESTREL RECORDING 1";
 // Bytes per data line; a longer burst is written as several lines of the same time.
 inline constexpr int kBytesPerLine = 64;
+// Damaged lines named one by one to the user; the rest are only counted.
+inline constexpr int kNamedDamagedLines = 10;
 } // namespace Recording
+
+// Data lines that could not be read and were passed over.
+struct DamagedLines {
+    struct Line {
+        qsizetype number = 0; // 1-based, the format line being 1
+        QString reason;
+    };
+    QList<Line> named; // the first Recording::kNamedDamagedLines of them
+    qsizetype count = 0;
+
+    bool isEmpty() const { return count == 0; }
+    // «1 damaged line», «12 damaged lines»
+    QString countText() const;
+    // «line 7: the bytes are not pairs of hexadecimal digits» for each named line,
+    // then «... and 3 more damaged lines» when there were more.
+    QStringList text() const;
+};
 
 struct RecordedChunk {
     qint64 timeMs = 0;
@@ -39,8 +61,10 @@ struct RecordingContents {
     QList<RecordedChunk> chunks;
     // What the program sent, from the «# sent» lines (not in `comments`).
     QList<RecordedChunk> sent;
-    // Empty when the whole text was read; otherwise what is wrong and on which line.
+    // Empty when the text is a recording; otherwise what is wrong and on which line.
     QString error;
+    // Data lines passed over; everything else is in `chunks`.
+    DamagedLines damaged;
     // The last line had no line end and could not be read: the recording was cut
     // short while it was written. Everything before it is in `chunks`.
     bool cutShort = false;

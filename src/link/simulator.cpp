@@ -120,7 +120,7 @@ Simulator::Simulator(const Clock &clock, SimulatorOptions options)
 {
     m_startMs = m_clock.now().toMSecsSinceEpoch();
     m_acquisitionStartMs = m_startMs;
-    m_nextUnpromptedMs = m_startMs;
+    m_nextUnpromptedMs = slotAtOrAfter(m_startMs);
     m_trackMs = m_startMs;
     // Events the board logged long ago: an antenna unplugged on 21 August 1999, a
     // short in March 1999 and the oscillator running fast on the first day of 2000.
@@ -352,27 +352,46 @@ QByteArray Simulator::timeStampFrame() const
     return encodeFrame(Msg::TimeStamps, p);
 }
 
+qint64 Simulator::slotAtOrAfter(qint64 ms) const
+{
+    const qint64 interval = std::max(m_options.intervalMs, 1);
+    const qint64 second = ms - ((ms % 1000) + 1000) % 1000;
+    if (ms == second)
+        return ms;
+    if (interval >= 1000)
+        return second + 1000;
+    const qint64 k = (ms - second + interval - 1) / interval;
+    return std::min(second + k * interval, second + 1000);
+}
+
 void Simulator::setIntervalMs(int ms)
 {
     m_options.intervalMs = ms;
-    m_nextUnpromptedMs = nowMs() + std::max(ms, 0);
+    m_nextUnpromptedMs = slotAtOrAfter(receiverMs() + std::max(ms, 0));
 }
 
 void Simulator::poll()
 {
-    if (m_options.intervalMs <= 0)
+    const qint64 interval = m_options.intervalMs;
+    if (interval <= 0)
         return;
-    const qint64 now = nowMs();
+    const qint64 now = receiverMs();
+    // The receiver's clock set back (Set Time, a reset) leaves no slot far ahead.
+    if (m_nextUnpromptedMs - now > std::max<qint64>(interval, 1000) + 1000)
+        m_nextUnpromptedMs = slotAtOrAfter(now);
     if (now < m_nextUnpromptedMs)
         return;
-    if (pending() <= m_backlogLimit) {
+    // A slot missed by more than half a period (the line was stopped, the computer
+    // busy, the clock set forward) is left out rather than sent late: each message
+    // goes out right after the second it names.
+    const bool onTime = now - m_nextUnpromptedMs <= std::min<qint64>(interval, 1000) / 2;
+    if (onTime && pending() <= m_backlogLimit) {
         send(navigationFrame());
         send(satelliteFrame());
     }
-    m_nextUnpromptedMs += m_options.intervalMs;
-    // After a stall (or a clock set forward) carry on from now instead of catching up.
+    m_nextUnpromptedMs = slotAtOrAfter(m_nextUnpromptedMs + (interval >= 1000 ? interval : 1));
     if (m_nextUnpromptedMs <= now)
-        m_nextUnpromptedMs = now + m_options.intervalMs;
+        m_nextUnpromptedMs = slotAtOrAfter(now);
 }
 
 void Simulator::send(const QByteArray &frame)
@@ -524,6 +543,7 @@ void Simulator::handleCommand(const QByteArray &frame)
         // and the search mode are forgotten; position and height are kept.
         restartAcquisition();
         m_timeOffsetMs = 0;
+        m_nextUnpromptedMs = slotAtOrAfter(receiverMs());
         m_searchReset = false;
         acknowledge(type);
         break;
@@ -566,6 +586,8 @@ bool Simulator::setTime(const QByteArray &payload)
         return false;
     const QDateTime wanted(date, time, Qt::UTC);
     m_timeOffsetMs = m_clock.now().toUTC().msecsTo(wanted);
+    // Its seconds now begin where the time set says.
+    m_nextUnpromptedMs = slotAtOrAfter(receiverMs());
     return true;
 }
 

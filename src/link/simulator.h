@@ -12,6 +12,8 @@ class Clock;
 // How the simulated receiver behaves on the line.
 struct SimulatorOptions {
     // Milliseconds between the unprompted navigation and satellite messages; 0 sends none.
+    // They go out on the receiver's whole UTC seconds (and every interval between them
+    // when it is shorter), as a receiver sends the fix of the second that just began.
     int intervalMs = 1000;
     // Chances per frame (0..1) of line faults, drawn from a generator seeded with `seed`
     // so that a run can be repeated byte for byte.
@@ -104,6 +106,11 @@ private:
     };
 
     qint64 nowMs() const;
+    // The receiver's own clock, in milliseconds since the epoch (UTC).
+    qint64 receiverMs() const { return nowMs() + m_timeOffsetMs; }
+    // The first moment at or after `ms`, on the receiver's clock, when unprompted
+    // messages are due.
+    qint64 slotAtOrAfter(qint64 ms) const;
     void advanceTrack() const;
     std::array<Channel, 8> channels() const;
     int satsInFix() const;
@@ -120,7 +127,7 @@ private:
     std::mt19937 m_rng;
     qint64 m_startMs = 0;
     qint64 m_acquisitionStartMs = 0;
-    qint64 m_nextUnpromptedMs = 0;
+    qint64 m_nextUnpromptedMs = 0; // on the receiver's clock
     qint64 m_timeOffsetMs = 0;
 
     // The track: a wide circle at a steady speed. Moved forward lazily, whenever a

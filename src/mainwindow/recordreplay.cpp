@@ -35,6 +35,13 @@ QString exportFilter(ExportFormat f)
     return {};
 }
 
+// One message for all the damaged lines of a recording, however many there are.
+QString damagedText(const QString &file, const DamagedLines &damaged, const QString &rest)
+{
+    return QStringLiteral("%1 has %2, skipped; everything else %3.\n%4")
+        .arg(file, damaged.countText(), rest, damaged.text().join(QLatin1Char('\n')));
+}
+
 constexpr ExportFormat kFormats[] = {ExportFormat::Gpx, ExportFormat::Kml, ExportFormat::Csv,
                                      ExportFormat::Nmea};
 
@@ -267,6 +274,8 @@ bool RecordReplay::openRecording(const QString &path, double speed)
     m_replayWindow->show();
     m_replayWindow->raise();
     updateActivity();
+    if (!rec.damaged.isEmpty())
+        tell(damagedText(QFileInfo(path).fileName(), rec.damaged, QStringLiteral("plays")), true);
     return true;
 }
 
@@ -282,6 +291,10 @@ bool RecordReplay::exportRecording(const QString &recordingPath, ExportFormat fo
     if (outcome.track.points.isEmpty())
         text += QStringLiteral("\nNo navigation message had a 2D or 3D fix: the file has no "
                                "points.");
-    tell(text, false);
+    if (!outcome.damaged.isEmpty())
+        text +=
+            QStringLiteral("\n\n") + damagedText(QFileInfo(recordingPath).fileName(),
+                                                 outcome.damaged, QStringLiteral("was exported"));
+    tell(text, !outcome.damaged.isEmpty());
     return true;
 }

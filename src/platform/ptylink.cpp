@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -14,6 +16,9 @@
 
 namespace {
 constexpr int kStaleBytes = 2048;
+// How often a terminal that no program has open is looked at again; a program's first
+// bytes wait this long at most.
+constexpr int kWatchMs = 20;
 } // namespace
 
 bool openRawPty(int &master, int &slave, QString &slavePath, QString &error)
@@ -63,10 +68,20 @@ PtyLink::~PtyLink()
 bool PtyLink::open()
 {
     close();
-    if (!openRawPty(m_master, m_slave, m_slavePath, m_error))
+    int slave = -1;
+    if (!openRawPty(m_master, slave, m_slavePath, m_error))
         return false;
+    // Held here, the slave side would hide whether a program has it open.
+    ::close(slave);
+    m_readerPresent = false;
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    m_notifier->setEnabled(false);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyLink::onReadable);
+    // Nothing on the master tells that a program has opened the slave side.
+    m_watch = new QTimer(this);
+    m_watch->setInterval(kWatchMs);
+    connect(m_watch, &QTimer::timeout, this, &PtyLink::checkReader);
+    m_watch->start();
     return true;
 }
 
@@ -74,20 +89,53 @@ void PtyLink::close()
 {
     delete m_notifier;
     m_notifier = nullptr;
+    delete m_watch;
+    m_watch = nullptr;
     if (m_master >= 0)
         ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
-    m_master = m_slave = -1;
+    m_master = -1;
+    m_readerPresent = false;
+}
+
+bool PtyLink::checkReader()
+{
+    if (m_master < 0)
+        return false;
+    // The master hangs up while no program has the slave side open.
+    pollfd p{m_master, POLLIN, 0};
+    const bool present = ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+    if (present == m_readerPresent)
+        return present;
+    m_readerPresent = present;
+    // A hung-up master is always readable; its notifier would spin.
+    m_notifier->setEnabled(present);
+    // What the last program left unread is no news to the next one.
+    flushWaiting(0);
+    emit readerChanged(present);
+    return present;
+}
+
+void PtyLink::flushWaiting(int keep)
+{
+    // Briefly the slave side is opened here too; with a program holding it, closing
+    // it again does not hang the master up.
+    const int fd = ::open(QFile::encodeName(m_slavePath).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    int waiting = 0;
+    if (keep == 0 || (::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > keep))
+        ::tcflush(fd, TCIFLUSH);
+    ::close(fd);
 }
 
 qsizetype PtyLink::write(const QByteArray &bytes)
 {
-    // Far more than a reader that keeps up leaves waiting: nobody reads, and what
-    // waits would reach the next reader as a burst of stale messages.
-    int waiting = 0;
-    if (m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting > kStaleBytes)
-        ::tcflush(m_slave, TCIFLUSH);
+    if (!checkReader())
+        return bytes.size();
+    // Far more than a reader that keeps up leaves waiting: it does not read, and what
+    // waits would reach it later as a burst of stale messages.
+    flushWaiting(kStaleBytes);
     qsizetype done = 0;
     bool flushed = false;
     while (m_master >= 0 && done < bytes.size()) {
@@ -96,8 +144,8 @@ qsizetype PtyLink::write(const QByteArray &bytes)
             done += n;
         } else if (n < 0 && errno == EINTR) {
             continue;
-        } else if (!flushed && m_slave >= 0) {
-            ::tcflush(m_slave, TCIFLUSH);
+        } else if (!flushed) {
+            flushWaiting(0);
             flushed = true;
         } else {
             break;
@@ -117,7 +165,9 @@ void PtyLink::onReadable()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        // EAGAIN: all read. EIO: no program has the slave open, which is no error here.
+        // EAGAIN: all read. EIO: the last program closed the slave side.
+        if (n < 0 && errno == EIO)
+            checkReader();
         break;
     }
 }

@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(c.timeMs >= last);
         last = c.timeMs;
     }
+    FUZZ_CHECK(rec.damaged.named.size() <= qMin<qsizetype>(10, rec.damaged.count));
     if (rec.ok())
         decode(rec.bytes());
 

@@ -14,8 +14,10 @@ private slots:
     void badHexTextIsRefusedWithItsPlace_data();
     void badHexTextIsRefusedWithItsPlace();
     void writtenRecordingReadsBackChunkForChunk();
-    void damagedRecordingsAreRefused_data();
-    void damagedRecordingsAreRefused();
+    void damagedLinesAreSkippedAndNamed_data();
+    void damagedLinesAreSkippedAndNamed();
+    void manyDamagedLinesAreNamedUpToTenThenCounted_data();
+    void manyDamagedLinesAreNamedUpToTenThenCounted();
     void interruptedLastLineIsDroppedAndReported();
     void fileHoldsEveryChunkAsSoonAsItIsWritten();
     void randomInputIsReadOrRefusedNeverMisread();
@@ -99,35 +101,91 @@ void TestRecording::writtenRecordingReadsBackChunkForChunk()
     QVERIFY(looksLikeRecording(buffer.data()));
 }
 
-void TestRecording::damagedRecordingsAreRefused_data()
+void TestRecording::damagedLinesAreSkippedAndNamed_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("named");
+    QTest::addColumn<QByteArray>("kept");
     const QByteArray magic = "KESTREL RECORDING 1\n";
-    QTest::newRow("no format line") << QByteArray("0 CACA\n") << "line 1: not a Kestrel recording";
+    const QByteArray ack = "5 B7B7920D\n";
+    const QByteArray ackBytes = QByteArray::fromHex("B7B7920D");
+    // Without the format line nothing is trusted.
+    QTest::newRow("no format line")
+        << QByteArray("0 CACA\n") << "line 1: not a Kestrel recording" << QString() << QByteArray();
     QTest::newRow("other version")
-        << QByteArray("KESTREL RECORDING 2\n0 CA\n") << "line 1: not a Kestrel recording";
-    QTest::newRow("no time") << magic + "CACA\n"
-                             << "line 2: a data line is";
-    QTest::newRow("time not a number") << magic + "1s CACA\n"
-                                       << "line 2: the time \"1s\"";
-    QTest::newRow("negative time") << magic + "-5 CA\n"
-                                   << "line 2: the time \"-5\"";
-    QTest::newRow("time goes back") << magic + "# c\n10 CA\n9 CA\n"
-                                    << "line 4: the time 9 ms is earlier";
-    QTest::newRow("bad bytes") << magic + "0 CAXX\n"
-                               << "line 2: the bytes are not";
+        << QByteArray("KESTREL RECORDING 2\n0 CA\n") << "line 1: not a Kestrel recording"
+        << QString() << QByteArray();
+    // A damaged data line is passed over and the next line read.
+    QTest::newRow("no time") << magic + "CACA\n" + ack << QString() << "line 2: a data line is"
+                             << ackBytes;
+    QTest::newRow("time not a number")
+        << magic + "1s CACA\n" + ack << QString() << "line 2: the time \"1s\"" << ackBytes;
+    QTest::newRow("negative time")
+        << magic + "-5 CA\n" + ack << QString() << "line 2: the time \"-5\"" << ackBytes;
+    QTest::newRow("time goes back")
+        << magic + "# c\n10 CA\n9 CA\n12 0D\n"
+        << QString() << "line 4: the time 9 ms is earlier" << QByteArray::fromHex("CA0D");
+    QTest::newRow("bad bytes") << magic + "0 CAXX\n" + ack << QString()
+                               << "line 2: the bytes are not" << ackBytes;
     QTest::newRow("no bytes") << magic + "0  \n1 CA\n"
-                              << "line 2: a data line";
+                              << QString() << "line 2: a data line" << QByteArray::fromHex("CA");
+    QTest::newRow("between two good lines")
+        << magic + "0 CACA\n1 C\n" + ack << QString() << "line 3: the bytes are not"
+        << QByteArray::fromHex("CACA") + ackBytes;
 }
 
-void TestRecording::damagedRecordingsAreRefused()
+void TestRecording::damagedLinesAreSkippedAndNamed()
 {
     QFETCH(QByteArray, data);
     QFETCH(QString, error);
+    QFETCH(QString, named);
+    QFETCH(QByteArray, kept);
     const RecordingContents r = readRecording(data);
-    QVERIFY(!r.ok());
-    QVERIFY2(r.error.startsWith(error), qPrintable(r.error));
+    QVERIFY2(r.error.startsWith(error) && r.ok() == error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(r.bytes(), kept);
+    QVERIFY(!r.cutShort);
+    if (named.isEmpty())
+        return;
+    QCOMPARE(r.damaged.count, 1);
+    QCOMPARE(r.damaged.text().size(), 1);
+    QVERIFY2(r.damaged.text().first().startsWith(named), qPrintable(r.damaged.text().first()));
+}
+
+void TestRecording::manyDamagedLinesAreNamedUpToTenThenCounted_data()
+{
+    QTest::addColumn<int>("damaged");
+    QTest::addColumn<QString>("countText");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("one") << 1 << "1 damaged line"
+                         << "line 3: the bytes are not pairs of hexadecimal digits";
+    QTest::newRow("ten, all named") << 10 << "10 damaged lines"
+                                    << "line 21: the bytes are not pairs of hexadecimal digits";
+    QTest::newRow("eleven") << 11 << "11 damaged lines"
+                            << "... and 1 more damaged line";
+    QTest::newRow("thirteen") << 13 << "13 damaged lines"
+                              << "... and 3 more damaged lines";
+}
+
+void TestRecording::manyDamagedLinesAreNamedUpToTenThenCounted()
+{
+    QFETCH(int, damaged);
+    QFETCH(QString, countText);
+    QFETCH(QString, last);
+    // Good and damaged lines taking turns: line 2 good, 3 damaged, 4 good, 5 damaged...
+    QByteArray data = "KESTREL RECORDING 1\n";
+    for (int i = 0; i < damaged; ++i)
+        data += QByteArray::number(i) + " B7\n" + QByteArray::number(i) + " B7X\n";
+    data += "99 0D\n";
+    const RecordingContents r = readRecording(data);
+    QVERIFY(r.ok());
+    QCOMPARE(r.bytes(), QByteArray(damaged, '\xB7') + '\r');
+    QCOMPARE(r.damaged.count, damaged);
+    QCOMPARE(r.damaged.countText(), countText);
+    const QStringList text = r.damaged.text();
+    QCOMPARE(text.size(), qMin(damaged, 10) + (damaged > 10 ? 1 : 0));
+    QCOMPARE(text.first(), QStringLiteral("line 3: the bytes are not pairs of hexadecimal digits"));
+    QCOMPARE(text.last(), last);
 }
 
 void TestRecording::interruptedLastLineIsDroppedAndReported()
@@ -137,14 +195,22 @@ void TestRecording::interruptedLastLineIsDroppedAndReported()
     RecordingContents r = readRecording(whole + "9 B7B");
     QVERIFY(r.ok());
     QVERIFY(r.cutShort);
+    QVERIFY(r.damaged.isEmpty());
     QCOMPARE(r.bytes(), QByteArray::fromHex("CACAB7B7920D"));
     // Cut between bytes: the bytes that made it are true bytes and are kept.
     r = readRecording(whole + "9 B7B7");
     QVERIFY(r.ok());
     QVERIFY(!r.cutShort);
     QCOMPARE(r.bytes(), QByteArray::fromHex("CACAB7B7920DB7B7"));
-    // The same damage before the last line is an error.
-    QVERIFY(!readRecording("KESTREL RECORDING 1\n9 B7B\n10 CA\n").ok());
+    // The same damage before the last line, or with its line end, is a damaged line.
+    r = readRecording("KESTREL RECORDING 1\n9 B7B\n10 CA\n");
+    QVERIFY(!r.cutShort);
+    QCOMPARE(r.damaged.count, 1);
+    QCOMPARE(r.bytes(), QByteArray::fromHex("CA"));
+    r = readRecording(whole + "9 B7B\n");
+    QVERIFY(!r.cutShort);
+    QCOMPARE(r.damaged.text(),
+             QStringList{"line 4: the bytes are not pairs of hexadecimal digits"});
 }
 
 void TestRecording::fileHoldsEveryChunkAsSoonAsItIsWritten()
@@ -173,6 +239,7 @@ void TestRecording::randomInputIsReadOrRefusedNeverMisread()
         for (char &c : noise)
             c = char(rng.bounded(256));
         const RecordingContents r = readRecording("KESTREL RECORDING 1\n" + noise);
+        QVERIFY(r.damaged.named.size() <= qMin<qsizetype>(10, r.damaged.count));
         if (r.ok()) {
             qint64 last = 0;
             for (const RecordedChunk &c : r.chunks) {

@@ -95,6 +95,8 @@ private slots:
     void faultsMatchTheRecord();
     void sameSeedGivesSameStream();
     void backlogSkipsUnpromptedMessages();
+    void navigationGoesOutRightAfterTheSecondItNames_data();
+    void navigationGoesOutRightAfterTheSecondItNames();
     void coordinatesRoundTrip_data();
     void coordinatesRoundTrip();
 };
@@ -490,6 +492,71 @@ void TestSimulator::backlogSkipsUnpromptedMessages()
     step(clock, sim, 10); // nobody drains the line
     QVERIFY(sim.pending() <= 200 + 94);
     QVERIFY(sim.pending() >= 94);
+}
+
+void TestSimulator::navigationGoesOutRightAfterTheSecondItNames_data()
+{
+    QTest::addColumn<int>("startMs"); // into the computer's second 12:34:56
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<int>("setTimeAtMs"); // Set Time 01:02:03 then; -1 for none
+    QTest::addColumn<int>("stallMs");     // no steps for this long after the first second
+    QTest::addColumn<int>("messages");    // navigation messages in the six seconds
+    // 56.3 to 62.3: seconds 57 to 62.
+    QTest::newRow("started mid-second") << 300 << 1000 << -1 << 0 << 6;
+    // 56.13 to 62.13: 56.2, .4, .6, .8, five a second 57 to 61, then 62.0.
+    QTest::newRow("five a second") << 130 << 200 << -1 << 0 << 30;
+    // 56, 57, 58; set at 58.37 to 01:02:03.000, then 03, 04, 05, 06 (at 62.0 = 06.63).
+    QTest::newRow("after Set Time its seconds count") << 0 << 1000 << 2370 << 0 << 7;
+    // 56, 57; nothing from 57.0 to 60.5; 58 to 60 missed, not sent late; then 61, 62.
+    QTest::newRow("after a stall") << 0 << 1000 << -1 << 3500 << 4;
+}
+
+void TestSimulator::navigationGoesOutRightAfterTheSecondItNames()
+{
+    QFETCH(int, startMs);
+    QFETCH(int, intervalMs);
+    QFETCH(int, setTimeAtMs);
+    QFETCH(int, stallMs);
+    QFETCH(int, messages);
+    FakeClock clock;
+    clock.time = clock.time.addMSecs(startMs);
+    SimulatorOptions o;
+    o.intervalMs = intervalMs;
+    Simulator sim(clock, o);
+    qint64 offsetMs = 0; // the receiver's clock against the computer's
+    int seen = 0;
+    for (int t = 10; t <= 6000; t += 10) {
+        clock.time = clock.time.addMSecs(10);
+        if (t > 1000 && t <= 1000 + stallMs)
+            continue;
+        if (t == setTimeAtMs) {
+            sim.receive(command(0xB2, {0x26, 0x12, 0x07, 0x01, 0x02, 0x03}));
+            offsetMs = clock.time.msecsTo(QDateTime(QDate(2026, 12, 7), QTime(1, 2, 3), Qt::UTC));
+        }
+        sim.poll();
+        const QByteArray sent = sim.take();
+        if (sent.isEmpty())
+            continue;
+        for (const QByteArray &f : frameAll(sent).good) {
+            if (quint8(f[0]) != 0xCA)
+                continue;
+            ++seen;
+            const auto bcd = [&](int position) {
+                const quint8 b = at(f, position);
+                return (b >> 4) * 10 + (b & 15);
+            };
+            const QDateTime named(QDate(2000 + bcd(25), bcd(26), bcd(27)),
+                                  QTime(bcd(28), bcd(29), bcd(30)), Qt::UTC);
+            const qint64 into =
+                clock.time.toMSecsSinceEpoch() + offsetMs - named.toMSecsSinceEpoch();
+            // Within one step of its slot: the second's start, or a whole interval after.
+            QVERIFY2(
+                into >= 0 && into < 1000 && into % intervalMs <= 10,
+                qPrintable(
+                    QStringLiteral("%1 ms after %2").arg(into).arg(named.toString(Qt::ISODate))));
+        }
+    }
+    QCOMPARE(seen, messages);
 }
 
 void TestSimulator::coordinatesRoundTrip_data()

@@ -113,6 +113,8 @@ private slots:
     void initTestCase();
     void recordedSessionReplaysToTheSameTexts();
     void recordingCutInALineReplaysUpToIt();
+    void damagedLinesAreSkippedAndNamedInOneMessage_data();
+    void damagedLinesAreSkippedAndNamedInOneMessage();
     void lineEventsReplayInTheirPlace();
     void replayControlsPaceThePlay_data();
     void replayControlsPaceThePlay();
@@ -222,6 +224,68 @@ void TestRecordReplay::recordingCutInALineReplaysUpToIt()
     QVERIFY(frames > 10 && frames < m_live.size());
     QCOMPARE(replay.shown.size(), frames);
     QCOMPARE(replay.shown, m_live.mid(0, frames));
+}
+
+void TestRecordReplay::damagedLinesAreSkippedAndNamedInOneMessage_data()
+{
+    QTest::addColumn<int>("spoiled");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("one line in the middle") << 1 << "hexadecimal digits";
+    QTest::newRow("twelve lines: ten named, then a count") << 12 << "... and 2 more damaged lines";
+}
+
+void TestRecordReplay::damagedLinesAreSkippedAndNamedInOneMessage()
+{
+    QFETCH(int, spoiled);
+    QFETCH(QString, last);
+    // Every third data line from a third of the way on gets a stray letter; the replay
+    // must show what the same recording without those lines shows.
+    const QList<QByteArray> lines = readAll(m_recording).split('\n');
+    QList<QByteArray> damaged = lines, without;
+    QList<qsizetype> numbers;
+    for (qsizetype i = lines.size() / 3; i < lines.size() && numbers.size() < spoiled; i += 3) {
+        while (lines[i].startsWith('#'))
+            ++i;
+        damaged[i] += 'Z';
+        numbers << i + 1;
+    }
+    QCOMPARE(numbers.size(), spoiled);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (!numbers.contains(i + 1))
+            without << lines[i];
+    const auto write = [&](const QString &name, const QList<QByteArray> &text) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(text.join('\n')) > 0 ? path : QString();
+    };
+    const QString bad = write(QStringLiteral("spoiled.krec"), damaged);
+    const QString good = write(QStringLiteral("without.krec"), without);
+    QVERIFY(!bad.isEmpty() && !good.isEmpty());
+
+    Program clean;
+    QVERIFY(clean.rr().openRecording(good));
+    clean.playToEnd();
+    QVERIFY(clean.tp.boxes.shown.isEmpty());
+    Program p;
+    QVERIFY(p.rr().openRecording(bad));
+    // One message however many lines, naming the first of them.
+    QCOMPARE(p.tp.boxes.shown.size(), 1);
+    const QString told = p.tp.boxes.shown.first().text;
+    QVERIFY2(told.contains(QStringLiteral("line %1: the bytes are not pairs").arg(numbers.first())),
+             qPrintable(told));
+    QVERIFY2(told.trimmed().endsWith(last), qPrintable(told));
+    QCOMPARE(told.count(QStringLiteral("\nline ")), qMin(spoiled, 10));
+    p.playToEnd();
+    QVERIFY(p.shown.size() > m_live.size() / 2);
+    QCOMPARE(p.shown, clean.shown);
+    QVERIFY(p.status().contains(QStringLiteral("finished")));
+
+    // Its export says the same in its one message.
+    QVERIFY(p.rr().exportRecording(bad, ExportFormat::Csv, m_dir.filePath("spoiled.csv")));
+    QCOMPARE(p.tp.boxes.shown.size(), 2);
+    QVERIFY2(p.tp.boxes.shown.last().text.contains(
+                 QStringLiteral("line %1: the bytes are not pairs").arg(numbers.first())),
+             qPrintable(p.tp.boxes.shown.last().text));
 }
 
 void TestRecordReplay::lineEventsReplayInTheirPlace()

@@ -47,6 +47,7 @@ class TestPtyLinkMaster : public QObject {
 private slots:
     void bytesPassBothWaysUnchanged();
     void staleBytesAreDroppedWhenNobodyReads();
+    void nothingIsWrittenWhileNoProgramHasItOpen();
 };
 
 void TestPtyLinkMaster::bytesPassBothWaysUnchanged()
@@ -100,6 +101,34 @@ void TestPtyLinkMaster::staleBytesAreDroppedWhenNobodyReads()
     const QByteArray waiting = readAll(fd);
     QVERIFY2(waiting.size() <= 5000, qPrintable(QString::number(waiting.size())));
     QVERIFY(waiting.endsWith("\xCA\xCA"));
+    ::close(fd);
+}
+
+void TestPtyLinkMaster::nothingIsWrittenWhileNoProgramHasItOpen()
+{
+    PtyLink link;
+    QVERIFY(link.open());
+    QSignalSpy changes(&link, &PtyLink::readerChanged);
+    QVERIFY(!link.readerPresent());
+    QCOMPARE(link.write("before"), qsizetype(6));
+
+    int fd = openSlave(link.slavePath());
+    QVERIFY(fd >= 0);
+    QTRY_COMPARE(changes.size(), 1);
+    QCOMPARE(changes[0][0].toBool(), true);
+    QCOMPARE(link.write("\xCA\xCA"), qsizetype(0));
+    QCOMPARE(readAll(fd), QByteArray("\xCA\xCA"));
+    // Left unread when the program closes: not for the next one.
+    QCOMPARE(link.write("unread"), qsizetype(0));
+    ::close(fd);
+    QTRY_COMPARE(changes.size(), 2);
+    QCOMPARE(changes[1][0].toBool(), false);
+    QCOMPARE(link.write("between"), qsizetype(7));
+
+    fd = openSlave(link.slavePath());
+    QVERIFY(fd >= 0);
+    QTRY_VERIFY(link.readerPresent());
+    QCOMPARE(readAll(fd), QByteArray());
     ::close(fd);
 }
 

@@ -220,6 +220,8 @@ private slots:
     void decodeReadsRawCaptures();
     void badInputIsRefused_data();
     void badInputIsRefused();
+    void damagedLinesAreSkippedNamedAndEndWithStatus3_data();
+    void damagedLinesAreSkippedNamedAndEndWithStatus3();
     void sendWritesTheWindowsBytesAndPrintsTheAnswer_data();
     void sendWritesTheWindowsBytesAndPrintsTheAnswer();
     void sendTimesOutWithStatus2();
@@ -512,17 +514,19 @@ void TestKestrelCtl::badInputIsRefused_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("exit");
     QTest::addColumn<QString>("says");
-    QTest::newRow("odd hex digits")
-        << QStringList{"--hex"} << QByteArray("B7 B7 9 0D") << 3 << "line 1, column 7";
-    QTest::newRow("not hex at all")
-        << QStringList{"--hex"} << QByteArray("B7\nhello") << 3 << "line 2, column 1";
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("odd hex digits") << QStringList{"--hex"} << QByteArray("B7 B7 9 0D") << 3
+                                    << "line 1, column 7" << QByteArray();
+    QTest::newRow("not hex at all") << QStringList{"--hex"} << QByteArray("B7\nhello") << 3
+                                    << "line 2, column 1" << QByteArray();
+    // The line whose time goes back is skipped; the good line before it is decoded.
     QTest::newRow("damaged recording")
         << QStringList{} << QByteArray("KESTREL RECORDING 1\n5 B7B7920D\n3 B7B7920D\n") << 3
-        << "line 3";
+        << "line 3" << QByteArray("CMD: B7\n");
     QTest::newRow("missing file") << QStringList{"/nonexistent/capture.krec"} << QByteArray() << 1
-                                  << "cannot read";
+                                  << "cannot read" << QByteArray();
     QTest::newRow("a directory") << QStringList{QDir::tempPath()} << QByteArray() << 1
-                                 << "cannot read";
+                                 << "cannot read" << QByteArray();
 }
 
 void TestKestrelCtl::badInputIsRefused()
@@ -531,10 +535,84 @@ void TestKestrelCtl::badInputIsRefused()
     QFETCH(QByteArray, input);
     QFETCH(int, exit);
     QFETCH(QString, says);
+    QFETCH(QByteArray, out);
     const Run r = run(QStringList{QStringLiteral("decode")} + args, input);
     QCOMPARE(r.exit, exit);
-    QVERIFY(r.out.isEmpty());
+    QCOMPARE(r.out, out);
     QVERIFY2(r.err.contains(says), qPrintable(r.err));
+}
+
+void TestKestrelCtl::damagedLinesAreSkippedNamedAndEndWithStatus3_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<int>("spoiled");
+    const QStringList decode{"decode", "--time-zone", "12"};
+    QTest::newRow("decode, one line in the middle") << decode << 1;
+    QTest::newRow("decode --json, one line") << decode + QStringList{"--json"} << 1;
+    QTest::newRow("stats, one line") << QStringList{"stats", "--json"} << 1;
+    QTest::newRow("export, one line") << QStringList{"export", "--format", "csv"} << 1;
+    QTest::newRow("decode, ten lines all named") << decode << 10;
+    QTest::newRow("decode, twelve lines: ten named") << decode << 12;
+    QTest::newRow("export, twelve lines") << QStringList{"export", "--format", "nmea"} << 12;
+}
+
+void TestKestrelCtl::damagedLinesAreSkippedNamedAndEndWithStatus3()
+{
+    QFETCH(QStringList, command);
+    QFETCH(int, spoiled);
+    QFile f(dataFile(QStringLiteral("sim-acquisition.krec")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    // Every seventh data line from the middle on gets a stray letter; the same
+    // recording without those lines is what the output must match.
+    QList<QByteArray> damaged = lines, without;
+    QList<int> numbers;
+    for (qsizetype i = lines.size() / 2; i < lines.size() && numbers.size() < spoiled; i += 7) {
+        while (lines[i].startsWith('#'))
+            ++i;
+        damaged[i] += 'Z';
+        numbers << int(i + 1);
+    }
+    QCOMPARE(numbers.size(), spoiled);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (!numbers.contains(int(i + 1)))
+            without << lines[i];
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("good")));
+    const QString bad = dir.filePath(QStringLiteral("trip.krec"));
+    const QString good = dir.filePath(QStringLiteral("good/trip.krec"));
+    for (const auto &[path, text] : {std::pair{bad, damaged}, std::pair{good, without}}) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text.join('\n'));
+    }
+
+    const Run clean = run(command + QStringList{good});
+    QCOMPARE(clean.exit, 0);
+    const Run r = run(command + QStringList{bad});
+    QCOMPARE(r.exit, 3);
+    QVERIFY(r.out.size() > 200);
+    QVERIFY(r.out == clean.out);
+    QStringList want{QStringLiteral("kestrelctl: %1: %2 damaged line%3 skipped; everything else "
+                                    "was read")
+                         .arg(bad)
+                         .arg(spoiled)
+                         .arg(spoiled == 1 ? "" : "s")};
+    for (int n : numbers.mid(0, 10))
+        want << QStringLiteral("kestrelctl: %1: line %2: the bytes are not pairs of hexadecimal "
+                               "digits")
+                    .arg(bad)
+                    .arg(n);
+    if (spoiled > 10)
+        want << QStringLiteral("kestrelctl: %1: ... and %2 more damaged lines")
+                    .arg(bad)
+                    .arg(spoiled - 10);
+    // Named last, after whatever else the command says on standard error.
+    const QStringList said = r.err.trimmed().split(QLatin1Char('\n'));
+    QVERIFY2(said.size() >= want.size(), qPrintable(r.err));
+    QCOMPARE(said.mid(said.size() - want.size()), want);
+    QCOMPARE(said.mid(0, said.size() - want.size()),
+             clean.err.trimmed().split(QLatin1Char('\n'), Qt::SkipEmptyParts));
 }
 
 void TestKestrelCtl::sendWritesTheWindowsBytesAndPrintsTheAnswer_data()

@@ -10,6 +10,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +45,8 @@ private slots:
     void programTalksToItThroughThePseudoTerminal();
     void faultOptionsDamageFramesThatTheProgramLogs();
     void regularFileIsNotReplacedByTheLink();
+    void nothingIsWrittenUntilAProgramOpensTheTerminal_data();
+    void nothingIsWrittenUntilAProgramOpensTheTerminal();
 };
 
 void TestKestrelSim::helpNamesEveryOption()
@@ -149,6 +155,76 @@ void TestKestrelSim::regularFileIsNotReplacedByTheLink()
     QCOMPARE(sim.exitCode(), 1);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+void TestKestrelSim::nothingIsWrittenUntilAProgramOpensTheTerminal_data()
+{
+    QTest::addColumn<bool>("reopen");
+    QTest::newRow("first open") << false;
+    QTest::newRow("open again after a close") << true;
+}
+
+void TestKestrelSim::nothingIsWrittenUntilAProgramOpensTheTerminal()
+{
+    QFETCH(bool, reopen);
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "5"}, path));
+    // A program's side: the terminal opened raw, as a serial port is.
+    const auto openTerminal = [&] {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios t{};
+        ::tcgetattr(fd, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(fd, TCSANOW, &t);
+        return fd;
+    };
+    const auto waiting = [](int fd) {
+        int n = -1;
+        ::ioctl(fd, FIONREAD, &n);
+        return n;
+    };
+    if (reopen) {
+        const int first = openTerminal();
+        QVERIFY(first >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(waiting(first) > 0, 3000);
+        ::close(first);
+    }
+    // Seven messages' time at five a second with nobody there.
+    QTest::qWait(1500);
+    const int fd = openTerminal();
+    QVERIFY(fd >= 0);
+    QCOMPARE(waiting(fd), 0);
+
+    // Then whole messages from the next slot on, five a second, each right after the
+    // start of its fifth of the second it names (allowing for the line and a busy
+    // machine).
+    QByteArray got;
+    QDateTime navArrived;
+    QElapsedTimer t;
+    t.start();
+    char buf[512];
+    while (t.elapsed() < 1500) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0)
+            got.append(buf, n);
+        if (got.size() >= 44 && !navArrived.isValid())
+            navArrived = QDateTime::currentDateTimeUtc();
+        QTest::qWait(5);
+    }
+    ::close(fd);
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(3000));
+    QVERIFY2(got.startsWith("\xCA\xCA"), got.left(8).toHex(' ').constData());
+    QVERIFY(got.count("\xCA\xCA") >= 3);
+    const auto bcd = [&](int position) {
+        const quint8 b = quint8(got[position - 1]);
+        return (b >> 4) * 10 + (b & 15);
+    };
+    const QDateTime named(QDate(2000 + bcd(25), bcd(26), bcd(27)), QTime(bcd(28), bcd(29), bcd(30)),
+                          Qt::UTC);
+    const qint64 after = named.msecsTo(navArrived);
+    QVERIFY2(after >= 0 && after < 1000 && after % 200 < 150, qPrintable(QString::number(after)));
 }
 
 QTEST_GUILESS_MAIN(TestKestrelSim)

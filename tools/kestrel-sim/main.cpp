@@ -86,6 +86,12 @@ int replay(QCoreApplication &app, const QString &file, const QString &speedText,
     }
     if (rec.cutShort)
         fail(QStringLiteral("%1 ends in an incomplete line; playing up to it").arg(file));
+    if (!rec.damaged.isEmpty()) {
+        fail(QStringLiteral("%1: %2 skipped; playing everything else")
+                 .arg(file, rec.damaged.countText()));
+        for (const QString &line : rec.damaged.text())
+            fail(QStringLiteral("%1: %2").arg(file, line));
+    }
 
     Replay player(rec.chunks, speed);
     if (!player.open()) {
@@ -224,7 +230,14 @@ int main(int argc, char **argv)
     });
     QObject::connect(&line, &SimulatorLine::output, &pty,
                      [&](const QByteArray &bytes) { pty.write(bytes); });
-    line.start();
+    // The receiver talks only while a program has the terminal open: one that opens it
+    // gets the next message, not the backlog of the time before.
+    QObject::connect(&pty, &PtyLink::readerChanged, &line, [&](bool present) {
+        if (present)
+            line.start();
+        else
+            line.stop();
+    });
 
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);

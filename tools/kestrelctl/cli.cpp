@@ -3,6 +3,7 @@
 #include "platform/ptylink.h"
 
 #include "link/portmessage.h"
+#include "link/recording.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/signalpipe.h"
@@ -23,6 +24,7 @@ QString exitStatusHelp()
                           "  1   a device or file could not be opened, read or written\n"
                           "  2   send: no answer from the receiver within the time-out\n"
                           "  3   invalid input: bad hexadecimal text or a damaged recording\n"
+                          "      (damaged lines are skipped and named; the rest is written)\n"
                           "  4   a value refused as the program's windows refuse it\n"
                           "  64  wrong command line\n");
 }
@@ -37,6 +39,17 @@ int usageError(const QString &command, const QString &text)
 {
     complain(QStringLiteral("%1 (see: kestrelctl %2 --help)").arg(text, command));
     return Exit::Usage;
+}
+
+int reportDamagedLines(const QString &file, const DamagedLines &damaged)
+{
+    if (damaged.isEmpty())
+        return Exit::Ok;
+    complain(
+        QStringLiteral("%1: %2 skipped; everything else was read").arg(file, damaged.countText()));
+    for (const QString &line : damaged.text())
+        complain(QStringLiteral("%1: %2").arg(file, line));
+    return Exit::BadInput;
 }
 
 SubcommandParser::SubcommandParser(QString command, QString arguments, QString description)

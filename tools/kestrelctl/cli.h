@@ -8,6 +8,7 @@
 #include <optional>
 
 class QtSerialPort;
+struct DamagedLines;
 
 // What kestrelctl's exit status means; every subcommand's --help lists it.
 namespace Exit {
@@ -17,7 +18,8 @@ enum : int {
     Failed = 1,
     // send: the receiver did not answer within the time-out.
     TimedOut = 2,
-    // The input is not what it claims: invalid hexadecimal text, a damaged recording.
+    // The input is not what it claims: invalid hexadecimal text, a damaged recording
+    // (everything readable in it is still written first).
     BadInput = 3,
     // A value the windows refuse too (a set-time field above FF, a height out of range).
     Refused = 4,
@@ -31,6 +33,9 @@ QString exitStatusHelp();
 // Messages go to standard error as «kestrelctl: text».
 void complain(const QString &text);
 int usageError(const QString &command, const QString &text);
+// Names the damaged lines passed over in `file`, after everything else is written;
+// the status to end with: BadInput when there were any, so scripts learn of them.
+int reportDamagedLines(const QString &file, const DamagedLines &damaged);
 
 // A subcommand's parser with --help; parse() reports its own errors.
 class SubcommandParser {

@@ -128,8 +128,10 @@ int runDecode(const QStringList &args)
 
     FrameDecoder decoder(*zone);
     FramePrinter printer(*output);
+    DamagedLines damaged;
     if (looksLikeRecording(data)) {
         const RecordingContents rec = readRecording(data);
+        damaged = rec.damaged;
         if (!rec.ok()) {
             complain(QStringLiteral("%1 is a damaged recording: %2").arg(shown, rec.error));
             return Exit::BadInput;
@@ -152,7 +154,7 @@ int runDecode(const QStringList &args)
     }
     if (decoder.midFrame())
         complain(QStringLiteral("the input ends inside a frame; its bytes so far are not shown"));
-    return Exit::Ok;
+    return reportDamagedLines(shown, damaged);
 }
 
 int runMonitor(const QStringList &args)

@@ -65,5 +65,5 @@ int runExport(const QStringList &args)
         complain(QStringLiteral("no navigation message with a 2D or 3D fix: the %1 file has no "
                                 "points")
                      .arg(exportFormatName(*chosen).toUpper()));
-    return Exit::Ok;
+    return reportDamagedLines(files.first(), outcome.damaged);
 }

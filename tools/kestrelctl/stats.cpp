@@ -164,5 +164,6 @@ int runStats(const QStringList &args)
         out = t.toUtf8();
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    return Exit::Ok;
+    std::fflush(stdout);
+    return reportDamagedLines(name, rec.damaged);
 }
