@@ -443,8 +443,12 @@ void TestKestrelCtl::decodeHexShowsTheWindowsTexts_data()
                        "Position.CurLat:  11°37.7777"};
     QTest::newRow("latitude south")
         << nav(4, {0xFF, 0x60, 0x00, 0x00}) << QStringList{"Navigate.CurLat: -11°37.7777"};
+    QTest::newRow("position within a degree of zero")
+        << nav(4, {0x00, 0x03, 0x2A, 0x00, 0xFF, 0xFE, 0xF3, 0x17})
+        << QStringList{"Navigate.CurLat:  0°22.5", "Navigate.CurLon: -0°07.4697",
+                       "Position.CurLat:  0°22.5", "Position.CurLon: -0°07.4697"};
     QTest::newRow("position all zero")
-        << nav(3, {0}) << QStringList{"Navigate.CurLat: ° 0", "Navigate.CurHeight: 0"};
+        << nav(3, {0}) << QStringList{"Navigate.CurLat:  0°00", "Navigate.CurHeight: 0"};
     QTest::newRow("height -0.5") << nav(12, {0xFF, 0xFF})
                                  << QStringList{"Navigate.CurHeight: -0.5",
                                                 "Position.HexHeight: FFFF"};
