@@ -125,14 +125,14 @@ int textBoxWidthFor(const QLineEdit *e, const QString &text)
     return e->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, contents, e).width();
 }
 
-// A title bar shows the title in the desktop's (often bold) font beside the window's
-// icon and its buttons; about three text heights each.
+// A title bar shows the title in the desktop's (often bold, often larger) font beside
+// the window's icon and three buttons: about two text heights each, with padding.
 int titleWidthFor(const QString &title)
 {
     QFont f = QApplication::font();
     f.setBold(true);
     const QFontMetrics fm(f);
-    return fm.horizontalAdvance(title) + 4 * 3 * fm.height() / 2;
+    return fm.horizontalAdvance(title) + 10 * fm.height();
 }
 
 // Tells the user why nothing was sent and puts the cursor on the field to correct.
