@@ -78,7 +78,8 @@ SetupPayload setTimePayload(const QStringList &fields)
         const bool whole = kWhole.match(text).hasMatch();
         // Leading zeros aside, more than two digits cannot be in range.
         const QString digits = whole ? text.mid(text.startsWith(u'+') ? 1 : 0) : QString();
-        const qsizetype firstDigit = digits.indexOf(QRegularExpression(QStringLiteral("[1-9]")));
+        static const QRegularExpression kSignificant(QStringLiteral("[1-9]"));
+        const qsizetype firstDigit = digits.indexOf(kSignificant);
         const int value =
             firstDigit < 0 ? 0 : (digits.size() - firstDigit > 2 ? 100 : digits.toInt());
         if (!whole || value < kLow[i] || value > high) {
