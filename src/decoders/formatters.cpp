@@ -348,21 +348,20 @@ QString DegMinText(double scaledCoordinate)
 {
     const QChar degree(0x00B0);
     const QString s = SignedNumberText(scaledCoordinate);
-    const QString sign = s.left(1);
+    const QChar sign = s.front();
     // Below one minute: zero degrees, then the minutes as two digits and at most four
     // decimals, cut rather than rounded; the exponent form of tiny values is all zeros.
     if (s.contains(QLatin1Char('E')) && std::abs(scaledCoordinate) < 1)
         return sign + QLatin1Char('0') + degree + QStringLiteral("00.0000");
-    const qsizetype point = s.indexOf(QLatin1Char('.'));
-    if (point == 1)
-        return sign + QLatin1Char('0') + degree + (QStringLiteral("00") + s.mid(1)).left(7);
-    if (point >= 0) {
-        // Fewer than two digits before the point leave the sign after the degree sign.
-        const qsizetype split = qMax<qsizetype>(0, point - 2);
-        return s.left(split) + degree + s.mid(split, 7);
-    }
-    const qsizetype split = qMax<qsizetype>(0, s.size() - 2);
-    return s.left(split) + degree + s.mid(split);
+    // Digits padded to DDDMM so that a position within a degree of zero still shows
+    // its degree digit and two digits of whole minutes: 22.5 is 0°22.5, 5.25 is 0°05.25.
+    QString digits = s.mid(1);
+    const qsizetype point = digits.indexOf(QLatin1Char('.'));
+    const qsizetype whole = point >= 0 ? point : digits.size();
+    if (whole < 3)
+        digits.prepend(QString(3 - whole, QLatin1Char('0')));
+    const qsizetype split = (point >= 0 ? digits.indexOf(QLatin1Char('.')) : digits.size()) - 2;
+    return sign + digits.left(split) + degree + digits.mid(split, 7);
 }
 
 QString RawHexText(const GPS_Main &g)

@@ -21,7 +21,8 @@ QString SignedNumberText(double x);
 QString LevelText(int v);
 // Channel condition from v AND 3: "Searching", "Tracking", "Decode", "Decode Fix".
 QString ConditionText(int v);
-// A coordinate DDDMM.mmmm as degrees and minutes: 4530.123456 gives « 45°30.1234».
+// A coordinate DDDMM.mmmm as degrees and minutes: 4530.123456 gives « 45°30.1234»,
+// 22.5 gives « 0°22.5» and -30 gives «-0°30».
 QString DegMinText(double scaledCoordinate);
 // The whole frame in RxBuffer (1..MsgLength) as "XX " per byte.
 QString RawHexText(const GPS_Main &g);

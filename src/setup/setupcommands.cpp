@@ -43,31 +43,66 @@ std::optional<qint64> roundedToField(double value, int bits)
     return qint64(r);
 }
 
+// A checked DDDMM.mmmm coordinate as the receiver's signed 32-bit field: scaled in two
+// steps, 256 then 36, as its own arithmetic does, and rounded half to even.
+void appendCoordinate(QByteArray &out, double scaled)
+{
+    appendBigEndian(out, quint32(qint32(std::nearbyint(scaled * 256.0 * 36.0))), 4);
+}
+
 } // namespace
 
 SetupPayload setTimePayload(const QStringList &fields)
 {
     SetupPayload result;
+    // Whole decimal numbers only: behind "&h" a letter or an empty field would go out
+    // as a date the user never typed.
+    static const QRegularExpression kWhole(QStringLiteral("^\\+?[0-9]+$"));
+    static const int kLow[] = {0, 1, 1, 0, 0, 0};
+    static const int kHigh[] = {99, 12, 31, 23, 59, 59};
+    int values[6] = {};
     for (int i = 0; i < 6; ++i) {
-        const QString text = i < fields.size() ? fields[i] : QString();
-        // Blanks before the digits are skipped as in every other field, and a plus
-        // sign is dropped: behind "&h" either would read as no digits and send 0.
-        QStringView digits = QStringView(text);
-        while (!digits.isEmpty() && (digits.front() == u' ' || digits.front() == u'\t'))
-            digits = digits.mid(1);
-        const bool negative = digits.startsWith(u'-');
-        if (digits.startsWith(u'+'))
-            digits = digits.mid(1);
-        const NumberReading r = readNumberText(QStringLiteral("&h") + digits.toString());
-        if (negative || !r.inRange || r.value < 0 || r.value > 255) {
+        const QString text = (i < fields.size() ? fields[i] : QString()).trimmed();
+        int high = kHigh[i];
+        QString month;
+        if (i == 2) {
+            // The receiver's years 00-99 are 2000-2099: 29 February only in leap years.
+            const QDate first(2000 + values[0], values[1], 1);
+            high = first.daysInMonth();
+            month = QLocale::c().monthName(values[1]) + QLatin1Char(' ') +
+                    QString::number(first.year());
+        }
+        const QString range = QStringLiteral("enter a number from %1 to %2")
+                                  .arg(kLow[i], 2, 10, QLatin1Char('0'))
+                                  .arg(high, 2, 10, QLatin1Char('0'));
+        const bool whole = kWhole.match(text).hasMatch();
+        // Leading zeros aside, more than two digits cannot be in range.
+        const QString digits = whole ? text.mid(text.startsWith(u'+') ? 1 : 0) : QString();
+        static const QRegularExpression kSignificant(QStringLiteral("[1-9]"));
+        const qsizetype firstDigit = digits.indexOf(kSignificant);
+        const int value =
+            firstDigit < 0 ? 0 : (digits.size() - firstDigit > 2 ? 100 : digits.toInt());
+        if (!whole || value < kLow[i] || value > high) {
             result.payload.clear();
             result.field = i;
-            result.refusal = QStringLiteral("%1 \"%2\" is out of range: enter a value from 0 to 99 "
-                                            "(hexadecimal digits up to FF are also accepted).")
-                                 .arg(kTimeFieldNames[i], typed(text));
+            if (text.isEmpty())
+                result.refusal = QStringLiteral("%1 is empty: %2.").arg(kTimeFieldNames[i], range);
+            else if (!whole)
+                result.refusal = QStringLiteral("%1 \"%2\" is not a whole number: %3.")
+                                     .arg(kTimeFieldNames[i], typed(text), range);
+            else if (!month.isEmpty() && value <= 31)
+                result.refusal = QStringLiteral("%1 \"%2\" is out of range: %3 has %4 days; %5.")
+                                     .arg(kTimeFieldNames[i], typed(text), month)
+                                     .arg(high)
+                                     .arg(range);
+            else
+                result.refusal = QStringLiteral("%1 \"%2\" is out of range: %3.")
+                                     .arg(kTimeFieldNames[i], typed(text), range);
             return result;
         }
-        result.payload.append(char(quint8(r.value)));
+        values[i] = value;
+        // The decimal digits travel as packed BCD: 59 is sent as 0x59.
+        result.payload.append(char(quint8((value / 10) << 4 | value % 10)));
     }
     return result;
 }
@@ -100,54 +135,105 @@ SetupPayload setPositionPayload(const QString &latitudeD, const QString &latitud
         {longitudeD.trimmed(), longitudeM.trimmed(), QStringLiteral("Longitude"), 2, 180},
     };
     for (const auto &c : coords) {
-        const QString form =
-            QStringLiteral("Enter whole degrees from -%1 to %1 and minutes from 00 to 59.9999, "
-                           "with two digits before the point (5°07.5' is 5 and 07.5).")
-                .arg(c.limit);
         const auto refuse = [&](int field, const QString &why) {
             result.payload.clear();
             result.field = field;
-            result.refusal = why + QLatin1Char(' ') + form;
+            result.refusal =
+                why + QStringLiteral(" Enter whole degrees from -%1 to %1 and minutes "
+                                     "from 0 to 59.9999 (5°07.5' south is -5 and 7.5).")
+                          .arg(c.limit);
             return result;
         };
-        // Degrees may be empty or a lone sign: that is how a position within one
-        // degree of the equator or the meridian is filled in.
-        static const QRegularExpression kDegrees(QStringLiteral("^[+-]?[0-9]*$"));
+        static const QRegularExpression kDegrees(QStringLiteral("^[+-]?[0-9]+$"));
+        if (c.degrees.isEmpty())
+            return refuse(c.field, QStringLiteral("%1 degrees are empty.").arg(c.name));
         if (!kDegrees.match(c.degrees).hasMatch())
             return refuse(c.field, QStringLiteral("%1 degrees \"%2\" are not whole degrees.")
                                        .arg(c.name, typed(c.degrees)));
+        const int minutesField = c.field + 1;
         NumberReading minutes;
-        NumberReading joined;
-        const QString text = c.degrees + c.minutes;
-        const bool minutesRead = !c.minutes.isEmpty() && readsWhollyAsNumber(c.minutes, minutes);
-        const bool joinedRead = minutesRead && readsWhollyAsNumber(text, joined);
-        if (minutesRead && !joinedRead && !joined.inRange)
+        if (c.minutes.isEmpty())
+            return refuse(minutesField, QStringLiteral("%1 minutes are empty.").arg(c.name));
+        if (!readsWhollyAsNumber(c.minutes, minutes))
+            return refuse(minutesField, QStringLiteral("%1 minutes \"%2\" are not a number.")
+                                            .arg(c.name, typed(c.minutes)));
+        // The sign belongs to the degrees: 33 and -5 could mean 32°55' or -33°05'.
+        if (c.minutes.startsWith(u'-'))
+            return refuse(
+                minutesField,
+                QStringLiteral("%1 minutes \"%2\" have a sign.").arg(c.name, typed(c.minutes)));
+        if (minutes.value >= 60.0)
+            return refuse(
+                minutesField,
+                QStringLiteral("%1 minutes \"%2\" are 60 or more.").arg(c.name, typed(c.minutes)));
+        const QString shown = QStringLiteral("%1°%2'").arg(typed(c.degrees), typed(c.minutes));
+        const bool negative = c.degrees.startsWith(u'-');
+        QString unsignedDegrees = c.degrees;
+        if (negative || unsignedDegrees.startsWith(u'+'))
+            unsignedDegrees.remove(0, 1);
+        const NumberReading degrees = readNumberText(unsignedDegrees);
+        if (!degrees.inRange || degrees.value > c.limit)
             return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
-                                       .arg(c.name, typed(text), QString::number(c.limit)));
-        if (!joinedRead) {
-            const bool noDegrees = !c.degrees.contains(QRegularExpression(QStringLiteral("[0-9]")));
-            const int field = c.minutes.isEmpty() && noDegrees ? c.field : c.field + 1;
-            return refuse(field, c.minutes.isEmpty()
-                                     ? QStringLiteral("%1 is empty.").arg(c.name)
-                                     : QStringLiteral("%1 minutes \"%2\" are not a number.")
-                                           .arg(c.name, typed(c.minutes)));
+                                       .arg(c.name, shown, QString::number(c.limit)));
+        // Minutes of plain digits are read as one DDDMM.mmmm text, so that every
+        // two-digit minutes text reads exactly as it always has; "5.5" is "05.5".
+        static const QRegularExpression kPlain(QStringLiteral("^\\+?0*([0-9]*)(\\.[0-9]*)?$"));
+        const QRegularExpressionMatch plain = kPlain.match(c.minutes);
+        double magnitude = degrees.value * 100.0 + minutes.value;
+        if (plain.hasMatch()) {
+            const QString whole = plain.captured(1).rightJustified(2, QLatin1Char('0'));
+            magnitude = readNumber(unsignedDegrees + whole + plain.captured(2));
         }
-        // DDDMM.mmmm: the minutes are what lies below the hundreds.
-        const double magnitude = std::abs(joined.value);
-        if (std::fmod(magnitude, 100.0) >= 60.0)
-            return refuse(c.field + 1,
-                          QStringLiteral("%1 %2 has 60 minutes or more.").arg(c.name, typed(text)));
         if (magnitude > c.limit * 100.0)
             return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
-                                       .arg(c.name, typed(text), QString::number(c.limit)));
-        // Scaled in two steps, 256 then 36, as the receiver's own arithmetic does.
-        const auto raw = roundedToField(joined.value * 256.0 * 36.0, 32);
-        if (!raw)
-            return refuse(c.field,
-                          QStringLiteral("%1 %2 cannot be sent.").arg(c.name, typed(text)));
-        appendBigEndian(result.payload, quint32(qint32(*raw)), 4);
+                                       .arg(c.name, shown, QString::number(c.limit)));
+        appendCoordinate(result.payload, negative ? -magnitude : magnitude);
     }
     // The receiver expects a ninth byte holding 1 after the two coordinates.
+    result.payload.append(char(1));
+    return result;
+}
+
+SetupPayload setPositionScaledPayload(const QString &latitude, const QString &longitude)
+{
+    SetupPayload result;
+    const struct {
+        QString text;
+        QString name;
+        int limit;
+    } coords[] = {
+        {latitude.trimmed(), QStringLiteral("Latitude"), 90},
+        {longitude.trimmed(), QStringLiteral("Longitude"), 180},
+    };
+    int field = 0;
+    for (const auto &c : coords) {
+        const auto refuse = [&](const QString &why) {
+            result.payload.clear();
+            result.field = field;
+            result.refusal =
+                why + QStringLiteral(" Enter degrees × 100 + minutes from -%1 to %1, minutes below "
+                                     "60 (-512.5 is 5°12.5' south).")
+                          .arg(c.limit * 100);
+            return result;
+        };
+        NumberReading r;
+        if (!readsWhollyAsNumber(c.text, r))
+            return refuse(
+                r.hasDigits && !r.inRange
+                    ? QStringLiteral("%1 %2 lies beyond %3°.")
+                          .arg(c.name, typed(c.text), QString::number(c.limit))
+                    : QStringLiteral("%1 \"%2\" is not a number.").arg(c.name, typed(c.text)));
+        // DDDMM.mmmm: the minutes are what lies below the hundreds.
+        const double magnitude = std::abs(r.value);
+        if (std::fmod(magnitude, 100.0) >= 60.0)
+            return refuse(
+                QStringLiteral("%1 %2 has 60 minutes or more.").arg(c.name, typed(c.text)));
+        if (magnitude > c.limit * 100.0)
+            return refuse(QStringLiteral("%1 %2 lies beyond %3°.")
+                              .arg(c.name, typed(c.text), QString::number(c.limit)));
+        appendCoordinate(result.payload, r.value);
+        ++field;
+    }
     result.payload.append(char(1));
     return result;
 }

@@ -8,9 +8,12 @@
 #include "platform/twips.h"
 #include "setupcommands.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <algorithm>
 
 namespace {
@@ -107,6 +110,29 @@ void chainFocus(const QList<QWidget *> &order)
 {
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+// The width a text box needs to show `text` whole, frame and margins included.
+int textBoxWidthFor(const QLineEdit *e, const QString &text)
+{
+    QStyleOptionFrame opt;
+    opt.initFrom(e);
+    opt.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e);
+    const QMargins m = e->textMargins();
+    // QLineEdit keeps two pixels either side of its text, and one for the cursor.
+    const QSize contents(e->fontMetrics().horizontalAdvance(text) + 4 + 1 + m.left() + m.right(),
+                         e->fontMetrics().height());
+    return e->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, contents, e).width();
+}
+
+// A title bar shows the title in the desktop's (often bold, often larger) font beside
+// the window's icon and three buttons: about two text heights each, with padding.
+int titleWidthFor(const QString &title)
+{
+    QFont f = QApplication::font();
+    f.setBold(true);
+    const QFontMetrics fm(f);
+    return fm.horizontalAdvance(title) + 10 * fm.height();
 }
 
 // Tells the user why nothing was sent and puts the cursor on the field to correct.
@@ -216,7 +242,27 @@ SetPosition::SetPosition(GPS_Main &g, QWidget *parent) : QDialog(parent), m_g(g)
     connect(exit, &QPushButton::clicked, this, &SetPosition::Exit_Click);
 
     chainFocus({LatitudeD, LatitudeM, LongitudeD, LongitudeM, set, exit});
+    fitToTexts(set, exit);
     fitCaptions(this);
+}
+
+void SetPosition::fitToTexts(QPushButton *set, QPushButton *exit)
+{
+    // The designed minutes boxes cut the widest minutes the window fills in
+    // ("22.4837"), and the window is narrower than its own title: both grow, and
+    // Cancel keeps its margin to the right edge.
+    const int gap = twipsToPixels(60, this);
+    const int minutes =
+        std::max(LatitudeM->width(), textBoxWidthFor(LatitudeM, QStringLiteral("59.9999")));
+    LatitudeM->resize(minutes, LatitudeM->height());
+    LongitudeM->resize(minutes, LongitudeM->height());
+    const int fields = LatitudeM->geometry().right() + 1 + twipsToPixels(75, this);
+    const int buttons = set->geometry().right() + 1 + gap + exit->width() + gap;
+    const int width = std::max({this->width(), fields, buttons, titleWidthFor(windowTitle())});
+    setFixedSize(width, height());
+    exit->move(width - gap - exit->width(), exit->y());
+    if (auto *warning = findChild<QLabel *>(QStringLiteral("Label2")))
+        warning->resize(width - 2 * warning->x(), warning->height());
 }
 
 void SetPosition::Form_Load()

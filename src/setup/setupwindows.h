@@ -49,6 +49,8 @@ public:
     QLineEdit *LongitudeM = nullptr;
 
 private:
+    void fitToTexts(QPushButton *set, QPushButton *exit);
+
     GPS_Main &m_g;
 };
 

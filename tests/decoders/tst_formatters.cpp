@@ -146,8 +146,13 @@ void TestFormatters::degMinTextSplitsDegreesAndCutsMinutes_data()
     QTest::newRow("three-digit degrees negative") << -12207.5 << "-122°07.5";
     QTest::newRow("two-digit degrees negative") << -7512.5 << "-75°12.5";
     QTest::newRow("whole minutes") << 4530.0 << " 45°30";
-    QTest::newRow("under a degree") << 5.25 << "° 5.25";
-    QTest::newRow("zero") << 0.0 << "° 0";
+    QTest::newRow("under a degree") << 5.25 << " 0°05.25";
+    QTest::newRow("0.375 degrees") << 22.5 << " 0°22.5";
+    QTest::newRow("-0.5 degrees, whole minutes") << -30.0 << "-0°30";
+    QTest::newRow("-0.124495 degrees") << -7.4697 << "-0°07.4697";
+    QTest::newRow("under a degree, minutes cut") << 59.99999 << " 0°59.9999";
+    QTest::newRow("one degree") << 100.0 << " 1°00";
+    QTest::newRow("zero") << 0.0 << " 0°00";
     QTest::newRow("navigation latitude 10485760") << 10485760 / 9216.0 << " 11°37.7777";
     QTest::newRow("navigation latitude -10485760") << -10485760 / 9216.0 << "-11°37.7777";
     QTest::newRow("under a minute") << 0.5 << " 0°00.5";

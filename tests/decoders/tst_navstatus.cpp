@@ -47,9 +47,15 @@ void TestNavStatus::boxesShowDecodedFields_data()
     QTest::newRow("longitude west") << navFrame({{8, {0xFF, 0x60, 0x00, 0x00}}}) << "CurLon"
                                     << "-11°37.7777";
     QTest::newRow("latitude zero") << navFrame({}) << "CurLat"
-                                   << "° 0";
+                                   << " 0°00";
     QTest::newRow("longitude zero") << navFrame({}) << "CurLon"
-                                    << "° 0";
+                                    << " 0°00";
+    QTest::newRow("latitude half a degree south")
+        << navFrame({{4, {0xFF, 0xFB, 0xC8, 0x00}}}) << "CurLat"
+        << "-0°30";
+    QTest::newRow("longitude 0.375 degrees east")
+        << navFrame({{8, {0x00, 0x03, 0x2A, 0x00}}}) << "CurLon"
+        << " 0°22.5";
     QTest::newRow("latitude within a minute")
         << navFrame({{4, {0xFF, 0xFF, 0xFF, 0xFF}}}) << "CurLat"
         << "-0°00.0001";

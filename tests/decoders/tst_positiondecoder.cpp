@@ -101,7 +101,7 @@ void TestPositionDecoder::fieldsOfFrame_data()
         << 3 << bytes({0x13}) << FieldPairs{{"Validity", "13"}};
     QTest::newRow("zero position")
         << 4 << bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0})
-        << FieldPairs{{"CurLat", "° 0"}, {"CurLon", "° 0"}, {"CurHeight", "0"}};
+        << FieldPairs{{"CurLat", " 0°00"}, {"CurLon", " 0°00"}, {"CurHeight", "0"}};
     QTest::newRow("position within a minute of zero must not fail")
         << 4 << bytes({0x00, 0x00, 0x10, 0x00, 0xFF, 0xFF, 0xF0, 0x00})
         << FieldPairs{{"HexLat", "00001000"}, {"HexLon", "FFFFF000"}};

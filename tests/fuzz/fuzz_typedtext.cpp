@@ -23,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(p.ok() ? (p.payload.size() == 9 && p.payload[8] == 1)
                       : (p.payload.isEmpty() && p.field >= -1 && p.field < 4));
 
+    const SetupPayload d = setPositionScaledPayload(f[0], f[1]);
+    FUZZ_CHECK(d.ok() ? (d.payload.size() == 9 && d.payload[8] == 1)
+                      : (d.payload.isEmpty() && d.field >= 0 && d.field < 2));
+
     const SetupPayload h = setHeightPayload(f[0], f[1]);
     FUZZ_CHECK(h.ok() ? h.payload.size() == 4
                       : (h.payload.isEmpty() && h.field >= -1 && h.field < 2));

@@ -269,8 +269,8 @@ void TestNavigate::navigationFrameFillsEveryBox()
 
     // All-zero position shows zero degrees.
     f.g.OnReceive(navFrame({}));
-    QCOMPARE(f.box("CurLat"), "° 0");
-    QCOMPARE(f.box("CurLon"), "° 0");
+    QCOMPARE(f.box("CurLat"), " 0°00");
+    QCOMPARE(f.box("CurLon"), " 0°00");
     QCOMPARE(f.box("CurHeight"), "0");
     QCOMPARE(f.box("CurHead"), "0");
     QCOMPARE(f.box("Vality"), "0 Sats");

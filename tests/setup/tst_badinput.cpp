@@ -26,8 +26,8 @@ namespace {
 
 constexpr int kRefused = -1;
 
-// One hostile text, with what it must mean in a hexadecimal time field (a byte, or
-// refused) and in a decimal field, which takes only text that is wholly a number
+// One hostile text, with what it must mean in a time field (a BCD byte, or refused)
+// and in a decimal field, which takes only text that is wholly a number
 // (nothing: refused).
 struct Hostile {
     const char *legend;
@@ -39,38 +39,44 @@ struct Hostile {
 const QList<Hostile> &hostileTexts()
 {
     static const QList<Hostile> rows = {
-        {"empty", "", 0x00, std::nullopt},
-        {"blanks", "   ", 0x00, std::nullopt},
+        {"empty", "", kRefused, std::nullopt},
+        {"blanks", "   ", kRefused, std::nullopt},
         {"leading blank", " 12", 0x12, 12},
         {"leading tab", "\t7", 0x07, 7},
         {"plus sign", "+5", 0x05, 5},
         {"minus sign", "-5", kRefused, -5},
-        {"letters", "zz", 0x00, std::nullopt},
+        {"letters", "zz", kRefused, std::nullopt},
         {"hex letters", "abc", kRefused, std::nullopt},
-        {"digits then letters", "12xyz", 0x12, std::nullopt},
-        {"fraction", "5.9", 0x05, 5.9},
-        {"decimal comma", "5,9", 0x05, std::nullopt},
+        {"digits then letters", "12xyz", kRefused, std::nullopt},
+        {"fraction", "5.9", kRefused, 5.9},
+        {"decimal comma", "5,9", kRefused, std::nullopt},
         {"exponent", "1e3", kRefused, 1000},
         {"exponent beyond a double", "1e400", kRefused, std::nullopt},
         {"eleven digits", "99999999999", kRefused, 99999999999.0},
-        {"control characters", "\x01\x07\x1b", 0x00, std::nullopt},
-        {"number then control character", "3\x08", 0x03, std::nullopt},
-        {"other digits", QString::fromUtf8("\u0663\uFF11"), 0x00, std::nullopt},
+        {"control characters", "\x01\x07\x1b", kRefused, std::nullopt},
+        {"number then control character", "3\x08", kRefused, std::nullopt},
+        {"other digits", QString::fromUtf8("\u0663\uFF11"), kRefused, std::nullopt},
         {"very long", QString(5000, QLatin1Char('9')), kRefused, std::nullopt},
     };
     return rows;
 }
 
 // Whole degrees as the window takes them, with "00" minutes: the DDDMM value, or nothing.
-// Empty degrees are those of a position within a degree of zero.
 std::optional<double> wholeDegrees(const Hostile &h)
 {
     static const QRegularExpression kWhole(QStringLiteral("^[+-]?[0-9]+$"));
-    if (h.text.trimmed().isEmpty())
-        return 0.0;
     if (!h.decimal || !kWhole.match(h.text.trimmed()).hasMatch())
         return std::nullopt;
     return *h.decimal * 100;
+}
+
+// Minutes as the window takes them, with "0" degrees: below 60, and the sign belongs
+// to the degrees.
+std::optional<double> minutesOnly(const Hostile &h)
+{
+    if (!h.decimal || *h.decimal >= 60 || h.text.trimmed().startsWith(QLatin1Char('-')))
+        return std::nullopt;
+    return h.decimal;
 }
 
 // A latitude the receiver can be given: up to 90°, minutes below 60.
@@ -136,8 +142,7 @@ void TestBadInput::setupFieldsSendMeaningOrRefuse_data()
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("fieldWord"); // how the refusal names the field
-    // A refused coordinate puts the cursor on the field at fault; with both empty, on
-    // its degrees.
+    // A refused coordinate puts the cursor on the field at fault.
     QTest::addColumn<QString>("focus");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("wire"); // empty: refused
@@ -158,19 +163,18 @@ void TestBadInput::setupFieldsSendMeaningOrRefuse_data()
                 << (h.timeByte == kRefused ? QByteArray() : prepared(0xB2, payload));
         }
         // The hostile text in one field of a coordinate whose other field holds "00"
-        // (degrees) or nothing (minutes); the other coordinate is 0°00.
+        // (minutes) or "0" (degrees); the other coordinate is 0°00.
         for (int i = 0; i < 4; ++i) {
             const bool degrees = i % 2 == 0;
             const auto coordinate =
-                scaled(latitude(degrees ? wholeDegrees(h) : h.decimal), 9216, 4);
+                scaled(latitude(degrees ? wholeDegrees(h) : minutesOnly(h)), 9216, 4);
             const QByteArray zero = bigEndian(0, 4);
             const QByteArray payload =
                 coordinate ? (i < 2 ? *coordinate + zero : zero + *coordinate) : QByteArray();
             QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(positionFields[i], h.legend)))
                 << "SetPosition" << positionFields[i] << (i < 2 ? "Latitude" : "Longitude")
-                << (degrees || h.text.trimmed().isEmpty() ? positionFields[i & 2]
-                                                          : positionFields[i])
-                << h.text << (coordinate ? prepared(0xB0, payload + '\x01') : QByteArray());
+                << positionFields[i] << h.text
+                << (coordinate ? prepared(0xB0, payload + '\x01') : QByteArray());
         }
         for (int i = 0; i < 2; ++i) {
             const auto value = scaled(h.decimal, 2, 2);
@@ -204,9 +208,9 @@ void TestBadInput::setupFieldsSendMeaningOrRefuse()
         auto *p = new SetPosition(r.g);
         w.reset(p);
         set = QStringLiteral("SetPosition");
-        p->LatitudeD->setText(QString());
+        p->LatitudeD->setText(QStringLiteral("0"));
         p->LatitudeM->setText(QStringLiteral("00"));
-        p->LongitudeD->setText(QString());
+        p->LongitudeD->setText(QStringLiteral("0"));
         p->LongitudeM->setText(QStringLiteral("00"));
     } else {
         w = std::make_unique<SetHeight>(r.g);

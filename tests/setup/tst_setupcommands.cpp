@@ -20,12 +20,14 @@ QByteArray hex(const char *text)
 class TestSetupCommands : public QObject {
     Q_OBJECT
 private slots:
-    void timeFieldsReadAsHexadecimalBytes_data();
-    void timeFieldsReadAsHexadecimalBytes();
+    void timeFieldsTravelAsBcdOrAreRefused_data();
+    void timeFieldsTravelAsBcdOrAreRefused();
     void timeFieldsStartFromTheLocalClock_data();
     void timeFieldsStartFromTheLocalClock();
     void positionScaledRoundedHalfToEven_data();
     void positionScaledRoundedHalfToEven();
+    void positionFromDddmmTexts_data();
+    void positionFromDddmmTexts();
     void positionFieldsSplitAtTheDegreeSign_data();
     void positionFieldsSplitAtTheDegreeSign();
     void receivedPositionSentBackWithinOneUnit();
@@ -37,49 +39,117 @@ private slots:
     void setupCommandSendsPrepareThenPayloadFrame();
 };
 
-void TestSetupCommands::timeFieldsReadAsHexadecimalBytes_data()
+void TestSetupCommands::timeFieldsTravelAsBcdOrAreRefused_data()
 {
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<int>("refusedField"); // -1: accepted
     QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("range"); // the accepted range the refusal gives
 
     QTest::newRow("decimal digits travel as BCD")
-        << QStringList{"99", "12", "31", "23", "59", "59"} << hex("991231235959") << -1 << "";
+        << QStringList{"99", "12", "31", "23", "59", "59"} << hex("991231235959") << -1 << ""
+        << "";
     QTest::newRow("one digit and leading zero")
-        << QStringList{"5", "05", "1", "0", "0", "9"} << hex("050501000009") << -1 << "";
-    QTest::newRow("letters are hexadecimal digits")
-        << QStringList{"1A", "b", "Ff", "0", "0", "0"} << hex("1a0bff000000") << -1 << "";
-    QTest::newRow("empty and non-digit fields give zero")
-        << QStringList{"", "x", "G1", "", "", "3z"} << hex("000000000003") << -1 << "";
-    // Behind "&h" a blank or a sign would end the digits at once and send 0.
+        << QStringList{"5", "05", "1", "0", "0", "9"} << hex("050501000009") << -1 << ""
+        << "";
+    QTest::newRow("letters are not digits")
+        << QStringList{"1A", "b", "Ff", "0", "0", "0"} << QByteArray() << 0 << "Year"
+        << "00 to 99";
+    QTest::newRow("empty field refused")
+        << QStringList{"", "x", "G1", "", "", "3z"} << QByteArray() << 0 << "Year"
+        << "00 to 99";
     QTest::newRow("blanks before digits and a plus sign are skipped")
-        << QStringList{" 7", "\t12", "+4", " +5", "0", "0"} << hex("071204050000") << -1 << "";
+        << QStringList{" 7", "\t12", "+4", " +5", "0", "0"} << hex("071204050000") << -1 << ""
+        << "";
     QTest::newRow("minus sign refused")
-        << QStringList{"26", "1", "1", "-5", "1", "1"} << QByteArray() << 3 << "Hour";
+        << QStringList{"26", "1", "1", "-5", "1", "1"} << QByteArray() << 3 << "Hour"
+        << "00 to 23";
     QTest::newRow("three digits do not fit a byte")
-        << QStringList{"26", "100", "1", "1", "1", "1"} << QByteArray() << 1 << "Month";
+        << QStringList{"26", "100", "1", "1", "1", "1"} << QByteArray() << 1 << "Month"
+        << "01 to 12";
     QTest::newRow("16-bit negative reading refused")
-        << QStringList{"26", "1", "1", "1", "1", "FFFF"} << QByteArray() << 5 << "Second";
+        << QStringList{"26", "1", "1", "1", "1", "FFFF"} << QByteArray() << 5 << "Second"
+        << "00 to 59";
     QTest::newRow("nine digits refused")
-        << QStringList{"123456789", "1", "1", "1", "1", "1"} << QByteArray() << 0 << "Year";
+        << QStringList{"123456789", "1", "1", "1", "1", "1"} << QByteArray() << 0 << "Year"
+        << "00 to 99";
     QTest::newRow("first bad field named")
-        << QStringList{"26", "1", "1", "24", "100", "100"} << QByteArray() << 4 << "Minute";
+        << QStringList{"26", "1", "1", "24", "100", "100"} << QByteArray() << 3 << "Hour"
+        << "00 to 23";
+    QTest::newRow("year A0") << QStringList{"A0", "1", "1", "1", "1", "1"} << QByteArray() << 0
+                             << "Year"
+                             << "00 to 99";
+    QTest::newRow("hour xy") << QStringList{"26", "1", "1", "xy", "1", "1"} << QByteArray() << 3
+                             << "Hour"
+                             << "00 to 23";
+    QTest::newRow("minute 1A") << QStringList{"26", "1", "1", "1", "1A", "1"} << QByteArray() << 4
+                               << "Minute"
+                               << "00 to 59";
+    QTest::newRow("fraction") << QStringList{"26", "1", "1", "1", "1", "5.0"} << QByteArray() << 5
+                              << "Second"
+                              << "00 to 59";
+    QTest::newRow("month 13") << QStringList{"26", "13", "1", "1", "1", "1"} << QByteArray() << 1
+                              << "Month"
+                              << "01 to 12";
+    QTest::newRow("month 0") << QStringList{"26", "0", "1", "1", "1", "1"} << QByteArray() << 1
+                             << "Month"
+                             << "01 to 12";
+    QTest::newRow("day 0") << QStringList{"26", "1", "00", "1", "1", "1"} << QByteArray() << 2
+                           << "Day"
+                           << "01 to 31";
+    QTest::newRow("day 32") << QStringList{"26", "1", "32", "1", "1", "1"} << QByteArray() << 2
+                            << "Day"
+                            << "01 to 31";
+    QTest::newRow("31 April") << QStringList{"26", "4", "31", "1", "1", "1"} << QByteArray() << 2
+                              << "Day"
+                              << "April 2026 has 30 days";
+    QTest::newRow("30 April") << QStringList{"26", "4", "30", "1", "1", "1"} << hex("260430010101")
+                              << -1 << ""
+                              << "";
+    QTest::newRow("31 February") << QStringList{"24", "2", "31", "1", "1", "1"} << QByteArray() << 2
+                                 << "Day"
+                                 << "01 to 29";
+    QTest::newRow("29 February 2026")
+        << QStringList{"26", "2", "29", "1", "1", "1"} << QByteArray() << 2 << "Day"
+        << "01 to 28";
+    QTest::newRow("29 February 2024")
+        << QStringList{"24", "2", "29", "1", "1", "1"} << hex("240229010101") << -1 << ""
+        << "";
+    QTest::newRow("29 February 2000, a leap century")
+        << QStringList{"00", "2", "29", "0", "0", "0"} << hex("000229000000") << -1 << ""
+        << "";
+    QTest::newRow("hour 25") << QStringList{"26", "1", "1", "25", "1", "1"} << QByteArray() << 3
+                             << "Hour"
+                             << "00 to 23";
+    QTest::newRow("minute 61") << QStringList{"26", "1", "1", "1", "61", "1"} << QByteArray() << 4
+                               << "Minute"
+                               << "00 to 59";
+    QTest::newRow("minute 60") << QStringList{"26", "1", "1", "1", "60", "1"} << QByteArray() << 4
+                               << "Minute"
+                               << "00 to 59";
+    QTest::newRow("second 60") << QStringList{"26", "1", "1", "1", "1", "60"} << QByteArray() << 5
+                               << "Second"
+                               << "00 to 59";
+    QTest::newRow("leading zeros") << QStringList{"0099", "012", "0031", "00023", "059", "000"}
+                                   << hex("991231235900") << -1 << ""
+                                   << "";
 }
 
-void TestSetupCommands::timeFieldsReadAsHexadecimalBytes()
+void TestSetupCommands::timeFieldsTravelAsBcdOrAreRefused()
 {
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, payload);
     QFETCH(int, refusedField);
     QFETCH(QString, named);
+    QFETCH(QString, range);
     const SetupPayload p = setTimePayload(fields);
     QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
     QCOMPARE(p.field, refusedField);
     QCOMPARE(p.ok(), refusedField < 0);
     if (!p.ok()) {
-        QVERIFY2(p.refusal.startsWith(named + QStringLiteral(" \"")), qPrintable(p.refusal));
-        QVERIFY2(p.refusal.contains(QStringLiteral("0 to 99")), qPrintable(p.refusal));
+        QVERIFY2(p.refusal.startsWith(named + QLatin1Char(' ')), qPrintable(p.refusal));
+        QVERIFY2(p.refusal.contains(range), qPrintable(p.refusal));
     }
 }
 
@@ -108,35 +178,59 @@ void TestSetupCommands::positionScaledRoundedHalfToEven_data()
     QTest::addColumn<QStringList>("fields"); // latD, latM, lonD, lonM
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<int>("refusedField");
+    QTest::addColumn<QString>("quoted"); // what the refusal quotes, as typed
 
     QTest::newRow("33 12.3456 and 117 10.5")
-        << QStringList{"33", "12.3456", "117", "10.5000"} << hex("01d1cc71066eca0001") << -1;
+        << QStringList{"33", "12.3456", "117", "10.5000"} << hex("01d1cc71066eca0001") << -1 << "";
     QTest::newRow("negative latitude")
-        << QStringList{"-33", "12.3456", "0", "0"} << hex("fe2e338f0000000001") << -1;
+        << QStringList{"-33", "12.3456", "0", "0"} << hex("fe2e338f0000000001") << -1 << "";
     QTest::newRow("fields as filled from 01 D1 CC 71")
-        << QStringList{" 33", "12.3455", " 33", "12.3455"} << hex("01d1cc7001d1cc7001") << -1;
+        << QStringList{" 33", "12.3455", " 33", "12.3455"} << hex("01d1cc7001d1cc7001") << -1 << "";
     QTest::newRow("fields as filled from a zero buffer")
-        << QStringList{"", " 0", "", " 0"} << hex("000000000000000001") << -1;
-    QTest::newRow("empty latitude refused") << QStringList{"", "", "", ""} << QByteArray() << 0;
-    QTest::newRow("minutes joined as text")
-        << QStringList{"33", "5.5", "0", "0"} << hex("002f2e000000000001") << -1;
+        << QStringList{" 0", "00", " 0", "00"} << hex("000000000000000001") << -1 << "";
+    QTest::newRow("empty latitude refused")
+        << QStringList{"", "", "", ""} << QByteArray() << 0 << "";
+    QTest::newRow("empty degrees refused")
+        << QStringList{"0", "0", "", "22.5"} << QByteArray() << 2 << "";
+    QTest::newRow("blank degrees refused")
+        << QStringList{"  ", "30", "0", "0"} << QByteArray() << 0 << "";
+    QTest::newRow("empty minutes refused")
+        << QStringList{"33", "", "0", "0"} << QByteArray() << 1 << "";
+    QTest::newRow("one-digit minutes are minutes, not joined")
+        << QStringList{"33", "5.5", "0", "0"} << hex("01d0d6000000000001") << -1 << "";
+    QTest::newRow("7.5 minutes with 47 degrees")
+        << QStringList{"47", "7.5", "0", "0"} << hex("0295fe000000000001") << -1 << "";
+    QTest::newRow("minutes with leading zeros")
+        << QStringList{"1", "007.5", "0", "0"} << hex("000f1e000000000001") << -1 << "";
+    QTest::newRow("minutes in exponent form")
+        << QStringList{"33", "1.25e1", "0", "0"} << hex("01d1d2000000000001") << -1 << "";
+    QTest::newRow("minus zero degrees keep their sign")
+        << QStringList{"-0", "30", "-0", "22.5"} << hex("fffbc800fffcd60001") << -1 << "";
+    QTest::newRow("minutes with a sign refused")
+        << QStringList{"33", "-5", "0", "0"} << QByteArray() << 1 << "\"-5\"";
     QTest::newRow("half rounds down to even")
         << QStringList{"0", "0.00048828125", "12", "34.00048828125"}
-        << hex("0000000400ad8804") + hex("01") << -1;
+        << hex("0000000400ad8804") + hex("01") << -1 << "";
     QTest::newRow("half rounds up to even")
-        << QStringList{"0", "0.00146484375", "0", "0"} << hex("0000000e0000000001") << -1;
+        << QStringList{"0", "0.00146484375", "0", "0"} << hex("0000000e0000000001") << -1 << "";
     QTest::newRow("poles and the date line")
-        << QStringList{"90", "00", "-180", "00"} << hex("04f1a000f61cc00001") << -1;
+        << QStringList{"90", "00", "-180", "00"} << hex("04f1a000f61cc00001") << -1 << "";
     QTest::newRow("latitude beyond 90")
-        << QStringList{"90", "00.0001", "0", "0"} << QByteArray() << 0;
+        << QStringList{"90", "00.0001", "0", "0"} << QByteArray() << 0 << "90°00.0001'";
     QTest::newRow("longitude beyond 180")
-        << QStringList{"0", "0", "-180", "00.5"} << QByteArray() << 2;
-    QTest::newRow("60 minutes") << QStringList{"33", "60", "0", "0"} << QByteArray() << 1;
+        << QStringList{"0", "0", "-180", "00.5"} << QByteArray() << 2 << "-180°00.5'";
+    QTest::newRow("degrees beyond with many digits")
+        << QStringList{"0", "0", "99999999999999999999999", "0"} << QByteArray() << 2 << "";
+    QTest::newRow("60 minutes") << QStringList{"33", "60", "0", "0"} << QByteArray() << 1
+                                << "\"60\"";
     QTest::newRow("99 degrees 99.99 minutes")
-        << QStringList{"99", "99.99", "0", "0"} << QByteArray() << 1;
+        << QStringList{"99", "99.99", "0", "0"} << QByteArray() << 1 << "\"99.99\"";
+    QTest::newRow("75.5 minutes quoted as typed")
+        << QStringList{"47", "75.5", "0", "0"} << QByteArray() << 1 << "\"75.5\"";
     QTest::newRow("999 degrees 99 minutes in one field")
-        << QStringList{"0", "0", "", "-99999"} << QByteArray() << 3;
-    QTest::newRow("unreadably large") << QStringList{"1e400", "", "0", "0"} << QByteArray() << 0;
+        << QStringList{"0", "0", "0", "-99999"} << QByteArray() << 3 << "\"-99999\"";
+    QTest::newRow("unreadably large")
+        << QStringList{"1e400", "", "0", "0"} << QByteArray() << 0 << "\"1e400\"";
 }
 
 void TestSetupCommands::positionScaledRoundedHalfToEven()
@@ -144,6 +238,7 @@ void TestSetupCommands::positionScaledRoundedHalfToEven()
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, payload);
     QFETCH(int, refusedField);
+    QFETCH(QString, quoted);
     const SetupPayload p = setPositionPayload(fields[0], fields[1], fields[2], fields[3]);
     QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
     QCOMPARE(p.field, refusedField);
@@ -155,7 +250,40 @@ void TestSetupCommands::positionScaledRoundedHalfToEven()
         QVERIFY2(p.refusal.contains(refusedField < 2 ? QStringLiteral("from -90 to 90")
                                                      : QStringLiteral("from -180 to 180")),
                  qPrintable(p.refusal));
+        QVERIFY2(p.refusal.contains(quoted), qPrintable(p.refusal));
     }
+}
+
+void TestSetupCommands::positionFromDddmmTexts_data()
+{
+    QTest::addColumn<QString>("latitude");
+    QTest::addColumn<QString>("longitude");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("refusal"); // empty: accepted
+    QTest::newRow("33 12.3456 and 117 10.5") << "3312.3456"
+                                             << "11710.5" << hex("01d1cc71066eca0001") << "";
+    QTest::newRow("within a degree of zero") << "-30"
+                                             << "22.5" << hex("fffbc80000032a0001") << "";
+    QTest::newRow("not a number") << "33x"
+                                  << "0" << QByteArray() << "Latitude \"33x\" is not a number.";
+    QTest::newRow("empty longitude") << "0"
+                                     << "" << QByteArray() << "Longitude \"\" is not a number.";
+    QTest::newRow("60 minutes") << "3360"
+                                << "0" << QByteArray() << "Latitude 3360 has 60 minutes or more.";
+    QTest::newRow("beyond 180") << "0"
+                                << "18000.5" << QByteArray()
+                                << "Longitude 18000.5 lies beyond 180°.";
+}
+
+void TestSetupCommands::positionFromDddmmTexts()
+{
+    QFETCH(QString, latitude);
+    QFETCH(QString, longitude);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, refusal);
+    const SetupPayload p = setPositionScaledPayload(latitude, longitude);
+    QCOMPARE(p.payload.toHex(' '), payload.toHex(' '));
+    QVERIFY2(refusal.isEmpty() ? p.ok() : p.refusal.startsWith(refusal), qPrintable(p.refusal));
 }
 
 void TestSetupCommands::positionFieldsSplitAtTheDegreeSign_data()
@@ -169,8 +297,14 @@ void TestSetupCommands::positionFieldsSplitAtTheDegreeSign_data()
                               << "12.3455";
     QTest::newRow("117 10.5") << hex("066eca00") << " 117"
                               << "10.5";
-    QTest::newRow("zero") << hex("00000000") << ""
-                          << " 0";
+    QTest::newRow("zero") << hex("00000000") << " 0"
+                          << "00";
+    QTest::newRow("half a degree south") << hex("fffbc800") << "-0"
+                                         << "30";
+    QTest::newRow("0.375 degrees") << hex("00032a00") << " 0"
+                                   << "22.5";
+    QTest::newRow("-0.124495 degrees") << hex("fffef317") << "-0"
+                                       << "07.4697";
 }
 
 void TestSetupCommands::positionFieldsSplitAtTheDegreeSign()
@@ -188,8 +322,9 @@ void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
 {
     // The minutes shown keep four decimals, cut: a position sent back unchanged comes
     // back at most one unit nearer zero, whatever its size or sign.
-    QList<qint64> raws = {0,    1,     -1,       100,       -100,     9215,
-                          9216, -9216, 30526577, -30526577, 82944000, -82944000};
+    QList<qint64> raws = {0,       1,      -1,       100,       -100,     9215,     9216,
+                          -9216,   276480, -276480,  207360,    -68841,   552959,   -552959,
+                          -552960, 921600, 30526577, -30526577, 82944000, -82944000};
     for (qint64 r = -82944000; r <= 82944000; r += 7919 * 109)
         raws << r;
     for (const qint64 raw : raws) {
@@ -198,7 +333,8 @@ void TestSetupCommands::receivedPositionSentBackWithinOneUnit()
             continue;
         const quint32 u = quint32(qint32(raw));
         const auto f = positionFields(quint8(u >> 24), quint8(u >> 16), quint8(u >> 8), quint8(u));
-        const SetupPayload p = setPositionPayload(f[0], f[1], QString(), QStringLiteral("0"));
+        const SetupPayload p =
+            setPositionPayload(f[0], f[1], QStringLiteral("0"), QStringLiteral("0"));
         QVERIFY2(
             p.ok(),
             qPrintable(QStringLiteral("%1: \"%2\" \"%3\" %4").arg(raw).arg(f[0], f[1], p.refusal)));

@@ -106,6 +106,8 @@ private slots:
     void controlsStandWhereDesigned();
     void focusMovesInDesignedOrder_data();
     void focusMovesInDesignedOrder();
+    void setPositionShowsItsTitleAndWidestFields_data();
+    void setPositionShowsItsTitleAndWidestFields();
     void setHeightOpensWithFocusOnCancel();
     void menuEntryPointsShowModalWindows_data();
     void menuEntryPointsShowModalWindows();
@@ -121,8 +123,13 @@ void TestSetupWindows::setButtonSendsExactFramesOrNothing_data()
     QTest::newRow("time as BCD") << "time" << QStringList{"99", "12", "31", "23", "59", "59"}
                                  << prepared(0xB2, hex("991231235959")) << "";
     QTest::newRow("time short, letters and empty")
-        << "time" << QStringList{"5", "05", "1A", "", "x", "9"}
-        << prepared(0xB2, hex("05051a000009")) << "";
+        << "time" << QStringList{"5", "05", "1A", "", "x", "9"} << QByteArray() << "UTC(3)";
+    QTest::newRow("time one digit each") << "time" << QStringList{"5", "3", "1", "0", "7", "9"}
+                                         << prepared(0xB2, hex("050301000709")) << "";
+    QTest::newRow("time empty year refused")
+        << "time" << QStringList{"", "1", "1", "1", "1", "1"} << QByteArray() << "UTC(1)";
+    QTest::newRow("time 31 April refused")
+        << "time" << QStringList{"26", "4", "31", "0", "0", "0"} << QByteArray() << "UTC(3)";
     QTest::newRow("time month 100 refused")
         << "time" << QStringList{"26", "100", "1", "1", "1", "1"} << QByteArray() << "UTC(2)";
     QTest::newRow("time second FFFF refused")
@@ -136,6 +143,10 @@ void TestSetupWindows::setButtonSendsExactFramesOrNothing_data()
         << prepared(0xB0, hex("fe2e338ff9913600") + hex("01")) << "";
     QTest::newRow("position empty latitude")
         << "position" << QStringList{"", "", "0", "00"} << QByteArray() << "LatitudeD";
+    QTest::newRow("position empty longitude degrees")
+        << "position" << QStringList{"0", "00", "", "22.5"} << QByteArray() << "LongitudeD";
+    QTest::newRow("position one-digit minutes") << "position" << QStringList{"33", "5.5", "0", "00"}
+                                                << prepared(0xB0, hex("01d0d6000000000001")) << "";
     QTest::newRow("position 99 degrees 99.99 minutes")
         << "position" << QStringList{"99", "99.99", "0", "00"} << QByteArray() << "LatitudeM";
     QTest::newRow("position latitude beyond 90")
@@ -253,10 +264,20 @@ void TestSetupWindows::setPositionFillsFromNavigationFrame_data()
     QByteArray south;
     place(south, 4, {0xFE, 0x2E, 0x33, 0x8F, 0x00, 0x00, 0x00, 0x00});
     QTest::newRow("southern latitude")
-        << buildFrameOfType(0xCA, south) << QStringList{"-33", "12.3455", "", " 0"}
+        << buildFrameOfType(0xCA, south) << QStringList{"-33", "12.3455", " 0", "00"}
         << hex("fe2e33900000000001");
     QTest::newRow("all-zero buffer")
-        << QByteArray() << QStringList{"", " 0", "", " 0"} << hex("000000000000000001");
+        << QByteArray() << QStringList{" 0", "00", " 0", "00"} << hex("000000000000000001");
+    QByteArray nearZero;
+    place(nearZero, 4, {0xFF, 0xFB, 0xC8, 0x00, 0x00, 0x03, 0x2A, 0x00});
+    QTest::newRow("within a degree of zero")
+        << buildFrameOfType(0xCA, nearZero) << QStringList{"-0", "30", " 0", "22.5"}
+        << hex("fffbc80000032a0001");
+    QByteArray nearMinute;
+    place(nearMinute, 4, {0x00, 0x00, 0x12, 0x00, 0xFF, 0xFE, 0xF3, 0x17});
+    QTest::newRow("within a minute and -0.124495 degrees")
+        << buildFrameOfType(0xCA, nearMinute) << QStringList{" 0", "00.5", "-0", "07.4697"}
+        << hex("00001200fffef31701");
 }
 
 void TestSetupWindows::setPositionFillsFromNavigationFrame()
@@ -325,7 +346,7 @@ void TestSetupWindows::fillComesFromLastNavigationMessage_data()
     place(nav, 4, {0x01, 0xD1, 0xCC, 0x71, 0x06, 0x6E, 0xCA, 0x00, 0x03, 0x48});
     const QByteArray navigation = buildFrameOfType(0xCA, nav);
     const QStringList fromNavigation = {" 33", "12.3455", " 117", "10.5", "420"};
-    const QStringList fromZero = {"", " 0", "", " 0", "0"};
+    const QStringList fromZero = {" 0", "00", " 0", "00", "0"};
     // Every other message carries bytes that would read as a position and a height.
     const QByteArray noise(48, '\x5A');
 
@@ -482,6 +503,13 @@ void TestSetupWindows::controlsStandWhereDesigned()
         QVERIFY2(label->wordWrap() || label->font().pointSizeF() <= 6.5 ||
                      label->fontMetrics().horizontalAdvance(caption) <= label->width(),
                  "a one-line caption is cut off");
+    } else if (kind == QLatin1String("position")) {
+        // Set Position grows to show its title and widest fields: its boxes and
+        // buttons keep their row and height, and may only widen or move right.
+        QCOMPARE(c->y(), designed.y());
+        QCOMPARE(c->height(), designed.height());
+        QVERIFY(c->x() >= designed.x());
+        QVERIFY(c->width() >= designed.width());
     } else {
         QCOMPARE(c->geometry(), designed);
     }
@@ -522,8 +550,11 @@ void TestSetupWindows::focusMovesInDesignedOrder()
     GPS_Main g(tp.platform);
     auto w = makeWindow(kind, g);
     QCOMPARE(w->windowTitle(), title);
-    QCOMPARE(w->size(),
-             QSize(twipsToPixels(client[0], w.get()), twipsToPixels(client[1], w.get())));
+    const QSize designed(twipsToPixels(client[0], w.get()), twipsToPixels(client[1], w.get()));
+    if (kind == QLatin1String("position"))
+        QVERIFY(w->width() >= designed.width() && w->height() >= designed.height());
+    else
+        QCOMPARE(w->size(), designed);
     // Start the walk at the first control of the order and go once round.
     QWidget *start = w->findChild<QWidget *>(order[0]);
     QStringList walked{start->objectName()};
@@ -532,6 +563,50 @@ void TestSetupWindows::focusMovesInDesignedOrder()
             walked << c->objectName();
     }
     QCOMPARE(walked, order);
+}
+
+void TestSetupWindows::setPositionShowsItsTitleAndWidestFields_data()
+{
+    QTest::addColumn<QString>("field"); // empty: the window's title and edges
+    QTest::addColumn<QString>("text");
+    QTest::newRow("title") << ""
+                           << "";
+    QTest::newRow("latitude minutes") << "LatitudeM"
+                                      << "22.4837";
+    QTest::newRow("longitude minutes") << "LongitudeM"
+                                       << "59.9999";
+}
+
+void TestSetupWindows::setPositionShowsItsTitleAndWidestFields()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    SetPosition w(g);
+    w.show();
+    if (field.isEmpty()) {
+        // The title in a bold desktop font, beside at least an icon and a close button.
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        const QFontMetrics fm(bold);
+        QVERIFY(w.width() >= fm.horizontalAdvance(w.windowTitle()) + 3 * fm.height());
+        // Cancel keeps the designed margin to the window's right edge.
+        QCOMPARE(w.width() - pushButton(w, QStringLiteral("Exit"))->geometry().right() - 1,
+                 twipsToPixels(60, &w));
+        return;
+    }
+    QLineEdit *e = edit(w, field);
+    // A text box scrolls its text, when it paints, to show the cursor: with the cursor
+    // at the end of a text that fits, the start of the text stays where it was.
+    e->clear();
+    w.grab();
+    const int start = e->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+    e->setText(text);
+    e->setCursorPosition(int(text.size()));
+    w.grab();
+    e->setCursorPosition(0);
+    QCOMPARE(e->inputMethodQuery(Qt::ImCursorRectangle).toRect().x(), start);
 }
 
 void TestSetupWindows::setHeightOpensWithFocusOnCancel()

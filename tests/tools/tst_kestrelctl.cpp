@@ -447,8 +447,12 @@ void TestKestrelCtl::decodeHexShowsTheWindowsTexts_data()
                        "Position.CurLat:  11°37.7777"};
     QTest::newRow("latitude south")
         << nav(4, {0xFF, 0x60, 0x00, 0x00}) << QStringList{"Navigate.CurLat: -11°37.7777"};
+    QTest::newRow("position within a degree of zero")
+        << nav(4, {0x00, 0x03, 0x2A, 0x00, 0xFF, 0xFE, 0xF3, 0x17})
+        << QStringList{"Navigate.CurLat:  0°22.5", "Navigate.CurLon: -0°07.4697",
+                       "Position.CurLat:  0°22.5", "Position.CurLon: -0°07.4697"};
     QTest::newRow("position all zero")
-        << nav(3, {0}) << QStringList{"Navigate.CurLat: ° 0", "Navigate.CurHeight: 0"};
+        << nav(3, {0}) << QStringList{"Navigate.CurLat:  0°00", "Navigate.CurHeight: 0"};
     QTest::newRow("height -0.5") << nav(12, {0xFF, 0xFF})
                                  << QStringList{"Navigate.CurHeight: -0.5",
                                                 "Position.HexHeight: FFFF"};
@@ -700,7 +704,18 @@ void TestKestrelCtl::sendRefusesWhatTheWindowsRefuse_data()
     QTest::newRow("year above FF") << QStringList{"set-time", "100", "1", "1", "0", "0", "0"}
                                    << "Year \"100\" is out of range";
     QTest::newRow("second above FF") << QStringList{"set-time", "1", "1", "1", "0", "0", "1FF"}
-                                     << "Second \"1FF\" is out of range";
+                                     << "Second \"1FF\" is not a whole number";
+    QTest::newRow("year A0") << QStringList{"set-time", "A0", "1", "1", "0", "0", "0"}
+                             << "Year \"A0\" is not a whole number: enter a number from 00 to 99";
+    QTest::newRow("empty hour") << QStringList{"set-time", "26", "1", "1", "", "0", "0"}
+                                << "Hour is empty: enter a number from 00 to 23";
+    QTest::newRow("31 April")
+        << QStringList{"set-time", "26", "4", "31", "0", "0", "0"}
+        << "Day \"31\" is out of range: April 2026 has 30 days; enter a number from 01 to 30";
+    QTest::newRow("29 February 2027")
+        << QStringList{"set-time", "27", "2", "29", "0", "0", "0"} << "Day \"29\" is out of range";
+    QTest::newRow("minute 60") << QStringList{"set-time", "26", "1", "1", "0", "60", "0"}
+                               << "Minute \"60\" is out of range: enter a number from 00 to 59";
     QTest::newRow("height beyond 16 bits")
         << QStringList{"set-height", "16384"} << "Height 16384 cannot be sent";
     QTest::newRow("accuracy beyond 16 bits")

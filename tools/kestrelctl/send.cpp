@@ -81,7 +81,8 @@ int runSend(const QStringList &args)
             "                             diagnosis, mode, satellites, time-stamps, B7, B8\n"
             "                             or its type byte (CA, C6, ...)\n"
             "  set-time now               the computer's local date and time\n"
-            "  set-time YY MM DD hh mm ss as typed in Set Time (sent as BCD: 59 is 0x59)\n"
+            "  set-time YY MM DD hh mm ss as typed in Set Time, each a decimal number in\n"
+            "                             its range (sent as BCD: 59 is 0x59)\n"
             "  set-position LAT LON       DDMM.mmmm and DDDMM.mmmm as in Set Position,\n"
             "                             negative for south and west\n"
             "  set-height HEIGHT [ACCURACY]  as in Set Height (accuracy 0 if left out)\n"
@@ -160,7 +161,7 @@ int runSend(const QStringList &args)
     } else if (what == QLatin1String("set-position")) {
         if (rest.size() != 2)
             return wrongCount(QStringLiteral("LAT LON as DDMM.mmmm DDDMM.mmmm"));
-        const SetupPayload s = setPositionPayload(QString(), rest[0], QString(), rest[1]);
+        const SetupPayload s = setPositionScaledPayload(rest[0], rest[1]);
         if (!s.ok())
             return refused(s);
         plan = {[s](GPS_Main &g) { sendSetPosition(g, s.payload); }, Msg::SetPosition};
