@@ -383,15 +383,20 @@ void Simulator::poll()
         return;
     // A slot missed by more than half a period (the line was stopped, the computer
     // busy, the clock set forward) is left out rather than sent late: each message
-    // goes out right after the second it names.
-    const bool onTime = now - m_nextUnpromptedMs <= std::min<qint64>(interval, 1000) / 2;
-    if (onTime && pending() <= m_backlogLimit) {
+    // goes out right after the second it names. A slot that falls on this very moment
+    // is still taken.
+    if (now - m_nextUnpromptedMs > std::min<qint64>(interval, 1000) / 2) {
+        m_nextUnpromptedMs = slotAtOrAfter(now);
+        if (now < m_nextUnpromptedMs)
+            return;
+    }
+    if (pending() <= m_backlogLimit) {
         send(navigationFrame());
         send(satelliteFrame());
     }
     m_nextUnpromptedMs = slotAtOrAfter(m_nextUnpromptedMs + (interval >= 1000 ? interval : 1));
     if (m_nextUnpromptedMs <= now)
-        m_nextUnpromptedMs = slotAtOrAfter(now);
+        m_nextUnpromptedMs = slotAtOrAfter(now + 1);
 }
 
 void Simulator::send(const QByteArray &frame)
