@@ -45,9 +45,14 @@ std::optional<qint64> roundedToField(double value, int bits)
 
 // A checked DDDMM.mmmm coordinate as the receiver's signed 32-bit field: scaled in two
 // steps, 256 then 36, as its own arithmetic does, and rounded half to even.
-void appendCoordinate(QByteArray &out, double scaled)
+// Nothing is appended when the value does not fit the field.
+bool appendCoordinate(QByteArray &out, double scaled)
 {
-    appendBigEndian(out, quint32(qint32(std::nearbyint(scaled * 256.0 * 36.0))), 4);
+    const auto raw = roundedToField(scaled * 256.0 * 36.0, 32);
+    if (!raw)
+        return false;
+    appendBigEndian(out, quint32(qint32(*raw)), 4);
+    return true;
 }
 
 } // namespace
@@ -158,7 +163,8 @@ SetupPayload setPositionPayload(const QString &latitudeD, const QString &latitud
             return refuse(minutesField, QStringLiteral("%1 minutes \"%2\" are not a number.")
                                             .arg(c.name, typed(c.minutes)));
         // The sign belongs to the degrees: 33 and -5 could mean 32°55' or -33°05'.
-        if (c.minutes.startsWith(u'-'))
+        // "&hF0000000" reads as a negative number without a minus sign.
+        if (c.minutes.startsWith(u'-') || minutes.value < 0)
             return refuse(
                 minutesField,
                 QStringLiteral("%1 minutes \"%2\" have a sign.").arg(c.name, typed(c.minutes)));
@@ -184,10 +190,10 @@ SetupPayload setPositionPayload(const QString &latitudeD, const QString &latitud
             const QString whole = plain.captured(1).rightJustified(2, QLatin1Char('0'));
             magnitude = readNumber(unsignedDegrees + whole + plain.captured(2));
         }
-        if (magnitude > c.limit * 100.0)
+        if (!(magnitude <= c.limit * 100.0) ||
+            !appendCoordinate(result.payload, negative ? -magnitude : magnitude))
             return refuse(c.field, QStringLiteral("%1 %2 lies beyond %3°.")
                                        .arg(c.name, shown, QString::number(c.limit)));
-        appendCoordinate(result.payload, negative ? -magnitude : magnitude);
     }
     // The receiver expects a ninth byte holding 1 after the two coordinates.
     result.payload.append(char(1));
@@ -228,10 +234,9 @@ SetupPayload setPositionScaledPayload(const QString &latitude, const QString &lo
         if (std::fmod(magnitude, 100.0) >= 60.0)
             return refuse(
                 QStringLiteral("%1 %2 has 60 minutes or more.").arg(c.name, typed(c.text)));
-        if (magnitude > c.limit * 100.0)
+        if (!(magnitude <= c.limit * 100.0) || !appendCoordinate(result.payload, r.value))
             return refuse(QStringLiteral("%1 %2 lies beyond %3°.")
                               .arg(c.name, typed(c.text), QString::number(c.limit)));
-        appendCoordinate(result.payload, r.value);
         ++field;
     }
     result.payload.append(char(1));

@@ -208,6 +208,8 @@ void TestSetupCommands::positionScaledRoundedHalfToEven_data()
         << QStringList{"-0", "30", "-0", "22.5"} << hex("fffbc800fffcd60001") << -1 << "";
     QTest::newRow("minutes with a sign refused")
         << QStringList{"33", "-5", "0", "0"} << QByteArray() << 1 << "\"-5\"";
+    QTest::newRow("minutes in hex below zero refused")
+        << QStringList{"33", "&hF0000000", "0", "0"} << QByteArray() << 1 << "\"&hF0000000\"";
     QTest::newRow("half rounds down to even")
         << QStringList{"0", "0.00048828125", "12", "34.00048828125"}
         << hex("0000000400ad8804") + hex("01") << -1 << "";
