@@ -3,7 +3,7 @@
 // number per message and the window painted as the event loop would paint it.
 
 #include "guibenchmain.h"
-#include "platform/valuetext.h"
+#include "widgets/valuetext.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 // The accuracy figures of the Position Scatter window and kestrelctl stats: one more fix
 // added to a cloud of 100,000 and the summary taken again, as each navigation message
 // does with the window open (the figure to meet: under 5 ms).
-#include "decoders/fixstatistics.h"
+#include "quality/fixstatistics.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 
 #include "link/gpsmain.h"
 #include "mainwindow/skyplot.h"
-#include "platform/picturebox.h"
-#include "platform/twips.h"
+#include "widgets/picturebox.h"
+#include "widgets/twips.h"
 
 #include "guibenchmain.h"
 

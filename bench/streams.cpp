@@ -2,8 +2,8 @@
 
 #include "link/encoder.h"
 #include "link/messagetypes.h"
-#include "link/simulator.h"
 #include "platform/clock.h"
+#include "sim/simulator.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 //   KESTREL_PROBE_LATENCY  also the time of every navigation update, into that file
 //   KESTREL_PROBE_EXIT_ON_SHOW  end as soon as the main window has painted
 
+#include "app/startup.h"
 #include "link/gpsmain.h"
-#include "link/startup.h"
-#include "platform/valuetext.h"
+#include "widgets/valuetext.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "abouttexts.h"
+#include "about/abouttexts.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "sysinfo.h"
+#include "about/sysinfo.h"
 
 #include <QStandardPaths>
 

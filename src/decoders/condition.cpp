@@ -1,4 +1,4 @@
-#include "condition.h"
+#include "decoders/condition.h"
 
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"

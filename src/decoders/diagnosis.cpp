@@ -1,4 +1,4 @@
-#include "diagnosis.h"
+#include "decoders/diagnosis.h"
 
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"

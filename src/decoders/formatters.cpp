@@ -1,4 +1,4 @@
-#include "formatters.h"
+#include "decoders/formatters.h"
 
 #include "link/gpsmain.h"
 

@@ -1,4 +1,4 @@
-#include "framedecode.h"
+#include "decoders/framedecode.h"
 
 #include "decoders/condition.h"
 #include "decoders/diagnosis.h"

@@ -1,4 +1,4 @@
-#include "messagevalues.h"
+#include "decoders/messagevalues.h"
 
 #include "link/gpsmain.h"
 

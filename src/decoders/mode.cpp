@@ -1,4 +1,4 @@
-#include "mode.h"
+#include "decoders/mode.h"
 
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"

@@ -1,4 +1,4 @@
-#include "navstatus.h"
+#include "decoders/navstatus.h"
 
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"

@@ -1,4 +1,4 @@
-#include "position.h"
+#include "decoders/position.h"
 
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"

@@ -1,4 +1,4 @@
-#include "refreshinterval.h"
+#include "decoders/refreshinterval.h"
 
 #include "link/numberreading.h"
 

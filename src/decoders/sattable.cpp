@@ -1,4 +1,4 @@
-#include "sattable.h"
+#include "decoders/sattable.h"
 
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"

@@ -1,4 +1,4 @@
-#include "timestamp.h"
+#include "decoders/timestamp.h"
 
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"

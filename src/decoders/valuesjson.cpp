@@ -1,4 +1,4 @@
-#include "valuesjson.h"
+#include "decoders/valuesjson.h"
 
 #include "decoders/condition.h"
 #include "decoders/diagnosis.h"

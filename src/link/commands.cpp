@@ -1,7 +1,7 @@
-#include "commands.h"
+#include "link/commands.h"
 
-#include "gpsmain.h"
-#include "messagetypes.h"
+#include "link/gpsmain.h"
+#include "link/messagetypes.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "encoder.h"
+#include "link/encoder.h"
 
-#include "messagetypes.h"
+#include "link/messagetypes.h"
 
 #include <algorithm>
 

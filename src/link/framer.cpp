@@ -1,9 +1,9 @@
-#include "framer.h"
+#include "link/framer.h"
 
 #include "decoders/formatters.h"
 #include "decoders/sattable.h"
-#include "gpsmain.h"
-#include "messagetypes.h"
+#include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "platform/serialport.h"
 
 #include <algorithm>

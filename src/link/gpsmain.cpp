@@ -1,9 +1,9 @@
-#include "gpsmain.h"
+#include "link/gpsmain.h"
 
 #include "decoders/formatters.h"
-#include "encoder.h"
-#include "framer.h"
-#include "messagetypes.h"
+#include "link/encoder.h"
+#include "link/framer.h"
+#include "link/messagetypes.h"
 #include "platform/serialport.h"
 
 namespace {

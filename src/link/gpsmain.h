@@ -1,9 +1,9 @@
 #pragma once
 
-#include "decoders/fixstatistics.h"
 #include "link/linkstate.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "quality/fixstatistics.h"
 
 #include <QByteArrayView>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "hextext.h"
+#include "link/hextext.h"
 
 #include <QStringList>
 

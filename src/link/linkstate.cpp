@@ -1,6 +1,6 @@
-#include "linkstate.h"
+#include "link/linkstate.h"
 
-#include "messagetypes.h"
+#include "link/messagetypes.h"
 #include "platform/clock.h"
 
 namespace {

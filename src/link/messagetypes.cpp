@@ -1,4 +1,4 @@
-#include "messagetypes.h"
+#include "link/messagetypes.h"
 
 const MessageType *findMessageType(quint8 type)
 {

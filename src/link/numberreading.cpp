@@ -1,4 +1,4 @@
-#include "numberreading.h"
+#include "link/numberreading.h"
 
 #include <charconv>
 #include <cmath>

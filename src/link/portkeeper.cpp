@@ -1,9 +1,9 @@
-#include "portkeeper.h"
+#include "link/portkeeper.h"
 
-#include "gpsmain.h"
-#include "platform/replayport.h"
+#include "link/gpsmain.h"
 #include "platform/serialport.h"
-#include "platform/simulatedport.h"
+#include "recording/replayport.h"
+#include "sim/simulatedport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)
     : QObject(parent), m_g(g), m_port(port), m_reopener(port)

@@ -1,4 +1,4 @@
-#include "portmessage.h"
+#include "link/portmessage.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "portreopener.h"
+#include "link/portreopener.h"
 
 #include "platform/serialport.h"
 

@@ -1,6 +1,6 @@
-#include "storedsettings.h"
+#include "link/storedsettings.h"
 
-#include "numberreading.h"
+#include "link/numberreading.h"
 
 #include <cmath>
 

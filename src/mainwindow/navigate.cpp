@@ -1,19 +1,19 @@
-#include "navigate.h"
+#include "mainwindow/navigate.h"
 
-#include "decoders/datawindows.h"
 #include "decoders/navstatus.h"
 #include "link/messagetypes.h"
 #include "link/portkeeper.h"
 #include "link/storedsettings.h"
-#include "navigatelayout.h"
-#include "platform/picturebox.h"
+#include "mainwindow/datawindows.h"
+#include "mainwindow/navigatelayout.h"
+#include "mainwindow/skyplot.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
-#include "platform/textline.h"
-#include "platform/twips.h"
-#include "platform/valuetext.h"
-#include "recordreplay.h"
-#include "skyplot.h"
+#include "recording/ui/recordreplay.h"
+#include "widgets/picturebox.h"
+#include "widgets/textline.h"
+#include "widgets/twips.h"
+#include "widgets/valuetext.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/gpsmain.h"
-#include "platform/twips.h"
+#include "widgets/twips.h"
 
 #include <QHash>
 #include <QMainWindow>

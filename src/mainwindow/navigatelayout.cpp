@@ -1,4 +1,4 @@
-#include "navigatelayout.h"
+#include "mainwindow/navigatelayout.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
 // The main window's menu bar and the handlers of its receiver commands.
-#include "about/gpsabout.h"
-#include "decoders/datawindows.h"
+#include "about/ui/gpsabout.h"
 #include "link/commands.h"
 #include "link/messagetypes.h"
-#include "link/nmeashare.h"
-#include "link/portdialog.h"
 #include "link/portmessage.h"
-#include "navigate.h"
+#include "link/ui/portdialog.h"
+#include "mainwindow/datawindows.h"
+#include "mainwindow/navigate.h"
 #include "platform/messageboxes.h"
-#include "recordreplay.h"
-#include "setup/setupwindows.h"
-#include "setup/sharenmea.h"
+#include "recording/ui/recordreplay.h"
+#include "setup/ui/setupwindows.h"
+#include "share/nmeashare.h"
+#include "share/ui/sharenmea.h"
 
 #include <QAction>
 #include <QMenu>

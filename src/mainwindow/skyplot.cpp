@@ -1,9 +1,9 @@
-#include "skyplot.h"
+#include "mainwindow/skyplot.h"
 
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
-#include "platform/drawsurface.h"
+#include "widgets/drawsurface.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "deviceaccess.h"
+#include "platform/deviceaccess.h"
 
 #include <QFile>
 

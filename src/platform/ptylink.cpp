@@ -1,4 +1,4 @@
-#include "ptylink.h"
+#include "platform/ptylink.h"
 
 #include <QFile>
 #include <QFileInfo>

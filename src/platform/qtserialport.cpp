@@ -1,4 +1,4 @@
-#include "qtserialport.h"
+#include "platform/qtserialport.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialport.h"
+#include "platform/serialport.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>

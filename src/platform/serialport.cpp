@@ -1,4 +1,4 @@
-#include "serialport.h"
+#include "platform/serialport.h"
 
 #include <QStringList>
 

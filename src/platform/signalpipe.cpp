@@ -1,4 +1,4 @@
-#include "signalpipe.h"
+#include "platform/signalpipe.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "setupcommands.h"
+#include "setup/setupcommands.h"
 
 #include "decoders/formatters.h"
 #include "link/gpsmain.h"

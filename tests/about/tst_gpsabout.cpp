@@ -1,6 +1,6 @@
 #include "about/abouttexts.h"
-#include "about/gpsabout.h"
 #include "about/sysinfo.h"
+#include "about/ui/gpsabout.h"
 #include "link/gpsmain.h"
 #include "testplatform.h"
 

@@ -1,13 +1,13 @@
 // Timed and manual refresh of the Condition and Time Stamp windows, against a fake
 // port with short real intervals.
-#include "decoders/autorefresh.h"
-#include "decoders/conditionwindow.h"
-#include "decoders/datawindows.h"
 #include "decoders/refreshinterval.h"
-#include "decoders/timestampwindow.h"
+#include "decoders/ui/autorefresh.h"
+#include "decoders/ui/conditionwindow.h"
+#include "decoders/ui/timestampwindow.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
+#include "mainwindow/datawindows.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
 #include "testplatform.h"

@@ -1,22 +1,22 @@
 // The data windows as the user meets them: opened from the View menu, filled by
 // frames from the port, closed by Exit, by their close button or with the main window.
 #include "decoders/condition.h"
-#include "decoders/datawindow.h"
-#include "decoders/datawindows.h"
 #include "decoders/diagnosis.h"
 #include "decoders/formatters.h"
 #include "decoders/mode.h"
 #include "decoders/position.h"
 #include "decoders/sattable.h"
 #include "decoders/timestamp.h"
+#include "decoders/ui/datawindow.h"
 #include "decodertest.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
+#include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
-#include "platform/screenplace.h"
-#include "platform/textline.h"
+#include "platform/ui/screenplace.h"
 #include "testplatform.h"
+#include "widgets/textline.h"
 
 #include <QAction>
 #include <QFontDatabase>

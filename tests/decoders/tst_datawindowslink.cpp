@@ -1,10 +1,10 @@
 // The data windows over a real pseudo-terminal: each View item's request reaches the
 // receiver, and its answer fills the window.
-#include "decoders/datawindows.h"
 #include "decodertest.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
+#include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"

@@ -3,14 +3,14 @@
 // of a pseudo-terminal, the simulator on the master side at a real line speed.
 #include "decoders/formatters.h"
 #include "link/gpsmain.h"
-#include "link/portdialog.h"
 #include "link/portkeeper.h"
-#include "link/simulator.h"
+#include "link/ui/portdialog.h"
 #include "mainwindow/navigate.h"
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
-#include "platform/simulatedport.h"
+#include "sim/simulatedport.h"
+#include "sim/simulator.h"
 #include "testplatform.h"
 
 #include <QAbstractButton>

@@ -3,7 +3,7 @@
 #include "decoders/framedecode.h"
 #include "fuzzcheck.h"
 #include "link/hextext.h"
-#include "link/recording.h"
+#include "recording/recording.h"
 
 #include <cstdint>
 

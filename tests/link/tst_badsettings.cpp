@@ -3,8 +3,8 @@
 // each bad value gives way to its default, and the port is always configured
 // with a line settings text it can take.
 #include "link/gpsmain.h"
-#include "link/portdialog.h"
 #include "link/portkeeper.h"
+#include "link/ui/portdialog.h"
 #include "mainwindow/navigate.h"
 #include "testplatform.h"
 

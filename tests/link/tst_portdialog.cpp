@@ -1,8 +1,8 @@
 #include "link/gpsmain.h"
-#include "link/portdialog.h"
 #include "link/portkeeper.h"
+#include "link/ui/portdialog.h"
 #include "platform/qtserialport.h"
-#include "platform/simulatedport.h"
+#include "sim/simulatedport.h"
 #include "testplatform.h"
 
 #include <QAbstractButton>

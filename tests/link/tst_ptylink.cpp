@@ -2,8 +2,8 @@
 // slave side, the test playing the receiver on the master side.
 #include "framebuilder.h"
 #include "link/gpsmain.h"
-#include "link/portdialog.h"
 #include "link/portkeeper.h"
+#include "link/ui/portdialog.h"
 #include "mainwindow/navigate.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"

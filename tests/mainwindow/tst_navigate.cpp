@@ -2,14 +2,14 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "mainwindow/navigate.h"
-#include "platform/picturebox.h"
 #include "platform/qtserialport.h"
-#include "platform/textline.h"
-#include "platform/twips.h"
-#include "platform/valuetext.h"
 #include "pseudoterminal.h"
-#include "setup/setupwindows.h"
+#include "setup/ui/setupwindows.h"
 #include "testplatform.h"
+#include "widgets/picturebox.h"
+#include "widgets/textline.h"
+#include "widgets/twips.h"
+#include "widgets/valuetext.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "link/gpsmain.h"
 #include "mainwindow/skyplot.h"
-#include "platform/picturebox.h"
 #include "recordingsurface.h"
 #include "testplatform.h"
+#include "widgets/picturebox.h"
 
 #include <QtTest>
 

@@ -1,15 +1,15 @@
 // Every window laid out on the screen it gets: no control covers a sibling or sticks
 // out of its parent, and no caption is cut. ctest runs this suite at a device pixel
 // ratio of 1 and again with QT_SCALE_FACTOR=2.
-#include "about/gpsabout.h"
-#include "decoders/datawindows.h"
+#include "about/ui/gpsabout.h"
 #include "link/gpsmain.h"
-#include "link/portdialog.h"
 #include "link/portkeeper.h"
+#include "link/ui/portdialog.h"
+#include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
-#include "platform/twips.h"
-#include "setup/setupwindows.h"
+#include "setup/ui/setupwindows.h"
 #include "testplatform.h"
+#include "widgets/twips.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

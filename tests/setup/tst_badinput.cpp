@@ -1,17 +1,17 @@
 // Hostile text typed into every field of every window that sends what the user
 // types: each text is either sent with the meaning the field gives it or refused
 // with a message naming the field, and then nothing at all reaches the port.
-#include "decoders/autorefresh.h"
-#include "decoders/conditionwindow.h"
-#include "decoders/datawindows.h"
-#include "decoders/timestampwindow.h"
+#include "decoders/ui/autorefresh.h"
+#include "decoders/ui/conditionwindow.h"
+#include "decoders/ui/timestampwindow.h"
 #include "framebuilder.h"
 #include "link/gpsmain.h"
-#include "link/portdialog.h"
 #include "link/portkeeper.h"
+#include "link/ui/portdialog.h"
+#include "mainwindow/datawindows.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
-#include "setup/setupwindows.h"
+#include "setup/ui/setupwindows.h"
 #include "testplatform.h"
 
 #include <QComboBox>

@@ -4,10 +4,10 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "platform/qtserialport.h"
-#include "platform/twips.h"
 #include "pseudoterminal.h"
-#include "setup/setupwindows.h"
+#include "setup/ui/setupwindows.h"
 #include "testplatform.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -9,18 +9,18 @@
 // On "quiet" from its standard input it stops its messages, lets the line drain and
 // prints its record; its terminal stays open until "exit", so nothing sent is lost
 // by closing it.
-#include "decoders/autorefresh.h"
-#include "decoders/conditionwindow.h"
-#include "decoders/datawindows.h"
-#include "decoders/timestampwindow.h"
+#include "decoders/ui/autorefresh.h"
+#include "decoders/ui/conditionwindow.h"
+#include "decoders/ui/timestampwindow.h"
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
-#include "link/simulator.h"
+#include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
-#include "platform/simulatedport.h"
+#include "sim/simulatedport.h"
+#include "sim/simulator.h"
 #include "testplatform.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/drawsurface.h"
+#include "widgets/drawsurface.h"
 
 #include <QStringList>
 

@@ -4,7 +4,7 @@
 #include "decoders/framedecode.h"
 #include "decoders/messagevalues.h"
 #include "link/messagetypes.h"
-#include "link/recording.h"
+#include "recording/recording.h"
 
 #include <QFile>
 #include <QFileInfo>

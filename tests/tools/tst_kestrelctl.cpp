@@ -1,7 +1,7 @@
-#include "decoders/nmea.h"
 #include "framebuilder.h"
-#include "link/recording.h"
 #include "pseudoterminal.h"
+#include "recording/recording.h"
+#include "share/nmea.h"
 #include "simprocess.h"
 
 #include <QDir>

@@ -2,12 +2,12 @@
 // any program written for the board) without the hardware.
 
 #include "about/abouttexts.h"
-#include "link/simulator.h"
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/signalpipe.h"
-#include "platform/simulatedport.h"
 #include "replay.h"
+#include "sim/simulatedport.h"
+#include "sim/simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/recording.h"
-#include "link/replaypacer.h"
+#include "recording/recording.h"
+#include "recording/replaypacer.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -3,10 +3,10 @@
 #include "platform/ptylink.h"
 
 #include "link/portmessage.h"
-#include "link/recording.h"
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/signalpipe.h"
+#include "recording/recording.h"
 
 #include <QCoreApplication>
 #include <QFile>

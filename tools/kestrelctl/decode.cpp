@@ -8,9 +8,9 @@
 #include "link/hextext.h"
 #include "link/linkstate.h"
 #include "link/messagetypes.h"
-#include "link/recording.h"
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
+#include "recording/recording.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "cli.h"
 #include "commands.h"
 
-#include "decoders/export.h"
+#include "recording/export.h"
 
 int runExport(const QStringList &args)
 {

@@ -4,11 +4,11 @@
 #include "commands.h"
 
 #include "decoders/framedecode.h"
-#include "decoders/nmeastream.h"
-#include "link/nmeaserver.h"
 #include "link/portreopener.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
+#include "share/nmeaserver.h"
+#include "share/nmeastream.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -4,8 +4,8 @@
 #include "commands.h"
 
 #include "link/framer.h"
-#include "link/recording.h"
 #include "platform/qtserialport.h"
+#include "recording/recording.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

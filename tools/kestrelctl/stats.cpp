@@ -4,11 +4,11 @@
 #include "cli.h"
 #include "commands.h"
 
-#include "decoders/fixstatistics.h"
 #include "decoders/framedecode.h"
 #include "decoders/messagevalues.h"
 #include "link/messagetypes.h"
-#include "link/recording.h"
+#include "quality/fixstatistics.h"
+#include "recording/recording.h"
 
 #include <QFile>
 #include <QJsonArray>

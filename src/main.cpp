@@ -1,6 +1,0 @@
-#include "link/startup.h"
-
-int main(int argc, char **argv)
-{
-    return kestrelMain(argc, argv);
-}

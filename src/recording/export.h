@@ -1,0 +1,74 @@
+#pragma once
+
+#include "decoders/messagevalues.h"
+#include "recording/recording.h"
+#include "share/nmea.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// A recording turned into files that maps, spreadsheets and NMEA readers open. The
+// bytes go through the program's own framer and dispatcher; the positions come from
+// the navigation messages' values. Only messages with a 2D or 3D fix and a valid UTC
+// time become track points, in every format; the rest are counted in the summary.
+
+enum class ExportFormat { Gpx, Kml, Csv, Nmea };
+
+// "gpx", "kml", "csv", "nmea" (any case); nothing for another name.
+std::optional<ExportFormat> exportFormatNamed(const QString &name);
+QString exportFormatName(ExportFormat format);
+// What a file of the format ends in: ".gpx", ".kml", ".csv", ".nmea".
+QString exportSuffix(ExportFormat format);
+
+struct TrackPoint {
+    NavigationMessage nav;
+    QDateTime utc;
+    // The frame as received and the satellites of the last satellite message before
+    // it, for the NMEA sentences.
+    QByteArray frame;
+    QList<NmeaSatellite> satellites;
+    bool haveSatellites = false;
+};
+
+struct RecordedTrack {
+    QList<TrackPoint> points;
+    int navigationMessages = 0;
+    int withoutFix = 0;  // no 2D or 3D fix (fewer than three satellites, or invalid)
+    int withoutTime = 0; // a fix, but a date or time no calendar has
+    int damagedFrames = 0;
+
+    // «120 navigation messages: 98 track points, 22 without a 2D or 3D fix»
+    QString summary() const;
+};
+
+// Decodes the recording's bytes in order.
+RecordedTrack trackFromChunks(const QList<RecordedChunk> &chunks);
+
+// The whole file of the format. `name` names the track inside GPX and KML.
+QByteArray exportTrack(const RecordedTrack &track, ExportFormat format, const QString &name);
+
+// The recording file in, the export file out, for the command line and the program.
+struct ExportOutcome {
+    enum class Status {
+        Done,
+        CannotRead,   // the recording could not be opened or read
+        NotRecording, // the file is not a recording, or a damaged one
+        CannotWrite,  // the output could not be written
+    };
+    Status status = Status::Done;
+    QString error; // what went wrong, for the user
+    RecordedTrack track;
+    // The recording ended inside a line (interrupted while written); read up to it.
+    bool cutShort = false;
+    // Lines of the recording passed over; the export holds everything else.
+    DamagedLines damaged;
+    bool ok() const { return status == Status::Done; }
+};
+
+// Reads the recording at `recordingPath`; the export goes to `outPath`, or to
+// standard output when it is "-".
+ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat format,
+                                  const QString &outPath);

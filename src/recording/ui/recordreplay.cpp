@@ -1,0 +1,300 @@
+#include "recording/ui/recordreplay.h"
+
+#include "link/gpsmain.h"
+#include "link/portkeeper.h"
+#include "platform/messageboxes.h"
+#include "platform/ui/screenplace.h"
+#include "recording/recorder.h"
+#include "recording/replayport.h"
+#include "recording/ui/replaywindow.h"
+#include "sim/simulatedport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace {
+
+const QString kFilter = QStringLiteral("Kestrel recordings (*.krec);;All files (*)");
+
+QString exportFilter(ExportFormat f)
+{
+    switch (f) {
+    case ExportFormat::Gpx:
+        return QStringLiteral("GPX track (*.gpx)");
+    case ExportFormat::Kml:
+        return QStringLiteral("KML (*.kml)");
+    case ExportFormat::Csv:
+        return QStringLiteral("CSV (*.csv)");
+    case ExportFormat::Nmea:
+        return QStringLiteral("NMEA 0183 (*.nmea)");
+    }
+    return {};
+}
+
+// One message for all the damaged lines of a recording, however many there are.
+QString damagedText(const QString &file, const DamagedLines &damaged, const QString &rest)
+{
+    return QStringLiteral("%1 has %2, skipped; everything else %3.\n%4")
+        .arg(file, damaged.countText(), rest, damaged.text().join(QLatin1Char('\n')));
+}
+
+constexpr ExportFormat kFormats[] = {ExportFormat::Gpx, ExportFormat::Kml, ExportFormat::Csv,
+                                     ExportFormat::Nmea};
+
+} // namespace
+
+RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
+    : QObject(window), m_g(g), m_keeper(keeper), m_window(window)
+{
+    m_recorder = new Recorder(g, keeper.port(), this);
+    connect(m_recorder, &Recorder::failed, this, [this](const QString &error) {
+        tell(QStringLiteral("Recording stopped: %1 could not be written (%2). It holds what "
+                            "came before.")
+                 .arg(m_recorder->path(), error),
+             true);
+        updateMenus();
+        updateActivity();
+    });
+    if (auto *selecting = qobject_cast<SelectingSerialPort *>(&keeper.port())) {
+        auto replay = std::make_unique<ReplayPort>(g.clock());
+        m_replay = replay.get();
+        selecting->addDevice(ReplayPort::deviceName(), std::move(replay));
+        connect(m_replay, &ReplayPort::outputIgnored, this, [this](const QByteArray &bytes) {
+            m_g.prependLog(QStringLiteral("RPL: %1 not answered")
+                               .arg(QString::fromLatin1(bytes.toHex(' ').toUpper())));
+        });
+        connect(m_replay, &ReplayPort::progressed, this, &RecordReplay::updateActivity);
+    }
+    // The recording's size grows with nothing else happening.
+    m_tick.setInterval(500);
+    connect(&m_tick, &QTimer::timeout, this, &RecordReplay::updateActivity);
+    m_tick.start();
+}
+
+RecordReplay::~RecordReplay()
+{
+    if (m_replayWindow)
+        delete m_replayWindow;
+}
+
+ReplayWindow *RecordReplay::replayWindow() const
+{
+    return m_replayWindow;
+}
+
+void RecordReplay::addMenuItems(QMenu *file)
+{
+    m_menu = file;
+    const auto add = [&](const char *name, const QString &caption, void (RecordReplay::*slot)()) {
+        QAction *a = file->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, slot);
+    };
+    file->addSeparator();
+    add("mnuRecord", QStringLiteral("&Record..."), &RecordReplay::Record_Click);
+    add("mnuStopRecording", QStringLiteral("Stop Re&cording"), &RecordReplay::StopRecording_Click);
+    add("mnuOpenRecording", QStringLiteral("&Open Recording..."),
+        &RecordReplay::OpenRecording_Click);
+    add("mnuExport", QStringLiteral("&Export..."), &RecordReplay::Export_Click);
+    updateMenus();
+}
+
+void RecordReplay::updateMenus()
+{
+    if (!m_menu)
+        return;
+    for (QAction *a : m_menu->actions()) {
+        if (a->objectName() == QLatin1String("mnuRecord"))
+            a->setEnabled(!m_recorder->recording());
+        else if (a->objectName() == QLatin1String("mnuStopRecording"))
+            a->setEnabled(m_recorder->recording());
+        else if (a->objectName() == QLatin1String("mnuOpenRecording"))
+            a->setEnabled(m_replay != nullptr);
+    }
+}
+
+void RecordReplay::updateActivity()
+{
+    QStringList parts;
+    if (m_replay && m_replay->PortOpen())
+        parts << m_replay->statusText();
+    if (m_recorder->recording())
+        parts << m_recorder->statusText();
+    m_g.link().setActivity(parts.join(QStringLiteral("  \u00b7  ")));
+}
+
+void RecordReplay::tell(const QString &text, bool problem)
+{
+    m_g.platform().boxes->show(m_window, text, QStringLiteral("Kestrel"), MsgButtons::Ok,
+                               problem ? MsgIcon::Exclamation : MsgIcon::Information,
+                               MsgAnswer::Ok);
+}
+
+QString RecordReplay::choose(FileQuestion question, ExportFormat &format)
+{
+    if (m_chooser)
+        return m_chooser(question, format);
+    switch (question) {
+    case FileQuestion::Record:
+        return QFileDialog::getSaveFileName(
+            m_window, QStringLiteral("Record"),
+            QDir::home().filePath(
+                QStringLiteral("kestrel-%1.krec")
+                    .arg(m_g.clock().now().toString(QStringLiteral("yyyy-MM-dd-HHmmss")))),
+            kFilter);
+    case FileQuestion::OpenRecording:
+        return QFileDialog::getOpenFileName(m_window, QStringLiteral("Open Recording"), QString(),
+                                            kFilter);
+    case FileQuestion::Export: {
+        QStringList filters;
+        for (ExportFormat f : kFormats)
+            filters << exportFilter(f);
+        QString selected = exportFilter(format);
+        const QString suggested = QFileInfo(m_lastRecording).path() + QLatin1Char('/') +
+                                  QFileInfo(m_lastRecording).completeBaseName() +
+                                  exportSuffix(format);
+        QString path = QFileDialog::getSaveFileName(m_window, QStringLiteral("Export"), suggested,
+                                                    filters.join(QStringLiteral(";;")), &selected);
+        for (ExportFormat f : kFormats)
+            if (selected == exportFilter(f))
+                format = f;
+        // A name ending in a format's suffix says the format; one without an ending
+        // gets the chosen format's.
+        if (const auto named = exportFormatNamed(QFileInfo(path).suffix()))
+            format = *named;
+        else if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+            path += exportSuffix(format);
+        return path;
+    }
+    }
+    return {};
+}
+
+void RecordReplay::Record_Click()
+{
+    ExportFormat unused = ExportFormat::Gpx;
+    const QString path = choose(FileQuestion::Record, unused);
+    if (!path.isEmpty())
+        startRecording(path);
+}
+
+void RecordReplay::StopRecording_Click()
+{
+    stopRecording();
+}
+
+void RecordReplay::OpenRecording_Click()
+{
+    ExportFormat unused = ExportFormat::Gpx;
+    const QString path = choose(FileQuestion::OpenRecording, unused);
+    if (!path.isEmpty())
+        openRecording(path);
+}
+
+void RecordReplay::Export_Click()
+{
+    if (m_lastRecording.isEmpty()) {
+        tell(QStringLiteral("There is nothing to export yet: record with File, Record... or "
+                            "open a recording with File, Open Recording..."),
+             true);
+        return;
+    }
+    ExportFormat format = ExportFormat::Gpx;
+    const QString path = choose(FileQuestion::Export, format);
+    if (!path.isEmpty())
+        exportRecording(m_lastRecording, format, path);
+}
+
+bool RecordReplay::startRecording(const QString &path)
+{
+    QStringList comments{QStringLiteral("port: %1").arg(m_keeper.description())};
+    if (!m_recorder->start(path, comments)) {
+        tell(QStringLiteral("Cannot record to %1: %2. Nothing is recorded; choose another "
+                            "file or folder.")
+                 .arg(path, m_recorder->errorString()),
+             true);
+        return false;
+    }
+    m_lastRecording = path;
+    updateMenus();
+    updateActivity();
+    return true;
+}
+
+void RecordReplay::stopRecording()
+{
+    m_recorder->stop();
+    updateMenus();
+    updateActivity();
+}
+
+bool RecordReplay::openRecording(const QString &path, double speed)
+{
+    if (!m_replay)
+        return false;
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        tell(QStringLiteral("Cannot open %1: %2")
+                 .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
+                                                    : file.errorString()),
+             true);
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    const RecordingContents rec = readRecording(data);
+    if (!looksLikeRecording(data) || !rec.ok()) {
+        tell(QStringLiteral("%1 is not a Kestrel recording that can be played: %2")
+                 .arg(path, rec.error),
+             true);
+        return false;
+    }
+    if (rec.cutShort)
+        m_g.prependLog(QStringLiteral("RPL: recording ends in an incomplete line"));
+    if (m_keeper.PortOpen())
+        m_keeper.close();
+    m_replay->load(rec, QFileInfo(path).fileName());
+    m_replay->setSpeed(speed);
+    m_replay->setPaused(false);
+    SerialPort &port = m_keeper.port();
+    port.setDevice(ReplayPort::deviceName());
+    if (!m_keeper.open()) {
+        tell(QStringLiteral("Cannot play %1: %2").arg(path, port.errorString()), true);
+        return false;
+    }
+    m_lastRecording = path;
+    if (!m_replayWindow) {
+        m_replayWindow = new ReplayWindow(*m_replay, m_window);
+        placeOnScreen(m_replayWindow, m_window);
+    }
+    m_replayWindow->refresh();
+    m_replayWindow->show();
+    m_replayWindow->raise();
+    updateActivity();
+    if (!rec.damaged.isEmpty())
+        tell(damagedText(QFileInfo(path).fileName(), rec.damaged, QStringLiteral("plays")), true);
+    return true;
+}
+
+bool RecordReplay::exportRecording(const QString &recordingPath, ExportFormat format,
+                                   const QString &out)
+{
+    const ExportOutcome outcome = exportRecordingFile(recordingPath, format, out);
+    if (!outcome.ok()) {
+        tell(QStringLiteral("Export failed: %1").arg(outcome.error), true);
+        return false;
+    }
+    QString text = QStringLiteral("Exported to %1.\n%2.").arg(out, outcome.track.summary());
+    if (outcome.track.points.isEmpty())
+        text += QStringLiteral("\nNo navigation message had a 2D or 3D fix: the file has no "
+                               "points.");
+    if (!outcome.damaged.isEmpty())
+        text +=
+            QStringLiteral("\n\n") + damagedText(QFileInfo(recordingPath).fileName(),
+                                                 outcome.damaged, QStringLiteral("was exported"));
+    tell(text, !outcome.damaged.isEmpty());
+    return true;
+}

@@ -1,0 +1,2 @@
+#include <QLabel>
+#include "decoders/ui/w.h"
