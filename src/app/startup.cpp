@@ -14,6 +14,7 @@
 #include "recording/replaypacer.h"
 #include "recording/ui/recordreplay.h"
 #include "share/nmeashare.h"
+#include "platform/selectingserialport.h"
 #include "sim/simulatedport.h"
 
 #include <QApplication>

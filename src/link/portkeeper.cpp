@@ -2,8 +2,6 @@
 
 #include "link/gpsmain.h"
 #include "platform/serialport.h"
-#include "recording/replayport.h"
-#include "sim/simulatedport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)
     : QObject(parent), m_g(g), m_port(port), m_reopener(port)
@@ -22,8 +20,7 @@ bool PortKeeper::PortOpen() const
 
 QString PortKeeper::description() const
 {
-    if (m_port.systemName() == SimulatedPort::deviceName() ||
-        m_port.systemName() == ReplayPort::deviceName())
+    if (!m_port.isSerialLine())
         return m_port.systemName();
     return m_port.displayName() + QLatin1Char(' ') + m_port.Settings();
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class Clock;
@@ -82,6 +83,12 @@ public:
     // The clock the delivered bytes are timed by when it is not the computer's (a
     // recording played back, whose times are its own); nullptr for a live line.
     virtual const Clock *timeSource() const { return nullptr; }
+    // False for a device that only stands in for a serial line (a simulated receiver,
+    // a recording): it has no line settings to show beside its name.
+    virtual bool isSerialLine() const { return true; }
+    // Devices other than serial lines that this port offers by name in the port
+    // dialog (the simulated receiver).
+    virtual QStringList offeredDevices() const { return {}; }
 
 signals:
     // Bytes in arrival order, each exactly once.

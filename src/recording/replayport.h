@@ -32,6 +32,7 @@ public:
     void close() override;
     bool Output(const QByteArray &bytes, const void *owner = nullptr) override;
     QString errorString() const override { return m_error; }
+    bool isSerialLine() const override { return false; }
 
     void setPaused(bool paused);
     bool paused() const { return m_paused; }

@@ -4,9 +4,6 @@
 #include "sim/simulator.h"
 
 #include <QTimer>
-#include <memory>
-#include <utility>
-#include <vector>
 
 class Clock;
 
@@ -60,6 +57,7 @@ public:
     void close() override;
     bool Output(const QByteArray &bytes, const void *owner = nullptr) override;
     QString errorString() const override { return m_error; }
+    bool isSerialLine() const override { return false; }
 
     Simulator &simulator() { return m_sim; }
     SimulatorLine &line() { return m_line; }
@@ -69,38 +67,4 @@ private:
     SimulatorLine m_line;
     bool m_open = false;
     QString m_error;
-};
-
-// The program's port: the real serial port, or another adapter for a device name
-// that one claims (the simulated receiver). Which one is chosen at each open from the
-// device set then, so nothing above this port knows which it talks to.
-class SelectingSerialPort : public SerialPort {
-    Q_OBJECT
-public:
-    explicit SelectingSerialPort(std::unique_ptr<SerialPort> fallback, QObject *parent = nullptr);
-    ~SelectingSerialPort() override;
-
-    void addDevice(const QString &name, std::unique_ptr<SerialPort> port);
-    // The adapter the last open chose (the fallback before any).
-    SerialPort &active() const { return *m_active; }
-
-    bool PortOpen() const override { return m_active->PortOpen(); }
-    bool open() override;
-    void close() override;
-    bool Output(const QByteArray &bytes, const void *owner = nullptr) override
-    {
-        return m_active->Output(bytes, owner);
-    }
-    bool outputPending(const void *owner) const override { return m_active->outputPending(owner); }
-    void dropWaiting(const void *owner) override { m_active->dropWaiting(owner); }
-    qint64 bytesWaiting() const override { return m_active->bytesWaiting(); }
-    QString errorString() const override { return m_active->errorString(); }
-    const Clock *timeSource() const override { return m_active->timeSource(); }
-
-private:
-    void join(SerialPort &port);
-
-    std::unique_ptr<SerialPort> m_fallback;
-    std::vector<std::pair<QString, std::unique_ptr<SerialPort>>> m_named;
-    SerialPort *m_active = nullptr;
 };

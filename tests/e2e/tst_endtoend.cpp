@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
+#include "platform/selectingserialport.h"
 #include "sim/simulatedport.h"
 #include "sim/simulator.h"
 #include "testplatform.h"

@@ -18,6 +18,7 @@
 #include "recording/replayport.h"
 #include "recording/ui/recordreplay.h"
 #include "recording/ui/replaywindow.h"
+#include "platform/selectingserialport.h"
 #include "sim/simulatedport.h"
 #include "sim/simulator.h"
 #include "testplatform.h"

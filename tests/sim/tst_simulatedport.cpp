@@ -1,5 +1,6 @@
 #include "framebuilder.h"
 #include "link/encoder.h"
+#include "platform/selectingserialport.h"
 #include "sim/simulatedport.h"
 #include "testplatform.h"
 
@@ -162,6 +163,10 @@ void TestSimulatedPort::selectingPortFollowsTheDevice()
     SimulatedPort *sim = simOwned.get();
     SelectingSerialPort port(std::move(fakeOwned));
     port.addDevice(SimulatedPort::deviceName(), std::move(simOwned));
+    // A device chosen by other means (a recording's replay) is not offered.
+    port.addDevice(QStringLiteral("Elsewhere"), std::make_unique<FakeSerialPort>(),
+                   SelectingSerialPort::Offered::No);
+    QCOMPARE(port.offeredDevices(), QStringList{SimulatedPort::deviceName()});
 
     // Open the other one first: switching closes it.
     port.setDevice(simulated ? QString() : SimulatedPort::deviceName());
@@ -169,7 +174,10 @@ void TestSimulatedPort::selectingPortFollowsTheDevice()
     port.setDevice(device);
     port.setCommPort(3);
     port.setSettings(QStringLiteral("19200,n,8,1"));
+    // The status line names a stand-in by its name alone, before and after it opens.
+    QCOMPARE(port.isSerialLine(), !simulated);
     QVERIFY(port.open());
+    QCOMPARE(port.isSerialLine(), !simulated);
     QCOMPARE(&port.active() == sim, simulated);
     QCOMPARE(sim->PortOpen(), simulated);
     QCOMPARE(fake->PortOpen(), !simulated);

@@ -8,7 +8,6 @@
 #include "platform/messageboxes.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
-#include "sim/simulatedport.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -160,7 +159,8 @@ void Port::refreshDevices()
 {
     const QString typed = m_deviceBox->currentText();
     m_deviceBox->clear();
-    m_deviceBox->addItem(SimulatedPort::deviceName(), SimulatedPort::deviceName());
+    for (const QString &name : m_mscomm().port().offeredDevices())
+        m_deviceBox->addItem(name, name);
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         const QString desc = info.description();
         const QString shown = desc.isEmpty()

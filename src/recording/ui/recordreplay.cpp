@@ -3,11 +3,11 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "platform/messageboxes.h"
+#include "platform/selectingserialport.h"
 #include "platform/ui/screenplace.h"
 #include "recording/recorder.h"
 #include "recording/replayport.h"
 #include "recording/ui/replaywindow.h"
-#include "sim/simulatedport.h"
 
 #include <QAction>
 #include <QDir>
@@ -62,7 +62,8 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
     if (auto *selecting = qobject_cast<SelectingSerialPort *>(&keeper.port())) {
         auto replay = std::make_unique<ReplayPort>(g.clock());
         m_replay = replay.get();
-        selecting->addDevice(ReplayPort::deviceName(), std::move(replay));
+        selecting->addDevice(ReplayPort::deviceName(), std::move(replay),
+                             SelectingSerialPort::Offered::No);
         connect(m_replay, &ReplayPort::outputIgnored, this, [this](const QByteArray &bytes) {
             m_g.prependLog(QStringLiteral("RPL: %1 not answered")
                                .arg(QString::fromLatin1(bytes.toHex(' ').toUpper())));
