@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
+#include <QtGlobal>
 #include <algorithm>
 #include <initializer_list>
 #include <utility>
@@ -36,25 +38,25 @@ public:
     // The next field: its text is make() unless `key` is the key it was made from last.
     template <class Make> void next(const QString &name, quint64 key, Make &&make)
     {
-        Slot &s = slot(name);
-        if (s.made && s.key == key)
+        Slot *s = slot(name);
+        if (!s || (s->made && s->key == key))
             return;
-        s.key = key;
-        s.made = true;
-        changeTo(s, std::forward<Make>(make)());
+        s->key = key;
+        s->made = true;
+        changeTo(*s, std::forward<Make>(make)());
     }
 
     // The next field, made from a run of bytes too long for a key (a dump of the frame).
     template <class Make> void next(const QString &name, QByteArrayView bytes, Make &&make)
     {
-        Slot &s = slot(name);
-        if (s.made && s.bytes == bytes)
+        Slot *s = slot(name);
+        if (!s || (s->made && s->bytes == bytes))
             return;
         // The slot's own buffer is reused: a dump changes with every message.
-        s.bytes.resize(bytes.size());
-        std::copy(bytes.begin(), bytes.end(), s.bytes.begin());
-        s.made = true;
-        changeTo(s, std::forward<Make>(make)());
+        s->bytes.resize(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), s->bytes.begin());
+        s->made = true;
+        changeTo(*s, std::forward<Make>(make)());
     }
 
     // Every field's text, in order.
@@ -69,13 +71,30 @@ private:
         bool made = false;
     };
 
-    Slot &slot(const QString &name)
+    // The slot of the next field, or null when `name` is not the field that stands there.
+    Slot *slot(const QString &name)
     {
         if (m_next == m_fields.size()) {
             m_fields.append(Field{name, {}});
             m_slots.append(Slot{});
+        } else if (m_fields[m_next].name != name) {
+            misplaced(m_fields[m_next++].name, name);
+            return nullptr;
         }
-        return m_slots[m_next++];
+        return &m_slots[m_next++];
+    }
+
+    // A decoder that changed the order of its fields would put a text under another
+    // field's name: a fault of the decoder, which stops a debug build. A release build
+    // says so once and leaves the text that stands there as it was.
+    void misplaced(const QString &expected, const QString &given)
+    {
+        const QByteArray what =
+            QStringLiteral("field %1 given where %2 stands").arg(given, expected).toUtf8();
+        Q_ASSERT_X(false, "FieldStore", what.constData());
+        if (!m_warned)
+            qWarning("FieldStore: %s; such fields are left as they were", what.constData());
+        m_warned = true;
     }
 
     void changeTo(const Slot &s, QString text)
@@ -92,4 +111,5 @@ private:
     QList<Slot> m_slots;
     QList<qsizetype> m_changed;
     qsizetype m_next = 0;
+    bool m_warned = false;
 };

@@ -1,5 +1,6 @@
 #include "decoders/formatters.h"
 
+#include "link/bcd.h"
 #include "link/gpsmain.h"
 
 #include <QDateTime>
@@ -107,19 +108,6 @@ struct LocaleTexts {
     QDate lastDate;
     QString lastDateText;
 };
-
-// Two BCD digits read as a decimal number, stopping at the first nibble that is no
-// digit: 0x59 is 59, 0x5A is 5, 0xA5 is 0.
-int bcdValue(quint8 b)
-{
-    const int hi = b >> 4;
-    const int lo = b & 15;
-    if (hi > 9)
-        return 0;
-    if (lo > 9)
-        return hi;
-    return hi * 10 + lo;
-}
 
 // The locale's short date with a two-digit year widened to four digits.
 QString shortDatePattern(const QLocale &locale)

@@ -1,5 +1,7 @@
 #include "decoders/messagevalues.h"
 
+#include "link/bcd.h"
+#include "link/coordinate.h"
 #include "link/gpsmain.h"
 
 #include <cmath>
@@ -22,41 +24,6 @@ qint32 int32At(QByteArrayView frame, int position)
     for (int i = 0; i < 4; ++i)
         v = v << 8 | at(frame, position + i);
     return qint32(v);
-}
-
-// Nibbles read as the decimal digits of one number, up to the first that is no digit.
-int digitsValue(std::initializer_list<int> nibbles)
-{
-    int value = 0;
-    for (const int nibble : nibbles) {
-        if (nibble > 9)
-            return value;
-        value = value * 10 + nibble;
-    }
-    return value;
-}
-
-// Packed BCD bytes read as one decimal number, high nibble first.
-int bcdValue(std::initializer_list<quint8> bytes)
-{
-    int value = 0;
-    for (const quint8 b : bytes) {
-        if ((b >> 4) > 9)
-            return value;
-        if ((b & 15) > 9)
-            return value * 10 + (b >> 4);
-        value = value * 100 + (b >> 4) * 10 + (b & 15);
-    }
-    return value;
-}
-
-// DDDMM.mmmm as degrees: the hundreds are whole degrees, the rest minutes.
-double decimalDegrees(double scaled)
-{
-    const double magnitude = std::fabs(scaled);
-    const double degrees = std::floor(magnitude / 100.0);
-    const double value = degrees + (magnitude - degrees * 100.0) / 60.0;
-    return scaled < 0 ? -value : value;
 }
 
 BcdDateTime bcdDateTime(QByteArrayView frame, int position)
@@ -104,10 +71,10 @@ NavigationMessage parseNavigation(QByteArrayView f)
     m.fix = m.status & 15;
     m.latitudeRaw = int32At(f, 4);
     m.longitudeRaw = int32At(f, 8);
-    m.latitudeScaled = m.latitudeRaw / kCoordinateScale;
-    m.longitudeScaled = m.longitudeRaw / kCoordinateScale;
-    m.latitudeDeg = decimalDegrees(m.latitudeScaled);
-    m.longitudeDeg = decimalDegrees(m.longitudeScaled);
+    m.latitudeScaled = scaledFromField(m.latitudeRaw);
+    m.longitudeScaled = scaledFromField(m.longitudeRaw);
+    m.latitudeDeg = degreesFromScaled(m.latitudeScaled);
+    m.longitudeDeg = degreesFromScaled(m.longitudeScaled);
     m.heightRaw = int16At(f, 12);
     m.heightM = m.heightRaw / 2.0;
     for (int i = 0; i < 2; ++i) {
@@ -175,7 +142,7 @@ ConditionMessage parseCondition(QByteArrayView f)
     m.heightM = m.heightPositive ? height : -height;
 
     m.longitude = conditionAngle(f, 9);
-    m.longitude.degrees = digitsValue({at(f, 9) & 15, at(f, 10) >> 4, at(f, 10) & 15});
+    m.longitude.degrees = bcdDigitsValue({at(f, 9) & 15, at(f, 10) >> 4, at(f, 10) & 15});
     fillDecimal(m.longitude);
     m.latitude = conditionAngle(f, 15);
     m.latitude.degrees = bcdValue({at(f, 16)});

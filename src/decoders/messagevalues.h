@@ -11,9 +11,6 @@ class GPS_Main;
 // the command-line tools) starts from these. A frame is given whole as received:
 // frame[0] is frame position 1; bytes missing from a short frame read as zero.
 
-// A coordinate field is the ScaledCoordinate DDDMM.mmmm times 9216.
-constexpr double kCoordinateScale = 9216.0;
-
 // A UTC date and time as six packed BCD bytes, and the numbers they hold. A nibble
 // above 9 is no digit: it ends the number there (0x5A reads as 5, 0xA5 as 0).
 struct BcdDateTime {

@@ -18,16 +18,37 @@ NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex)
     const NavigationMessage m = parseNavigation(frame);
     NavStatus s;
     s.headingFraction = m.headingTurn;
-    s.fields = {
-        {QStringLiteral("Vality"), fixStatusText(m.status)},
-        {QStringLiteral("CurLat"), DegMinText(m.latitudeScaled)},
-        {QStringLiteral("CurLon"), DegMinText(m.longitudeScaled)},
-        {QStringLiteral("CurHeight"), NumberText(m.heightM)},
-        {QStringLiteral("CurHead"), NumberText(m.headingDeg)},
-        {QStringLiteral("CurSpeed"), NumberText(m.speedKmh)},
-        {QStringLiteral("TimeDate"), LocalDateTimeText(m.utc.bcd, timeZoneIndex)},
-        {QStringLiteral("Sats"), QString::number(m.satellitesUsed)},
+    const auto text = [&](StatusBox box) {
+        switch (box) {
+        case StatusBox::Vality:
+            return fixStatusText(m.status);
+        case StatusBox::CurLat:
+            return DegMinText(m.latitudeScaled);
+        case StatusBox::CurLon:
+            return DegMinText(m.longitudeScaled);
+        case StatusBox::CurHeight:
+            return NumberText(m.heightM);
+        case StatusBox::CurHead:
+            return NumberText(m.headingDeg);
+        case StatusBox::CurSpeed:
+            return NumberText(m.speedKmh);
+        case StatusBox::TimeDate:
+            return LocalDateTimeText(m.utc.bcd, timeZoneIndex);
+        case StatusBox::Sats:
+            return QString::number(m.satellitesUsed);
+        }
+        return QString();
     };
+    // The names are made once: every frame names the same boxes.
+    static const QList<QString> names = [] {
+        QList<QString> n;
+        for (const char *name : kStatusBoxNames)
+            n.append(QString::fromLatin1(name));
+        return n;
+    }();
+    s.fields.reserve(kStatusBoxes);
+    for (int i = 0; i < kStatusBoxes; ++i)
+        s.fields.append({names[i], text(StatusBox(i))});
     return s;
 }
 

@@ -3,13 +3,21 @@
 #include "decoders/fields.h"
 
 #include <QByteArrayView>
+#include <array>
 
 class GPS_Main;
 
+// The main window's status boxes, in the order a navigation frame writes them; the sky
+// plot is redrawn between CurSpeed and TimeDate.
+enum class StatusBox { Vality, CurLat, CurLon, CurHeight, CurHead, CurSpeed, TimeDate, Sats };
+inline constexpr int kStatusBoxes = 8;
+// The boxes' names, by StatusBox.
+inline constexpr std::array<const char *, kStatusBoxes> kStatusBoxNames = {
+    "Vality", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "TimeDate", "Sats"};
+
 // What a navigation frame puts on the main window's status panel.
 struct NavStatus {
-    // Vality, CurLat, CurLon, CurHeight, CurHead, CurSpeed, TimeDate, Sats, in the
-    // order the window writes them; the sky plot is redrawn between CurSpeed and TimeDate.
+    // One field for each box, in StatusBox order.
     Fields fields;
     // The heading as a fraction of a full turn (0.25 = east).
     double headingFraction = 0;

@@ -3,6 +3,7 @@
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
+#include "link/bcd.h"
 
 #include <QDate>
 
@@ -10,11 +11,6 @@ namespace {
 
 constexpr int kStepsPerDay = 144;
 constexpr int kMinutesPerStep = kTimeStampStepMinutes;
-
-quint8 bcd(int value)
-{
-    return quint8((value / 10) << 4 | value % 10);
-}
 
 } // namespace
 
@@ -25,8 +21,8 @@ QString StampDateText(quint16 value)
     const int minutes = value % kStepsPerDay * kMinutesPerStep;
     // The stamps span 1999 to 2000 only, which the two-digit year of the navigation
     // time covers; handing it the stamp in its own form keeps the two texts alike.
-    return LocalDateTimeText({bcd(date.year() % 100), bcd(date.month()), bcd(date.day()),
-                              bcd(minutes / 60), bcd(minutes % 60), 0},
+    return LocalDateTimeText({toBcd(date.year() % 100), toBcd(date.month()), toBcd(date.day()),
+                              toBcd(minutes / 60), toBcd(minutes % 60), 0},
                              12);
 }
 

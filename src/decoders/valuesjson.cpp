@@ -4,6 +4,7 @@
 #include "decoders/diagnosis.h"
 #include "decoders/formatters.h"
 #include "decoders/timestamp.h"
+#include "link/bcd.h"
 #include "link/messagetypes.h"
 
 #include <QDate>
@@ -41,14 +42,6 @@ public:
 private:
     QByteArray m_out = "{";
 };
-
-// A packed BCD byte as a number, up to a nibble that is no digit (as messagevalues.h reads them).
-int bcdByte(quint8 b)
-{
-    if ((b >> 4) > 9)
-        return 0;
-    return (b & 15) > 9 ? b >> 4 : (b >> 4) * 10 + (b & 15);
-}
 
 // The highest of bits 0..3 names the channel's state, as in the satellite window.
 const char *stateText(quint8 state)
@@ -139,7 +132,7 @@ QByteArray conditionValuesJson(const ConditionMessage &m)
             satellites += ',';
         // Both come as two BCD digits: 0x12 is satellite 12, 0x20 a level of 20 dB.
         satellites +=
-            Object().add("prn", bcdByte(p.satellite)).add("level", bcdByte(p.level)).take();
+            Object().add("prn", bcdValue(p.satellite)).add("level", bcdValue(p.level)).take();
     }
     return Object()
         .add("state", m.receiverState)

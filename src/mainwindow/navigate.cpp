@@ -108,12 +108,12 @@ void Navigate::buildPanel()
     m_errorDis->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_errorDis->raise();
 
-    for (const char *name :
-         {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"}) {
+    for (int i = 0; i < kStatusBoxes; ++i) {
         auto *box = new ValueText(m_client);
-        box->setObjectName(QString::fromLatin1(name));
+        box->setObjectName(QString::fromLatin1(kStatusBoxNames[std::size_t(i)]));
         box->setFrame(ValueText::Frame::Box);
         box->setFont(panelFont);
+        m_boxes[std::size_t(i)] = box;
         m_controls.insert(box->objectName(), box);
     }
     const char *const captions[] = {"Lat", "Long", "Alt", "Head", "Speed", "Sats"};
@@ -121,25 +121,24 @@ void Navigate::buildPanel()
         auto *label = new QLabel(QString::fromLatin1(captions[i - 1]), m_client);
         label->setObjectName(QStringLiteral("Label1(%1)").arg(i));
         label->setFont(panelFont);
+        m_captions[std::size_t(i - 1)] = label;
         m_controls.insert(label->objectName(), label);
     }
     // The boxes the captions stand before, in the captions' order.
-    const char *const boxes[] = {"CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats"};
+    const StatusBox captioned[] = {StatusBox::CurLat,  StatusBox::CurLon,   StatusBox::CurHeight,
+                                   StatusBox::CurHead, StatusBox::CurSpeed, StatusBox::Sats};
     // A caption's widget may reach under its box: with the boxes on top, a new value
     // repaints the box alone and not the caption with it.
-    for (const char *name : boxes)
-        m_controls.value(QString::fromLatin1(name))->raise();
+    for (const StatusBox b : captioned)
+        box(b)->raise();
     for (const ControlPlace &c : designPlaces()) {
         const QRect r = c.twips;
         m_controls.value(c.name)->setGeometry(
             twipsRect(r.left(), r.top(), r.width(), r.height(), this));
     }
     // Each caption shows in the room before its text box, which the layout keeps as it is.
-    for (int i = 1; i <= 6; ++i) {
-        QWidget *label = control(QStringLiteral("Label1(%1)").arg(i));
-        shrinkFontToFit(static_cast<QLabel *>(label),
-                        control(QString::fromLatin1(boxes[i - 1]))->x() - label->x());
-    }
+    for (std::size_t i = 0; i < m_captions.size(); ++i)
+        shrinkFontToFit(m_captions[i], box(captioned[i])->x() - m_captions[i]->x());
 }
 
 QWidget *Navigate::control(const QString &name) const
@@ -156,7 +155,7 @@ Navigate::~Navigate()
 void Navigate::Form_Load()
 {
     m_g.HeadingLineLength = 1.5f;
-    static_cast<ValueText *>(control(QStringLiteral("CurHead")))->setText(QStringLiteral("0"));
+    box(StatusBox::CurHead)->setText(QStringLiteral("0"));
     DrawSkyPlot();
 
     const SettingsStore &store = *m_g.platform().settings;
@@ -241,27 +240,23 @@ void Navigate::setStale(bool stale, bool noFix)
         return;
     m_stale = stale;
     m_noFix = noFix;
-    const struct {
-        const char *name;
-        bool measured; // a value of the fix, meaningless without one
-    } boxes[] = {{"TimeDate", false}, {"CurLat", true},   {"CurLon", true}, {"CurHeight", true},
-                 {"CurHead", true},   {"CurSpeed", true}, {"Sats", false},  {"Vality", false}};
-    for (const auto &b : boxes) {
-        const bool grey = stale || (noFix && b.measured);
-        QWidget *box = control(QString::fromLatin1(b.name));
-        QPalette p = box->palette();
+    for (int i = 0; i < kStatusBoxes; ++i) {
+        const auto which = StatusBox(i);
+        // A value of the fix, meaningless without one.
+        const bool measured = which >= StatusBox::CurLat && which <= StatusBox::CurSpeed;
+        const bool grey = stale || (noFix && measured);
+        QPalette p = box(which)->palette();
         p.setColor(QPalette::Text,
                    palette().color(grey ? QPalette::Disabled : QPalette::Active, QPalette::Text));
-        box->setPalette(p);
+        box(which)->setPalette(p);
     }
     m_picture->setDimmed(stale);
 }
 
 void Navigate::clearReceiver()
 {
-    for (const char *name :
-         {"TimeDate", "CurLat", "CurLon", "CurHeight", "CurHead", "CurSpeed", "Sats", "Vality"})
-        static_cast<ValueText *>(control(QString::fromLatin1(name)))->clear();
+    for (ValueText *b : m_boxes)
+        b->clear();
     for (std::size_t row = 1; row < m_g.SatTable.size(); ++row)
         m_g.SatTable[row] = {};
     m_g.HeadingFraction = 0;
@@ -398,21 +393,22 @@ void Navigate::closeEvent(QCloseEvent *e)
 void Navigate::ShowNavStatus()
 {
     const NavStatus status = decodeNavStatus(m_g);
-    for (const Field &f : status.fields) {
+    for (int i = 0; i < kStatusBoxes && i < status.fields.size(); ++i) {
+        const auto which = StatusBox(i);
         // The heading is stored before its box is written; the plot is drawn with it
         // once the speed is shown, before the time.
-        if (f.name == QLatin1String("CurHead"))
+        if (which == StatusBox::CurHead)
             m_g.HeadingFraction = status.headingFraction;
-        if (f.name == QLatin1String("TimeDate"))
+        if (which == StatusBox::TimeDate)
             DrawSkyPlot();
-        if (auto *box = qobject_cast<ValueText *>(control(f.name))) {
-            // The same text again would only be laid out and painted again.
-            if (box->text() != f.text) {
-                box->setText(f.text);
-                // The date's length follows the user's locale; it is fitted as the captions are.
-                if (f.name == QLatin1String("TimeDate"))
-                    m_dateFit.fit(box, m_panelFont);
-            }
+        // The same text again would only be laid out and painted again.
+        ValueText *b = box(which);
+        const QString &text = status.fields[i].text;
+        if (b->text() != text) {
+            b->setText(text);
+            // The date's length follows the user's locale; it is fitted as the captions are.
+            if (which == StatusBox::TimeDate)
+                m_dateFit.fit(b, m_panelFont);
         }
     }
 }

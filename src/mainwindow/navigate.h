@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoders/navstatus.h"
 #include "link/gpsmain.h"
 #include "widgets/twips.h"
 
@@ -7,6 +8,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <QVector>
+#include <array>
 #include <memory>
 
 class QAction;
@@ -19,6 +21,7 @@ class PortKeeper;
 class RecordReplay;
 class SerialPort;
 class TextLine;
+class ValueText;
 
 // The main window: status panel, sky plot, log box and the program's menu bar.
 // It owns the serial port; closing it closes the port and every other window.
@@ -111,6 +114,7 @@ private:
     int statusLineHeight() const;
     // A receiver command that found the port closed is not passed over in silence.
     void tellIfNotSent(bool sent);
+    ValueText *box(StatusBox which) const { return m_boxes[std::size_t(which)]; }
 
     GPS_Main &m_g;
     std::unique_ptr<SerialPort> m_port;
@@ -122,6 +126,10 @@ private:
     QPlainTextEdit *m_errorDis = nullptr;
     QTimer m_logRefresh;
     PictureBox *m_picture = nullptr;
+    // The status panel, by StatusBox, and the captions Label1(1..6).
+    std::array<ValueText *, kStatusBoxes> m_boxes{};
+    std::array<QLabel *, 6> m_captions{};
+    // Every control by its name, for the layout, which places them by name.
     QHash<QString, QWidget *> m_controls;
     TextLine *m_linkStatus = nullptr;
     QTimer m_linkTick;

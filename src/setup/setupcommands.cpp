@@ -1,6 +1,8 @@
 #include "setup/setupcommands.h"
 
 #include "decoders/formatters.h"
+#include "link/bcd.h"
+#include "link/coordinate.h"
 #include "link/gpsmain.h"
 #include "link/numberreading.h"
 
@@ -43,15 +45,14 @@ std::optional<qint64> roundedToField(double value, int bits)
     return qint64(r);
 }
 
-// A checked DDDMM.mmmm coordinate as the receiver's signed 32-bit field: scaled in two
-// steps, 256 then 36, as its own arithmetic does, and rounded half to even.
-// Nothing is appended when the value does not fit the field.
+// A checked DDDMM.mmmm coordinate as the receiver's signed 32-bit field. Nothing is
+// appended when the value does not fit the field.
 bool appendCoordinate(QByteArray &out, double scaled)
 {
-    const auto raw = roundedToField(scaled * 256.0 * 36.0, 32);
+    const auto raw = fieldFromScaled(scaled);
     if (!raw)
         return false;
-    appendBigEndian(out, quint32(qint32(*raw)), 4);
+    appendBigEndian(out, quint32(*raw), 4);
     return true;
 }
 
@@ -107,7 +108,7 @@ SetupPayload setTimePayload(const QStringList &fields)
         }
         values[i] = value;
         // The decimal digits travel as packed BCD: 59 is sent as 0x59.
-        result.payload.append(char(quint8((value / 10) << 4 | value % 10)));
+        result.payload.append(char(toBcd(value)));
     }
     return result;
 }
@@ -245,10 +246,8 @@ SetupPayload setPositionScaledPayload(const QString &latitude, const QString &lo
 
 std::array<QString, 2> positionFields(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
 {
-    const QString hex =
-        QStringLiteral("&h") + HexByte(b0) + HexByte(b1) + HexByte(b2) + HexByte(b3);
-    const double scaled = readNumber(hex) / 256.0 / 36.0;
-    const QString text = DegMinText(scaled);
+    const QString text =
+        DegMinText(scaledFromField(qint32(quint32(b0) << 24 | b1 << 16 | b2 << 8 | b3)));
     const qsizetype degree = text.indexOf(QChar(0x00B0));
     if (degree < 0)
         return {text, QString()};

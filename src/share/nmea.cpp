@@ -1,6 +1,7 @@
 #include "share/nmea.h"
 
 #include "decoders/messagevalues.h"
+#include "link/coordinate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,7 +24,7 @@ QByteArray fixed(double v, int decimals)
 // already is degrees x 100 + minutes, so only its sign becomes a letter.
 QByteArray coordinate(qint32 raw, int degreeDigits, char positive, char negative)
 {
-    const double scaled = std::fabs(double(raw) / kCoordinateScale);
+    const double scaled = std::fabs(scaledFromField(raw));
     const qint64 tenThousandths = std::llround(scaled * 10000.0);
     const qint64 degrees = tenThousandths / 1000000;
     const qint64 minutes = tenThousandths % 1000000;

@@ -1,5 +1,7 @@
 #include "sim/simulator.h"
 
+#include "link/bcd.h"
+#include "link/coordinate.h"
 #include "link/encoder.h"
 #include "link/messagetypes.h"
 #include "platform/clock.h"
@@ -37,19 +39,6 @@ int payloadLength(Msg::Type type)
     return findMessageType(type)->length - kFrameOverhead;
 }
 
-quint8 bcd(int v)
-{
-    v = std::clamp(v, 0, 99);
-    return quint8((v / 10) << 4 | (v % 10));
-}
-
-int fromBcd(quint8 b, bool *ok)
-{
-    if ((b >> 4) > 9 || (b & 15) > 9)
-        *ok = false;
-    return (b >> 4) * 10 + (b & 15);
-}
-
 // Writes bytes at frame positions (position 3 is the first payload byte).
 void put(QByteArray &payload, int position, std::initializer_list<int> values)
 {
@@ -69,8 +58,8 @@ void putTime(QByteArray &payload, int position, const QDateTime &utc)
     const QDate d = utc.date();
     const QTime t = utc.time();
     put(payload, position,
-        {bcd(d.year() % 100), bcd(d.month()), bcd(d.day()), bcd(t.hour()), bcd(t.minute()),
-         bcd(t.second())});
+        {toBcd(d.year() % 100), toBcd(d.month()), toBcd(d.day()), toBcd(t.hour()),
+         toBcd(t.minute()), toBcd(t.second())});
 }
 
 // Degrees, minutes and whole seconds of a coordinate's magnitude.
@@ -230,19 +219,13 @@ int Simulator::fixState() const
 
 qint32 Simulator::scaledCoordinate(double degrees)
 {
-    const double mag = std::fabs(degrees);
-    const double deg = std::floor(mag);
-    const double scaled = deg * 100 + (mag - deg) * 60;
-    const double raw = std::round(scaled * 9216.0);
-    return qint32(degrees < 0 ? -raw : raw);
+    // The simulated track stays within the poles and the date line, which always fit.
+    return fieldFromScaled(scaledFromDegrees(degrees)).value_or(0);
 }
 
 double Simulator::degreesFromScaled(qint32 raw)
 {
-    const double scaled = std::fabs(double(raw) / 9216.0);
-    const double deg = std::floor(scaled / 100);
-    const double value = deg + (scaled - deg * 100) / 60.0;
-    return raw < 0 ? -value : value;
+    return ::degreesFromScaled(scaledFromField(raw));
 }
 
 QByteArray Simulator::navigationFrame() const
@@ -263,7 +246,7 @@ QByteArray Simulator::navigationFrame() const
     put(p, 18, {has3d ? 8 : has2d ? 20 : 0});
     // Speed in km/h, in quarters, as four BCD digits.
     const int quarters = has2d ? std::min(9999, int(std::lround(m_speedMs * 3.6 * 4))) : 0;
-    put(p, 19, {bcd(quarters / 100), bcd(quarters % 100)});
+    put(p, 19, {toBcd(quarters / 100), toBcd(quarters % 100)});
     put(p, 21, {has3d ? 2 : has2d ? 4 : 0});
     putTime(p, 25, receiverTimeUtc());
     put(p, 31, {has3d ? 6 : has2d ? 10 : 0, has3d ? 9 : 0});
@@ -306,20 +289,20 @@ QByteArray Simulator::conditionFrame() const
         healthy += std::popcount(b);
     const int visible = int(
         std::count_if(ch.begin(), ch.end(), [](const Channel &c) { return c.elevationDeg > 0; }));
-    put(p, 3, {fixState(), bcd(healthy), bcd(visible)});
+    put(p, 3, {fixState(), toBcd(healthy), toBcd(visible)});
     const int metres = std::min(9999, int(std::lround(std::fabs(heightMetres()))));
-    put(p, 6, {m_heightHalves >= 0 ? 0xAA : 0x55, bcd(metres / 100), bcd(metres % 100)});
+    put(p, 6, {m_heightHalves >= 0 ? 0xAA : 0x55, toBcd(metres / 100), toBcd(metres % 100)});
     // Hemisphere flags are the nibble 0xA for east and north, 0xB for west and south.
     const Dms lon = toDms(m_lonDeg);
     put(p, 9,
-        {(m_lonDeg >= 0 ? 0xA : 0xB) << 4 | (lon.deg / 100), bcd(lon.deg % 100), bcd(lon.min),
-         bcd(lon.sec)});
+        {(m_lonDeg >= 0 ? 0xA : 0xB) << 4 | (lon.deg / 100), toBcd(lon.deg % 100), toBcd(lon.min),
+         toBcd(lon.sec)});
     const Dms lat = toDms(m_latDeg);
-    put(p, 15, {(m_latDeg >= 0 ? 0xA : 0xB) << 4, bcd(lat.deg), bcd(lat.min), bcd(lat.sec)});
+    put(p, 15, {(m_latDeg >= 0 ? 0xA : 0xB) << 4, toBcd(lat.deg), toBcd(lat.min), toBcd(lat.sec)});
     putTime(p, 21, receiverTimeUtc());
     for (int k = 1; k <= 8; ++k) {
         const Channel &c = ch[std::size_t(k - 1)];
-        put(p, 25 + 2 * k, {bcd(c.prn), bcd(int(c.levelDb))});
+        put(p, 25 + 2 * k, {toBcd(c.prn), toBcd(int(c.levelDb))});
     }
     return encodeFrame(Msg::Condition, p);
 }
@@ -331,8 +314,8 @@ QByteArray Simulator::modeFrame() const
     const int halves = std::min(9999, std::abs(int(m_heightHalves)));
     // Auto 2D/3D, 5 degrees minimum elevation, level 6, PDOP up to 10, 2 s smoothing.
     put(p, 3,
-        {2, 5, 30, 1, (m_searchReset ? 0x80 : 0) | (searching ? 0x40 : 0), bcd(halves / 100),
-         bcd(halves % 100)});
+        {2, 5, 30, 1, (m_searchReset ? 0x80 : 0) | (searching ? 0x40 : 0), toBcd(halves / 100),
+         toBcd(halves % 100)});
     return encodeFrame(Msg::Mode, p);
 }
 
@@ -582,8 +565,10 @@ bool Simulator::setTime(const QByteArray &payload)
 {
     bool ok = true;
     int v[6];
-    for (int i = 0; i < 6; ++i)
-        v[i] = fromBcd(quint8(payload[i]), &ok);
+    for (int i = 0; i < 6; ++i) {
+        ok = ok && isBcd(quint8(payload[i]));
+        v[i] = bcdValue(quint8(payload[i]));
+    }
     // Two-digit years: 98 and 99 are the 1990s, the rest this century.
     const QDate date(v[0] >= 98 ? 1900 + v[0] : 2000 + v[0], v[1], v[2]);
     const QTime time(v[3], v[4], v[5]);
@@ -605,7 +590,7 @@ bool Simulator::setPosition(const QByteArray &payload)
     const double lat = degreesFromScaled(latRaw);
     const double lon = degreesFromScaled(lonRaw);
     const auto minutesOk = [](qint32 raw) {
-        const double scaled = std::fabs(double(raw) / 9216.0);
+        const double scaled = std::fabs(scaledFromField(raw));
         return scaled - std::floor(scaled / 100) * 100 < 60;
     };
     if (std::fabs(lat) > 90 || std::fabs(lon) > 180 || !minutesOk(latRaw) || !minutesOk(lonRaw))

@@ -237,6 +237,9 @@ void TestFormatters::localDateTimeTextRollsOverCalendar_data()
         << Bcd{0x10, 0x05, 0x05, 0x24, 0x00, 0x01} << 12 << "5/6/2010 12:00:01 AM";
     QTest::newRow("minute 60 rolls into next hour")
         << Bcd{0x10, 0x05, 0x05, 0x10, 0x60, 0x00} << 12 << "5/5/2010 11:00:00 AM";
+    // A nibble above 9 is no digit: 0x1A is hour 1, 0x5A minute 5, 0xA5 second 0.
+    QTest::newRow("a nibble above 9 ends the digits")
+        << Bcd{0x10, 0x05, 0x05, 0x1A, 0x5A, 0xA5} << 12 << "5/5/2010 1:05:00 AM";
 }
 
 void TestFormatters::localDateTimeTextRollsOverCalendar()
