@@ -153,27 +153,32 @@ void TestDispatcher::frameIsTimedByTheReadOfItsFirstByte_data()
     // per frame.
     QTest::addColumn<QList<QByteArray>>("reads");
     QTest::addColumn<QList<qint64>>("times");
+    QTest::addColumn<QList<qint64>>("completed");
     QTest::addColumn<int>("clockReads");
     const QByteArray n = nav();
-    QTest::newRow("one read") << QList<QByteArray>{n} << QList<qint64>{1000} << 1;
+    QTest::newRow("one read") << QList<QByteArray>{n} << QList<qint64>{1000} << QList<qint64>{1000}
+                              << 1;
     QTest::newRow("two frames, one read")
-        << QList<QByteArray>{n + n} << QList<qint64>{1000, 1000} << 1;
-    QTest::newRow("type byte alone first")
-        << QList<QByteArray>{n.left(1), n.mid(1)} << QList<qint64>{1000} << 2;
-    QTest::newRow("over three reads")
-        << QList<QByteArray>{n.left(10), n.mid(10, 10), n.mid(20)} << QList<qint64>{1000} << 2;
-    QTest::newRow("noise first, frame next")
-        << QList<QByteArray>{QByteArray("\x01\x02"), n} << QList<qint64>{1100} << 1;
+        << QList<QByteArray>{n + n} << QList<qint64>{1000, 1000} << QList<qint64>{1000, 1000} << 1;
+    QTest::newRow("type byte alone first") << QList<QByteArray>{n.left(1), n.mid(1)}
+                                           << QList<qint64>{1000} << QList<qint64>{1100} << 2;
+    QTest::newRow("over three reads") << QList<QByteArray>{n.left(10), n.mid(10, 10), n.mid(20)}
+                                      << QList<qint64>{1000} << QList<qint64>{1200} << 2;
+    QTest::newRow("noise first, frame next") << QList<QByteArray>{QByteArray("\x01\x02"), n}
+                                             << QList<qint64>{1100} << QList<qint64>{1100} << 1;
     QTest::newRow("second frame begun in the first one's read")
-        << QList<QByteArray>{n + n.left(5), n.mid(5)} << QList<qint64>{1000, 1000} << 2;
+        << QList<QByteArray>{n + n.left(5), n.mid(5)} << QList<qint64>{1000, 1000}
+        << QList<qint64>{1000, 1100} << 2;
     QTest::newRow("false start, then the frame in the next read")
-        << QList<QByteArray>{QByteArray("\xCA\x01"), n} << QList<qint64>{1100} << 1;
+        << QList<QByteArray>{QByteArray("\xCA\x01"), n} << QList<qint64>{1100}
+        << QList<qint64>{1100} << 1;
 }
 
 void TestDispatcher::frameIsTimedByTheReadOfItsFirstByte()
 {
     QFETCH(QList<QByteArray>, reads);
     QFETCH(QList<qint64>, times);
+    QFETCH(QList<qint64>, completed);
     QFETCH(int, clockReads);
     Receiver r;
     const auto all = r.g.frames().subscribeGood(r.note("all"));
@@ -181,10 +186,11 @@ void TestDispatcher::frameIsTimedByTheReadOfItsFirstByte()
         r.g.receive(read);
         r.clock.ms += 100;
     }
-    QList<qint64> got;
+    QList<qint64> got, ended;
     for (const Frame &f : std::as_const(r.seen))
-        got << f.arrivedMs;
+        got << f.arrivedMs, ended << f.completedMs;
     QCOMPARE(got, times);
+    QCOMPARE(ended, completed);
     QCOMPARE(r.clock.reads, clockReads);
 }
 
