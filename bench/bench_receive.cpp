@@ -12,36 +12,49 @@
 #include "decoders/timestamp.h"
 #include "link/framer.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "streams.h"
 
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <vector>
 
 namespace {
 
 // Keeps what the decoders produce as the windows do, in texts kept from one message to
 // the next, and counts the characters of the texts that changed, as a window would
 // show them, so none of it is optimised away.
-class TextSink : public MessageSink {
+class TextSink {
 public:
-    explicit TextSink(GPS_Main &g) : m_g(g) {}
-    void ShowNavStatus() override { keep(decodeNavStatus(m_g).fields); }
-    void ShowPosition() override { positionTexts(m_g, m_position), keep(m_position); }
-    void ShowCondition() override
+    // The main window's subscribers always; each data window's when every one is open.
+    TextSink(GPS_Main &g, bool everyWindow) : m_g(g)
     {
-        conditionTexts(receivedFrame(m_g), m_condition), keep(m_condition);
+        FrameDispatcher &d = g.frames();
+        on(d.subscribe(Msg::Satellites, [this](const Frame &f) { FillSatTable(m_g, f.bytes()); }));
+        on(d.subscribe(Msg::Navigation, [this](const Frame &f) {
+            keep(decodeNavStatus(f.bytes(), m_g.TimeZoneIndex).fields);
+        }));
+        if (!everyWindow)
+            return;
+        on(d.subscribe(Msg::Navigation, [this](const Frame &f) {
+            positionTexts(f.bytes(), m_g.TimeZoneIndex, m_position), keep(m_position);
+        }));
+        on(d.subscribe(Msg::Condition, [this](const Frame &f) {
+            conditionTexts(f.bytes(), m_condition), keep(m_condition);
+        }));
+        on(d.subscribe(Msg::Diagnosis, [this](const Frame &f) {
+            diagnosisTexts(f.bytes(), m_diagnosis), keep(m_diagnosis);
+        }));
+        on(d.subscribe(Msg::Mode,
+                       [this](const Frame &f) { modeTexts(f.bytes(), m_mode), keep(m_mode); }));
+        on(d.subscribe(Msg::TimeStamps, [this](const Frame &f) {
+            timeStampTexts(f.bytes(), m_timeStamp), keep(m_timeStamp);
+        }));
+        on(d.subscribe(Msg::Satellites, [this](const Frame &f) {
+            recSatTexts(f.bytes(), m_recSat), keep(m_recSat);
+        }));
     }
-    void ShowDiagnosis() override
-    {
-        diagnosisTexts(receivedFrame(m_g), m_diagnosis), keep(m_diagnosis);
-    }
-    void ShowMode() override { modeTexts(receivedFrame(m_g), m_mode), keep(m_mode); }
-    void ShowTimeStamp() override
-    {
-        timeStampTexts(receivedFrame(m_g), m_timeStamp), keep(m_timeStamp);
-    }
-    void ShowRecSat() override { recSatTexts(m_g, m_recSat), keep(m_recSat); }
 
     qsizetype characters = 0;
     int decoded = 0;
@@ -59,34 +72,31 @@ private:
             characters += store.fields().at(i).text.size();
         ++decoded;
     }
+    void on(FrameDispatcher::Subscription s) { m_subscriptions.push_back(std::move(s)); }
     GPS_Main &m_g;
     FieldStore m_position, m_condition, m_diagnosis, m_mode, m_timeStamp, m_recSat;
+    std::vector<FrameDispatcher::Subscription> m_subscriptions;
 };
-
-void openEveryWindow(GPS_Main &g)
-{
-    g.PositionOpen = g.ConditionOpen = g.DiagnosisOpen = true;
-    g.ModeOpen = g.TimeStampOpen = g.RecSatOpen = true;
-}
 
 // Framing and checksums with each good frame counted by type: a dispatch to nothing.
 void framerAlone(benchmark::State &state, const BenchStream &stream, bool byteByByte)
 {
     GPS_Main g{Platform{}};
+    Framer framer(g.MsgTable);
     const auto *data = reinterpret_cast<const quint8 *>(stream.bytes.constData());
     const qsizetype n = stream.bytes.size();
     std::array<qint64, 256> perType{};
     for (auto _ : state) {
         if (byteByByte) {
             for (qsizetype i = 0; i < n; ++i)
-                if (framerStep(g, data[i]) == FrameStep::FrameGood)
-                    ++perType[g.MsgType];
+                if (framer.step(data[i]) == FrameStep::FrameGood)
+                    ++perType[framer.frame().type()];
         } else {
             for (qsizetype at = 0; at < n;) {
                 FrameStep step;
-                at += framerScan(g, data + at, n - at, step);
+                at += framer.scan(data + at, n - at, step);
                 if (step == FrameStep::FrameGood)
-                    ++perType[g.MsgType];
+                    ++perType[framer.frame().type()];
             }
         }
         benchmark::DoNotOptimize(perType);
@@ -107,10 +117,7 @@ void receivePath(benchmark::State &state, const BenchStream &stream, qsizetype r
                  bool everyWindow = true)
 {
     GPS_Main g{Platform{}};
-    TextSink sink(g);
-    g.setSink(&sink);
-    if (everyWindow)
-        openEveryWindow(g);
+    TextSink sink(g, everyWindow);
     QList<QByteArray> reads;
     for (qsizetype at = 0; at < stream.bytes.size(); at += readSize)
         reads.append(stream.bytes.mid(at, readSize));

@@ -10,6 +10,7 @@
 #include "platform/qtserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/ui/qtmessageboxes.h"
+#include "quality/qualitywatch.h"
 #include "recording/recording.h"
 #include "recording/replaypacer.h"
 #include "recording/ui/recordreplay.h"
@@ -208,6 +209,8 @@ int kestrelMain(int argc, char **argv)
     // A child of the application, so a tool driving the program (the benchmarks'
     // probe) finds the shared state; it still ends before the application does.
     GPS_Main g(platform, &app);
+    // Fed before anyone else, so the status line and History see each frame counted.
+    QualityWatch quality(g);
     NmeaShare nmea(g);
     g.setNmeaShare(&nmea);
     startNmeaShare(nmea, g, nmeaAddress);
@@ -219,7 +222,7 @@ int kestrelMain(int argc, char **argv)
             // The real port, or the simulated receiver when the dialog names it.
             auto serial = std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
             serial->addDevice(SimulatedPort::deviceName(), std::make_unique<SimulatedPort>(clock));
-            navigate = new Navigate(g, std::move(serial));
+            navigate = new Navigate(g, quality, std::move(serial));
             navigate->setAttribute(Qt::WA_DeleteOnClose);
             navigate->Form_Load();
         }

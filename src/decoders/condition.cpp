@@ -88,8 +88,3 @@ Fields conditionFields(QByteArrayView frame)
     conditionTexts(frame, s);
     return s.fields();
 }
-
-Fields conditionFields(const GPS_Main &g)
-{
-    return conditionFields(receivedFrame(g));
-}

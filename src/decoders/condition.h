@@ -6,7 +6,6 @@
 #include <QtGlobal>
 
 class FieldStore;
-class GPS_Main;
 
 // The receiver state text of the condition frame's byte 3, from its low four bits;
 // the high four bits carry nothing here.
@@ -19,5 +18,3 @@ QString ConditionStateText(quint8 stateByte);
 Fields conditionFields(QByteArrayView frame);
 // The same into texts kept between messages.
 void conditionTexts(QByteArrayView frame, FieldStore &store);
-// The same for the frame last received.
-Fields conditionFields(const GPS_Main &g);

@@ -64,8 +64,3 @@ Fields diagnosisFields(QByteArrayView frame)
     diagnosisTexts(frame, s);
     return s.fields();
 }
-
-Fields diagnosisFields(const GPS_Main &g)
-{
-    return diagnosisFields(receivedFrame(g));
-}

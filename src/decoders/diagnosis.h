@@ -7,7 +7,6 @@
 #include <QtGlobal>
 
 class FieldStore;
-class GPS_Main;
 
 // The text of one self-test error code: "00h No Error", "51h Antenna Open", ...;
 // a code without a text of its own gives «77 Unknown data».
@@ -17,8 +16,7 @@ QString DiagErrorText(quint8 code);
 QString revisionLetter(quint8 b);
 
 // The texts of the Diagnosis window for a diagnosis frame: Version, UnKnown, Error1,
-// Error2, Error3, CheckSum, RawHex; the second form reads the frame last received.
+// Error2, Error3, CheckSum, RawHex.
 Fields diagnosisFields(QByteArrayView frame);
 // The same into texts kept between messages.
 void diagnosisTexts(QByteArrayView frame, FieldStore &store);
-Fields diagnosisFields(const GPS_Main &g);

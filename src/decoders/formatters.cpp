@@ -292,14 +292,6 @@ QString dateText(const LocaleTexts &texts, QDate date)
 
 } // namespace
 
-QString HexByte(int byte)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    const int b = byte & 0xFF;
-    const QChar text[2] = {QLatin1Char(digits[b >> 4]), QLatin1Char(digits[b & 15])};
-    return QString(text, 2);
-}
-
 QString NumberText(double x)
 {
     QString s = plainDigits(x);
@@ -350,12 +342,6 @@ QString DegMinText(double scaledCoordinate)
         digits.prepend(QString(3 - whole, QLatin1Char('0')));
     const qsizetype split = (point >= 0 ? digits.indexOf(QLatin1Char('.')) : digits.size()) - 2;
     return sign + digits.left(split) + degree + digits.mid(split, 7);
-}
-
-QString RawHexText(const GPS_Main &g)
-{
-    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-    return RawHexText(g.RxBuffer.data() + 1, length);
 }
 
 QString RawHexText(QByteArrayView frame)

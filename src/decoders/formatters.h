@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/hextext.h"
+
 #include <QString>
 #include <array>
 
@@ -9,8 +11,6 @@ class GPS_Main;
 // none touches a window or keeps state. Number texts follow the user's locale
 // (QLocale's default), which tests pin.
 
-// A byte as exactly two upper-case hexadecimal digits: 202 gives "CA", 5 gives "05".
-QString HexByte(int byte);
 // At most 15 significant digits, rounded to nearest, no trailing zeros, the locale's
 // decimal separator: 7 * 0.2 gives «1.4», 12 gives «12», -0.25 gives «-0.25».
 QString NumberText(double x);
@@ -24,8 +24,7 @@ QString ConditionText(int v);
 // A coordinate DDDMM.mmmm as degrees and minutes: 4530.123456 gives « 45°30.1234»,
 // 22.5 gives « 0°22.5» and -30 gives «-0°30».
 QString DegMinText(double scaledCoordinate);
-// The whole frame in RxBuffer (1..MsgLength) as "XX " per byte.
-QString RawHexText(const GPS_Main &g);
+// A whole frame as "XX " per byte.
 QString RawHexText(const quint8 *frame, int length);
 QString RawHexText(QByteArrayView frame);
 // Six BCD bytes (year, month, day, hour, minute, second) of UTC as local date and time,

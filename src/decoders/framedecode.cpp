@@ -11,33 +11,9 @@
 #include "decoders/valuesjson.h"
 #include "link/framer.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 
 namespace {
-
-// Collects what each window would show instead of showing it.
-class CollectingSink : public MessageSink {
-public:
-    explicit CollectingSink(GPS_Main &g) : m_g(g) {}
-
-    void ShowNavStatus() override { add(u"Navigate", decodeNavStatus(m_g).fields); }
-    void ShowPosition() override { add(u"Position", positionFields(m_g)); }
-    void ShowCondition() override { add(u"Condition", conditionFields(m_g)); }
-    void ShowDiagnosis() override { add(u"Diagnosis", diagnosisFields(m_g)); }
-    void ShowMode() override { add(u"Mode", modeFields(m_g)); }
-    void ShowTimeStamp() override { add(u"TimeStamp", timeStampFields(m_g)); }
-    void ShowRecSat() override { add(u"RecSat", recSatFields(m_g)); }
-
-    QList<WindowFields> take() { return std::exchange(m_windows, {}); }
-
-private:
-    void add(QStringView window, Fields fields)
-    {
-        m_windows.append({window.toString(), std::move(fields)});
-    }
-
-    GPS_Main &m_g;
-    QList<WindowFields> m_windows;
-};
 
 void appendJsonString(QByteArray &out, const QString &s)
 {
@@ -57,40 +33,59 @@ void appendJsonString(QByteArray &out, const QString &s)
     out += '"';
 }
 
+// What each window shows for a good frame, main window first.
+QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex)
+{
+    const auto one = [](QStringView window, Fields fields) {
+        return QList<WindowFields>{{window.toString(), std::move(fields)}};
+    };
+    switch (frame.isEmpty() ? 0 : quint8(frame[0])) {
+    case Msg::Navigation:
+        return {{QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex).fields},
+                {QStringLiteral("Position"), positionFields(frame, timeZoneIndex)}};
+    case Msg::Condition:
+        return one(u"Condition", conditionFields(frame));
+    case Msg::Diagnosis:
+        return one(u"Diagnosis", diagnosisFields(frame));
+    case Msg::Mode:
+        return one(u"Mode", modeFields(frame));
+    case Msg::TimeStamps:
+        return one(u"TimeStamp", timeStampFields(frame));
+    case Msg::Satellites:
+        return one(u"RecSat", recSatFields(frame));
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 struct FrameDecoder::Impl {
     Platform platform;
     GPS_Main g{platform};
-    CollectingSink sink{g};
     QList<DecodedFrame> frames;
     qint64 timeMs = -1;
+    FrameDispatcher::Subscription all;
 };
 
 FrameDecoder::FrameDecoder(int timeZoneIndex) : d(std::make_unique<Impl>())
 {
     d->g.TimeZoneIndex = qint16(qBound(0, timeZoneIndex, 24));
-    d->g.PositionOpen = d->g.ConditionOpen = d->g.DiagnosisOpen = true;
-    d->g.ModeOpen = d->g.TimeStampOpen = d->g.RecSatOpen = true;
-    d->g.setSink(&d->sink);
-    QObject::connect(&d->g, &GPS_Main::frameReceived, [impl = d.get()](bool good) {
-        const GPS_Main &g = impl->g;
+    // Every window's decoder as if all were open, in the order the program shows them:
+    // the main window first, then the data window of the frame's type.
+    d->all = d->g.frames().subscribeAll([impl = d.get()](const Frame &frame) {
         DecodedFrame f;
         f.timeMs = impl->timeMs;
-        const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-        f.bytes = QByteArray(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
-        f.logLine = frameLogLine(g, good ? FrameStep::FrameGood : FrameStep::FrameBad);
-        f.good = good;
-        if (good)
-            f.windows = impl->sink.take();
+        f.bytes = frame.bytes().toByteArray();
+        f.logLine = frame.logLine();
+        f.good = frame.good;
+        if (frame.good)
+            f.windows = windowsOf(frame.bytes(), impl->g.TimeZoneIndex);
         impl->frames.append(std::move(f));
     });
 }
 
-FrameDecoder::~FrameDecoder()
-{
-    d->g.setSink(nullptr);
-}
+FrameDecoder::~FrameDecoder() = default;
 
 QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs)
 {
@@ -112,7 +107,7 @@ DecodedFrame FrameDecoder::lineEvent(int code, qint64 timeMs)
 
 bool FrameDecoder::midFrame() const
 {
-    return !d->g.HuntingHeader;
+    return !d->g.framer().huntingHeader();
 }
 
 QString frameText(const DecodedFrame &frame)

@@ -190,9 +190,3 @@ TimeStampMessage parseTimeStamps(QByteArrayView f)
         m.steps[std::size_t(k)] = quint16(at(f, 3 + 2 * k) << 8 | at(f, 4 + 2 * k));
     return m;
 }
-
-QByteArrayView receivedFrame(const GPS_Main &g)
-{
-    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-    return QByteArrayView(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
-}

@@ -157,6 +157,3 @@ struct TimeStampMessage {
 };
 
 TimeStampMessage parseTimeStamps(QByteArrayView frame);
-
-// The frame the program last received, positions 1..MsgLength of RxBuffer.
-QByteArrayView receivedFrame(const GPS_Main &g);

@@ -76,8 +76,3 @@ Fields modeFields(QByteArrayView frame)
     modeTexts(frame, s);
     return s.fields();
 }
-
-Fields modeFields(const GPS_Main &g)
-{
-    return modeFields(receivedFrame(g));
-}

@@ -2,7 +2,6 @@
 
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
-#include "link/gpsmain.h"
 
 QString fixStatusText(int fixStatus)
 {
@@ -50,11 +49,4 @@ NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex)
     for (int i = 0; i < kStatusBoxes; ++i)
         s.fields.append({names[i], text(StatusBox(i))});
     return s;
-}
-
-NavStatus decodeNavStatus(const GPS_Main &g)
-{
-    const int length = qBound(0, int(g.MsgLength), GPS_Main::kRxSize - 1);
-    const QByteArrayView frame(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), length);
-    return decodeNavStatus(frame, g.TimeZoneIndex);
 }

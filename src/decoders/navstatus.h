@@ -30,5 +30,3 @@ QString fixStatusText(int fixStatus);
 // byte). Bytes missing from a short frame read as zero. Local time is UTC shifted
 // by timeZoneIndex - 12 hours.
 NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex);
-// The frame in RxBuffer, with the shared TimeZoneIndex.
-NavStatus decodeNavStatus(const GPS_Main &g);

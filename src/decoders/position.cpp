@@ -3,7 +3,6 @@
 #include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
-#include "link/gpsmain.h"
 #include "link/messagetypes.h"
 
 namespace {
@@ -19,12 +18,8 @@ QString fieldHex(quint32 value, int bytes)
 
 } // namespace
 
-void positionTexts(const GPS_Main &g, FieldStore &s)
+void positionTexts(QByteArrayView frame, int timeZoneIndex, FieldStore &s)
 {
-    // The navigation frame's own length, whatever MsgLength says, as the window has
-    // always read it.
-    const QByteArrayView frame(reinterpret_cast<const char *>(g.RxBuffer.data() + 1),
-                               findMessageType(Msg::Navigation)->length);
     const NavigationMessage m = parseNavigation(frame);
     using K = FieldStore;
     s.begin();
@@ -68,8 +63,8 @@ void positionTexts(const GPS_Main &g, FieldStore &s)
     }
     const auto &t = m.utc.bcd;
     s.next(QStringLiteral("TimeDate"),
-           K::key({t[0], t[1], t[2], t[3], t[4], t[5], quint8(g.TimeZoneIndex)}),
-           [&] { return LocalDateTimeText(m.utc.bcd, g.TimeZoneIndex); });
+           K::key({t[0], t[1], t[2], t[3], t[4], t[5], quint8(timeZoneIndex)}),
+           [&] { return LocalDateTimeText(m.utc.bcd, timeZoneIndex); });
     s.next(QStringLiteral("HDOP"), m.hdopRaw, [&] { return NumberText(m.hdop); });
     s.next(QStringLiteral("VDOP"), m.vdopRaw, [&] { return NumberText(m.vdop); });
     s.next(QStringLiteral("Sats"), quint64(m.satellitesUsed),
@@ -94,16 +89,16 @@ void positionTexts(const GPS_Main &g, FieldStore &s)
         s.next(condition[2 * k], b >> 6, [&] { return ConditionText(b >> 6); });
     }
     s.next(QStringLiteral("UnUsed"), m.unusedB, [&] { return HexByte(m.unusedB); });
-    const quint8 checksum = quint8(frame[42]), terminator = quint8(frame[43]);
+    const auto at = [&](qsizetype i) { return i < frame.size() ? quint8(frame[i]) : quint8(0); };
+    const quint8 checksum = at(42), terminator = at(43);
     s.next(QStringLiteral("CheckSum"), checksum, [&] { return HexByte(checksum); });
     s.next(QStringLiteral("Terminator"), terminator, [&] { return HexByte(terminator); });
-    const QByteArrayView dump = receivedFrame(g);
-    s.next(QStringLiteral("Text3"), dump, [&] { return RawHexText(dump); });
+    s.next(QStringLiteral("Text3"), frame, [&] { return RawHexText(frame); });
 }
 
-Fields positionFields(const GPS_Main &g)
+Fields positionFields(QByteArrayView frame, int timeZoneIndex)
 {
     FieldStore s;
-    positionTexts(g, s);
+    positionTexts(frame, timeZoneIndex, s);
     return s.fields();
 }

@@ -2,12 +2,15 @@
 
 #include "decoders/fields.h"
 
-class FieldStore;
-class GPS_Main;
+#include <QByteArrayView>
 
-// Every field of the navigation frame in RxBuffer, raw and decoded, for the
-// Position window: Validity, HexLat/CurLat ... Level(1..8), Condition(1..8) ... Text3.
-Fields positionFields(const GPS_Main &g);
+class FieldStore;
+
+// Every field of a navigation frame (frame[0] is frame position 1), raw and decoded,
+// for the Position window: Validity, HexLat/CurLat ... Level(1..8), Condition(1..8) ...
+// Text3. Bytes missing from a short frame read as zero; the local time is UTC shifted
+// by timeZoneIndex - 12 hours.
+Fields positionFields(QByteArrayView frame, int timeZoneIndex);
 // The same into texts kept between messages: only the fields whose bytes changed are
 // made again.
-void positionTexts(const GPS_Main &g, FieldStore &store);
+void positionTexts(QByteArrayView frame, int timeZoneIndex, FieldStore &store);

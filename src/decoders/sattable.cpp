@@ -10,14 +10,6 @@ namespace {
 
 constexpr int kSlots = 8;
 
-// The satellite frame's own length, whatever MsgLength says, as the table and the
-// window have always read it.
-SatelliteMessage satellitesIn(const GPS_Main &g)
-{
-    return parseSatellites(QByteArrayView(reinterpret_cast<const char *>(g.RxBuffer.data() + 1),
-                                          findMessageType(Msg::Satellites)->length));
-}
-
 // The highest of bits 0..3 set, or -1.
 int stateBit(quint8 state)
 {
@@ -67,9 +59,9 @@ QString HealthLetter(quint8 health, int n)
     return set ? QStringLiteral("H") : QStringLiteral("U");
 }
 
-void FillSatTable(GPS_Main &g)
+void FillSatTable(GPS_Main &g, QByteArrayView frame)
 {
-    const SatelliteMessage m = satellitesIn(g);
+    const SatelliteMessage m = parseSatellites(frame);
     int n = 0;
     for (const SatelliteChannel &c : m.channels) {
         if (c.number == 0)
@@ -86,7 +78,7 @@ void FillSatTable(GPS_Main &g)
         g.SatTable[std::size_t(row)][1] = 0;
 }
 
-void recSatTexts(const GPS_Main &g, FieldStore &s)
+void recSatTexts(QByteArrayView frame, FieldStore &s)
 {
     static const IndexedNames id("ID(%1)", 1, kSlots);
     static const IndexedNames condition("Condition(%1)", 1, kSlots);
@@ -95,7 +87,7 @@ void recSatTexts(const GPS_Main &g, FieldStore &s)
     static const IndexedNames azimuth("Azimuth(%1)", 1, kSlots);
     static const IndexedNames elevation("Elevation(%1)", 1, kSlots);
     static const IndexedNames health("Health(%1)", 0, 32);
-    const SatelliteMessage m = satellitesIn(g);
+    const SatelliteMessage m = parseSatellites(frame);
     s.begin();
     for (int k = 1; k <= kSlots; ++k) {
         const SatelliteChannel &c = m.channels[std::size_t(k - 1)];
@@ -113,13 +105,12 @@ void recSatTexts(const GPS_Main &g, FieldStore &s)
         for (int j = 1; j <= 8; ++j)
             s.next(health[8 * i + j], h >> (j - 1) & 1, [&] { return HealthLetter(h, j); });
     }
-    const QByteArrayView dump = receivedFrame(g);
-    s.next(QStringLiteral("RawHex"), dump, [&] { return RawHexText(dump); });
+    s.next(QStringLiteral("RawHex"), frame, [&] { return RawHexText(frame); });
 }
 
-Fields recSatFields(const GPS_Main &g)
+Fields recSatFields(QByteArrayView frame)
 {
     FieldStore s;
-    recSatTexts(g, s);
+    recSatTexts(frame, s);
     return s.fields();
 }

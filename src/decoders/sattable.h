@@ -2,6 +2,7 @@
 
 #include "decoders/fields.h"
 
+#include <QByteArrayView>
 #include <QtGlobal>
 
 class FieldStore;
@@ -25,14 +26,15 @@ int SatStateColor(quint8 state);
 // "H" when bit n - 1 (n = 1..8) of the almanac health byte is set, "U" otherwise.
 QString HealthLetter(quint8 health, int n);
 
-// Rewrites SatTable from the satellite frame in RxBuffer; runs for every
-// satellite frame, whether or not the Receive Sat window is open. The non-empty
-// channels fill rows 1..n in frame order; rows n+1..8 get satellite number 0.
-void FillSatTable(GPS_Main &g);
+// Rewrites SatTable from a satellite frame (frame[0] is frame position 1); the main
+// window has it run for every satellite frame, whether or not the Receive Sat window is
+// open. The non-empty channels fill rows 1..n in frame order; rows n+1..8 get
+// satellite number 0.
+void FillSatTable(GPS_Main &g, QByteArrayView frame);
 
-// The texts of the Receive Sat window for the satellite frame in RxBuffer: for
-// k = 1..8 ID(k), Condition(k), SVACC(k), Level(k), Azimuth(k), Elevation(k); then
-// Health(0) (elapsed days), Health(1) .. Health(32), RawHex.
-Fields recSatFields(const GPS_Main &g);
+// The texts of the Receive Sat window for a satellite frame: for k = 1..8 ID(k),
+// Condition(k), SVACC(k), Level(k), Azimuth(k), Elevation(k); then Health(0) (elapsed
+// days), Health(1) .. Health(32), RawHex.
+Fields recSatFields(QByteArrayView frame);
 // The same into texts kept between messages.
-void recSatTexts(const GPS_Main &g, FieldStore &store);
+void recSatTexts(QByteArrayView frame, FieldStore &store);

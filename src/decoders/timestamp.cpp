@@ -70,8 +70,3 @@ Fields timeStampFields(QByteArrayView frame)
     timeStampTexts(frame, s);
     return s.fields();
 }
-
-Fields timeStampFields(const GPS_Main &g)
-{
-    return timeStampFields(receivedFrame(g));
-}

@@ -7,7 +7,6 @@
 #include <QtGlobal>
 
 class FieldStore;
-class GPS_Main;
 
 // A stamp as a date and time, in the same text form as the navigation time (the
 // date alone at exactly midnight): 0 is 1 January 1999, 65535 is 31 March 2000 02:30.
@@ -16,8 +15,7 @@ QString StampDateText(quint16 value);
 QString stampDescription(int item);
 
 // The texts of the Time Stamp window for a time-stamp frame: TimeStamp(0) ..
-// TimeStamp(20), RawHex; the second form reads the frame last received.
+// TimeStamp(20), RawHex.
 Fields timeStampFields(QByteArrayView frame);
 // The same into texts kept between messages.
 void timeStampTexts(QByteArrayView frame, FieldStore &store);
-Fields timeStampFields(const GPS_Main &g);

@@ -1,7 +1,5 @@
 #include "link/framer.h"
 
-#include "decoders/formatters.h"
-#include "decoders/sattable.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "platform/serialport.h"
@@ -34,111 +32,97 @@ void fillMsgTable(GPS_Main &g)
     }
 }
 
-FrameStep framerStep(GPS_Main &g, quint8 b)
+FrameStep Framer::step(quint8 b)
 {
-    if (g.HuntingHeader) {
+    if (m_huntingHeader) {
         for (int row = 1; row <= kSearchRows; ++row) {
-            if (g.MsgTable[row][1] == b && g.MsgTable[row][2] >= kFrameOverhead) {
-                g.RxBuffer[1] = b;
-                g.MsgType = b;
-                g.MsgLength = g.MsgTable[row][2];
-                g.HuntingHeader = false;
+            // A length the buffer cannot hold is no frame of ours.
+            if (m_table[row][1] == b && m_table[row][2] >= kFrameOverhead &&
+                m_table[row][2] <= Frame::kMaxLength) {
+                RxBuffer[1] = b;
+                m_msgType = b;
+                m_msgLength = m_table[row][2];
+                m_huntingHeader = false;
+                m_startMs = -1;
+                m_timePending = true;
                 return FrameStep::NeedMore;
             }
         }
         return FrameStep::NeedMore;
     }
-    if (!g.InBody) {
+    if (!m_inBody) {
         // A mismatching second byte is dropped, not tried as a new first byte.
-        if (b == g.MsgType) {
-            g.RxBuffer[2] = b;
-            g.RxPos = 3;
-            g.InBody = true;
+        if (b == m_msgType) {
+            RxBuffer[2] = b;
+            m_rxPos = 3;
+            m_inBody = true;
         } else {
-            g.HuntingHeader = true;
+            m_huntingHeader = true;
+            m_timePending = false;
         }
         return FrameStep::NeedMore;
     }
 
-    // MsgLength comes from the table and is at most 50, so RxPos stays inside RxBuffer.
-    g.RxBuffer[std::size_t(g.RxPos)] = b;
-    ++g.RxPos;
-    if (g.RxPos <= g.MsgLength)
+    // MsgLength is at most 50, so RxPos stays inside RxBuffer.
+    RxBuffer[std::size_t(m_rxPos)] = b;
+    ++m_rxPos;
+    if (m_rxPos <= m_msgLength)
         return FrameStep::NeedMore;
 
-    g.RxPos = 1;
-    g.InBody = false;
-    g.HuntingHeader = true;
+    m_rxPos = 1;
+    m_inBody = false;
+    m_huntingHeader = true;
     quint8 sum = 0;
-    for (int i = 1; i <= g.MsgLength - 1; ++i)
-        sum = quint8(sum + g.RxBuffer[std::size_t(i)]);
-    return (b == kFrameEnd && sum == 0) ? FrameStep::FrameGood : FrameStep::FrameBad;
+    for (int i = 1; i <= m_msgLength - 1; ++i)
+        sum = quint8(sum + RxBuffer[std::size_t(i)]);
+    const bool good = b == kFrameEnd && sum == 0;
+    m_frame.length = quint8(m_msgLength);
+    std::copy_n(RxBuffer.begin() + 1, m_msgLength, m_frame.data.begin());
+    m_frame.good = good;
+    m_frame.arrivedMs = m_startMs;
+    return good ? FrameStep::FrameGood : FrameStep::FrameBad;
 }
 
-qsizetype framerScan(GPS_Main &g, const quint8 *bytes, qsizetype count, FrameStep &step)
+qsizetype Framer::scan(const quint8 *bytes, qsizetype count, FrameStep &verdict)
 {
     qsizetype taken = 0;
     while (taken < count) {
         // Headers go byte by byte; the rest of a body is copied at once, all but its
-        // last byte, which framerStep takes to finish the frame.
-        if (g.InBody && !g.HuntingHeader) {
-            const qsizetype before = qsizetype(g.MsgLength) - g.RxPos;
+        // last byte, which step takes to finish the frame.
+        if (m_inBody && !m_huntingHeader) {
+            const qsizetype before = qsizetype(m_msgLength) - m_rxPos;
             const qsizetype run = std::min(before, count - taken);
-            if (run > 0 && g.RxPos >= 1) {
-                std::memcpy(g.RxBuffer.data() + g.RxPos, bytes + taken, std::size_t(run));
-                g.RxPos = qint16(g.RxPos + run);
+            if (run > 0 && m_rxPos >= 1) {
+                std::memcpy(RxBuffer.data() + m_rxPos, bytes + taken, std::size_t(run));
+                m_rxPos = int(m_rxPos + run);
                 taken += run;
                 continue;
             }
         }
-        step = framerStep(g, bytes[taken++]);
-        if (step != FrameStep::NeedMore)
+        verdict = step(bytes[taken++]);
+        if (verdict != FrameStep::NeedMore)
             return taken;
     }
-    step = FrameStep::NeedMore;
+    verdict = FrameStep::NeedMore;
     return taken;
 }
 
-void dispatchFrame(GPS_Main &g)
+void Framer::setArrival(qint64 ms)
 {
-    MessageSink &sink = g.sink();
-    switch (g.MsgType) {
-    case Msg::Navigation:
-        std::copy_n(g.RxBuffer.begin(), g.LastNavigation.size(), g.LastNavigation.begin());
-        sink.ShowNavStatus();
-        if (g.PositionOpen)
-            sink.ShowPosition();
-        break;
-    case Msg::Condition:
-        if (g.ConditionOpen)
-            sink.ShowCondition();
-        break;
-    case Msg::Diagnosis:
-        if (g.DiagnosisOpen)
-            sink.ShowDiagnosis();
-        break;
-    case Msg::Mode:
-        if (g.ModeOpen)
-            sink.ShowMode();
-        break;
-    case Msg::TimeStamps:
-        if (g.TimeStampOpen)
-            sink.ShowTimeStamp();
-        break;
-    case Msg::Satellites:
-        FillSatTable(g);
-        if (g.RecSatOpen)
-            sink.ShowRecSat();
-        break;
-    default:
-        break;
-    }
+    m_timePending = false;
+    // Hunting again: the frame begun in this read is the one just completed.
+    if (m_huntingHeader)
+        m_frame.arrivedMs = ms;
+    else
+        m_startMs = ms;
 }
 
-QString frameLogLine(const GPS_Main &g, FrameStep step)
+void Framer::abandon()
 {
-    return step == FrameStep::FrameGood ? QStringLiteral("CMD: ") + HexByte(g.MsgType)
-                                        : QStringLiteral("ERR: CkSum");
+    m_huntingHeader = true;
+    m_inBody = false;
+    m_rxPos = 1;
+    m_timePending = false;
 }
 
 QString lineEventText(int code)

@@ -1,6 +1,5 @@
 #include "link/gpsmain.h"
 
-#include "decoders/formatters.h"
 #include "link/encoder.h"
 #include "link/framer.h"
 #include "link/messagetypes.h"
@@ -26,22 +25,6 @@ qint64 GPS_Main::DataClock::monotonicMs() const
         if (const Clock *own = port->timeSource())
             return own->monotonicMs();
     return m_g.clock().monotonicMs();
-}
-
-const ReceiverQuality &GPS_Main::quality() const
-{
-    // A port opened since last asked: a new run, from when it opened.
-    if (m_link.opens() != m_qualityOpens) {
-        m_qualityOpens = m_link.opens();
-        m_qualityReopens = 0;
-        m_quality.start(m_link.openedAtMs(), TtffStart::PortOpened);
-    }
-    // Back after a loss: the same receiver, perhaps without power meanwhile.
-    if (m_link.reopens() != m_qualityReopens) {
-        m_qualityReopens = m_link.reopens();
-        m_quality.start(m_link.reopenedAtMs(), TtffStart::PortReopened);
-    }
-    return m_quality;
 }
 
 bool GPS_Main::SendRequest(int command, const void *owner)
@@ -94,7 +77,7 @@ void GPS_Main::receive(QByteArrayView bytes)
 {
     const auto *data = reinterpret_cast<const quint8 *>(bytes.data());
     qsizetype left = bytes.size();
-    // The frames of one read arrived together: the clock is read once for all of them.
+    // The bytes of one read arrived together: the clock is read once for all of them.
     qint64 arrivedMs = -1;
     const auto arrived = [&] {
         if (arrivedMs < 0)
@@ -103,25 +86,28 @@ void GPS_Main::receive(QByteArrayView bytes)
     };
     while (left > 0) {
         FrameStep step = FrameStep::NeedMore;
-        const qsizetype taken = framerScan(*this, data, left, step);
+        const qsizetype taken = m_framer.scan(data, left, step);
         data += taken;
         left -= taken;
+        // A frame is timed by the read that brought its first byte.
+        if (m_framer.needsArrival())
+            m_framer.setArrival(arrived());
         if (step == FrameStep::NeedMore)
             continue;
-        if (step == FrameStep::FrameGood)
-            m_link.frame(MsgType, true, arrived());
-        else
-            m_link.frame(MsgType, false);
-        if (step == FrameStep::FrameGood) {
-            quality();
-            const int length = qBound(0, int(MsgLength), kRxSize - 1);
-            m_quality.frame(QByteArrayView(RxBuffer.data() + 1, length), arrived());
-            if (MsgType == Msg::Navigation)
-                m_link.navigationFix(RxBuffer[3]);
-            dispatchFrame(*this);
+        m_framer.setCompletion(arrived());
+        const Frame &frame = m_framer.frame();
+        if (frame.good) {
+            m_link.frame(frame.type(), true, arrived());
+            if (frame.type() == Msg::Navigation) {
+                m_link.navigationFix(frame.at(3));
+                std::copy_n(frame.data.begin(), LastNavigation.size() - 1,
+                            LastNavigation.begin() + 1);
+            }
+        } else {
+            m_link.frame(frame.type(), false);
         }
-        emit frameReceived(step == FrameStep::FrameGood);
-        logFrame(frameLogLine(*this, step));
+        m_dispatcher.dispatch(frame);
+        logFrame(frame.logLine());
     }
 }
 
@@ -130,10 +116,8 @@ void GPS_Main::OnCommEvent(int code)
     if (code == CommEvent::Receive)
         return;
     prependLog(lineEventText(code));
-    if (code == CommEvent::RxOver) {
-        HuntingHeader = true;
-        InBody = false;
-    }
+    if (code == CommEvent::RxOver)
+        m_framer.abandon();
 }
 
 void GPS_Main::prependLog(const QString &line)

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "link/dispatcher.h"
+#include "link/framer.h"
 #include "link/linkstate.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
-#include "quality/fixstatistics.h"
 
 #include <QByteArrayView>
 #include <QObject>
@@ -13,49 +14,27 @@
 class SerialPort;
 class NmeaShare;
 
-// Where the dispatcher hands a good frame. The main window and the data windows
-// implement it; without windows (command-line tools, tests) nothing is shown.
-class MessageSink {
-public:
-    virtual ~MessageSink() = default;
-    virtual void ShowNavStatus() {}
-    virtual void ShowPosition() {}
-    virtual void ShowCondition() {}
-    virtual void ShowDiagnosis() {}
-    virtual void ShowMode() {}
-    virtual void ShowTimeStamp() {}
-    virtual void ShowRecSat() {}
-};
-
-// The state every window shares: receive and command buffers, message and satellite
-// tables, framer state, window-open flags and the display settings. The entry
-// procedure creates one and hands it to whoever needs it.
+// The state every window shares: the framer (which alone holds RxBuffer) and the
+// dispatcher of its frames, the command buffer, message and satellite tables, the
+// data windows' open flags and the display settings. The entry procedure creates one
+// and hands it to whoever needs it.
 class GPS_Main : public QObject {
     Q_OBJECT
 public:
     explicit GPS_Main(const Platform &platform, QObject *parent = nullptr);
 
-    static constexpr int kRxSize = 501;
     static constexpr int kCmdSize = 11;
 
-    // The frame being received lies at 1..L (L at most 50); index 0 is never used.
-    std::array<quint8, kRxSize> RxBuffer{};
     // The latest good navigation frame at its positions 1..44, all zero before the
-    // first: RxBuffer holds whatever came last, and a satellite frame follows every
-    // navigation frame.
+    // first: a satellite frame follows every navigation frame, and the satellite
+    // pictures mark the satellites of the fix from it.
     std::array<quint8, 45> LastNavigation{};
     // [0] payload count, [1..10] payload of the next SendCommand.
     std::array<quint8, kCmdSize> CmdBuffer{};
     // Rows 1..15: [1] type byte, [2] total frame length.
-    std::array<std::array<quint8, 3>, 16> MsgTable{};
+    MessageTable MsgTable{};
     // Rows 1..8, columns 1..5: number, colour, level, azimuth turn, elevation/256.
     std::array<std::array<double, 6>, 9> SatTable{};
-
-    quint8 MsgType = 0;
-    qint16 MsgLength = 0;
-    bool HuntingHeader = true;
-    bool InBody = false;
-    qint16 RxPos = 1;
 
     bool PositionOpen = false;
     bool ConditionOpen = false;
@@ -63,9 +42,6 @@ public:
     bool ModeOpen = false;
     bool TimeStampOpen = false;
     bool RecSatOpen = false;
-    bool SignalLevelsOpen = false;
-    bool HistoryOpen = false;
-    bool ScatterOpen = false;
 
     qint16 TimeZoneIndex = 5;
     qint16 SatLabelMode = 0;
@@ -84,9 +60,11 @@ public:
     // History axis run on it.
     const Clock &dataClock() const { return m_dataClock; }
     const LinkState &link() const { return m_link; }
-    // Time to first fix, fix counts and the last ten minutes of messages, fed by every
-    // good frame; a run starts when a port opens.
-    const ReceiverQuality &quality() const;
+
+    // Every completed frame, to whoever subscribes, in subscription order.
+    FrameDispatcher &frames() { return m_dispatcher; }
+    // Where the received bytes stand: mid-frame or hunting for a type byte.
+    const Framer &framer() const { return m_framer; }
 
     // The serial port (MSComm1); owned by whoever created it.
     void setPort(SerialPort *port) { m_port = port; }
@@ -96,9 +74,6 @@ public:
     // created it, absent without windows.
     void setNmeaShare(NmeaShare *share) { m_nmeaShare = share; }
     NmeaShare *nmeaShare() const { return m_nmeaShare; }
-
-    void setSink(MessageSink *sink) { m_sink = sink ? sink : &m_noSink; }
-    MessageSink &sink() const { return *m_sink; }
 
     // Frames without payload: command, command, checksum, 13. False when the port
     // was not open and nothing was written. A window passes itself as the owner so
@@ -112,7 +87,8 @@ public:
     void dropWaiting(const void *owner);
     bool portOpen() const;
 
-    // Received bytes, in order, each stepped through the framer.
+    // Received bytes, in order, each stepped through the framer; each completed frame
+    // goes to the link state, then to the subscribers, then to the log.
     void OnReceive(const QByteArray &bytes);
     void receive(QByteArrayView bytes);
     // A serial line event by its code.
@@ -128,9 +104,6 @@ signals:
     void errorDisChanged(const QString &text);
     // A frame was written to the port (or refused because it was closed).
     void frameSent(const QByteArray &frame);
-    // A frame was completed, and dispatched if good; it lies in RxBuffer at 1..MsgLength
-    // until the next byte arrives.
-    void frameReceived(bool good);
 
 private:
     bool write(const QByteArray &frame, const void *owner);
@@ -152,12 +125,9 @@ private:
     Clock m_ownClock;
     DataClock m_dataClock{*this};
     LinkState m_link;
-    mutable ReceiverQuality m_quality;
-    mutable quint64 m_qualityOpens = 0;
-    mutable quint64 m_qualityReopens = 0;
+    Framer m_framer{MsgTable};
+    FrameDispatcher m_dispatcher;
     SerialPort *m_port = nullptr;
     NmeaShare *m_nmeaShare = nullptr;
-    MessageSink m_noSink;
-    MessageSink *m_sink = &m_noSink;
     QString m_errorDis;
 };

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+// A byte as exactly two upper-case hexadecimal digits: 202 gives "CA", 5 gives "05".
+QString HexByte(int byte);
+
 struct HexTextResult {
     QByteArray bytes;
     // Empty when the text was read; otherwise what is wrong and where.

@@ -22,8 +22,8 @@ std::size_t slot(DataWindow which)
 
 } // namespace
 
-DataWindows::DataWindows(GPS_Main &g, QWidget *mainWindow)
-    : QObject(mainWindow), m_g(g), m_main(mainWindow)
+DataWindows::DataWindows(GPS_Main &g, const QualityWatch &quality, QWidget *mainWindow)
+    : QObject(mainWindow), m_g(g), m_quality(quality), m_main(mainWindow)
 {
 }
 
@@ -52,7 +52,7 @@ DataWindowBase *DataWindows::create(DataWindow which)
     case DataWindow::SignalLevels:
         return new SignalLevelsWindow(m_g, m_main);
     case DataWindow::History:
-        return new HistoryWindow(m_g, m_main);
+        return new HistoryWindow(m_g, m_quality, m_main);
     case DataWindow::Scatter:
         return new ScatterWindow(m_g, m_main);
     }
@@ -111,48 +111,7 @@ DataWindowBase *DataWindows::open(DataWindow which) const
     return w && w->isLoaded() ? w : nullptr;
 }
 
-template <typename W> W *DataWindows::openAs(DataWindow which) const
-{
-    return static_cast<W *>(open(which));
-}
-
 QWidget *DataWindows::window(DataWindow which) const
 {
     return open(which);
-}
-
-void DataWindows::ShowPosition()
-{
-    if (auto *w = openAs<PositionWindow>(DataWindow::Position))
-        w->ShowPosition();
-}
-
-void DataWindows::ShowCondition()
-{
-    if (auto *w = openAs<ConditionWindow>(DataWindow::Condition))
-        w->ShowCondition();
-}
-
-void DataWindows::ShowDiagnosis()
-{
-    if (auto *w = openAs<DiagnosisWindow>(DataWindow::Diagnosis))
-        w->ShowDiagnosis();
-}
-
-void DataWindows::ShowMode()
-{
-    if (auto *w = openAs<ModeWindow>(DataWindow::Mode))
-        w->ShowMode();
-}
-
-void DataWindows::ShowTimeStamp()
-{
-    if (auto *w = openAs<TimeStampWindow>(DataWindow::TimeStamp))
-        w->ShowTimeStamp();
-}
-
-void DataWindows::ShowRecSat()
-{
-    if (auto *w = openAs<RecSatWindow>(DataWindow::RecSat))
-        w->ShowRecSat();
 }

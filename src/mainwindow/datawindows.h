@@ -8,6 +8,7 @@
 
 class QWidget;
 class DataWindowBase;
+class QualityWatch;
 
 enum class DataWindow {
     Condition,
@@ -22,12 +23,12 @@ enum class DataWindow {
     Scatter,
 };
 
-// The modeless data windows: opens them (one copy each), hands them their
-// frames and closes those that are open when the main window goes.
+// The modeless data windows: opens them (one copy each) and closes those that are
+// open when the main window goes. An open window takes its frames itself.
 class DataWindows : public QObject {
     Q_OBJECT
 public:
-    DataWindows(GPS_Main &g, QWidget *mainWindow);
+    DataWindows(GPS_Main &g, const QualityWatch &quality, QWidget *mainWindow);
     ~DataWindows() override;
 
     // Creates the window if it is not open, shows it and brings it forward.
@@ -44,20 +45,13 @@ public:
     // Another receiver: the open windows drop what the previous one sent.
     void clearReceiver();
 
-    void ShowPosition();
-    void ShowCondition();
-    void ShowDiagnosis();
-    void ShowMode();
-    void ShowTimeStamp();
-    void ShowRecSat();
-
 private:
     static constexpr int kKinds = 9;
     DataWindowBase *open(DataWindow which) const;
-    template <typename W> W *openAs(DataWindow which) const;
     DataWindowBase *create(DataWindow which);
 
     GPS_Main &m_g;
+    const QualityWatch &m_quality;
     QWidget *m_main;
     std::array<QPointer<DataWindowBase>, kKinds> m_windows;
     bool m_silent = false;

@@ -1,6 +1,7 @@
 #include "mainwindow/navigate.h"
 
 #include "decoders/navstatus.h"
+#include "decoders/sattable.h"
 #include "link/messagetypes.h"
 #include "link/portkeeper.h"
 #include "link/storedsettings.h"
@@ -9,6 +10,7 @@
 #include "mainwindow/skyplot.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
+#include "quality/qualitywatch.h"
 #include "recording/ui/recordreplay.h"
 #include "widgets/picturebox.h"
 #include "widgets/textline.h"
@@ -27,15 +29,20 @@
 #include <QWindow>
 #include <cmath>
 
-Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent)
-    : QMainWindow(parent), m_g(g), m_port(std::move(port))
+Navigate::Navigate(GPS_Main &g, const QualityWatch &quality, std::unique_ptr<SerialPort> port,
+                   QWidget *parent)
+    : QMainWindow(parent), m_g(g), m_quality(quality), m_port(std::move(port))
 {
     setObjectName(QStringLiteral("Navigate"));
     setWindowTitle(QStringLiteral("Navigate"));
     m_keeper = new PortKeeper(g, *m_port, this);
     m_recordReplay = new RecordReplay(g, *m_keeper, this);
-    m_dataWindows = new DataWindows(g, this);
-    g.setSink(this);
+    m_dataWindows = new DataWindows(g, quality, this);
+    // The table first: the sky plot and the Receive Sat window show it.
+    m_satFill = g.frames().subscribe(Msg::Satellites,
+                                     [this](const Frame &f) { FillSatTable(m_g, f.bytes()); });
+    m_navStatus =
+        g.frames().subscribe(Msg::Navigation, [this](const Frame &f) { ShowNavStatus(f.bytes()); });
 
     m_client = new QWidget(this);
     setCentralWidget(m_client);
@@ -77,8 +84,8 @@ Navigate::Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *paren
     m_linkTick.start();
     // The first frame after a silence, or a fix won or lost, shows at once, not at the
     // next tick.
-    connect(&g, &GPS_Main::frameReceived, this, [this](bool good) {
-        if (good && (m_stale || m_dataWindows->silent() || m_noFix != m_g.link().noFix()))
+    m_goodFrames = g.frames().subscribeGood([this](const Frame &) {
+        if (m_stale || m_dataWindows->silent() || m_noFix != m_g.link().noFix())
             updateLinkStatus();
     });
     connect(m_keeper, &PortKeeper::opened, this, [this](const QString &description) {
@@ -146,11 +153,7 @@ QWidget *Navigate::control(const QString &name) const
     return m_controls.value(name);
 }
 
-Navigate::~Navigate()
-{
-    if (&m_g.sink() == static_cast<MessageSink *>(this))
-        m_g.setSink(nullptr);
-}
+Navigate::~Navigate() = default;
 
 void Navigate::Form_Load()
 {
@@ -229,7 +232,7 @@ int Navigate::statusLineHeight() const
 void Navigate::updateLinkStatus()
 {
     const LinkState &link = m_g.link();
-    m_linkStatus->setText(link.text(m_g.quality().ttff.text(m_g.dataClock().monotonicMs())));
+    m_linkStatus->setText(link.text(m_quality.quality().ttff.text(m_g.dataClock().monotonicMs())));
     setStale(link.stale(), link.noFix());
     m_dataWindows->setSilent(link.silent());
 }
@@ -390,9 +393,9 @@ void Navigate::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
-void Navigate::ShowNavStatus()
+void Navigate::ShowNavStatus(QByteArrayView frame)
 {
-    const NavStatus status = decodeNavStatus(m_g);
+    const NavStatus status = decodeNavStatus(frame, m_g.TimeZoneIndex);
     for (int i = 0; i < kStatusBoxes && i < status.fields.size(); ++i) {
         const auto which = StatusBox(i);
         // The heading is stored before its box is written; the plot is drawn with it
@@ -411,34 +414,4 @@ void Navigate::ShowNavStatus()
                 m_dateFit.fit(b, m_panelFont);
         }
     }
-}
-
-void Navigate::ShowPosition()
-{
-    m_dataWindows->ShowPosition();
-}
-
-void Navigate::ShowCondition()
-{
-    m_dataWindows->ShowCondition();
-}
-
-void Navigate::ShowDiagnosis()
-{
-    m_dataWindows->ShowDiagnosis();
-}
-
-void Navigate::ShowMode()
-{
-    m_dataWindows->ShowMode();
-}
-
-void Navigate::ShowTimeStamp()
-{
-    m_dataWindows->ShowTimeStamp();
-}
-
-void Navigate::ShowRecSat()
-{
-    m_dataWindows->ShowRecSat();
 }

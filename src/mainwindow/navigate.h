@@ -18,17 +18,21 @@ class QPlainTextEdit;
 class PictureBox;
 class DataWindows;
 class PortKeeper;
+class QualityWatch;
 class RecordReplay;
 class SerialPort;
 class TextLine;
 class ValueText;
 
 // The main window: status panel, sky plot, log box and the program's menu bar.
-// It owns the serial port; closing it closes the port and every other window.
-class Navigate : public QMainWindow, public MessageSink {
+// It owns the serial port; closing it closes the port and every other window. It has
+// SatTable filled from every satellite frame and shows every navigation frame.
+class Navigate : public QMainWindow {
     Q_OBJECT
 public:
-    Navigate(GPS_Main &g, std::unique_ptr<SerialPort> port, QWidget *parent = nullptr);
+    // The quality watch gives the status line its time to first fix and History its data.
+    Navigate(GPS_Main &g, const QualityWatch &quality, std::unique_ptr<SerialPort> port,
+             QWidget *parent = nullptr);
     ~Navigate() override;
 
     void Form_Load();
@@ -68,14 +72,8 @@ public:
     void ShowSatPos_Click(int Index);
     void TZ_Click(int Index);
 
-    // MessageSink
-    void ShowNavStatus() override;
-    void ShowPosition() override;
-    void ShowCondition() override;
-    void ShowDiagnosis() override;
-    void ShowMode() override;
-    void ShowTimeStamp() override;
-    void ShowRecSat() override;
+    // The status panel and the sky plot for a navigation frame.
+    void ShowNavStatus(QByteArrayView frame);
 
     QAction *menuItem(const QString &name) const;
     // A status box or label by its name ("CurLat", "Label1(3)"), or null.
@@ -117,6 +115,7 @@ private:
     ValueText *box(StatusBox which) const { return m_boxes[std::size_t(which)]; }
 
     GPS_Main &m_g;
+    const QualityWatch &m_quality;
     std::unique_ptr<SerialPort> m_port;
     PortKeeper *m_keeper = nullptr;
     RecordReplay *m_recordReplay = nullptr;
@@ -151,4 +150,7 @@ private:
     // Whether the window lost activation to another window of this program, so that
     // coming back to it counts as an activation; returning from another program does not.
     bool m_leftForOwnWindow = true;
+    FrameDispatcher::Subscription m_satFill;
+    FrameDispatcher::Subscription m_navStatus;
+    FrameDispatcher::Subscription m_goodFrames;
 };

@@ -200,7 +200,7 @@ private:
 // satellite messages go into the history; a Cold Start or System Reset acknowledgement
 // starts a new time-to-first-fix run. A frame timed before the newest sample (a replay
 // moved back) first takes back what came after its time. The program keeps one
-// (GPS_Main::quality()); kestrelctl stats makes one per recording and adds the 3D fixes' positions.
+// (QualityWatch); kestrelctl stats makes one per recording and adds the 3D fixes' positions.
 class ReceiverQuality {
 public:
     void start(qint64 nowMs, TtffStart cause);

@@ -33,7 +33,7 @@ void NmeaShareSetting::save(SettingsStore *store) const
 
 NmeaShare::NmeaShare(GPS_Main &g, QObject *parent) : QObject(parent), m_g(g)
 {
-    connect(&m_g, &GPS_Main::frameReceived, this, &NmeaShare::onFrame);
+    m_frames = m_g.frames().subscribeGood([this](const Frame &f) { onFrame(f.bytes()); });
 }
 
 bool NmeaShare::start(const LoopbackAddress &address, QString &error)
@@ -65,13 +65,11 @@ QString NmeaShare::stateText() const
         .arg(n == 1 ? QLatin1String() : QLatin1String("s"));
 }
 
-void NmeaShare::onFrame(bool good)
+void NmeaShare::onFrame(QByteArrayView frame)
 {
-    if (!good || !m_server.isListening())
+    if (!m_server.isListening())
         return;
-    const int length = qBound(0, int(m_g.MsgLength), GPS_Main::kRxSize - 1);
-    const QByteArray out = m_stream.frame(
-        QByteArrayView(reinterpret_cast<const char *>(m_g.RxBuffer.data() + 1), length));
+    const QByteArray out = m_stream.frame(frame);
     if (!out.isEmpty())
         m_server.send(out);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/dispatcher.h"
 #include "share/nmeaserver.h"
 #include "share/nmeastream.h"
 
@@ -40,9 +41,10 @@ public:
     QString stateText() const;
 
 private:
-    void onFrame(bool good);
+    void onFrame(QByteArrayView frame);
 
     GPS_Main &m_g;
     NmeaServer m_server;
     NmeaStream m_stream;
+    FrameDispatcher::Subscription m_frames;
 };

@@ -8,6 +8,7 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "mainwindow/datawindows.h"
+#include "quality/qualitywatch.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
 #include "testplatform.h"
@@ -22,8 +23,9 @@ namespace {
 struct Rig {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     FakeSerialPort port;
-    DataWindows windows{g, nullptr};
+    DataWindows windows{g, quality, nullptr};
 
     explicit Rig(DataWindow which)
     {
@@ -280,7 +282,8 @@ void TestAutoRefresh::stalledLineHoldsOneRequest()
     port.setDevice(pty.slavePath());
     PortKeeper keeper{g, port};
     QVERIFY(keeper.open());
-    DataWindows windows{g, nullptr};
+    QualityWatch quality{g};
+    DataWindows windows{g, quality, nullptr};
     windows.show(DataWindow(which));
     QWidget *w = windows.window(DataWindow(which));
 

@@ -15,6 +15,7 @@
 #include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
 #include "platform/ui/screenplace.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 #include "widgets/textline.h"
 
@@ -33,8 +34,9 @@ namespace {
 struct Rig {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     FakeSerialPort *port = new FakeSerialPort;
-    Navigate nav{g, std::unique_ptr<SerialPort>(port)};
+    Navigate nav{g, quality, std::unique_ptr<SerialPort>(port)};
 
     Rig()
     {
@@ -81,21 +83,21 @@ QByteArray busyFrame(quint8 type)
     return buildFrameOfType(type, p);
 }
 
-Fields decode(quint8 type, GPS_Main &g)
+Fields decode(quint8 type, const QByteArray &frame, int timeZoneIndex = 5)
 {
     switch (type) {
     case 0xCA:
-        return positionFields(g);
+        return positionFields(frame, timeZoneIndex);
     case 0xC6:
-        return conditionFields(g);
+        return conditionFields(frame);
     case 0xC4:
-        return diagnosisFields(g);
+        return diagnosisFields(frame);
     case 0xC3:
-        return modeFields(g);
+        return modeFields(frame);
     case 0xC5:
-        return timeStampFields(g);
+        return timeStampFields(frame);
     default:
-        return recSatFields(g);
+        return recSatFields(frame);
     }
 }
 
@@ -217,11 +219,7 @@ void TestDataWindows::framesFillEveryControlOfTheOpenWindow()
     static_cast<DataWindowBase *>(w)->updateMessageAge();
     QCOMPARE(age->text(), "Message received 12 s ago");
 
-    TestPlatform tp;
-    GPS_Main expectedState(tp.platform);
-    expectedState.TimeZoneIndex = 7;
-    loadFrame(expectedState, frame);
-    const Fields expected = decode(k.type, expectedState);
+    const Fields expected = decode(k.type, frame, 7);
     QVERIFY(expected.size() >= 7);
     for (const Field &f : expected)
         QCOMPARE(controlText(w, f.name), f.text);
@@ -264,11 +262,7 @@ void TestDataWindows::keptTextsFollowEveryMessage()
         }
         r.g.TimeZoneIndex = step.timeZone;
         r.port->feed(step.frame);
-        TestPlatform tp;
-        GPS_Main alone(tp.platform);
-        alone.TimeZoneIndex = step.timeZone;
-        loadFrame(alone, step.frame);
-        for (const Field &f : decode(k.type, alone))
+        for (const Field &f : decode(k.type, step.frame, step.timeZone))
             QVERIFY2(controlText(r.window(k.which), f.name) == f.text,
                      qPrintable(QStringLiteral("%1: %2").arg(step.what, f.name)));
     }
@@ -302,24 +296,38 @@ void TestDataWindows::choosingAnOpenWindowAgainRequestsAgainAndKeepsOneCopy()
 void TestDataWindows::frameOfClosedWindowChangesNothing()
 {
     Rig r;
+    QList<QByteArray> received;
+    const auto all =
+        r.g.frames().subscribeGood([&](const Frame &f) { received << f.bytes().toByteArray(); });
     r.trigger("NavCond");
     QPointer<QWidget> w = r.window(DataWindow::Condition);
+    const auto *window = static_cast<DataWindowBase *>(w.data());
     QByteArray p;
     place(p, 3, {0x34});
     r.port->feed(buildFrameOfType(0xC6, p));
     const QString shown = controlText(w, "RawHex");
     QVERIFY(shown.startsWith("C6 C6 04 "));
+    QCOMPARE(window->framesTaken(), 1);
     w->close();
 
     // Before and after the closed window is gone, the next frame reaches no decoder.
     place(p, 4, {0x07});
     r.port->feed(buildFrameOfType(0xC6, p));
     QCOMPARE(controlText(w, "RawHex"), shown);
-    QCOMPARE(r.g.RxBuffer[3], quint8(0x34));
+    QCOMPARE(window->framesTaken(), 1);
+    QCOMPARE(quint8(received.last()[2]), quint8(0x34));
     QTRY_VERIFY(!w);
     r.port->feed(buildFrameOfType(0xC6, p));
-    QCOMPARE(r.g.RxBuffer[3], quint8(0x34));
+    QCOMPARE(quint8(received.last()[2]), quint8(0x34));
     QVERIFY(r.g.ErrorDis().startsWith("CMD: C6\r\nCMD: C6\r\nCMD: C6"));
+
+    // Opened again, it shows the next frame.
+    r.trigger("NavCond");
+    QWidget *again = r.window(DataWindow::Condition);
+    QVERIFY(controlText(again, "RawHex").isEmpty());
+    r.port->feed(buildFrameOfType(0xC6, p));
+    QVERIFY(controlText(again, "RawHex").startsWith("C6 C6 04 07 "));
+    QCOMPARE(static_cast<DataWindowBase *>(again)->framesTaken(), 1);
 }
 
 void TestDataWindows::reopenedWindowIsEmptyUntilNextFrame()
@@ -352,7 +360,8 @@ void TestDataWindows::closeDataWindowsClosesOnlyOpenOnes()
 {
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    DataWindows windows(g, nullptr);
+    QualityWatch quality(g);
+    DataWindows windows(g, quality, nullptr);
     CloseRecorder recorder;
     QList<QPointer<QWidget>> open;
     for (DataWindow which :
@@ -459,10 +468,7 @@ void TestDataWindows::anotherPortClearsTheWindow()
     QWidget *w = r.window(k.which);
     const QByteArray frame = busyFrame(k.type);
     r.port->feed(frame);
-    TestPlatform tp;
-    GPS_Main alone(tp.platform);
-    loadFrame(alone, frame);
-    const Fields expected = decode(k.type, alone);
+    const Fields expected = decode(k.type, frame);
 
     r.nav.MSComm1().close();
     r.port->setDevice("/dev/ttyUSB1");

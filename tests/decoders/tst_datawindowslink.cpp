@@ -8,6 +8,7 @@
 #include "mainwindow/navigate.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QAction>
@@ -82,7 +83,8 @@ void TestDataWindowsLink::viewItemRequestsAndAnswerFillsWindow()
     QVERIFY(pty.ok());
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    Navigate nav(g, std::make_unique<QtSerialPort>());
+    QualityWatch quality(g);
+    Navigate nav(g, quality, std::make_unique<QtSerialPort>());
     nav.Form_Load();
     nav.MSComm1().port().setDevice(pty.slavePath());
     QVERIFY(nav.MSComm1().open());
@@ -107,7 +109,8 @@ void TestDataWindowsLink::satelliteFrameReachesTableWithWindowClosed()
     Pty pty;
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    Navigate nav(g, std::make_unique<QtSerialPort>());
+    QualityWatch quality(g);
+    Navigate nav(g, quality, std::make_unique<QtSerialPort>());
     nav.Form_Load();
     nav.MSComm1().port().setDevice(pty.slavePath());
     QVERIFY(nav.MSComm1().open());

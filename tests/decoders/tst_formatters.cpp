@@ -1,5 +1,6 @@
 #include "decoders/formatters.h"
 #include "framebuilder.h"
+#include "link/frame.h"
 #include "link/gpsmain.h"
 #include "testplatform.h"
 
@@ -189,19 +190,16 @@ void TestFormatters::rawHexTextCoversWholeFrame()
 
 void TestFormatters::rawHexTextOfBufferStaysInsideBuffer()
 {
-    TestPlatform tp;
-    GPS_Main g(tp.platform);
-    loadFrame(g, buildFrameOfType(0xCA));
-    const QString nav = RawHexText(g);
+    const Frame f = Frame::fromBytes(buildFrameOfType(0xCA));
+    const QString nav = RawHexText(f.bytes());
     QCOMPARE(nav.size(), 132);
     QVERIFY(nav.startsWith(QStringLiteral("CA CA ")));
     QVERIFY(nav.endsWith(QStringLiteral("0D ")));
 
-    // A length beyond the buffer dumps the buffer and no more.
-    g.MsgLength = 32000;
-    QCOMPARE(RawHexText(g).size(), 3 * (GPS_Main::kRxSize - 1));
-    g.MsgLength = -3;
-    QCOMPARE(RawHexText(g), QString());
+    // More bytes than a frame holds keep the frame's room and no more.
+    QCOMPARE(RawHexText(Frame::fromBytes(QByteArray(32000, 'x')).bytes()).size(),
+             3 * Frame::kMaxLength);
+    QCOMPARE(RawHexText(Frame::fromBytes(QByteArrayView()).bytes()), QString());
 }
 
 void TestFormatters::localDateTimeTextRollsOverCalendar_data()

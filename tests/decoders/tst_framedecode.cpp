@@ -65,8 +65,8 @@ void TestFrameDecode::positionTextsAreTheWindowsTexts()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     g.TimeZoneIndex = 12;
-    loadFrame(g, frame);
-    QCOMPARE(f.windows.value(1).fields, positionFields(g));
+    QByteArray loaded = frame;
+    QCOMPARE(f.windows.value(1).fields, positionFields(loaded, g.TimeZoneIndex));
     QCOMPARE(fieldText(f.windows[0].fields, QStringLiteral("CurLat")),
              QString::fromUtf8(" 11°37.7777"));
     QCOMPARE(fieldText(f.windows[0].fields, QStringLiteral("CurHeight")), QStringLiteral("-0.5"));

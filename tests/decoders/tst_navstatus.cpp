@@ -135,11 +135,12 @@ void TestNavStatus::timeFollowsTimeZoneIndex()
 {
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    loadFrame(g, navFrame({{25, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}}));
+    QByteArray loaded = navFrame({{25, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}});
     g.TimeZoneIndex = 12;
-    QCOMPARE(fieldText(decodeNavStatus(g).fields, "TimeDate"), "11/30/1999");
+    QCOMPARE(fieldText(decodeNavStatus(loaded, g.TimeZoneIndex).fields, "TimeDate"), "11/30/1999");
     g.TimeZoneIndex = 5;
-    QCOMPARE(fieldText(decodeNavStatus(g).fields, "TimeDate"), "11/29/1999 5:00:00 PM");
+    QCOMPARE(fieldText(decodeNavStatus(loaded, g.TimeZoneIndex).fields, "TimeDate"),
+             "11/29/1999 5:00:00 PM");
 }
 
 void TestNavStatus::shortFrameDecodesWithoutReadingPastIt()

@@ -30,65 +30,66 @@ void TestPositionDecoder::everyControlOfAFullFrame()
     TestPlatform tp;
     GPS_Main g(tp.platform);
     g.TimeZoneIndex = 13;
-    loadFrame(g, frame);
+    QByteArray loaded = frame;
 
-    verifyAllFields(positionFields(g), {
-                                           {"Validity", "04"},
-                                           {"HexLat", "00A00000"},
-                                           {"CurLat", " 11°37.7777"},
-                                           {"HexLon", "FF600000"},
-                                           {"CurLon", "-11°37.7777"},
-                                           {"HexHeight", "0190"},
-                                           {"CurHeight", "200"},
-                                           {"ErrEll1", "20"},
-                                           {"ErrEll2", "6"},
-                                           {"HexHead", "03FF"},
-                                           {"CurHead", "359.6484375"},
-                                           {"HexHeadErr", "40"},
-                                           {"CurHeadErr", "22.5"},
-                                           {"HexSpeed", "0123"},
-                                           {"CurSpeed", "30.75"},
-                                           {"HexSpeedErr", "06"},
-                                           {"CurSpeedErr", "1.5"},
-                                           {"Hexnu1", "11"},
-                                           {"Hexnu2", "22"},
-                                           {"Hexnu3", "33"},
-                                           // 31 December 1999 23:59:59 UTC, one hour east.
-                                           {"TimeDate", "1/1/2000 12:59:59 AM"},
-                                           {"HDOP", "1.4"},
-                                           {"VDOP", "0"},
-                                           {"Sats", "5"},
-                                           {"SatUse1", "01"},
-                                           {"SatUse2", "02"},
-                                           {"SatUse3", "03"},
-                                           {"SatUse4", "04"},
-                                           {"SatsHex1", "E4"},
-                                           {"Level(1)", "  0"},
-                                           {"Condition(1)", "Tracking"},
-                                           {"Level(2)", "<20"},
-                                           {"Condition(2)", "Decode Fix"},
-                                           {"SatsHex2", "00"},
-                                           {"Level(3)", "  0"},
-                                           {"Condition(3)", "Searching"},
-                                           {"Level(4)", "  0"},
-                                           {"Condition(4)", "Searching"},
-                                           {"SatsHex3", "FF"},
-                                           {"Level(5)", ">20"},
-                                           {"Condition(5)", "Decode Fix"},
-                                           {"Level(6)", ">20"},
-                                           {"Condition(6)", "Decode Fix"},
-                                           {"SatsHex4", "1B"},
-                                           {"Level(7)", ">20"},
-                                           {"Condition(7)", "Decode"},
-                                           {"Level(8)", "<10"},
-                                           {"Condition(8)", "Searching"},
-                                           {"UnUsed", "55"},
-                                           {"CheckSum", HexByte(quint8(frame[42]))},
-                                           {"Terminator", "0D"},
-                                           {"Text3", dumpOf(frame)},
-                                       });
-    QCOMPARE(fieldText(positionFields(g), "Text3").size(), 132);
-    QVERIFY(fieldText(positionFields(g), "Text3").endsWith("0D "));
+    verifyAllFields(positionFields(loaded, g.TimeZoneIndex),
+                    {
+                        {"Validity", "04"},
+                        {"HexLat", "00A00000"},
+                        {"CurLat", " 11°37.7777"},
+                        {"HexLon", "FF600000"},
+                        {"CurLon", "-11°37.7777"},
+                        {"HexHeight", "0190"},
+                        {"CurHeight", "200"},
+                        {"ErrEll1", "20"},
+                        {"ErrEll2", "6"},
+                        {"HexHead", "03FF"},
+                        {"CurHead", "359.6484375"},
+                        {"HexHeadErr", "40"},
+                        {"CurHeadErr", "22.5"},
+                        {"HexSpeed", "0123"},
+                        {"CurSpeed", "30.75"},
+                        {"HexSpeedErr", "06"},
+                        {"CurSpeedErr", "1.5"},
+                        {"Hexnu1", "11"},
+                        {"Hexnu2", "22"},
+                        {"Hexnu3", "33"},
+                        // 31 December 1999 23:59:59 UTC, one hour east.
+                        {"TimeDate", "1/1/2000 12:59:59 AM"},
+                        {"HDOP", "1.4"},
+                        {"VDOP", "0"},
+                        {"Sats", "5"},
+                        {"SatUse1", "01"},
+                        {"SatUse2", "02"},
+                        {"SatUse3", "03"},
+                        {"SatUse4", "04"},
+                        {"SatsHex1", "E4"},
+                        {"Level(1)", "  0"},
+                        {"Condition(1)", "Tracking"},
+                        {"Level(2)", "<20"},
+                        {"Condition(2)", "Decode Fix"},
+                        {"SatsHex2", "00"},
+                        {"Level(3)", "  0"},
+                        {"Condition(3)", "Searching"},
+                        {"Level(4)", "  0"},
+                        {"Condition(4)", "Searching"},
+                        {"SatsHex3", "FF"},
+                        {"Level(5)", ">20"},
+                        {"Condition(5)", "Decode Fix"},
+                        {"Level(6)", ">20"},
+                        {"Condition(6)", "Decode Fix"},
+                        {"SatsHex4", "1B"},
+                        {"Level(7)", ">20"},
+                        {"Condition(7)", "Decode"},
+                        {"Level(8)", "<10"},
+                        {"Condition(8)", "Searching"},
+                        {"UnUsed", "55"},
+                        {"CheckSum", HexByte(quint8(frame[42]))},
+                        {"Terminator", "0D"},
+                        {"Text3", dumpOf(frame)},
+                    });
+    QCOMPARE(fieldText(positionFields(loaded, g.TimeZoneIndex), "Text3").size(), 132);
+    QVERIFY(fieldText(positionFields(loaded, g.TimeZoneIndex), "Text3").endsWith("0D "));
 }
 
 void TestPositionDecoder::fieldsOfFrame_data()
@@ -146,12 +147,12 @@ void TestPositionDecoder::fieldsOfFrame()
     const QByteArray frame = buildFrameOfType(0xCA, p);
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    loadFrame(g, frame);
-    const Fields fields = positionFields(g);
+    QByteArray loaded = frame;
+    const Fields fields = positionFields(loaded, g.TimeZoneIndex);
     verifyFields(fields, expected);
     verifyFields(fields, {{"Terminator", "0D"}, {"Text3", dumpOf(frame)}});
     // A decoder only reads the frame.
-    QCOMPARE(RawHexText(g), dumpOf(frame));
+    QCOMPARE(RawHexText(loaded), dumpOf(frame));
 }
 
 void TestPositionDecoder::agreesWithMainWindow()
@@ -165,9 +166,9 @@ void TestPositionDecoder::agreesWithMainWindow()
         TestPlatform tp;
         GPS_Main g(tp.platform);
         g.TimeZoneIndex = seed % 25;
-        loadFrame(g, buildFrameOfType(0xCA, p));
-        const Fields position = positionFields(g);
-        for (const Field &f : decodeNavStatus(g).fields) {
+        QByteArray loaded = buildFrameOfType(0xCA, p);
+        const Fields position = positionFields(loaded, g.TimeZoneIndex);
+        for (const Field &f : decodeNavStatus(loaded, g.TimeZoneIndex).fields) {
             if (f.name != "Vality")
                 QCOMPARE(fieldText(position, f.name), f.text);
         }

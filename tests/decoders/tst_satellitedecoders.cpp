@@ -101,8 +101,8 @@ void TestSatelliteDecoders::satTablePacksNonEmptySlots()
     GPS_Main g(tp.platform);
     for (auto &row : g.SatTable)
         row.fill(99);
-    loadFrame(g, frame);
-    FillSatTable(g);
+    QByteArray loaded = frame;
+    FillSatTable(g, loaded);
     for (int r = 1; r <= 8; ++r) {
         if (r <= rows.size()) {
             for (int c = 1; c <= 5; ++c)
@@ -120,11 +120,11 @@ void TestSatelliteDecoders::laterFrameClearsOnlyNumberOfUnusedRows()
 {
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    loadFrame(
-        g, satelliteFrame({{1, 0x08, 10, 20, 30}, {2, 0x04, 11, 21, 31}, {3, 0x02, 12, 22, 32}}));
-    FillSatTable(g);
-    loadFrame(g, satelliteFrame({{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {9, 0x01, 50, 60, 70}}));
-    FillSatTable(g);
+    QByteArray loaded =
+        satelliteFrame({{1, 0x08, 10, 20, 30}, {2, 0x04, 11, 21, 31}, {3, 0x02, 12, 22, 32}});
+    FillSatTable(g, loaded);
+    loaded = satelliteFrame({{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {9, 0x01, 50, 60, 70}});
+    FillSatTable(g, loaded);
     QCOMPARE(g.SatTable[1][1], 9.0);
     QCOMPARE(g.SatTable[1][3], 10.0);
     QCOMPARE(g.SatTable[2][1], 0.0);
@@ -147,7 +147,7 @@ void TestSatelliteDecoders::everyControlOfAFrame()
                                             bytes({17, 0x01, 0x00, 0x00, 0x80}));
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    loadFrame(g, frame);
+    QByteArray loaded = frame;
     FieldPairs expected = {
         {"ID(1)", "N/R"},    {"Condition(1)", ""},        {"SVACC(1)", "0"},
         {"Level(1)", "0"},   {"Azimuth(1)", "0"},         {"Elevation(1)", "0"},
@@ -170,8 +170,8 @@ void TestSatelliteDecoders::everyControlOfAFrame()
     for (int s = 1; s <= 32; ++s)
         expected.append({QStringLiteral("Health(%1)").arg(s), (s == 1 || s == 32) ? "H" : "U"});
     expected.append({"RawHex", dumpOf(frame)});
-    verifyAllFields(recSatFields(g), expected);
-    QCOMPARE(fieldText(recSatFields(g), "RawHex").size(), 150);
+    verifyAllFields(recSatFields(loaded), expected);
+    QCOMPARE(fieldText(recSatFields(loaded), "RawHex").size(), 150);
 }
 
 void TestSatelliteDecoders::cellsOfOneSlot_data()
@@ -202,8 +202,8 @@ void TestSatelliteDecoders::cellsOfOneSlot()
                           quint8(values[3]), quint8(values[4])};
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    loadFrame(g, satelliteFrame(channels));
-    verifyFields(recSatFields(g), expected);
+    QByteArray loaded = satelliteFrame(channels);
+    verifyFields(recSatFields(loaded), expected);
 }
 
 void TestSatelliteDecoders::healthLetters_data()

@@ -3,6 +3,7 @@
 // of a pseudo-terminal, the simulator on the master side at a real line speed.
 #include "decoders/formatters.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "link/portkeeper.h"
 #include "link/ui/portdialog.h"
 #include "mainwindow/navigate.h"
@@ -10,6 +11,7 @@
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
 #include "platform/selectingserialport.h"
+#include "quality/qualitywatch.h"
 #include "sim/simulatedport.h"
 #include "sim/simulator.h"
 #include "testplatform.h"
@@ -60,7 +62,9 @@ struct Receiver {
 struct Program {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     Clock clock;
+    FrameDispatcher::Subscription navigation;
     QPointer<Navigate> nav;
     std::unique_ptr<Port> dialog;
     QStringList log;         // every line written to ErrorDis, oldest first
@@ -69,18 +73,17 @@ struct Program {
     Program()
     {
         QObject::connect(&g, &GPS_Main::errorDisChanged, &g, [this](const QString &text) {
-            const QString line = text.section(QStringLiteral("\r\n"), 0, 0);
-            log.append(line);
-            if (line == QStringLiteral("CMD: CA"))
-                navFixStates.append(g.RxBuffer[3] & 15);
+            log.append(text.section(QStringLiteral("\r\n"), 0, 0));
         });
+        navigation = g.frames().subscribe(
+            Msg::Navigation, [this](const Frame &f) { navFixStates.append(f.at(3) & 15); });
         dialog = std::make_unique<Port>(g, [this]() -> PortKeeper & {
             if (!nav) {
                 auto serial =
                     std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
                 serial->addDevice(SimulatedPort::deviceName(),
                                   std::make_unique<SimulatedPort>(clock));
-                nav = new Navigate(g, std::move(serial));
+                nav = new Navigate(g, quality, std::move(serial));
                 nav->Form_Load();
             }
             return nav->MSComm1();

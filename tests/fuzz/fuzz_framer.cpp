@@ -9,22 +9,24 @@
 #include "decoders/timestamp.h"
 #include "fuzzcheck.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
 // Every frame handed to a decoder must be one that came off the line whole:
 // doubled type, its table length, checksum zero, carriage return last.
-void checkGoodFrame(const GPS_Main &g)
+void checkGoodFrame(const Frame &f)
 {
-    FUZZ_CHECK(g.MsgLength >= 4 && g.MsgLength <= 50);
-    FUZZ_CHECK(g.RxBuffer[1] == g.MsgType && g.RxBuffer[2] == g.MsgType);
-    FUZZ_CHECK(g.RxBuffer[std::size_t(g.MsgLength)] == 13);
+    FUZZ_CHECK(f.good && f.length >= 4 && f.length <= 50);
+    FUZZ_CHECK(f.at(2) == f.type());
+    FUZZ_CHECK(f.at(f.length) == 13);
     quint8 sum = 0;
-    for (int i = 1; i < g.MsgLength; ++i)
-        sum = quint8(sum + g.RxBuffer[std::size_t(i)]);
+    for (int i = 1; i < f.length; ++i)
+        sum = quint8(sum + f.at(i));
     FUZZ_CHECK(sum == 0);
 }
 
@@ -35,61 +37,45 @@ void checkFields(const Fields &fields)
         FUZZ_CHECK(!f.name.isEmpty() && f.text.size() < 400);
 }
 
-// Runs every decoder as the open windows would.
-class AllDecoders : public MessageSink {
+// Runs every decoder as the main window and the open windows would.
+class AllDecoders {
 public:
-    explicit AllDecoders(GPS_Main &g) : m_g(g) {}
+    explicit AllDecoders(GPS_Main &g) : m_g(g)
+    {
+        FrameDispatcher &d = g.frames();
+        on(d, Msg::Satellites, [this](QByteArrayView f) { FillSatTable(m_g, f); });
+        on(d, Msg::Navigation, [this](QByteArrayView f) {
+            const NavStatus s = decodeNavStatus(f, m_g.TimeZoneIndex);
+            checkFields(s.fields);
+            FUZZ_CHECK(std::isfinite(s.headingFraction));
+        });
+        on(d, Msg::Navigation,
+           [this](QByteArrayView f) { checkFields(positionFields(f, m_g.TimeZoneIndex)); });
+        on(d, Msg::Condition, [](QByteArrayView f) { checkFields(conditionFields(f)); });
+        on(d, Msg::Diagnosis, [](QByteArrayView f) { checkFields(diagnosisFields(f)); });
+        on(d, Msg::Mode, [](QByteArrayView f) { checkFields(modeFields(f)); });
+        on(d, Msg::TimeStamps, [](QByteArrayView f) { checkFields(timeStampFields(f)); });
+        on(d, Msg::Satellites, [this](QByteArrayView f) {
+            checkFields(recSatFields(f));
+            for (int row = 1; row <= 8; ++row)
+                for (int col = 1; col <= 5; ++col)
+                    FUZZ_CHECK(std::isfinite(m_g.SatTable[std::size_t(row)][std::size_t(col)]));
+        });
+    }
     int frames = 0;
 
-    void ShowNavStatus() override
-    {
-        check(0xCA);
-        const NavStatus s = decodeNavStatus(m_g);
-        checkFields(s.fields);
-        FUZZ_CHECK(std::isfinite(s.headingFraction));
-    }
-    void ShowPosition() override
-    {
-        check(0xCA);
-        checkFields(positionFields(m_g));
-    }
-    void ShowCondition() override
-    {
-        check(0xC6);
-        checkFields(conditionFields(m_g));
-    }
-    void ShowDiagnosis() override
-    {
-        check(0xC4);
-        checkFields(diagnosisFields(m_g));
-    }
-    void ShowMode() override
-    {
-        check(0xC3);
-        checkFields(modeFields(m_g));
-    }
-    void ShowTimeStamp() override
-    {
-        check(0xC5);
-        checkFields(timeStampFields(m_g));
-    }
-    void ShowRecSat() override
-    {
-        check(0xCB);
-        checkFields(recSatFields(m_g));
-        for (int row = 1; row <= 8; ++row)
-            for (int col = 1; col <= 5; ++col)
-                FUZZ_CHECK(std::isfinite(m_g.SatTable[std::size_t(row)][std::size_t(col)]));
-    }
-
 private:
-    void check(quint8 type)
+    template <typename Decode> void on(FrameDispatcher &d, quint8 type, Decode decode)
     {
-        FUZZ_CHECK(m_g.MsgType == type);
-        checkGoodFrame(m_g);
-        ++frames;
+        m_subscriptions.push_back(d.subscribe(type, [this, type, decode](const Frame &f) {
+            FUZZ_CHECK(f.type() == type);
+            checkGoodFrame(f);
+            ++frames;
+            decode(f.bytes());
+        }));
     }
     GPS_Main &m_g;
+    std::vector<FrameDispatcher::Subscription> m_subscriptions;
 };
 
 } // namespace
@@ -109,10 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Platform platform;
     GPS_Main g(platform);
     AllDecoders sink(g);
-    g.setSink(&sink);
     g.TimeZoneIndex = qint16(zone);
-    g.PositionOpen = g.ConditionOpen = g.DiagnosisOpen = true;
-    g.ModeOpen = g.TimeStampOpen = g.RecSatOpen = true;
 
     static constexpr int kEvents[] = {1001, 1004, 1006, 1008, 1009, 3, 4, 5, 77};
     int turn = 0;
@@ -124,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (turn % 8 == 0 && (events & (1u << (turn / 8 % 8))))
             g.OnCommEvent(kEvents[(events + turn) % 9]);
         ++turn;
-        FUZZ_CHECK(g.RxPos >= 1 && g.RxPos <= 51);
+        FUZZ_CHECK(g.framer().position() >= 1 && g.framer().position() <= 51);
         FUZZ_CHECK(g.ErrorDis().size() <= 4096);
     }
 

@@ -6,6 +6,7 @@
 #include "link/portkeeper.h"
 #include "link/ui/portdialog.h"
 #include "mainwindow/navigate.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QAction>
@@ -61,6 +62,7 @@ const struct {
 struct Start {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     std::unique_ptr<FakeSerialPort> unused = std::make_unique<FakeSerialPort>();
     FakeSerialPort *port = unused.get();
     std::unique_ptr<Navigate> w;
@@ -78,7 +80,7 @@ struct Start {
         f.close();
         dialog = std::make_unique<Port>(g, [this]() -> PortKeeper & {
             if (!w) {
-                w = std::make_unique<Navigate>(g, std::move(unused));
+                w = std::make_unique<Navigate>(g, quality, std::move(unused));
                 w->Form_Load();
             }
             return w->MSComm1();

@@ -9,17 +9,31 @@
 
 namespace {
 
-// Records which decoders the dispatcher called, in order.
-class RecordingSink : public MessageSink {
+// Records which decoders the dispatcher called, in order: the main window's always,
+// the data windows' when they are open (subscribed).
+class RecordingSink {
 public:
+    RecordingSink(GPS_Main &g, bool windowsOpen)
+    {
+        on(g, 0xCA, "NavStatus");
+        if (!windowsOpen)
+            return;
+        on(g, 0xCA, "Position");
+        on(g, 0xC6, "Condition");
+        on(g, 0xC4, "Diagnosis");
+        on(g, 0xC3, "Mode");
+        on(g, 0xC5, "TimeStamp");
+        on(g, 0xCB, "RecSat");
+    }
     QStringList calls;
-    void ShowNavStatus() override { calls << "NavStatus"; }
-    void ShowPosition() override { calls << "Position"; }
-    void ShowCondition() override { calls << "Condition"; }
-    void ShowDiagnosis() override { calls << "Diagnosis"; }
-    void ShowMode() override { calls << "Mode"; }
-    void ShowTimeStamp() override { calls << "TimeStamp"; }
-    void ShowRecSat() override { calls << "RecSat"; }
+
+private:
+    void on(GPS_Main &g, quint8 type, const char *name)
+    {
+        m_subscriptions.push_back(g.frames().subscribe(
+            type, [this, name](const Frame &) { calls << QString::fromLatin1(name); }));
+    }
+    std::vector<FrameDispatcher::Subscription> m_subscriptions;
 };
 
 QStringList logLines(const GPS_Main &g)
@@ -100,8 +114,8 @@ void TestFramer::logLinesForStreams()
                 g.OnReceive(stream.mid(i, split));
         }
         QCOMPARE(logLines(g), expected);
-        QVERIFY(g.HuntingHeader);
-        QVERIFY(!g.InBody);
+        QVERIFY(g.framer().huntingHeader());
+        QVERIFY(!g.framer().inBody());
     }
 }
 
@@ -130,10 +144,7 @@ void TestFramer::dispatchFollowsWindowFlags()
     QFETCH(QStringList, calls);
     TestPlatform tp;
     GPS_Main g(tp.platform);
-    RecordingSink sink;
-    g.setSink(&sink);
-    g.PositionOpen = g.ConditionOpen = g.DiagnosisOpen = g.ModeOpen = g.TimeStampOpen =
-        g.RecSatOpen = open;
+    RecordingSink sink(g, open);
     g.OnReceive(buildFrameOfType(quint8(type)));
     QCOMPARE(sink.calls, calls);
     QCOMPARE(logLines(g).value(0), QStringLiteral("CMD: ") + QString::number(type, 16).toUpper());
@@ -189,10 +200,10 @@ void TestFramer::overflowAbandonsPartialFrame()
     GPS_Main g(tp.platform);
     const QByteArray nav = buildFrameOfType(0xCA);
     g.OnReceive(nav.left(10));
-    QVERIFY(g.InBody);
+    QVERIFY(g.framer().inBody());
     g.OnCommEvent(CommEvent::RxOver);
-    QVERIFY(g.HuntingHeader);
-    QVERIFY(!g.InBody);
+    QVERIFY(g.framer().huntingHeader());
+    QVERIFY(!g.framer().inBody());
     g.OnReceive(buildFrameOfType(0xB7));
     QCOMPARE(logLines(g), (QStringList{"CMD: B7", "ERR: RxOver"}));
 }
@@ -245,16 +256,17 @@ void TestFramer::messageTableAndFramerAgree()
     for (int b = 0; b < 256; ++b) {
         TestPlatform tp;
         GPS_Main g(tp.platform);
+        Framer framer(g.MsgTable);
         const MessageType *m = findMessageType(quint8(b));
         const QByteArray stream =
             m ? buildFrame(quint8(b), QByteArray(m->length - 4, '\0')) : QByteArray(60, char(b));
         const QString where = QStringLiteral("type %1").arg(b, 2, 16, QLatin1Char('0'));
         for (int i = 0; i < stream.size(); ++i) {
             const bool last = m && i == stream.size() - 1;
-            QVERIFY2(framerStep(g, quint8(stream[i])) ==
+            QVERIFY2(framer.step(quint8(stream[i])) ==
                          (last ? FrameStep::FrameGood : FrameStep::NeedMore),
                      qPrintable(where));
-            QVERIFY2(m || g.HuntingHeader, qPrintable(where));
+            QVERIFY2(m || framer.huntingHeader(), qPrintable(where));
         }
     }
 }

@@ -18,24 +18,25 @@ struct Trace {
     bool operator==(const Trace &) const = default;
 };
 
-QString frameText(const GPS_Main &g, FrameStep step)
+QString frameText(const Framer &g, FrameStep step)
 {
-    QByteArray bytes(reinterpret_cast<const char *>(g.RxBuffer.data() + 1), g.MsgLength);
+    const QByteArray bytes = g.frame().bytes().toByteArray();
     return (step == FrameStep::FrameGood ? QStringLiteral("good ") : QStringLiteral("bad ")) +
            QString::fromLatin1(bytes.toHex(' '));
 }
 
-Trace finish(const GPS_Main &g, QStringList frames)
+Trace finish(const Framer &g, QStringList frames)
 {
-    return {frames, g.HuntingHeader, g.InBody, g.RxPos};
+    return {frames, g.huntingHeader(), g.inBody(), g.position()};
 }
 
 Trace byteByByte(const QByteArray &stream)
 {
-    GPS_Main g{Platform{}};
+    GPS_Main main{Platform{}};
+    Framer g(main.MsgTable);
     QStringList frames;
     for (char c : stream) {
-        const FrameStep step = framerStep(g, quint8(c));
+        const FrameStep step = g.step(quint8(c));
         if (step != FrameStep::NeedMore)
             frames << frameText(g, step);
     }
@@ -44,14 +45,15 @@ Trace byteByByte(const QByteArray &stream)
 
 Trace scanned(const QByteArray &stream, int chunk)
 {
-    GPS_Main g{Platform{}};
+    GPS_Main main{Platform{}};
+    Framer g(main.MsgTable);
     QStringList frames;
     for (qsizetype at = 0; at < stream.size(); at += chunk) {
         const QByteArray piece = stream.mid(at, chunk);
         const auto *data = reinterpret_cast<const quint8 *>(piece.constData());
         for (qsizetype used = 0; used < piece.size();) {
             FrameStep step;
-            const qsizetype taken = framerScan(g, data + used, piece.size() - used, step);
+            const qsizetype taken = g.scan(data + used, piece.size() - used, step);
             if (taken <= 0)
                 return {{QStringLiteral("no progress")}};
             used += taken;

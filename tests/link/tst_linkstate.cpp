@@ -4,6 +4,7 @@
 #include "link/linkstate.h"
 #include "link/messagetypes.h"
 #include "link/portkeeper.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QtTest>
@@ -307,6 +308,7 @@ void TestLinkState::portEventsStartTtffRuns()
     QFETCH(QString, ttff);
     TestPlatform tp;
     GPS_Main g(tp.platform);
+    QualityWatch quality(g);
     // The program looks at the runs whenever a frame comes; a script's events between
     // frames are seen only there.
     for (const QString &event : script.split(QLatin1Char(';'))) {
@@ -317,10 +319,10 @@ void TestLinkState::portEventsStartTtffRuns()
             play(g.link(), tp.clock, event);
     }
     QStringList causes;
-    for (const TtffRun &r : g.quality().ttff.runs())
+    for (const TtffRun &r : quality.quality().ttff.runs())
         causes << ttffStartText(r.cause);
     QCOMPARE(causes, runs);
-    QCOMPARE(g.quality().ttff.text(g.dataClock().monotonicMs()), ttff);
+    QCOMPARE(quality.quality().ttff.text(g.dataClock().monotonicMs()), ttff);
 }
 
 QTEST_GUILESS_MAIN(TestLinkState)

@@ -7,6 +7,7 @@
 #include "mainwindow/navigate.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QDir>
@@ -20,6 +21,7 @@ namespace {
 struct Link {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     QtSerialPort port;
     PortKeeper keeper{g, port};
 
@@ -135,10 +137,11 @@ void TestPtyLink::startUpSendsNavigationAndB7Requests()
     Pty pty;
     TestPlatform tp;
     GPS_Main g(tp.platform);
+    QualityWatch quality(g);
     Navigate *nav = nullptr;
     Port dialog(g, [&]() -> PortKeeper & {
         if (!nav) {
-            nav = new Navigate(g, std::make_unique<QtSerialPort>());
+            nav = new Navigate(g, quality, std::make_unique<QtSerialPort>());
             nav->Form_Load();
         }
         return nav->MSComm1();

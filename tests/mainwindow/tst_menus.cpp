@@ -2,6 +2,7 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "mainwindow/navigate.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QAction>
@@ -15,8 +16,9 @@ namespace {
 struct Rig {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     FakeSerialPort *port = new FakeSerialPort;
-    Navigate nav{g, std::unique_ptr<SerialPort>(port)};
+    Navigate nav{g, quality, std::unique_ptr<SerialPort>(port)};
 
     Rig()
     {

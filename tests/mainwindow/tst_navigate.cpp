@@ -4,6 +4,7 @@
 #include "mainwindow/navigate.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
+#include "quality/qualitywatch.h"
 #include "setup/ui/setupwindows.h"
 #include "testplatform.h"
 #include "widgets/picturebox.h"
@@ -38,6 +39,7 @@ QByteArray sampleFix()
 struct Fixture {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     std::unique_ptr<Navigate> w;
 
     Fixture() { restart(); }
@@ -46,7 +48,7 @@ struct Fixture {
     {
         w.reset();
         auto port = std::make_unique<FakeSerialPort>();
-        w = std::make_unique<Navigate>(g, std::move(port));
+        w = std::make_unique<Navigate>(g, quality, std::move(port));
         w->Form_Load();
     }
     QString box(const char *name) const
@@ -75,7 +77,8 @@ struct OnPty {
     Pty pty;
     TestPlatform tp;
     GPS_Main g{tp.platform};
-    Navigate w{g, portOn(pty)};
+    QualityWatch quality{g};
+    Navigate w{g, quality, portOn(pty)};
 
     OnPty() { w.Form_Load(); }
     static std::unique_ptr<SerialPort> portOn(const Pty &pty)

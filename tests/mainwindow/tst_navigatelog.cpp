@@ -1,6 +1,7 @@
 #include "framebuilder.h"
 #include "link/gpsmain.h"
 #include "mainwindow/navigate.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QAction>
@@ -12,11 +13,12 @@ namespace {
 struct Fixture {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     std::unique_ptr<Navigate> w;
 
     Fixture()
     {
-        w = std::make_unique<Navigate>(g, std::make_unique<FakeSerialPort>());
+        w = std::make_unique<Navigate>(g, quality, std::make_unique<FakeSerialPort>());
         w->Form_Load();
     }
     QPlainTextEdit *log() const { return w->findChild<QPlainTextEdit *>("ErrorDis"); }

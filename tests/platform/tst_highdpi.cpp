@@ -7,6 +7,7 @@
 #include "link/ui/portdialog.h"
 #include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
+#include "quality/qualitywatch.h"
 #include "setup/ui/setupwindows.h"
 #include "testplatform.h"
 #include "widgets/twips.h"
@@ -119,8 +120,9 @@ QStringList faultsOf(QWidget &window)
 struct Rig {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     FakeSerialPort *port = new FakeSerialPort;
-    Navigate nav{g, std::unique_ptr<SerialPort>(port)};
+    Navigate nav{g, quality, std::unique_ptr<SerialPort>(port)};
     Rig()
     {
         nav.Form_Load();

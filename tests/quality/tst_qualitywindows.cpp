@@ -10,6 +10,7 @@
 #include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
 #include "quality/fixstatistics.h"
+#include "quality/qualitywatch.h"
 #include "quality/ui/historywindow.h"
 #include "quality/ui/scatterwindow.h"
 #include "quality/ui/signallevelswindow.h"
@@ -35,14 +36,16 @@ QColor packed(int rgb)
 struct Rig {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     FakeSerialPort *port = new FakeSerialPort;
-    Navigate nav{g, std::unique_ptr<SerialPort>(port)};
+    Navigate nav{g, quality, std::unique_ptr<SerialPort>(port)};
     SimulatorOptions options;
     std::unique_ptr<Simulator> sim;
     // Every good frame the program took in, as it took it.
     QList<QByteArray> frames;
     QList<qint64> times;
     qint64 openedMs = 0;
+    FrameDispatcher::Subscription received;
 
     Rig()
     {
@@ -51,11 +54,8 @@ struct Rig {
         openedMs = tp.clock.monotonicMs();
         options.intervalMs = 100; // ten messages a second
         sim = std::make_unique<Simulator>(tp.clock, options);
-        QObject::connect(&g, &GPS_Main::frameReceived, [this](bool good) {
-            if (!good)
-                return;
-            frames << QByteArray(reinterpret_cast<const char *>(g.RxBuffer.data() + 1),
-                                 g.MsgLength);
+        received = g.frames().subscribeGood([this](const Frame &f) {
+            frames << f.bytes().toByteArray();
             times << tp.clock.monotonicMs();
         });
     }
@@ -133,22 +133,22 @@ void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
     const struct {
         const char *item;
         DataWindow which;
-        bool GPS_Main::*flag;
         const char *title;
-    } kinds[] = {
-        {"NavLevels", DataWindow::SignalLevels, &GPS_Main::SignalLevelsOpen, "Signal Levels"},
-        {"NavHistory", DataWindow::History, &GPS_Main::HistoryOpen, "History"},
-        {"NavScatter", DataWindow::Scatter, &GPS_Main::ScatterOpen, "Position Scatter"}};
+    } kinds[] = {{"NavLevels", DataWindow::SignalLevels, "Signal Levels"},
+                 {"NavHistory", DataWindow::History, "History"},
+                 {"NavScatter", DataWindow::Scatter, "Position Scatter"}};
+    // An open window takes its frames; a closed one does not.
+    const int listening = r.g.frames().subscribers();
     for (const auto &k : kinds) {
         QWidget *w = r.open(k.item, k.which);
         QVERIFY2(w && w->isVisible(), k.item);
         QCOMPARE(w->windowTitle(), QLatin1String(k.title));
-        QVERIFY(r.g.*k.flag);
+        QCOMPARE(r.g.frames().subscribers(), listening + 1);
         // Once: the menu again brings the same window forward.
         QCOMPARE(r.open(k.item, k.which), w);
         QPointer<QWidget> gone = w;
         w->findChild<QPushButton *>(QStringLiteral("Exit"))->click();
-        QVERIFY(!(r.g.*k.flag));
+        QCOMPARE(r.g.frames().subscribers(), listening);
         QVERIFY(!r.nav.dataWindows().window(k.which));
         QTRY_VERIFY(gone.isNull());
     }
@@ -157,8 +157,8 @@ void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
         r.open(k.item, k.which);
     r.run(1000);
     r.nav.dataWindows().CloseDataWindows();
+    QCOMPARE(r.g.frames().subscribers(), listening);
     for (const auto &k : kinds) {
-        QVERIFY(!(r.g.*k.flag));
         QVERIFY(!r.nav.dataWindows().window(k.which));
     }
 }
@@ -455,7 +455,7 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
                  QStringLiteral("TTFF: no fix for 3.0 s after port opened")),
              qPrintable(r.nav.linkStatus()->text()));
     r.run(40000);
-    const TtffRun *run = r.g.quality().ttff.current();
+    const TtffRun *run = r.quality.quality().ttff.current();
     QVERIFY(run && run->to2DMs && run->to3DMs);
     // By hand: the first navigation message with a fix, counted from the opening.
     qint64 first2D = -1, first3D = -1;
@@ -481,7 +481,7 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
     r.sim->receive(r.port->written);
     r.port->written.clear();
     r.run(100);
-    QCOMPARE(r.g.quality().ttff.current()->cause, TtffStart::ColdStart);
+    QCOMPARE(r.quality.quality().ttff.current()->cause, TtffStart::ColdStart);
     w->refresh();
     QTableWidget *table = w->ttffTable();
     QCOMPARE(table->rowCount(), 2);
@@ -490,9 +490,9 @@ void TestQualityWindows::ttffInStatusLineAndHistoryTable()
     QCOMPARE(table->item(1, 0)->text(), QStringLiteral("port opened"));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0.0"));
     QCOMPARE(table->item(1, 2)->text(),
-             tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to2DMs));
+             tenthsOfSecondsText(*r.quality.quality().ttff.runs().front().to2DMs));
     QCOMPARE(table->item(1, 3)->text(),
-             tenthsOfSecondsText(*r.g.quality().ttff.runs().front().to3DMs));
+             tenthsOfSecondsText(*r.quality.quality().ttff.runs().front().to3DMs));
     r.run(40000);
     w->refresh();
     QVERIFY(table->item(0, 3)->text() != QStringLiteral("\u2013"));

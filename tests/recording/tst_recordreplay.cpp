@@ -12,6 +12,7 @@
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
 #include "quality/fixstatistics.h"
+#include "quality/qualitywatch.h"
 #include "quality/ui/historywindow.h"
 #include "recording/export.h"
 #include "recording/recorder.h"
@@ -46,13 +47,14 @@ const char *const kBoxes[] = {"TimeDate", "CurLat",   "CurLon", "CurHeight",
 struct Program {
     TestPlatform tp;
     GPS_Main g{tp.platform};
+    QualityWatch quality{g};
     std::unique_ptr<Navigate> nav;
     QList<Shown> shown;
 
     Program()
     {
         nav = std::make_unique<Navigate>(
-            g, std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>()));
+            g, quality, std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>()));
         nav->Form_Load();
         QObject::connect(&g, &GPS_Main::errorDisChanged, &g, [this](const QString &text) {
             const QString line = text.section(QStringLiteral("\r\n"), 0, 0);
@@ -455,7 +457,7 @@ void TestRecordReplay::replayTimesAreTheRecordings()
     }
     const QString status = p.status();
     QVERIFY2(status.contains(QStringLiteral("TTFF 2D 15.9 s, 3D 18.9 s")), qPrintable(status));
-    const std::deque<TtffRun> &runs = p.g.quality().ttff.runs();
+    const std::deque<TtffRun> &runs = p.quality.quality().ttff.runs();
     QCOMPARE(runs.size(), std::size_t(1));
     QCOMPARE(*runs.back().to2DMs, qint64(15945));
     QCOMPARE(*runs.back().to3DMs, qint64(18946));

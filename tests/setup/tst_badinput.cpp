@@ -11,6 +11,7 @@
 #include "mainwindow/datawindows.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
+#include "quality/qualitywatch.h"
 #include "setup/ui/setupwindows.h"
 #include "testplatform.h"
 
@@ -272,7 +273,8 @@ void TestBadInput::refreshBoxesTakeIntervalOrRefuse()
     QFETCH(QString, text);
     QFETCH(int, ms);
     Rig r;
-    DataWindows windows(r.g, nullptr);
+    QualityWatch quality(r.g);
+    DataWindows windows(r.g, quality, nullptr);
     windows.show(DataWindow(which));
     QWidget *w = windows.window(DataWindow(which));
     r.port.written.clear();

@@ -220,7 +220,7 @@ void TestSetupWindows::cancelSendsNothing()
 {
     QFETCH(QString, kind);
     Link l;
-    loadFrame(l.g, buildFrameOfType(0xCA, bytes({0, 1, 0xD1, 0xCC, 0x71, 0, 0, 0, 0, 7, 0xD0})));
+    l.g.receive(buildFrameOfType(0xCA, bytes({0, 1, 0xD1, 0xCC, 0x71, 0, 0, 0, 0, 7, 0xD0})));
     auto w = makeWindow(kind, l.g);
     if (auto *t = qobject_cast<SetTime *>(w.get()))
         t->Form_Load();

@@ -19,10 +19,11 @@ struct Framed {
 Framed frameAll(const QByteArray &stream)
 {
     TestPlatform tp;
-    GPS_Main g(tp.platform);
+    GPS_Main main(tp.platform);
+    Framer g(main.MsgTable);
     Framed out;
     for (const char c : stream) {
-        switch (framerStep(g, quint8(c))) {
+        switch (g.step(quint8(c))) {
         case FrameStep::NeedMore:
             break;
         case FrameStep::FrameBad:
@@ -30,10 +31,10 @@ Framed frameAll(const QByteArray &stream)
             break;
         case FrameStep::FrameGood: {
             QByteArray f;
-            for (int i = 1; i <= g.MsgLength; ++i)
-                f.append(char(g.RxBuffer[std::size_t(i)]));
+            for (int i = 1; i <= g.frame().length; ++i)
+                f.append(char(g.frame().at(i)));
             out.good.append(f);
-            ++out.goodByType[g.MsgType];
+            ++out.goodByType[g.frame().type()];
             break;
         }
         }

@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
+#include "quality/qualitywatch.h"
 #include "sim/simulatedport.h"
 #include "sim/simulator.h"
 #include "testplatform.h"
@@ -126,6 +127,7 @@ int runProgram(double minutes, const QStringList &receiverArgs)
 
     TestPlatform tp; // settings in a temporary folder, message boxes answered at once
     GPS_Main g(tp.platform);
+    QualityWatch quality(g);
     Counts counts;
     QObject::connect(&g, &GPS_Main::errorDisChanged, [&](const QString &log) {
         const QString line = log.left(log.indexOf(QLatin1String("\r\n")));
@@ -137,7 +139,7 @@ int runProgram(double minutes, const QStringList &receiverArgs)
             ++counts.lineEvents;
     });
 
-    auto *nav = new Navigate(g, std::make_unique<QtSerialPort>());
+    auto *nav = new Navigate(g, quality, std::make_unique<QtSerialPort>());
     nav->setAttribute(Qt::WA_DeleteOnClose, false);
     nav->Form_Load();
     nav->MSComm1().port().setDevice(device);

@@ -64,15 +64,6 @@ void place(QByteArray &payload, int position, std::initializer_list<int> values)
     }
 }
 
-void loadFrame(GPS_Main &g, const QByteArray &frame)
-{
-    g.RxBuffer.fill(0);
-    for (int i = 0; i < frame.size() && i + 1 < GPS_Main::kRxSize; ++i)
-        g.RxBuffer[std::size_t(i + 1)] = quint8(frame[i]);
-    g.MsgType = frame.isEmpty() ? 0 : quint8(frame[0]);
-    g.MsgLength = qint16(frame.size());
-}
-
 QByteArray navFrame(std::initializer_list<std::pair<int, std::initializer_list<int>>> fields)
 {
     QByteArray payload(40, '\0');

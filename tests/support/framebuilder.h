@@ -18,8 +18,5 @@ QByteArray bytes(std::initializer_list<int> values);
 // Payload bytes laid at frame positions: place(payload, 4, {0x00, 0xA0}) puts the
 // bytes at frame positions 4 and 5 (payload index = position - 3).
 void place(QByteArray &payload, int position, std::initializer_list<int> values);
-// Puts a complete frame into RxBuffer at 1..L with MsgType and MsgLength set,
-// as the framer leaves it for the decoders.
-void loadFrame(GPS_Main &g, const QByteArray &frame);
 // The total frame length of a received type (0 for an unknown type).
 int frameLength(quint8 type);

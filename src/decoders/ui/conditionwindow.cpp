@@ -19,9 +19,10 @@ constexpr int kConditionRequest = Msg::Condition;
 }
 
 ConditionWindow::ConditionWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.ConditionOpen, QStringLiteral("Condition"),
+    : DataWindowBase(g, &g.ConditionOpen, QStringLiteral("Condition"),
                      QStringLiteral("Satellite Condition"), parent)
 {
+    takeFrames(Msg::Condition, [this](const Frame &f) { ShowCondition(f.bytes()); });
     auto *top = new QVBoxLayout(this);
     top->addWidget(addLabel(QStringLiteral("CDate")));
 
@@ -79,8 +80,8 @@ void ConditionWindow::Form_Unload()
     DataWindowBase::Form_Unload();
 }
 
-void ConditionWindow::ShowCondition()
+void ConditionWindow::ShowCondition(QByteArrayView frame)
 {
-    conditionTexts(receivedFrame(m_g), m_texts);
+    conditionTexts(frame, m_texts);
     showMessage(m_texts);
 }

@@ -10,7 +10,7 @@ class ConditionWindow : public DataWindowBase {
 public:
     ConditionWindow(GPS_Main &g, QWidget *parent = nullptr);
 
-    void ShowCondition();
+    void ShowCondition(QByteArrayView frame);
     AutoRefresh &autoRefresh() { return *m_refresh; }
 
 protected:

@@ -48,7 +48,7 @@ protected:
 
 } // namespace
 
-DataWindowBase::DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name,
+DataWindowBase::DataWindowBase(GPS_Main &g, bool *openFlag, const QString &name,
                                const QString &caption, QWidget *parent)
     : QWidget(parent, Qt::Window), m_g(g), m_openFlag(openFlag)
 {
@@ -74,13 +74,27 @@ DataWindowBase::~DataWindowBase()
 void DataWindowBase::Form_Load()
 {
     m_loaded = true;
-    m_openFlag = true;
+    if (m_openFlag)
+        *m_openFlag = true;
 }
 
 void DataWindowBase::Form_Unload()
 {
     m_loaded = false;
-    m_openFlag = false;
+    if (m_openFlag)
+        *m_openFlag = false;
+    // A closed window lingers until its deletion; it decodes nothing meanwhile.
+    m_frames.clear();
+}
+
+void DataWindowBase::takeFrames(quint8 type, std::function<void(const Frame &)> show)
+{
+    if (!m_loaded)
+        return;
+    m_frames.push_back(m_g.frames().subscribe(type, [this, show = std::move(show)](const Frame &f) {
+        ++m_framesTaken;
+        show(f);
+    }));
 }
 
 void DataWindowBase::closeEvent(QCloseEvent *e)

@@ -2,11 +2,13 @@
 
 #include "decoders/fields.h"
 #include "decoders/fieldstore.h"
+#include "link/dispatcher.h"
 
 #include <QHash>
 #include <QTimer>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
 class GPS_Main;
 class QLabel;
@@ -16,8 +18,9 @@ class ValueText;
 
 // What every data window shares: modeless, its open flag set while it is loaded,
 // its controls named as the decoders name their fields, and a decoded frame put
-// into them by name. Closing it (Exit, the window's close button or the main
-// window going) unloads it and it deletes itself.
+// into them by name. While loaded it takes the frames it asked for; closing it (Exit,
+// the window's close button or the main window going) unloads it, which ends them,
+// and it deletes itself.
 class DataWindowBase : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +28,8 @@ public:
 
     // Loaded from creation until its unload; a closed window waiting for deletion is not.
     bool isLoaded() const { return m_loaded; }
+    // How many frames the window has taken in since it was created.
+    int framesTaken() const { return m_framesTaken; }
     // Each text into the control of its name, in order.
     void showFields(const Fields &fields);
     // The texts of a message just received: shown, and its age starts from now.
@@ -44,8 +49,12 @@ public:
     virtual void clearReceiver();
 
 protected:
-    DataWindowBase(GPS_Main &g, bool &openFlag, const QString &name, const QString &caption,
+    // openFlag: the window's flag in the shared state, or null for a window without one.
+    DataWindowBase(GPS_Main &g, bool *openFlag, const QString &name, const QString &caption,
                    QWidget *parent);
+
+    // The good frames of this type go to `show` while the window is loaded.
+    void takeFrames(quint8 type, std::function<void(const Frame &)> show);
 
     virtual void Form_Unload();
     void closeEvent(QCloseEvent *e) override;
@@ -76,8 +85,10 @@ private:
     void Form_Load();
     void registerControl(ValueText *w, const QString &name);
 
-    bool &m_openFlag;
+    bool *m_openFlag;
     bool m_loaded = false;
+    int m_framesTaken = 0;
+    std::vector<FrameDispatcher::Subscription> m_frames;
     QHash<QString, ValueText *> m_controls;
     TextLine *m_age = nullptr;
     QTimer m_ageTick;

@@ -3,15 +3,17 @@
 #include "decoders/diagnosis.h"
 #include "decoders/messagevalues.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "widgets/valuetext.h"
 
 #include <QGridLayout>
 #include <QPushButton>
 
 DiagnosisWindow::DiagnosisWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.DiagnosisOpen, QStringLiteral("Diagnosis"), QStringLiteral("Diagnosis"),
+    : DataWindowBase(g, &g.DiagnosisOpen, QStringLiteral("Diagnosis"), QStringLiteral("Diagnosis"),
                      parent)
 {
+    takeFrames(Msg::Diagnosis, [this](const Frame &f) { ShowDiagnosis(f.bytes()); });
     auto *grid = new QGridLayout(this);
     grid->addWidget(addLabel(QStringLiteral("Version"), QStringLiteral("Firmware Version:")), 0, 0);
     grid->addWidget(addLabel(QStringLiteral("Error1")), 0, 1);
@@ -29,8 +31,8 @@ DiagnosisWindow::DiagnosisWindow(GPS_Main &g, QWidget *parent)
         1, fontMetrics().horizontalAdvance(QStringLiteral("53h Antenna Short   ")));
 }
 
-void DiagnosisWindow::ShowDiagnosis()
+void DiagnosisWindow::ShowDiagnosis(QByteArrayView frame)
 {
-    diagnosisTexts(receivedFrame(m_g), m_texts);
+    diagnosisTexts(frame, m_texts);
     showMessage(m_texts);
 }

@@ -8,5 +8,5 @@ class DiagnosisWindow : public DataWindowBase {
 public:
     DiagnosisWindow(GPS_Main &g, QWidget *parent = nullptr);
 
-    void ShowDiagnosis();
+    void ShowDiagnosis(QByteArrayView frame);
 };

@@ -3,15 +3,17 @@
 #include "decoders/messagevalues.h"
 #include "decoders/mode.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "widgets/valuetext.h"
 
 #include <QGridLayout>
 #include <QPushButton>
 
 ModeWindow::ModeWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.ModeOpen, QStringLiteral("Mode"), QStringLiteral("Request Receiver Mode"),
-                     parent)
+    : DataWindowBase(g, &g.ModeOpen, QStringLiteral("Mode"),
+                     QStringLiteral("Request Receiver Mode"), parent)
 {
+    takeFrames(Msg::Mode, [this](const Frame &f) { ShowMode(f.bytes()); });
     auto *grid = new QGridLayout(this);
     grid->addWidget(addLabel(QStringLiteral("Mode")), 0, 0);
     grid->addWidget(addLabel(QStringLiteral("PDOP")), 0, 1);
@@ -30,8 +32,8 @@ ModeWindow::ModeWindow(GPS_Main &g, QWidget *parent)
         1, fontMetrics().horizontalAdvance(QStringLiteral("Not Search Mode:Not Finished ")));
 }
 
-void ModeWindow::ShowMode()
+void ModeWindow::ShowMode(QByteArrayView frame)
 {
-    modeTexts(receivedFrame(m_g), m_texts);
+    modeTexts(frame, m_texts);
     showMessage(m_texts);
 }

@@ -8,5 +8,5 @@ class ModeWindow : public DataWindowBase {
 public:
     ModeWindow(GPS_Main &g, QWidget *parent = nullptr);
 
-    void ShowMode();
+    void ShowMode(QByteArrayView frame);
 };

@@ -2,6 +2,7 @@
 
 #include "decoders/position.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "widgets/valuetext.h"
 
 #include <QGridLayout>
@@ -11,9 +12,10 @@
 #include <QVBoxLayout>
 
 PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.PositionOpen, QStringLiteral("Position"),
+    : DataWindowBase(g, &g.PositionOpen, QStringLiteral("Position"),
                      QStringLiteral("Request Position Data"), parent)
 {
+    takeFrames(Msg::Navigation, [this](const Frame &f) { ShowPosition(f.bytes()); });
     auto *top = new QVBoxLayout(this);
 
     // Rows 1 to 3: headings, the raw bytes, the decoded values under them.
@@ -92,8 +94,8 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
     top->addWidget(addRawHexBox(QStringLiteral("Text3"), 22, 3));
 }
 
-void PositionWindow::ShowPosition()
+void PositionWindow::ShowPosition(QByteArrayView frame)
 {
-    positionTexts(m_g, m_texts);
+    positionTexts(frame, m_g.TimeZoneIndex, m_texts);
     showMessage(m_texts);
 }

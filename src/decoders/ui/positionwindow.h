@@ -9,5 +9,5 @@ class PositionWindow : public DataWindowBase {
 public:
     PositionWindow(GPS_Main &g, QWidget *parent = nullptr);
 
-    void ShowPosition();
+    void ShowPosition(QByteArrayView frame);
 };

@@ -2,6 +2,7 @@
 
 #include "decoders/sattable.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "widgets/valuetext.h"
 
 #include <QGridLayout>
@@ -12,9 +13,10 @@
 #include <QVBoxLayout>
 
 RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.RecSatOpen, QStringLiteral("RecSat"), QStringLiteral("Receive Sat"),
+    : DataWindowBase(g, &g.RecSatOpen, QStringLiteral("RecSat"), QStringLiteral("Receive Sat"),
                      parent)
 {
+    takeFrames(Msg::Satellites, [this](const Frame &f) { ShowRecSat(f.bytes()); });
     auto *top = new QGridLayout(this);
 
     auto *grid = new QGridLayout;
@@ -60,8 +62,8 @@ RecSatWindow::RecSatWindow(GPS_Main &g, QWidget *parent)
     top->addWidget(exit, 1, 1, Qt::AlignTop);
 }
 
-void RecSatWindow::ShowRecSat()
+void RecSatWindow::ShowRecSat(QByteArrayView frame)
 {
-    recSatTexts(m_g, m_texts);
+    recSatTexts(frame, m_texts);
     showMessage(m_texts);
 }

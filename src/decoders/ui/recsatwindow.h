@@ -8,5 +8,5 @@ class RecSatWindow : public DataWindowBase {
 public:
     RecSatWindow(GPS_Main &g, QWidget *parent = nullptr);
 
-    void ShowRecSat();
+    void ShowRecSat(QByteArrayView frame);
 };

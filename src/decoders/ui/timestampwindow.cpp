@@ -5,6 +5,7 @@
 #include "decoders/ui/autorefresh.h"
 #include "link/commands.h"
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 #include "widgets/valuetext.h"
 
 #include <QButtonGroup>
@@ -22,9 +23,10 @@ constexpr int kFirstFrameItems = 11;
 } // namespace
 
 TimeStampWindow::TimeStampWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.TimeStampOpen, QStringLiteral("TimeStamp"),
+    : DataWindowBase(g, &g.TimeStampOpen, QStringLiteral("TimeStamp"),
                      QStringLiteral("Request Time Stamp"), parent)
 {
+    takeFrames(Msg::TimeStamps, [this](const Frame &f) { ShowTimeStamp(f.bytes()); });
     auto *top = new QVBoxLayout(this);
 
     // Items 1..11 in the left frame, 12..21 in the right; a row is stamp, item, description.
@@ -115,8 +117,8 @@ void TimeStampWindow::Form_Unload()
     DataWindowBase::Form_Unload();
 }
 
-void TimeStampWindow::ShowTimeStamp()
+void TimeStampWindow::ShowTimeStamp(QByteArrayView frame)
 {
-    timeStampTexts(receivedFrame(m_g), m_texts);
+    timeStampTexts(frame, m_texts);
     showMessage(m_texts);
 }

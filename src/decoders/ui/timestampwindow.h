@@ -11,7 +11,7 @@ class TimeStampWindow : public DataWindowBase {
 public:
     TimeStampWindow(GPS_Main &g, QWidget *parent = nullptr);
 
-    void ShowTimeStamp();
+    void ShowTimeStamp(QByteArrayView frame);
     // 0 "Search Mode Set", 1 "Search Mode Reset"; sends nothing by itself.
     void Search_Click(int index);
     int searchMode() const { return m_searchMode; }

@@ -2,6 +2,7 @@
 
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
+#include "quality/qualitywatch.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -221,8 +222,9 @@ void TimePlot::mouseDoubleClickEvent(QMouseEvent *e)
     e->accept();
 }
 
-HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.HistoryOpen, QStringLiteral("History"), QStringLiteral("History"), parent)
+HistoryWindow::HistoryWindow(GPS_Main &g, const QualityWatch &quality, QWidget *parent)
+    : DataWindowBase(g, nullptr, QStringLiteral("History"), QStringLiteral("History"), parent),
+      m_quality(quality)
 {
     auto *top = new QVBoxLayout(this);
     auto *plots = new QVBoxLayout;
@@ -281,10 +283,7 @@ HistoryWindow::HistoryWindow(GPS_Main &g, QWidget *parent)
 
     // The age line follows every navigation message; the plots take in new data once a
     // second.
-    connect(&g, &GPS_Main::frameReceived, this, [this](bool good) {
-        if (good && m_g.MsgType == Msg::Navigation)
-            messageArrived();
-    });
+    takeFrames(Msg::Navigation, [this](const Frame &) { messageArrived(); });
     m_tick.setInterval(1000);
     connect(&m_tick, &QTimer::timeout, this, &HistoryWindow::refresh);
     m_tick.start();
@@ -307,7 +306,7 @@ qint64 HistoryWindow::secondOf(qint64 ms) const
 
 void HistoryWindow::refresh()
 {
-    const ReceiverQuality &q = m_g.quality();
+    const ReceiverQuality &q = m_quality.quality();
     if (!m_originSet || m_originMs != m_g.link().openedAtMs() ||
         m_historyResets != q.history.resets()) {
         // Another port: another receiver, and the axis counts from its opening. Or the
@@ -420,7 +419,7 @@ void HistoryWindow::scroll(double seconds)
 
 void HistoryWindow::fillTtff()
 {
-    const std::deque<TtffRun> &runs = m_g.quality().ttff.runs();
+    const std::deque<TtffRun> &runs = m_quality.quality().ttff.runs();
     m_ttff->setRowCount(int(runs.size()));
     int row = 0;
     // Newest first; the current run changes until its 3D fix.

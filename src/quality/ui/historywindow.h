@@ -2,6 +2,8 @@
 
 #include "decoders/ui/datawindow.h"
 
+class QualityWatch;
+
 #include <QColor>
 #include <QList>
 #include <QPointF>
@@ -58,7 +60,7 @@ private:
     double m_dragX = 0;
 };
 
-// "History": the last ten minutes of the receiver (GPS_Main::quality().history) as
+// "History": the last ten minutes of the receiver (the quality watch's history) as
 // time plots on one time axis: satellites used and fix state, each channel's level,
 // height, speed, HDOP and VDOP. The mouse wheel zooms the time axis about the pointer,
 // dragging scrolls it, "Live" (or a double click) follows the newest data again;
@@ -68,7 +70,7 @@ private:
 class HistoryWindow : public DataWindowBase {
     Q_OBJECT
 public:
-    HistoryWindow(GPS_Main &g, QWidget *parent = nullptr);
+    HistoryWindow(GPS_Main &g, const QualityWatch &quality, QWidget *parent = nullptr);
     ~HistoryWindow() override;
 
     // Takes in whatever the history gained since the last time (a timer calls it).
@@ -102,6 +104,7 @@ private:
     QList<TimePlot *> m_plots;
     QPushButton *m_pause = nullptr;
     QTableWidget *m_ttff = nullptr;
+    const QualityWatch &m_quality;
     QTimer m_tick;
     bool m_following = true;
     double m_from = -600, m_to = 0;

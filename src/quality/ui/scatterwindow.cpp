@@ -157,8 +157,8 @@ void ScatterPlot::paintEvent(QPaintEvent *)
 }
 
 ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.ScatterOpen, QStringLiteral("Scatter"),
-                     QStringLiteral("Position Scatter"), parent)
+    : DataWindowBase(g, nullptr, QStringLiteral("Scatter"), QStringLiteral("Position Scatter"),
+                     parent)
 {
     auto *top = new QGridLayout(this);
     m_plot = new ScatterPlot(m_stats, this);
@@ -199,20 +199,18 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
     top->addLayout(figures, 0, 1);
 
     m_opens = g.link().opens();
-    connect(&g, &GPS_Main::frameReceived, this, &ScatterWindow::onFrame);
+    takeFrames(Msg::Navigation, [this](const Frame &f) { onNavigation(f.bytes()); });
     showFigures();
 }
 
-void ScatterWindow::onFrame(bool good)
+void ScatterWindow::onNavigation(QByteArrayView frame)
 {
-    if (!good || m_g.MsgType != Msg::Navigation)
-        return;
     if (m_opens != m_g.link().opens()) {
         // Another port opened since: another receiver, whose fixes do not mix with these.
         m_opens = m_g.link().opens();
         Clear_Click();
     }
-    const NavigationMessage m = parseNavigation(QByteArrayView(m_g.LastNavigation.data() + 1, 44));
+    const NavigationMessage m = parseNavigation(frame);
     if (m.fix == 4)
         m_stats.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
     else if (m.fix == 3)

@@ -51,7 +51,7 @@ public:
     void clearReceiver() override;
 
 private:
-    void onFrame(bool good);
+    void onNavigation(QByteArrayView frame);
     void showFigures();
 
     PositionStatistics m_stats;

@@ -93,8 +93,8 @@ void LevelBars::paintEvent(QPaintEvent *)
 }
 
 SignalLevelsWindow::SignalLevelsWindow(GPS_Main &g, QWidget *parent)
-    : DataWindowBase(g, g.SignalLevelsOpen, QStringLiteral("SignalLevels"),
-                     QStringLiteral("Signal Levels"), parent)
+    : DataWindowBase(g, nullptr, QStringLiteral("SignalLevels"), QStringLiteral("Signal Levels"),
+                     parent)
 {
     m_bars = new LevelBars(this);
     auto *top = new QVBoxLayout(this);
@@ -103,19 +103,12 @@ SignalLevelsWindow::SignalLevelsWindow(GPS_Main &g, QWidget *parent)
     QPushButton *exit = addButton(QStringLiteral("Exit"), QStringLiteral("Exit"));
     connect(exit, &QPushButton::clicked, this, &SignalLevelsWindow::Exit_Click);
     top->addWidget(exit, 0, Qt::AlignRight);
-    connect(&g, &GPS_Main::frameReceived, this, &SignalLevelsWindow::onFrame);
+    takeFrames(Msg::Satellites, [this](const Frame &f) { showSatellites(f.bytes()); });
 }
 
-void SignalLevelsWindow::onFrame(bool good)
+void SignalLevelsWindow::showSatellites(QByteArrayView frame)
 {
-    if (good && m_g.MsgType == Msg::Satellites)
-        showSatellites();
-}
-
-void SignalLevelsWindow::showSatellites()
-{
-    const SatelliteMessage m =
-        parseSatellites(QByteArrayView(m_g.RxBuffer.data() + 1, qBound(0, int(m_g.MsgLength), 50)));
+    const SatelliteMessage m = parseSatellites(frame);
     const NavigationMessage nav =
         parseNavigation(QByteArrayView(m_g.LastNavigation.data() + 1, 44));
     std::array<LevelBars::Bar, 8> bars;

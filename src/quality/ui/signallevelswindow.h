@@ -47,8 +47,7 @@ public:
     void clearReceiver() override;
 
 private:
-    void onFrame(bool good);
-    void showSatellites();
+    void showSatellites(QByteArrayView frame);
 
     LevelBars *m_bars = nullptr;
 };
