@@ -1,7 +1,6 @@
 #include "decoders/formatters.h"
 
 #include "link/bcd.h"
-#include "link/gpsmain.h"
 
 #include <QDateTime>
 #include <QLocale>

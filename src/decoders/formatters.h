@@ -5,8 +5,6 @@
 #include <QString>
 #include <array>
 
-class GPS_Main;
-
 // The texts every decoder shows. Each takes plain values and returns a text;
 // none touches a window or keeps state. Number texts follow the user's locale
 // (QLocale's default), which tests pin.

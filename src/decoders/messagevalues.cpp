@@ -2,7 +2,6 @@
 
 #include "link/bcd.h"
 #include "link/coordinate.h"
-#include "link/gpsmain.h"
 
 #include <cmath>
 

@@ -3,7 +3,6 @@
 #include "decoders/formatters.h"
 #include "link/bcd.h"
 #include "link/coordinate.h"
-#include "link/gpsmain.h"
 #include "link/numberreading.h"
 
 #include <QRegularExpression>
