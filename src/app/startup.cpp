@@ -8,6 +8,7 @@
 #include "mainwindow/navigate.h"
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
+#include "platform/selectingserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/ui/qtmessageboxes.h"
 #include "quality/qualitywatch.h"
@@ -15,7 +16,6 @@
 #include "recording/replaypacer.h"
 #include "recording/ui/recordreplay.h"
 #include "share/nmeashare.h"
-#include "platform/selectingserialport.h"
 #include "sim/simulatedport.h"
 
 #include <QApplication>

@@ -8,9 +8,9 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "mainwindow/datawindows.h"
-#include "quality/qualitywatch.h"
 #include "platform/qtserialport.h"
 #include "pseudoterminal.h"
+#include "quality/qualitywatch.h"
 #include "testplatform.h"
 
 #include <QLineEdit>
