@@ -1,5 +1,6 @@
 #include "share/nmeaserver.h"
 
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -98,6 +99,9 @@ struct NmeaServer::Client {
     int fd = -1;
     // What the system has not taken yet, oldest first.
     QByteArray waiting;
+    // Bytes the client sent since inputSince (a monotonic clock, ms).
+    qint64 input = 0;
+    qint64 inputSince = 0;
     // Children of the server, deleted later: a client may go from inside the
     // handler of one of its own notifiers.
     QSocketNotifier *readable = nullptr;
@@ -188,12 +192,9 @@ void NmeaServer::accept()
         Client *client = c.get();
         // What a client says is of no interest; reading tells when it has gone.
         c->readable = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(c->readable, &QSocketNotifier::activated, this, [this, client] {
-            char scratch[512];
-            const ssize_t n = ::recv(client->fd, scratch, sizeof scratch, MSG_DONTWAIT);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-                remove(client);
-        });
+        c->inputSince = QDeadlineTimer::current().deadline();
+        connect(c->readable, &QSocketNotifier::activated, this,
+                [this, client] { readFrom(client); });
         c->writable = new QSocketNotifier(fd, QSocketNotifier::Write, this);
         c->writable->setEnabled(false);
         connect(c->writable, &QSocketNotifier::activated, this, [this, client] {
@@ -201,6 +202,35 @@ void NmeaServer::accept()
                 remove(client);
         });
         m_clients.push_back(std::move(c));
+    }
+}
+
+void NmeaServer::readFrom(Client *c)
+{
+    // One large read a wake-up: a client that writes fast costs few wake-ups before it
+    // is found out.
+    constexpr qsizetype kPiece = 64 * 1024;
+    if (m_discard.size() < kPiece)
+        m_discard.resize(kPiece);
+    const ssize_t n = ::recv(c->fd, m_discard.data(), size_t(kPiece), MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        remove(c);
+        return;
+    }
+    if (n < 0)
+        return;
+    const qint64 now = QDeadlineTimer::current().deadline();
+    if (now - c->inputSince >= 1000) {
+        c->inputSince = now;
+        c->input = 0;
+    }
+    c->input += n;
+    if (c->input > kInputPerSecond) {
+        const qint64 said = c->input;
+        remove(c);
+        emit clientDropped(QStringLiteral("it sent %1 bytes within a second, and a client of "
+                                          "the NMEA share has nothing to send")
+                               .arg(said));
     }
 }
 
@@ -247,7 +277,8 @@ void NmeaServer::send(const QByteArray &bytes)
         remove(c);
     for (Client *c : dropped) {
         remove(c);
-        emit clientDropped();
+        emit clientDropped(
+            QStringLiteral("it stopped reading (%1 bytes waited for it)").arg(m_backlog));
     }
 }
 

@@ -32,6 +32,8 @@ class NmeaServer : public QObject {
     Q_OBJECT
 public:
     static constexpr qint64 kDefaultBacklog = 64 * 1024;
+    // A few lines of a client's greeting or a keep-alive pass; a stream does not.
+    static constexpr qint64 kInputPerSecond = 4 * 1024;
 
     explicit NmeaServer(QObject *parent = nullptr);
     ~NmeaServer() override;
@@ -53,7 +55,8 @@ public:
     void setBacklogLimit(qint64 bytes) { m_backlog = bytes; }
 
 signals:
-    void clientDropped();
+    // Why, in a few words: «stopped reading», «sent 70 kB in a second».
+    void clientDropped(const QString &why);
 
 private:
     struct Client;
@@ -62,6 +65,7 @@ private:
     // Hands the client's waiting bytes to the system; false when the client is gone.
     bool flush(Client &c);
     void remove(Client *c);
+    void readFrom(Client *c);
 
     int m_listener = -1;
     QSocketNotifier *m_accepting = nullptr;
@@ -69,4 +73,6 @@ private:
     QString m_error;
     std::vector<std::unique_ptr<Client>> m_clients;
     qint64 m_backlog = kDefaultBacklog;
+    // Where clients' input is read to and thrown away.
+    QByteArray m_discard;
 };

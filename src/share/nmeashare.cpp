@@ -34,6 +34,9 @@ void NmeaShareSetting::save(SettingsStore *store) const
 NmeaShare::NmeaShare(GPS_Main &g, QObject *parent) : QObject(parent), m_g(g)
 {
     m_frames = m_g.frames().subscribeGood([this](const Frame &f) { onFrame(f.bytes()); });
+    connect(&m_server, &NmeaServer::clientDropped, this, [this](const QString &why) {
+        m_g.prependLog(QStringLiteral("NMEA client dropped: %1").arg(why));
+    });
 }
 
 bool NmeaShare::start(const LoopbackAddress &address, QString &error)

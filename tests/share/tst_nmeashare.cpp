@@ -22,6 +22,8 @@ private slots:
     void onlyLoopbackAddressesAreTaken_data();
     void onlyLoopbackAddressesAreTaken();
     void stalledClientIsDroppedWhileTheOtherKeepsReceiving();
+    void clientInputIsReadAndThrownAway_data();
+    void clientInputIsReadAndThrownAway();
     void storedSettingReadsBackOrFallsToDefault_data();
     void storedSettingReadsBackOrFallsToDefault();
     void dialogServesAndSaves();
@@ -128,6 +130,57 @@ void TestNmeaShare::stalledClientIsDroppedWhileTheOtherKeepsReceiving()
     QVERIFY2(mostQueued <= share.server().backlogLimit() + batch,
              qPrintable(QStringLiteral("%1 bytes queued").arg(mostQueued)));
     QVERIFY(kMessages * batch > 20 * share.server().backlogLimit()); // it was tested
+}
+
+void TestNmeaShare::clientInputIsReadAndThrownAway_data()
+{
+    QTest::addColumn<int>("bytesPerWrite");
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("a greeting stays") << 40 << 3 << false;
+    QTest::newRow("just under the limit stays") << 1000 << 4 << false;
+    QTest::newRow("a flood is dropped") << 64 * 1024 << 64 << true;
+}
+
+// Clients have nothing to say: a few lines are read and forgotten, a flood ends the
+// client with a line in the log, and the share goes on serving the others.
+void TestNmeaShare::clientInputIsReadAndThrownAway()
+{
+    QFETCH(int, bytesPerWrite);
+    QFETCH(int, writes);
+    QFETCH(bool, dropped);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    NmeaShare share(g);
+    QString error;
+    QVERIFY2(share.start(LoopbackAddress::localHost(0), error), qPrintable(error));
+    QSignalSpy drops(&share.server(), &NmeaServer::clientDropped);
+    QTcpSocket talker, listener;
+    for (QTcpSocket *s : {&talker, &listener}) {
+        s->connectToHost(QHostAddress::LocalHost, share.server().port());
+        QVERIFY(s->waitForConnected(3000));
+    }
+    QTRY_COMPARE(share.server().clientCount(), 2);
+    const QByteArray piece(bytesPerWrite, 'x');
+    for (int i = 0; i < writes && talker.state() == QAbstractSocket::ConnectedState; ++i) {
+        talker.write(piece);
+        talker.waitForBytesWritten(1000);
+        QCoreApplication::processEvents();
+    }
+    if (dropped) {
+        QTRY_COMPARE(drops.count(), 1);
+        QVERIFY(drops.first().first().toString().contains(QLatin1String("within a second")));
+        QVERIFY(g.ErrorDis().contains(QLatin1String("NMEA client dropped")));
+        QTRY_COMPARE(share.server().clientCount(), 1);
+    } else {
+        QTest::qWait(200);
+        QCOMPARE(drops.count(), 0);
+        QCOMPARE(share.server().clientCount(), 2);
+    }
+    // The one who listens still hears the receiver.
+    g.receive(navFrame({{3, {0x04}}, {4, {0x02, 0x98, 0x1A, 0x00, 0x00, 0x75, 0x12, 0x00}}}));
+    QTRY_VERIFY(listener.bytesAvailable() > 0 || listener.waitForReadyRead(100));
+    QVERIFY(listener.readAll().contains("$GPGGA"));
 }
 
 void TestNmeaShare::storedSettingReadsBackOrFallsToDefault_data()

@@ -187,6 +187,9 @@ int runNmea(const QStringList &args)
             }
         }
     });
+    QObject::connect(&server, &NmeaServer::clientDropped, [](const QString &why) {
+        complain(QStringLiteral("a client was dropped: %1").arg(why));
+    });
     PortReopener reopener(*port);
     QObject::connect(&reopener, &PortReopener::lost, [&] {
         complain(QStringLiteral("%1 went away; trying it again about once a second")
