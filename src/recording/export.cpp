@@ -7,8 +7,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,9 +43,17 @@ QByteArray isoTime(const QDateTime &utc)
     return utc.toString(Qt::ISODate).toLatin1();
 }
 
+// XML 1.0 has no way to write control characters (a file name may hold them): they
+// are left out, so that every reader takes the file.
 QByteArray xmlText(const QString &s)
 {
-    return s.toHtmlEscaped().toUtf8();
+    QString kept;
+    kept.reserve(s.size());
+    for (const QChar c : s)
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F && c.unicode() != 0xFFFE &&
+            c.unicode() != 0xFFFF)
+            kept += c;
+    return kept.toHtmlEscaped().toUtf8();
 }
 
 QByteArray gpx(const RecordedTrack &track, const QString &name)
@@ -259,13 +270,29 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
 
     if (outPath == QLatin1String("-")) {
         if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) ||
-            std::fflush(stdout) != 0)
+            std::fflush(stdout) != 0) {
+            if (errno == EPIPE)
+                return fail(ExportOutcome::Status::OutputClosed, {});
             return fail(ExportOutcome::Status::CannotWrite,
-                        QStringLiteral("cannot write to standard output"));
+                        QStringLiteral("cannot write to standard output: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        }
         return outcome;
     }
-    // Written aside and renamed at the end: a failed export leaves no half file, and
-    // an old file of the same name stays until the new one is whole.
+    // A FIFO, a device or a terminal is written into as it is: replacing it with a
+    // file would destroy what belongs to someone else. Symbolic links are followed.
+    const QByteArray native = QFile::encodeName(outPath);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        QFile special(outPath);
+        if (!special.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            special.write(out) != out.size())
+            return fail(ExportOutcome::Status::CannotWrite,
+                        QStringLiteral("cannot write %1: %2").arg(outPath, special.errorString()));
+        return outcome;
+    }
+    // A file is written aside and renamed at the end: a failed export leaves no half
+    // file, and an old file of the same name stays until the new one is whole.
     QSaveFile file(outPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
         return fail(ExportOutcome::Status::CannotWrite,

@@ -57,6 +57,7 @@ struct ExportOutcome {
         CannotRead,   // the recording could not be opened or read
         NotRecording, // the file is not a recording, or a damaged one
         CannotWrite,  // the output could not be written
+        OutputClosed, // standard output is a pipe whose reader has gone (… | head)
     };
     Status status = Status::Done;
     QString error; // what went wrong, for the user

@@ -16,6 +16,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -120,6 +122,11 @@ private slots:
     void recordingsWithoutFixGiveValidEmptyFiles();
     void badInputIsRefusedWithItsExitStatus_data();
     void badInputIsRefusedWithItsExitStatus();
+    void specialOutputsAreWrittenIntoNotReplaced_data();
+    void specialOutputsAreWrittenIntoNotReplaced();
+    void closedPipeEndsQuietly();
+    void controlCharactersInTheNameLeaveValidXml_data();
+    void controlCharactersInTheNameLeaveValidXml();
 
 private:
     Run exportTo(const QString &format, const QString &recording, const QString &out);
@@ -357,6 +364,102 @@ void TestExport::badInputIsRefusedWithItsExitStatus()
     QVERIFY(r.out.isEmpty());
     // Nothing half-made is left where the export was to go.
     QCOMPARE(QFile::exists(out), written);
+}
+
+void TestExport::specialOutputsAreWrittenIntoNotReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("symbolic link to a file") << "symlink";
+    QTest::newRow("character device") << "device";
+}
+
+// Only a regular file is written aside and renamed; what else -o names is written into,
+// and stays what it was.
+void TestExport::specialOutputsAreWrittenIntoNotReplaced()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const QByteArray native = QFile::encodeName(out);
+    const QString good = dataFile(QStringLiteral("sim-acquisition.krec"));
+    const QStringList args{QStringLiteral("export"), QStringLiteral("--format"),
+                           QStringLiteral("gpx"),    good,
+                           QStringLiteral("-o"),     out};
+    QProcess reader;
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+        reader.start(QStringLiteral("cat"), {out});
+        QVERIFY(reader.waitForStarted());
+    } else if (kind == QLatin1String("symlink")) {
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("target.gpx")), out));
+    } else {
+        if (::geteuid() != 0)
+            QSKIP("making a device node needs root: run as root to check this row");
+        // The null device's numbers, in a folder of our own: never a node under /dev.
+        QCOMPARE(::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    }
+    const Run r = run(QStringLiteral(KESTRELCTL), args);
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    struct stat st {};
+    QCOMPARE(::lstat(native.constData(), &st), 0);
+    if (kind == QLatin1String("fifo")) {
+        QVERIFY(S_ISFIFO(st.st_mode));
+        QVERIFY(reader.waitForFinished(10000));
+        QVERIFY(reader.readAllStandardOutput().contains("</gpx>"));
+    } else if (kind == QLatin1String("symlink")) {
+        QVERIFY(S_ISLNK(st.st_mode));
+        QVERIFY(readAll(dir.filePath(QStringLiteral("target.gpx"))).contains("</gpx>"));
+    } else {
+        QVERIFY(S_ISCHR(st.st_mode));
+    }
+}
+
+// A reader that has read enough (… | head) is no failure.
+void TestExport::closedPipeEndsQuietly()
+{
+    const QString good = dataFile(QStringLiteral("sim-acquisition.krec"));
+    const Run r =
+        run(QStringLiteral("bash"), {QStringLiteral("-c"),
+                                     QStringLiteral("\"$0\" export --format csv \"$1\" | true; "
+                                                    "echo \"exit ${PIPESTATUS[0]}\" >&2"),
+                                     QStringLiteral(KESTRELCTL), good});
+    QCOMPARE(r.err.trimmed(), QStringLiteral("exit 0"));
+}
+
+void TestExport::controlCharactersInTheNameLeaveValidXml_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("gpx, escape sequence") << "gpx"
+                                          << "trip\x1b[31m" << QByteArray("trip[31m");
+    QTest::newRow("kml, bell and DEL") << "kml"
+                                       << "a\x07"
+                                          "b\x7f"
+                                       << QByteArray("ab");
+    QTest::newRow("gpx, markup") << "gpx"
+                                 << "<b>&" << QByteArray("&lt;b&gt;&amp;");
+}
+
+// The track is named after the recording's file, whatever that name holds.
+void TestExport::controlCharactersInTheNameLeaveValidXml()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, name);
+    const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+    if (xmllint.isEmpty())
+        QSKIP("xmllint is missing: apt-get install libxml2-utils");
+    QTemporaryDir dir;
+    const QString in = dir.filePath(fileName + QStringLiteral(".krec"));
+    QVERIFY(QFile::copy(dataFile(QStringLiteral("sim-acquisition.krec")), in));
+    const QString out = dir.filePath(QStringLiteral("out.") + format);
+    const Run r = exportTo(format, in, out);
+    QCOMPARE(r.exit, 0);
+    const Run lint = run(xmllint, {QStringLiteral("--noout"), out});
+    QVERIFY2(lint.exit == 0, qPrintable(lint.err));
+    QVERIFY(readAll(out).contains("<name>" + name + "</name>"));
 }
 
 QTEST_GUILESS_MAIN(TestExport)

@@ -48,6 +48,9 @@ int runExport(const QStringList &args)
     switch (outcome.status) {
     case ExportOutcome::Status::Done:
         break;
+    case ExportOutcome::Status::OutputClosed:
+        // The reader took what it wanted (… | head): nothing went wrong.
+        return Exit::Ok;
     case ExportOutcome::Status::NotRecording:
         complain(outcome.error);
         return Exit::BadInput;

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -47,6 +48,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrelctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+
+    // Output to a reader that has gone (… | head) is a write error each subcommand
+    // handles, ending quietly, not a signal that kills the process.
+    ::signal(SIGPIPE, SIG_IGN);
 
     const QStringList args = app.arguments();
     const QString first = args.value(1);
