@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -145,6 +146,9 @@ int kestrelMain(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
     QApplication::setWindowIcon(kestrelIcon());
+    // A recording that reaches the user's file size limit is a failed write, told
+    // and survived, not a signal that ends the program.
+    ::signal(SIGXFSZ, SIG_IGN);
 
     const Options options;
     QCommandLineParser parser;

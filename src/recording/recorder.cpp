@@ -14,6 +14,8 @@ Recorder::Recorder(GPS_Main &g, SerialPort &port, QObject *parent) : QObject(par
     connect(&port, &SerialPort::received, this, &Recorder::received);
     connect(&port, &SerialPort::commEvent, this, &Recorder::lineEvent);
     connect(&g, &GPS_Main::frameSent, this, &Recorder::sent);
+    m_watch.setInterval(1000);
+    connect(&m_watch, &QTimer::timeout, this, &Recorder::checkStillThere);
 }
 
 Recorder::~Recorder() = default;
@@ -37,7 +39,7 @@ bool Recorder::start(const QString &path, const QStringList &comments)
                            .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))};
     header += comments;
     if (!writer->writeHeader(header)) {
-        m_error = file->errorString();
+        m_error = writer->errorString();
         file->close();
         QFile::remove(path);
         return false;
@@ -47,11 +49,13 @@ bool Recorder::start(const QString &path, const QStringList &comments)
     m_size = file->size();
     m_file = std::move(file);
     m_writer = std::move(writer);
+    m_watch.start();
     return true;
 }
 
 void Recorder::stop()
 {
+    m_watch.stop();
     m_writer.reset();
     if (m_file)
         m_file->close();
@@ -73,6 +77,15 @@ void Recorder::check(bool written)
     m_error = m_writer->errorString();
     stop();
     emit failed(m_error);
+}
+
+void Recorder::checkStillThere()
+{
+    if (!m_writer || !m_writer->fileDeleted())
+        return;
+    m_error = QStringLiteral("the file was deleted while it was being written");
+    stop();
+    emit deleted();
 }
 
 void Recorder::received(const QByteArray &bytes)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 class Clock;
@@ -36,6 +37,9 @@ signals:
     // Writing failed under way (disk full, the medium gone): the recording stopped,
     // holding everything before.
     void failed(const QString &error);
+    // The file was deleted while it was written: the recording stopped, and nothing
+    // of it is left.
+    void deleted();
 
 private:
     void received(const QByteArray &bytes);
@@ -43,6 +47,7 @@ private:
     void lineEvent(int code);
     qint64 elapsedMs() const;
     void check(bool written);
+    void checkStillThere();
 
     GPS_Main &m_g;
     std::unique_ptr<QFile> m_file;
@@ -51,4 +56,7 @@ private:
     QString m_error;
     qint64 m_startMs = 0;
     qint64 m_size = 0;
+    // Writing into a deleted file succeeds until the recording ends with nothing: the
+    // file is looked at once a second.
+    QTimer m_watch;
 };

@@ -5,7 +5,10 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <sys/stat.h>
 
 QByteArray RecordingContents::bytes() const
 {
@@ -159,14 +162,27 @@ bool RecordingWriter::writeSent(qint64 timeMs, const QByteArray &bytes)
 
 bool RecordingWriter::put(const QByteArray &line)
 {
-    if (m_out.write(line) != line.size())
-        return false;
-    if (auto *file = qobject_cast<QFileDevice *>(&m_out))
-        return file->flush();
-    return true;
+    errno = 0;
+    bool ok = m_out.write(line) == line.size();
+    if (ok)
+        if (auto *file = qobject_cast<QFileDevice *>(&m_out))
+            ok = file->flush();
+    // Kept at once: the device's own text for a failed flush is often «Unknown error».
+    if (!ok)
+        m_errno = errno;
+    return ok;
 }
 
 QString RecordingWriter::errorString() const
 {
+    if (m_errno != 0)
+        return QString::fromLocal8Bit(std::strerror(m_errno));
     return m_out.errorString();
+}
+
+bool RecordingWriter::fileDeleted() const
+{
+    const auto *file = qobject_cast<const QFileDevice *>(&m_out);
+    struct stat st {};
+    return file && file->handle() >= 0 && ::fstat(file->handle(), &st) == 0 && st.st_nlink == 0;
 }

@@ -89,11 +89,16 @@ public:
     bool writeChunk(qint64 timeMs, const QByteArray &bytes);
     // Bytes the program sent, as a «# sent» comment line.
     bool writeSent(qint64 timeMs, const QByteArray &bytes);
+    // The system's reason for the last failed write («No space left on device»).
     QString errorString() const;
+    // True when the file written to has been deleted: writes still succeed, into a
+    // file nobody can open any more.
+    bool fileDeleted() const;
 
 private:
     bool put(const QByteArray &line);
 
     QIODevice &m_out;
     qint64 m_lastMs = 0;
+    int m_errno = 0;
 };

@@ -30,6 +30,9 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 // One line of the log and what the main window's boxes showed with it.
@@ -126,6 +129,8 @@ private slots:
     void filesThatCannotServeAreRefusedWithAMessage_data();
     void filesThatCannotServeAreRefusedWithAMessage();
     void exportMenuWritesTheChosenFormat();
+    void recordingTroubleNeverHoldsTheReceiverBack_data();
+    void recordingTroubleNeverHoldsTheReceiverBack();
     void replayCommandLineIsChecked_data();
     void replayCommandLineIsChecked();
 
@@ -540,6 +545,72 @@ void TestRecordReplay::exportMenuWritesTheChosenFormat()
     QVERIFY2(p.tp.boxes.shown.last().text.contains(QStringLiteral("track points")),
              qPrintable(p.tp.boxes.shown.last().text));
     QVERIFY(readAll(out).contains("<LineString>"));
+}
+
+void TestRecordReplay::recordingTroubleNeverHoldsTheReceiverBack_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("disk full") << true << "could not be written";
+    QTest::newRow("file deleted") << false << "was deleted while it was being recorded";
+}
+
+// The recording stops and says so in a box; while the box is open (a modal box runs
+// the event loop) the receiver's frames keep reaching the windows.
+void TestRecordReplay::recordingTroubleNeverHoldsTheReceiverBack()
+{
+    QFETCH(bool, diskFull);
+    QFETCH(QString, message);
+    Pty pty;
+    QVERIFY(pty.ok());
+    Program live;
+    SerialPort &port = live.nav->MSComm1().port();
+    port.setDevice(pty.slavePath());
+    QVERIFY(live.nav->MSComm1().open());
+    const QString path = m_dir.filePath(QStringLiteral("trouble.krec"));
+    QVERIFY(live.rr().startRecording(path));
+
+    const QList<QByteArray> frames = receiverFrames();
+    qsizetype written = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        if (pty.write(frames[written % (frames.size() - 2)]))
+            ++written;
+    });
+    qsizetype duringBox = -1, writtenDuringBox = 0;
+    live.tp.boxes.whileShown = [&] {
+        const qsizetype shownBefore = live.shown.size(), writtenBefore = written;
+        QEventLoop modal;
+        QTimer::singleShot(600, &modal, &QEventLoop::quit);
+        modal.exec();
+        duringBox = live.shown.size() - shownBefore;
+        writtenDuringBox = written - writtenBefore;
+    };
+
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    if (diskFull) {
+        rlimit small = before;
+        small.rlim_cur = rlim_t(QFileInfo(path).size() + 2000);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    } else {
+        QVERIFY(QFile::remove(path));
+    }
+    feed.start(20);
+    QTRY_COMPARE_WITH_TIMEOUT(live.tp.boxes.shown.size(), 1, 5000);
+    feed.stop();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY2(live.tp.boxes.shown.first().text.contains(message),
+             qPrintable(live.tp.boxes.shown.first().text));
+    QVERIFY(!live.status().contains(QStringLiteral("Recording")));
+    QVERIFY(writtenDuringBox >= 20);
+    QVERIFY2(duringBox >= writtenDuringBox - 2,
+             qPrintable(QStringLiteral("%1 of %2 frames shown while the box was open")
+                            .arg(duringBox)
+                            .arg(writtenDuringBox)));
 }
 
 void TestRecordReplay::replayCommandLineIsChecked_data()

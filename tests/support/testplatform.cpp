@@ -6,6 +6,8 @@ MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, const QStri
                                      MsgButtons buttons, MsgIcon icon, MsgAnswer defaultButton)
 {
     shown.append({text, title, buttons, icon, defaultButton});
+    if (whileShown)
+        whileShown();
     if (!answers.isEmpty())
         return answers.takeFirst();
     return buttons == MsgButtons::Ok ? MsgAnswer::Ok : defaultButton;

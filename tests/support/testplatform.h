@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // Message boxes answered by a script; every box shown is recorded.
@@ -21,6 +22,8 @@ public:
     };
     QList<MsgAnswer> answers; // taken from the front; Ok or the default when empty
     QList<Shown> shown;
+    // Run while a box is "open", as a modal box runs the event loop until answered.
+    std::function<void()> whileShown;
 
     MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgButtons buttons,
                    MsgIcon icon, MsgAnswer defaultButton) override;

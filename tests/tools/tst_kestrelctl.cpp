@@ -20,6 +20,7 @@
 #include <array>
 #include <cmath>
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -243,6 +244,8 @@ private slots:
     void monitorGivesNumbersAndFixLines();
     void bridgeTerminalTakesModeAndGroup();
     void bridgeOutlivesTheReceiverUnderGpsd();
+    void recordTroubleEndsWithStatus1_data();
+    void recordTroubleEndsWithStatus1();
 
 private:
     Run run(const QStringList &args, const QByteArray &input = {});
@@ -1332,6 +1335,62 @@ void TestKestrelCtl::bridgeOutlivesTheReceiverUnderGpsd()
     stop(daemon);
     stop(bridge);
     stop(sim);
+}
+
+void TestKestrelCtl::recordTroubleEndsWithStatus1_data()
+{
+    QTest::addColumn<int>("fileLimit");     // bytes a file may hold (ulimit -f), 0: no limit
+    QTest::addColumn<int>("deleteAfterMs"); // -1: never
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<bool>("fileLeft");
+    QTest::newRow("header does not fit") << 90 << -1 << "File too large" << false;
+    QTest::newRow("file fills under way") << 1500 << -1 << "File too large" << true;
+    QTest::newRow("file deleted under way") << 0 << 1200 << "was deleted while recording" << false;
+}
+
+// Every way the file can fail ends with status 1, the system's reason, and a byte
+// count that is what the file holds.
+void TestKestrelCtl::recordTroubleEndsWithStatus1()
+{
+    QFETCH(int, fileLimit);
+    QFETCH(int, deleteAfterMs);
+    QFETCH(QString, says);
+    QFETCH(bool, fileLeft);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("trouble.krec"));
+    QProcess sim;
+    QString path;
+    QVERIFY(startSim(sim, {"--rate", "5"}, path));
+    QProcess rec;
+    rec.setProcessEnvironment(toolEnvironment(m_home.path()));
+    rec.setChildProcessModifier([fileLimit] {
+        if (fileLimit == 0)
+            return;
+        rlimit r{};
+        ::getrlimit(RLIMIT_FSIZE, &r);
+        r.rlim_cur = rlim_t(fileLimit);
+        ::setrlimit(RLIMIT_FSIZE, &r);
+    });
+    rec.start(QStringLiteral(KESTRELCTL),
+              {"record", "--port", path, "--out", out, "--duration", "4"});
+    QVERIFY(rec.waitForStarted(5000));
+    if (deleteAfterMs >= 0) {
+        QTest::qWait(deleteAfterMs);
+        QVERIFY(QFile::remove(out));
+    }
+    QVERIFY(rec.waitForFinished(10000));
+    stop(sim);
+    const QString err = QString::fromUtf8(rec.readAllStandardError());
+    QCOMPARE(rec.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(rec.exitCode(), 1);
+    QVERIFY2(err.contains(says), qPrintable(err));
+    QCOMPARE(QFile::exists(out), fileLeft);
+    if (fileLeft) {
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const qsizetype held = readRecording(f.readAll()).bytes().size();
+        QVERIFY2(err.contains(QStringLiteral("recorded %1 bytes").arg(held)), qPrintable(err));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestKestrelCtl)

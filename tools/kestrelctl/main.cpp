@@ -52,6 +52,8 @@ int main(int argc, char **argv)
     // Output to a reader that has gone (… | head) is a write error each subcommand
     // handles, ending quietly, not a signal that kills the process.
     ::signal(SIGPIPE, SIG_IGN);
+    // So is a file that reaches the user's size limit (ulimit -f).
+    ::signal(SIGXFSZ, SIG_IGN);
 
     const QStringList args = app.arguments();
     const QString first = args.value(1);

@@ -71,7 +71,11 @@ int runRecord(const QStringList &args)
     };
     header += p.values(comment);
     if (!writer.writeHeader(header)) {
-        complain(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+        complain(QStringLiteral("cannot write %1: %2").arg(file.fileName(), writer.errorString()));
+        // A file without its whole header is no recording: nothing is left behind.
+        // (By name: QFile::remove keeps a file whose closing flush failed.)
+        file.close();
+        QFile::remove(file.fileName());
         return Exit::Failed;
     }
     quitOnSignals();
@@ -88,9 +92,10 @@ int runRecord(const QStringList &args)
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
         if (status != Exit::Ok)
             return;
-        total += bytes.size();
         if (!writer.writeChunk(clock.elapsed(), bytes))
             failWrite();
+        else
+            total += bytes.size();
     });
     QObject::connect(port.get(), &SerialPort::commEvent, [&](int code) {
         if (code == CommEvent::Receive || status != Exit::Ok)
@@ -106,12 +111,24 @@ int runRecord(const QStringList &args)
         status = Exit::Failed;
         QCoreApplication::quit();
     });
+    // Writes into a deleted file succeed; only its link count tells.
+    QTimer watch;
+    watch.callOnTimeout([&] {
+        if (status != Exit::Ok || !writer.fileDeleted())
+            return;
+        complain(QStringLiteral("%1 was deleted while recording; nothing of the recording is left")
+                     .arg(file.fileName()));
+        status = Exit::Failed;
+        QCoreApplication::quit();
+    });
+    watch.start(1000);
     if (seconds)
         QTimer::singleShot(int(*seconds * 1000), QCoreApplication::instance(),
                            &QCoreApplication::quit);
     QCoreApplication::exec();
     port->close();
     file.close();
-    complain(QStringLiteral("recorded %1 bytes to %2").arg(total).arg(file.fileName()));
+    if (status == Exit::Ok || total > 0)
+        complain(QStringLiteral("recorded %1 bytes to %2").arg(total).arg(file.fileName()));
     return status;
 }

@@ -51,14 +51,30 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
     : QObject(window), m_g(g), m_keeper(keeper), m_window(window)
 {
     m_recorder = new Recorder(g, keeper.port(), this);
-    connect(m_recorder, &Recorder::failed, this, [this](const QString &error) {
-        tell(QStringLiteral("Recording stopped: %1 could not be written (%2). It holds what "
-                            "came before.")
-                 .arg(m_recorder->path(), error),
-             true);
-        updateMenus();
-        updateActivity();
-    });
+    // Told after the receive handler has returned: a box opened inside it would hold
+    // the receiver's bytes back for as long as it stays open.
+    connect(
+        m_recorder, &Recorder::failed, this,
+        [this](const QString &error) {
+            updateMenus();
+            updateActivity();
+            tell(QStringLiteral("Recording stopped: %1 could not be written (%2). It holds what "
+                                "came before.")
+                     .arg(m_recorder->path(), error),
+                 true);
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_recorder, &Recorder::deleted, this,
+        [this] {
+            updateMenus();
+            updateActivity();
+            tell(QStringLiteral("Recording stopped: %1 was deleted while it was being recorded, "
+                                "and what was recorded went with it.")
+                     .arg(m_recorder->path()),
+                 true);
+        },
+        Qt::QueuedConnection);
     if (auto *selecting = qobject_cast<SelectingSerialPort *>(&keeper.port())) {
         auto replay = std::make_unique<ReplayPort>(g.clock());
         m_replay = replay.get();
