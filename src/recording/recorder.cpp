@@ -29,7 +29,7 @@ bool Recorder::start(const QString &path, const QStringList &comments)
         return false;
     }
     auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_error = file->errorString();
         return false;
     }

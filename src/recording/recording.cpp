@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 QByteArray RecordingContents::bytes() const
 {
@@ -150,6 +151,7 @@ bool RecordingWriter::writeChunk(qint64 timeMs, const QByteArray &bytes)
         const QByteArray part = bytes.mid(at, Recording::kBytesPerLine);
         if (!put(QByteArray::number(m_lastMs) + ' ' + part.toHex().toUpper() + '\n'))
             return false;
+        m_dataBytes += part.size();
     }
     return true;
 }
@@ -162,15 +164,23 @@ bool RecordingWriter::writeSent(qint64 timeMs, const QByteArray &bytes)
 
 bool RecordingWriter::put(const QByteArray &line)
 {
+    auto *file = qobject_cast<QFileDevice *>(&m_out);
+    if (file && m_wholeEnd < 0)
+        m_wholeEnd = file->pos();
     errno = 0;
     bool ok = m_out.write(line) == line.size();
-    if (ok)
-        if (auto *file = qobject_cast<QFileDevice *>(&m_out))
-            ok = file->flush();
+    if (ok && file)
+        ok = file->flush();
+    if (ok) {
+        if (file)
+            m_wholeEnd += line.size();
+        return true;
+    }
     // Kept at once: the device's own text for a failed flush is often «Unknown error».
-    if (!ok)
-        m_errno = errno;
-    return ok;
+    m_errno = errno;
+    if (file && file->handle() >= 0 && ::ftruncate(file->handle(), m_wholeEnd) != 0)
+        m_errno = m_errno ? m_errno : errno;
+    return false;
 }
 
 QString RecordingWriter::errorString() const

@@ -78,7 +78,8 @@ bool looksLikeRecording(const QByteArray &data);
 RecordingContents readRecording(const QByteArray &data);
 
 // Writes a recording line by line and flushes after each, so that whatever stops the
-// writer leaves a file that reads back up to its last whole line.
+// writer leaves a file that reads back up to its last whole line. A line the file
+// took only in part (a full disk) is cut off again.
 class RecordingWriter {
 public:
     explicit RecordingWriter(QIODevice &out) : m_out(out) {}
@@ -89,6 +90,8 @@ public:
     bool writeChunk(qint64 timeMs, const QByteArray &bytes);
     // Bytes the program sent, as a «# sent» comment line.
     bool writeSent(qint64 timeMs, const QByteArray &bytes);
+    // Received bytes whose lines are whole in the file.
+    qint64 dataBytes() const { return m_dataBytes; }
     // The system's reason for the last failed write («No space left on device»).
     QString errorString() const;
     // True when the file written to has been deleted: writes still succeed, into a
@@ -100,5 +103,8 @@ private:
 
     QIODevice &m_out;
     qint64 m_lastMs = 0;
+    qint64 m_dataBytes = 0;
+    // Where the last whole line ends in a file.
+    qint64 m_wholeEnd = -1;
     int m_errno = 0;
 };

@@ -58,7 +58,7 @@ int runRecord(const QStringList &args)
         return status;
 
     QFile file(p.value(out));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         complain(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
         return Exit::Failed;
     }
@@ -82,7 +82,6 @@ int runRecord(const QStringList &args)
 
     QElapsedTimer clock;
     clock.start();
-    qint64 total = 0;
     const auto failWrite = [&] {
         complain(QStringLiteral("cannot write %1: %2. The recording holds what came before.")
                      .arg(file.fileName(), writer.errorString()));
@@ -94,8 +93,6 @@ int runRecord(const QStringList &args)
             return;
         if (!writer.writeChunk(clock.elapsed(), bytes))
             failWrite();
-        else
-            total += bytes.size();
     });
     QObject::connect(port.get(), &SerialPort::commEvent, [&](int code) {
         if (code == CommEvent::Receive || status != Exit::Ok)
@@ -128,6 +125,7 @@ int runRecord(const QStringList &args)
     QCoreApplication::exec();
     port->close();
     file.close();
+    const qint64 total = writer.dataBytes();
     if (status == Exit::Ok || total > 0)
         complain(QStringLiteral("recorded %1 bytes to %2").arg(total).arg(file.fileName()));
     return status;
