@@ -3,6 +3,7 @@
 
 Micro benchmarks: Google Benchmark, several repetitions, median and spread.
 Whole-program figures: bench/program/wholeprogram.py, several runs, median and spread.
+Long recordings (tools, peers gpsdecode and gpsbabel, replays): bench/program/long.py.
 Usage: report.py BUILD_DIR [--quick] [--json FILE]
 """
 import argparse
@@ -161,6 +162,11 @@ def main():
     else:
         rows.append(("peer xgps", "not measured", "", "", "-",
                      (peer.stderr.strip().splitlines() or ["not available"])[-1]))
+
+    # Hours and days of data: bench/program/long.py.
+    sys.path.insert(0, os.path.join(HERE, "program"))
+    import long as long_recordings
+    rows += long_recordings.rows(a.build, row, a.quick, fixes)
 
     head = ("figure", "median", "spread (min .. max)", "target", "verdict", "note")
     widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]

@@ -7,6 +7,9 @@
 //   KESTREL_PROBE_OUT   file for the counts, written when stdin says "quit"
 //   KESTREL_PROBE_LATENCY  also the time of every navigation update, into that file
 //   KESTREL_PROBE_EXIT_ON_SHOW  end as soon as the main window has painted
+//   KESTREL_PROBE_REPLAY_END  with --replay: print "replayed MS ms cpu MS ms peak KB kB"
+//                       once the status line says the replay finished (looked at every
+//                       50 ms), the times counted from the main window's first paint
 
 #include "app/startup.h"
 #include "link/gpsmain.h"
@@ -33,15 +36,28 @@ qint64 monotonicNs()
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-long residentKb()
+// A figure of /proc/self/status in kB: "VmRSS:" now, "VmHWM:" the peak.
+long statusKb(const char *key = "VmRSS:")
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+long residentKb()
+{
+    return statusKb();
+}
+
+double cpuMs()
+{
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    return double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6;
 }
 
 class Probe : public QObject {
@@ -115,6 +131,28 @@ private:
             std::printf("ready\n");
             std::fflush(stdout);
         });
+        if (qEnvironmentVariableIsSet("KESTREL_PROBE_REPLAY_END"))
+            watchReplay();
+    }
+
+    void watchReplay()
+    {
+        auto *g = qApp->findChild<GPS_Main *>();
+        if (!g)
+            return;
+        const qint64 startNs = monotonicNs();
+        const double startCpu = cpuMs();
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [=] {
+            if (!g->link().activity().contains(QLatin1String(", finished")))
+                return;
+            poll->stop();
+            std::printf("replayed %.3f ms cpu %.3f ms peak %ld kB\n",
+                        double(monotonicNs() - startNs) / 1e6, cpuMs() - startCpu,
+                        statusKb("VmHWM:"));
+            std::fflush(stdout);
+        });
+        poll->start(50);
     }
 
     void readCommand()

@@ -13,22 +13,83 @@
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 
+#include <array>
+
 namespace {
 
-void appendJsonString(QByteArray &out, const QString &s)
+// How an ASCII character goes into a JSON string: as itself, after a backslash, or as
+// \u00xx (the other control characters).
+enum Escape : char { kPlain, kBackslash, kUnicode };
+constexpr std::array<Escape, 128> kJsonEscapes = [] {
+    std::array<Escape, 128> t{};
+    for (int c = 0; c < 0x20; ++c)
+        t[std::size_t(c)] = kUnicode;
+    t['"'] = t['\\'] = kBackslash;
+    return t;
+}();
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// UTF-16 written as UTF-8 straight onto `out`, as QString::toUtf8 writes it (a lone
+// surrogate becomes '?'); with `json`, escaped for the inside of a JSON string.
+template <bool json> void appendUtf8(QByteArray &out, QStringView s)
+{
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t u = s[i].unicode();
+        if (u < 0x80) {
+            if (json && kJsonEscapes[u] != kPlain) {
+                out += '\\';
+                if (kJsonEscapes[u] == kBackslash) {
+                    out += char(u);
+                } else {
+                    out += "u00";
+                    out += char(kHexDigits[u >> 4] | 0x20); // lower case: 1f
+                    out += char(kHexDigits[u & 15] | 0x20);
+                }
+            } else {
+                out += char(u);
+            }
+            continue;
+        }
+        if (QChar::isSurrogate(u)) {
+            if (QChar::isHighSurrogate(u) && i + 1 < n && s[i + 1].isLowSurrogate()) {
+                u = QChar::surrogateToUcs4(char16_t(u), s[++i].unicode());
+            } else {
+                out += '?';
+                continue;
+            }
+        }
+        if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+        } else if (u < 0x10000) {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+        } else {
+            out += char(0xF0 | (u >> 18));
+            out += char(0x80 | ((u >> 12) & 0x3F));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+        }
+        out += char(0x80 | (u & 0x3F));
+    }
+}
+
+void appendJsonString(QByteArray &out, QStringView s)
 {
     out += '"';
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        if (u == '"' || u == '\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u < 0x20) {
-            out += "\\u00";
-            out += HexByte(u).toLatin1().toLower();
-        } else {
-            out += QString(c).toUtf8();
-        }
+    appendUtf8<true>(out, s);
+    out += '"';
+}
+
+// Bytes as upper-case hexadecimal pairs with a blank between them, in a JSON string.
+void appendJsonHex(QByteArray &out, QByteArrayView bytes)
+{
+    out += '"';
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i)
+            out += ' ';
+        out += kHexDigits[quint8(bytes[i]) >> 4];
+        out += kHexDigits[quint8(bytes[i]) & 15];
     }
     out += '"';
 }
@@ -68,18 +129,19 @@ struct FrameDecoder::Impl {
     FrameDispatcher::Subscription all;
 };
 
-FrameDecoder::FrameDecoder(int timeZoneIndex) : d(std::make_unique<Impl>())
+FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<Impl>())
 {
     d->g.TimeZoneIndex = qint16(qBound(0, timeZoneIndex, 24));
     // Every window's decoder as if all were open, in the order the program shows them:
     // the main window first, then the data window of the frame's type.
-    d->all = d->g.frames().subscribeAll([impl = d.get()](const Frame &frame) {
+    const bool decoded = texts == Texts::Decoded;
+    d->all = d->g.frames().subscribeAll([impl = d.get(), decoded](const Frame &frame) {
         DecodedFrame f;
         f.timeMs = impl->timeMs;
         f.bytes = frame.bytes().toByteArray();
         f.logLine = frame.logLine();
         f.good = frame.good;
-        if (frame.good)
+        if (frame.good && decoded)
             f.windows = windowsOf(frame.bytes(), impl->g.TimeZoneIndex);
         impl->frames.append(std::move(f));
     });
@@ -120,18 +182,42 @@ QString frameText(const DecodedFrame &frame)
     return out;
 }
 
+void appendFrameText(QByteArray &out, const DecodedFrame &frame)
+{
+    appendUtf8<false>(out, frame.logLine);
+    out += '\n';
+    for (const WindowFields &w : frame.windows)
+        for (const Field &f : w.fields) {
+            appendUtf8<false>(out, w.window);
+            out += '.';
+            appendUtf8<false>(out, f.name);
+            out += ": ";
+            appendUtf8<false>(out, f.text);
+            out += '\n';
+        }
+}
+
 QByteArray frameJson(const DecodedFrame &frame)
 {
-    QByteArray out = "{\"log\":";
+    QByteArray out;
+    appendFrameJson(out, frame);
+    return out;
+}
+
+void appendFrameJson(QByteArray &out, const DecodedFrame &frame)
+{
+    out += "{\"log\":";
     appendJsonString(out, frame.logLine);
     if (!frame.bytes.isEmpty()) {
         out += ",\"type\":";
-        appendJsonString(out, HexByte(quint8(frame.bytes[0])));
+        appendJsonHex(out, QByteArrayView(frame.bytes).first(1));
         out += ",\"bytes\":";
-        appendJsonString(out, QString::fromLatin1(frame.bytes.toHex(' ').toUpper()));
+        appendJsonHex(out, frame.bytes);
     }
-    if (frame.timeMs >= 0)
-        out += ",\"time_ms\":" + QByteArray::number(frame.timeMs);
+    if (frame.timeMs >= 0) {
+        out += ",\"time_ms\":";
+        out += QByteArray::number(frame.timeMs);
+    }
     out += ",\"windows\":{";
     for (qsizetype i = 0; i < frame.windows.size(); ++i) {
         const WindowFields &w = frame.windows[i];
@@ -151,9 +237,10 @@ QByteArray frameJson(const DecodedFrame &frame)
     out += '}';
     if (frame.good) {
         const QByteArray values = messageValuesJson(frame.bytes);
-        if (!values.isEmpty())
-            out += ",\"values\":" + values;
+        if (!values.isEmpty()) {
+            out += ",\"values\":";
+            out += values;
+        }
     }
     out += '}';
-    return out;
 }

@@ -34,8 +34,12 @@ struct DecodedFrame {
 // every data window notionally open, each frame's texts collected instead of shown.
 class FrameDecoder {
 public:
+    // Whether each frame's window texts are worked out, or only its bytes and log line
+    // (for readers of the messages' values, which throw the texts away).
+    enum class Texts { Decoded, Skipped };
+
     // Local times are shown as in the main window for this time-zone index (0..24).
-    explicit FrameDecoder(int timeZoneIndex);
+    explicit FrameDecoder(int timeZoneIndex, Texts texts = Texts::Decoded);
     ~FrameDecoder();
 
     QList<DecodedFrame> feed(QByteArrayView bytes, qint64 timeMs = -1);
@@ -55,3 +59,7 @@ QString frameText(const DecodedFrame &frame);
 // {window: {control: text}}, "values": {...}}, the controls in the order the window
 // writes them; "values" (valuesjson.h) for the good frames of types that have them.
 QByteArray frameJson(const DecodedFrame &frame);
+// The same bytes as frameText(frame).toUtf8() and frameJson(frame), appended to `out`:
+// a printer that reuses one buffer allocates nothing per frame.
+void appendFrameText(QByteArray &out, const DecodedFrame &frame);
+void appendFrameJson(QByteArray &out, const DecodedFrame &frame);

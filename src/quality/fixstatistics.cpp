@@ -46,16 +46,31 @@ void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double hei
     if (!m_first)
         m_first =
             std::make_unique<GeographicLib::LocalCartesian>(latitudeDeg, longitudeDeg, heightM);
-    Point p{};
-    m_first->Forward(latitudeDeg, longitudeDeg, heightM, p.x, p.y, p.z);
+    Vector p{};
+    m_first->Forward(latitudeDeg, longitudeDeg, heightM, p[0], p[1], p[2]);
+    const double before = double(m_points.size());
     m_points.push_back(p);
-    m_sx += p.x;
-    m_sy += p.y;
-    m_sz += p.z;
+    const double n = double(m_points.size());
+    // Deviations from the mean before and after this point: their products sum to the
+    // co-moments exactly as a pass over all points would.
+    const Vector d0 = before > 0
+                          ? Vector{p[0] - m_sx / before, p[1] - m_sy / before, p[2] - m_sz / before}
+                          : Vector{0, 0, 0};
+    m_sx += p[0];
+    m_sy += p[1];
+    m_sz += p[2];
+    const Vector d1{p[0] - m_sx / n, p[1] - m_sy / n, p[2] - m_sz / n};
+    m_co[0] += d0[0] * d1[0];
+    m_co[1] += d0[0] * d1[1];
+    m_co[2] += d0[0] * d1[2];
+    m_co[3] += d0[1] * d1[1];
+    m_co[4] += d0[1] * d1[2];
+    m_co[5] += d0[2] * d1[2];
     const double delta = heightM - m_hMean;
-    m_hMean += delta / double(m_points.size());
+    m_hMean += delta / n;
     m_hM2 += delta * (heightM - m_hMean);
     m_dirty = true;
+    m_enDirty = true;
 }
 
 void PositionStatistics::clear()
@@ -63,10 +78,13 @@ void PositionStatistics::clear()
     m_first.reset();
     m_points.clear();
     m_sx = m_sy = m_sz = 0;
+    m_co = {};
     m_hMean = m_hM2 = 0;
     m_summary = {};
     m_en.clear();
     m_dirty = false;
+    m_enDirty = false;
+    ++m_clears;
 }
 
 const PositionSummary &PositionStatistics::summary() const
@@ -78,8 +96,12 @@ const PositionSummary &PositionStatistics::summary() const
 
 const std::vector<EastNorth> &PositionStatistics::eastNorth() const
 {
-    if (m_dirty)
-        update();
+    if (m_enDirty) {
+        m_enDirty = false;
+        m_en.resize(m_points.size());
+        for (std::size_t i = 0; i < m_points.size(); ++i)
+            m_en[i] = eastNorthAt(i);
+    }
     return m_en;
 }
 
@@ -91,7 +113,6 @@ void PositionStatistics::update() const
     s.count = qint64(n);
     if (n == 0) {
         m_summary = s;
-        m_en.clear();
         return;
     }
     // The mean of the vectors, and the east-north-up frame there: v_enu = M^T v_first.
@@ -105,22 +126,51 @@ void PositionStatistics::update() const
     s.meanHeightM = m_hMean;
     s.heightStdM = std::sqrt(std::max(0.0, m_hM2 / double(n)));
 
-    m_en.resize(n);
+    // The sum of squared horizontal distances is the co-moment matrix seen along the
+    // east and north axes: e^T C e + n^T C n.
+    const auto along = [this](double a, double b, double c) {
+        const auto &C = m_co;
+        return a * a * C[0] + b * b * C[3] + c * c * C[5] +
+               2 * (a * b * C[1] + a * c * C[2] + b * c * C[4]);
+    };
+    const double sumSquares = std::max(0.0, along(M[0], M[3], M[6]) + along(M[1], M[4], M[7]));
+    s.drms2M = 2.0 * std::sqrt(sumSquares / double(n));
+
     m_scratch.resize(n);
-    double sumSquares = 0;
+    double far = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const double dx = m_points[i].x - mx, dy = m_points[i].y - my, dz = m_points[i].z - mz;
+        const Vector &v = m_points[i];
+        const double dx = v[0] - mx, dy = v[1] - my, dz = v[2] - mz;
         const double e = M[0] * dx + M[3] * dy + M[6] * dz;
         const double nn = M[1] * dx + M[4] * dy + M[7] * dz;
-        m_en[i] = {e, nn};
-        const double d2 = e * e + nn * nn;
-        sumSquares += d2;
-        m_scratch[i] = std::sqrt(d2);
+        far = std::max({far, std::fabs(e), std::fabs(nn)});
+        m_scratch[i] = std::sqrt(e * e + nn * nn);
     }
-    s.drms2M = 2.0 * std::sqrt(sumSquares / double(n));
+    s.farthestM = far;
     s.r95M = percentile(m_scratch, 0.95);
     s.cep50M = percentile(m_scratch, 0.5);
     m_summary = s;
+}
+
+EastNorth PositionStatistics::eastNorthOfVector(const Vector &v) const
+{
+    if (m_points.empty())
+        return {};
+    summary();
+    const double dx = v[0] - m_mean[0], dy = v[1] - m_mean[1], dz = v[2] - m_mean[2];
+    const double *M = m_rotation.data();
+    return {M[0] * dx + M[3] * dy + M[6] * dz, M[1] * dx + M[4] * dy + M[7] * dz};
+}
+
+EastNorth PositionStatistics::eastNorthAt(std::size_t index) const
+{
+    return index < m_points.size() ? eastNorthOfVector(m_points[index]) : EastNorth{};
+}
+
+PositionStatistics::Vector PositionStatistics::meanVector() const
+{
+    summary();
+    return m_mean;
 }
 
 EastNorth PositionStatistics::eastNorthOf(double latitudeDeg, double longitudeDeg,
@@ -128,12 +178,9 @@ EastNorth PositionStatistics::eastNorthOf(double latitudeDeg, double longitudeDe
 {
     if (m_points.empty())
         return {};
-    summary();
-    double x = 0, y = 0, z = 0;
-    m_first->Forward(latitudeDeg, longitudeDeg, heightM, x, y, z);
-    const double dx = x - m_mean[0], dy = y - m_mean[1], dz = z - m_mean[2];
-    const double *M = m_rotation.data();
-    return {M[0] * dx + M[3] * dy + M[6] * dz, M[1] * dx + M[4] * dy + M[7] * dz};
+    Vector v{};
+    m_first->Forward(latitudeDeg, longitudeDeg, heightM, v[0], v[1], v[2]);
+    return eastNorthOfVector(v);
 }
 
 QString ttffStartText(TtffStart cause)

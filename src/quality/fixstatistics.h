@@ -47,6 +47,8 @@ struct PositionSummary {
     double drms2M = 0;
     // The 95th percentile of the horizontal distances (percentile, p = 0.95).
     double r95M = 0;
+    // The largest east or north distance of any position from the mean.
+    double farthestM = 0;
 };
 
 // East and north metres of one position about the cloud's mean.
@@ -58,12 +60,17 @@ struct EastNorth {
 // Positions on the WGS84 ellipsoid and their spread. Each position is kept as
 // earth-centred cartesian metres in the local frame of the first position
 // (GeographicLib::LocalCartesian), so the mean is the mean of 3D vectors: right across
-// the antimeridian and at the poles. The summary turns the points into the local east,
+// the antimeridian and at the poles. The summary turns the spread into the local east,
 // north, up frame at the mean (the rotation LocalCartesian gives) and takes the
-// horizontal distances there. Adding is constant time; the summary is linear (two
-// selections, no sort) and is cached until the next position.
+// horizontal distances there. Adding is constant time: the sums, the running co-moments
+// of the vectors (Welford's update, which keeps its precision far from the first
+// position) and of the heights go along. The summary is cached until the next position;
+// taking it is linear only for the percentiles (two selections, no sort), so a window
+// takes it a few times a second, not per fix.
 class PositionStatistics {
 public:
+    using Vector = std::array<double, 3>;
+
     PositionStatistics();
     ~PositionStatistics();
     PositionStatistics(const PositionStatistics &) = delete;
@@ -72,32 +79,41 @@ public:
     void add(double latitudeDeg, double longitudeDeg, double heightM);
     void clear();
     qint64 count() const { return qint64(m_points.size()); }
+    // Goes up with every clear: positions kept from before belong to another cloud.
+    quint64 clears() const { return m_clears; }
 
     const PositionSummary &summary() const;
     // Every position in east/north metres about the mean, in the order added.
     const std::vector<EastNorth> &eastNorth() const;
+    // The `index`th position in east/north metres about the mean.
+    EastNorth eastNorthAt(std::size_t index) const;
     // Any other position in east/north metres about this cloud's mean (a 2D fix drawn
     // with the 3D ones); {0, 0} while the cloud is empty.
     EastNorth eastNorthOf(double latitudeDeg, double longitudeDeg, double heightM) const;
+    // The mean as a vector in the first position's frame, and any such vector in
+    // east/north metres about the mean now: how far the mean moved since.
+    Vector meanVector() const;
+    EastNorth eastNorthOfVector(const Vector &v) const;
 
 private:
     void update() const;
 
-    struct Point {
-        double x, y, z; // in the first position's local cartesian frame
-    };
     std::unique_ptr<GeographicLib::LocalCartesian> m_first;
-    std::vector<Point> m_points;
+    std::vector<Vector> m_points; // in the first position's local cartesian frame
     double m_sx = 0, m_sy = 0, m_sz = 0;
+    // Sum of the products of the deviations from the mean: xx, xy, xz, yy, yz, zz.
+    std::array<double, 6> m_co{};
     // Heights by Welford's running mean and sum of squared deviations.
     double m_hMean = 0, m_hM2 = 0;
+    quint64 m_clears = 0;
 
     mutable bool m_dirty = false;
+    mutable bool m_enDirty = false;
     mutable PositionSummary m_summary;
     mutable std::vector<EastNorth> m_en;
     mutable std::vector<double> m_scratch;
     // The mean vector and the rotation into east, north, up there: v_enu = M^T v.
-    mutable std::array<double, 3> m_mean{};
+    mutable Vector m_mean{};
     mutable std::vector<double> m_rotation = std::vector<double>(9);
 };
 

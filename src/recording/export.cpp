@@ -175,8 +175,8 @@ QString RecordedTrack::summary() const
 RecordedTrack trackFromChunks(const QList<RecordedChunk> &chunks)
 {
     RecordedTrack track;
-    // The time zone matters only to the windows' local times, which are not used here.
-    FrameDecoder decoder(12);
+    // Only the messages' values are used here: no window texts, no time zone.
+    FrameDecoder decoder(12, FrameDecoder::Texts::Skipped);
     QList<NmeaSatellite> satellites;
     bool haveSatellites = false;
     for (const RecordedChunk &c : chunks) {

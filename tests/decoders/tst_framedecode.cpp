@@ -21,6 +21,9 @@ private slots:
     void overflowEventAbandonsThePartialFrame();
     void timeZoneShiftsTheTimes();
     void textAndJsonKeepTheTextsExactly();
+    void jsonEscapesEachCharacter_data();
+    void jsonEscapesEachCharacter();
+    void decoderWithoutTextsKeepsTheFrames();
 };
 
 void TestFrameDecode::everyWindowOfTheTypeDecodesIt_data()
@@ -148,6 +151,67 @@ void TestFrameDecode::textAndJsonKeepTheTextsExactly()
     QCOMPARE(o.value("windows")["Position"]["Level(1)"].toString(), QStringLiteral("  0"));
     // Fields keep the window's order in the text of the object.
     QVERIFY(json.indexOf("Navigate") < json.indexOf("Position"));
+}
+
+void TestFrameDecode::jsonEscapesEachCharacter_data()
+{
+    // A field's text, and the JSON string it becomes: quote and backslash after a
+    // backslash, the other control characters as \u00xx in lower case, everything else
+    // (DEL, non-ASCII) as its UTF-8 bytes.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("json");
+    QTest::newRow("plain") << QStringLiteral("47 N") << QByteArray(R"("47 N")");
+    QTest::newRow("quote") << QStringLiteral("22.2\"") << QByteArray(R"("22.2\"")");
+    QTest::newRow("backslash") << QStringLiteral("a\\b") << QByteArray(R"("a\\b")");
+    QTest::newRow("nul, tab, newline, unit separator")
+        << QString::fromLatin1("\0\t\n\x1f", 4) << QByteArray(R"("\u0000\u0009\u000a\u001f")");
+    QTest::newRow("blank and DEL pass") << QStringLiteral(" \x7f") << QByteArray("\" \x7f\"");
+    QTest::newRow("degree sign, two bytes")
+        << QStringLiteral("47\u00b0") << QByteArray("\"47\xc2\xb0\"");
+    QTest::newRow("en dash, three bytes")
+        << QStringLiteral("\u2013") << QByteArray("\"\xe2\x80\x93\"");
+    QTest::newRow("satellite emoji, a surrogate pair, four bytes")
+        << QStringLiteral("\U0001F6F0") << QByteArray("\"\xf0\x9f\x9b\xb0\"");
+    QTest::newRow("lone surrogate as toUtf8 writes it")
+        << QString(QChar(0xD800)) + QLatin1Char('x') << QByteArray("\"?x\"");
+}
+
+void TestFrameDecode::jsonEscapesEachCharacter()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, json);
+    DecodedFrame f;
+    f.logLine = QStringLiteral("CMD: C4");
+    f.windows = {{QStringLiteral("Diagnosis"), {{QStringLiteral("Text"), text}}}};
+    QCOMPARE(frameJson(f),
+             QByteArray(R"({"log":"CMD: C4","windows":{"Diagnosis":{"Text":)") + json + "}}}");
+    // The text output is the text itself in UTF-8, as QString writes it.
+    QByteArray out = "kept";
+    appendFrameText(out, f);
+    QCOMPARE(out, "kept" + frameText(f).toUtf8());
+    QCOMPARE(out, "keptCMD: C4\nDiagnosis.Text: " + text.toUtf8() + '\n');
+}
+
+void TestFrameDecode::decoderWithoutTextsKeepsTheFrames()
+{
+    // A good navigation frame, a damaged one and an acknowledgement: the same frames,
+    // log lines and bytes either way, and no window texts without them.
+    const QByteArray nav = buildFrameOfType(0xCA, QByteArray(0x44, '\x01'));
+    QByteArray bad = nav;
+    bad[10] = char(bad[10] ^ 0x40);
+    const QByteArray stream = nav + bad + buildFrameOfType(0xB7, {});
+    FrameDecoder full(12), bare(12, FrameDecoder::Texts::Skipped);
+    const QList<DecodedFrame> a = full.feed(stream, 7), b = bare.feed(stream, 7);
+    QCOMPARE(b.size(), a.size());
+    QVERIFY(a.size() >= 3);
+    QVERIFY(!a[0].windows.isEmpty());
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        QCOMPARE(b[i].logLine, a[i].logLine);
+        QCOMPARE(b[i].bytes, a[i].bytes);
+        QCOMPARE(b[i].good, a[i].good);
+        QCOMPARE(b[i].timeMs, a[i].timeMs);
+        QVERIFY(b[i].windows.isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFrameDecode)

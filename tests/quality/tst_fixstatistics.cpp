@@ -9,8 +9,11 @@
 #include <GeographicLib/LocalCartesian.hpp>
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -47,7 +50,100 @@ double lonDiff(double a, double b)
     return std::remainder(a - b, 360.0);
 }
 
+using Positions = std::vector<std::array<double, 3>>; // latitude, longitude, height
+
+Positions around(double lat0, double lon0, double h0, const QList<QPointF> &eastNorth)
+{
+    const GeographicLib::LocalCartesian lc(lat0, lon0, h0);
+    Positions out;
+    for (const QPointF &p : eastNorth) {
+        double lat = 0, lon = 0, h = 0;
+        lc.Reverse(p.x(), p.y(), 0, lat, lon, h);
+        out.push_back({lat, lon, h});
+    }
+    return out;
+}
+
+// A walk of `n` steps of up to a metre each way from a start, drifting east: the mean
+// wanders kilometres from the first position, far from where the first frame is level.
+Positions randomWalk(int n, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    const GeographicLib::LocalCartesian lc(47.37, 8.54, 420);
+    Positions out;
+    double e = 0, no = 0, up = 0;
+    for (int i = 0; i < n; ++i) {
+        e += rng.bounded(2.0) - 0.9;
+        no += rng.bounded(2.0) - 1.0;
+        up += rng.bounded(0.2) - 0.1;
+        double lat = 0, lon = 0, h = 0;
+        lc.Reverse(e, no, up, lat, lon, h);
+        out.push_back({lat, lon, h});
+    }
+    return out;
+}
+
+// The figures in one pass over all positions, as a reader with the whole list works
+// them out: mean vector, the frame there, every distance, percentiles from a full sort.
+PositionSummary onePass(const Positions &positions)
+{
+    PositionSummary s;
+    s.count = qint64(positions.size());
+    if (positions.empty())
+        return s;
+    const GeographicLib::LocalCartesian lc(positions[0][0], positions[0][1], positions[0][2]);
+    std::vector<std::array<double, 3>> v;
+    double mx = 0, my = 0, mz = 0, hs = 0;
+    for (const auto &p : positions) {
+        std::array<double, 3> c{};
+        lc.Forward(p[0], p[1], p[2], c[0], c[1], c[2]);
+        v.push_back(c);
+        mx += c[0];
+        my += c[1];
+        mz += c[2];
+        hs += p[2];
+    }
+    const double n = double(positions.size());
+    mx /= n, my /= n, mz /= n;
+    std::vector<double> M(9);
+    double h = 0;
+    lc.Reverse(mx, my, mz, s.meanLatitudeDeg, s.meanLongitudeDeg, h, M);
+    s.meanHeightM = hs / n;
+    double hv = 0;
+    for (const auto &p : positions)
+        hv += (p[2] - s.meanHeightM) * (p[2] - s.meanHeightM);
+    s.heightStdM = std::sqrt(hv / n);
+    std::vector<double> d;
+    double squares = 0;
+    for (const auto &c : v) {
+        const double dx = c[0] - mx, dy = c[1] - my, dz = c[2] - mz;
+        const double e = M[0] * dx + M[3] * dy + M[6] * dz;
+        const double no = M[1] * dx + M[4] * dy + M[7] * dz;
+        squares += e * e + no * no;
+        d.push_back(std::hypot(e, no));
+        s.farthestM = std::max({s.farthestM, std::fabs(e), std::fabs(no)});
+    }
+    s.drms2M = 2 * std::sqrt(squares / n);
+    std::sort(d.begin(), d.end());
+    const auto rank = [&](double p) {
+        const double at = (n - 1) * p;
+        const auto k = std::size_t(at);
+        return k + 1 < d.size() ? d[k] + (at - double(k)) * (d[k + 1] - d[k]) : d[k];
+    };
+    s.cep50M = rank(0.5);
+    s.r95M = rank(0.95);
+    return s;
+}
+
+bool near(double a, double b)
+{
+    return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b)) ||
+           std::fabs(a - b) < 1e-12; // both nought but for rounding
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Positions)
 
 class TestFixStatistics : public QObject {
     Q_OBJECT
@@ -61,6 +157,8 @@ private slots:
     void heightMeanAndStdDev();
     void clearStartsAgain();
     void hundredThousandFixesAreQuick();
+    void incrementalFiguresEqualOnePass_data();
+    void incrementalFiguresEqualOnePass();
     void fixCountsByKind();
     void ttffRunsAndText();
     void ttffRunTexts_data();
@@ -222,6 +320,64 @@ void TestFixStatistics::hundredThousandFixesAreQuick()
     s.add(47.37, 8.54, 420);
     const PositionSummary &r = s.summary();
     QVERIFY(r.count == 100001);
+}
+
+void TestFixStatistics::incrementalFiguresEqualOnePass_data()
+{
+    QTest::addColumn<Positions>("positions");
+    QTest::addColumn<int>("every"); // compared after every so many positions and at the end
+    QTest::newRow("ring") << around(47.37, 8.54, 420, ring(10.0, 36)) << 1;
+    QTest::newRow("single point") << Positions{{-33.9, 151.2, 12.5}} << 1;
+    QTest::newRow("east line") << around(10, 20, 0, {{-2, 0}, {-1, 0}, {0, 0}, {1, 0}, {2, 0}})
+                               << 1;
+    QTest::newRow("north line") << around(10, 20, 0, {{0, -1.5}, {0, -0.5}, {0, 0.5}, {0, 1.5}})
+                                << 1;
+    QTest::newRow("across the antimeridian") << around(-16.5, 180.0, 5, ring(25.0, 40)) << 1;
+    QTest::newRow("pair across the antimeridian")
+        << around(0, 179.9999, 0, {{0, 0}, {22.26, 0}}) << 1;
+    QTest::newRow("near the pole") << around(89.99991, 45, 0, ring(20.0, 24)) << 1;
+    QTest::newRow("about the pole") << around(90, 0, 0, ring(3.0, 8)) << 1;
+    Positions heights;
+    for (double h : {2.0, 4.0, 4.0, 4.0, 5.0, 5.0, 7.0, 9.0})
+        heights.push_back({1, 2, h});
+    QTest::newRow("heights") << heights << 1;
+    QTest::newRow("outlier first, then a tight cloud")
+        << around(47.37, 8.54, 420, QList<QPointF>{{1000, -800}} + ring(0.5, 50)) << 1;
+    QTest::newRow("long random walk") << randomWalk(100000, 29) << 19997;
+}
+
+void TestFixStatistics::incrementalFiguresEqualOnePass()
+{
+    QFETCH(Positions, positions);
+    QFETCH(int, every);
+    PositionStatistics s;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        s.add(positions[i][0], positions[i][1], positions[i][2]);
+        if ((i + 1) % std::size_t(every) != 0 && i + 1 != positions.size())
+            continue;
+        const Positions so_far(positions.begin(), positions.begin() + std::ptrdiff_t(i + 1));
+        const PositionSummary want = onePass(so_far);
+        const PositionSummary &got = s.summary();
+        const QString at = QStringLiteral("after %1").arg(i + 1);
+        QCOMPARE(got.count, want.count);
+        const struct {
+            const char *name;
+            double got, want;
+        } figures[] = {{"CEP50", got.cep50M, want.cep50M},
+                       {"2DRMS", got.drms2M, want.drms2M},
+                       {"R95", got.r95M, want.r95M},
+                       {"farthest", got.farthestM, want.farthestM},
+                       {"mean latitude", got.meanLatitudeDeg, want.meanLatitudeDeg},
+                       {"mean longitude", lonDiff(got.meanLongitudeDeg, want.meanLongitudeDeg), 0},
+                       {"mean height", got.meanHeightM, want.meanHeightM},
+                       {"height std", got.heightStdM, want.heightStdM}};
+        for (const auto &f : figures)
+            QVERIFY2(near(f.got, f.want) || (f.want == 0 && std::fabs(f.got) < 1e-9 * 180),
+                     qPrintable(QStringLiteral("%1 %2: %3, one pass %4")
+                                    .arg(at, QLatin1String(f.name))
+                                    .arg(f.got, 0, 'g', 17)
+                                    .arg(f.want, 0, 'g', 17)));
+    }
 }
 
 void TestFixStatistics::fixCountsByKind()

@@ -119,6 +119,8 @@ private slots:
     void signalLevelsFollowTheSimulatedStream();
     void scatterShowsTheStatistics();
     void scatterPlotHasEqualMetricAxes();
+    void scatterDotsDrawnAgainOnlyWhenMoved_data();
+    void scatterDotsDrawnAgainOnlyWhenMoved();
     void historyPlotsTheLastMinutes();
     void historyPauseZoomAndScroll();
     void historyLeavesGapsWhereDataStopped_data();
@@ -243,7 +245,8 @@ void TestQualityWindows::scatterShowsTheStatistics()
     }
     const PositionSummary &s = expected.summary();
     QVERIFY(s.count > 100);
-    QCOMPARE(textOf(w, "Fixes"), QString::number(s.count));
+    // The figures follow a moment later, at most a few times a second.
+    QTRY_COMPARE(textOf(w, "Fixes"), QString::number(s.count));
     QCOMPARE(textOf(w, "TwoD"), QString::number(twoD));
     QVERIFY(twoD > 0);
     QCOMPARE(qsizetype(w->twoDFixes().size()), qsizetype(twoD));
@@ -264,12 +267,14 @@ void TestQualityWindows::scatterShowsTheStatistics()
     QCOMPARE(textOf(w, "Fixes"), QStringLiteral("0"));
     QCOMPARE(textOf(w, "R95"), QString());
     r.run(1000);
+    w->refresh();
     QCOMPARE(textOf(w, "Fixes"), QStringLiteral("10"));
 
     // Another port, another receiver: its fixes start a scatter of their own.
     r.nav.MSComm1().close();
     QVERIFY(r.nav.MSComm1().open());
     r.run(500);
+    w->refresh();
     QCOMPARE(textOf(w, "Fixes"), QStringLiteral("5"));
 }
 
@@ -295,6 +300,79 @@ void TestQualityWindows::scatterPlotHasEqualMetricAxes()
     QVERIFY(bar / plot->metresPerPixel() <= 100);
     QImage img(plot->size(), QImage::Format_ARGB32);
     plot->render(&img); // paints without trouble
+}
+
+void TestQualityWindows::scatterDotsDrawnAgainOnlyWhenMoved_data()
+{
+    // A cloud of 4000 fixes within 5 m of a point, its mean right there, on a 400 px plot
+    // (about 3 cm a pixel), painted; then `change`, 200 more fixes and another paint.
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("wholeAgain");
+    QTest::newRow("more fixes in the same cloud") << "same" << 0;
+    QTest::newRow("fixes off to one side move the mean by pixels") << "far" << 1;
+    QTest::newRow("a larger plot") << "resize" << 1;
+    QTest::newRow("cleared, then a new cloud") << "clear" << 1;
+    QTest::newRow("2D fixes only add hollow dots") << "twoD" << 0;
+}
+
+void TestQualityWindows::scatterDotsDrawnAgainOnlyWhenMoved()
+{
+    QFETCH(QString, change);
+    QFETCH(int, wholeAgain);
+    PositionStatistics stats;
+    std::vector<std::array<double, 3>> twoD;
+    ScatterPlot plot(stats);
+    plot.setTwoD(&twoD);
+    plot.resize(400, 400);
+    // Metres east and north of 47.37 N 8.54 E as degrees, near enough here; in pairs
+    // opposite each other, so the mean stays at the point.
+    const auto add = [&](double e, double n) {
+        stats.add(47.37 + n / 111200.0, 8.54 + e / 75300.0, 420);
+    };
+    const auto addPair = [&](int i) {
+        const double r = 5 * std::fmod(i * 0.618034, 1.0), a = i * 2.4;
+        add(r * std::cos(a), r * std::sin(a));
+        add(-r * std::cos(a), -r * std::sin(a));
+    };
+    for (int i = 0; i < 2000; ++i)
+        addPair(i);
+    const auto paint = [](ScatterPlot &on) {
+        QImage image(on.size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        on.render(&image);
+        return image;
+    };
+    paint(plot);
+    QCOMPARE(plot.wholeRedraws(), quint64(1));
+    if (change == QLatin1String("resize"))
+        plot.resize(500, 500);
+    else if (change == QLatin1String("clear"))
+        stats.clear();
+    for (int i = 0; i < 100; ++i) {
+        if (change == QLatin1String("far")) {
+            add(3, 0);
+            add(3, 0.01 * i);
+        } else if (change == QLatin1String("twoD")) {
+            twoD.push_back({47.37, 8.54 + i / 75300.0, 420});
+        } else {
+            addPair(2000 + i);
+        }
+    }
+    const QImage kept = paint(plot);
+    QCOMPARE(plot.wholeRedraws(), quint64(1 + wholeAgain));
+    // The same picture as a plot that draws every dot now, but for a few edge pixels.
+    ScatterPlot fresh(stats);
+    fresh.setTwoD(&twoD);
+    fresh.resize(plot.size());
+    const QImage whole = paint(fresh);
+    int differ = 0, dark = 0;
+    for (int y = 0; y < whole.height(); ++y)
+        for (int x = 0; x < whole.width(); ++x) {
+            differ += kept.pixel(x, y) != whole.pixel(x, y);
+            dark += qGray(whole.pixel(x, y)) < 100;
+        }
+    QVERIFY(dark > 100);
+    QVERIFY2(differ <= dark / 50, qPrintable(QStringLiteral("%1 of %2").arg(differ).arg(dark)));
 }
 
 void TestQualityWindows::historyPlotsTheLastMinutes()

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 QString exitStatusHelp()
 {
@@ -152,6 +153,11 @@ bool quitOnSignals()
     // error to handle, not a reason to die.
     ::signal(SIGPIPE, SIG_IGN);
     return true;
+}
+
+bool standardOutputIsTerminal()
+{
+    return ::isatty(STDOUT_FILENO) == 1;
 }
 
 bool makeSymlink(const QString &link, const QString &target)

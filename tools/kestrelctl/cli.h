@@ -88,6 +88,9 @@ std::optional<double> secondsOption(const QCommandLineParser &p, const QCommandL
 // Ctrl+C, SIGTERM and SIGHUP end the event loop in the normal way.
 bool quitOnSignals();
 
+// Whether standard output is a terminal: someone reads each frame as it comes.
+bool standardOutputIsTerminal();
+
 // Makes `link` a symbolic link to `target`, replacing an old symbolic link there and
 // refusing to replace anything else.
 bool makeSymlink(const QString &link, const QString &target);

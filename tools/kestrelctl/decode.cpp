@@ -25,7 +25,12 @@ enum class Output { Text, Json, Fix };
 
 class FramePrinter {
 public:
-    explicit FramePrinter(Output output) : m_output(output) {}
+    // Live: every frame is written out as it is printed (monitor, or a terminal that
+    // shows them); otherwise standard output keeps them in its buffer.
+    FramePrinter(Output output, bool live)
+        : m_output(output), m_live(live || standardOutputIsTerminal())
+    {
+    }
 
     void print(const QList<DecodedFrame> &frames)
     {
@@ -34,7 +39,9 @@ public:
     }
     void print(const DecodedFrame &f)
     {
-        QByteArray out;
+        // One buffer for every frame: its room stays from the frames before.
+        QByteArray &out = m_buffer;
+        out.resize(0);
         if (m_output == Output::Fix) {
             if (!f.good || quint8(f.bytes.at(0)) != Msg::Navigation)
                 return;
@@ -42,19 +49,25 @@ public:
                 out = fixHeader().toUtf8() + '\n';
             out += fixLine(parseNavigation(f.bytes)).toUtf8() + '\n';
         } else if (m_output == Output::Json) {
-            out = frameJson(f) + '\n';
+            appendFrameJson(out, f);
+            out += '\n';
         } else {
             // A blank line between frames, none before the first.
-            out = (m_count ? "\n" : "") + frameText(f).toUtf8();
+            if (m_count)
+                out += '\n';
+            appendFrameText(out, f);
         }
         std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-        std::fflush(stdout);
+        if (m_live)
+            std::fflush(stdout);
         ++m_count;
     }
 
 private:
     Output m_output;
+    bool m_live;
     int m_count = 0;
+    QByteArray m_buffer;
 };
 
 const QCommandLineOption kJson(QStringLiteral("json"),
@@ -127,7 +140,7 @@ int runDecode(const QStringList &args)
     }
 
     FrameDecoder decoder(*zone);
-    FramePrinter printer(*output);
+    FramePrinter printer(*output, false);
     DamagedLines damaged;
     if (looksLikeRecording(data)) {
         const RecordingContents rec = readRecording(data);
@@ -197,7 +210,7 @@ int runMonitor(const QStringList &args)
     quitOnSignals();
 
     FrameDecoder decoder(*zone);
-    FramePrinter printer(*output);
+    FramePrinter printer(*output, true);
     QElapsedTimer clock;
     clock.start();
     // The program's own view of the link: silence and its end are told on standard

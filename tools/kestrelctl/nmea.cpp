@@ -168,7 +168,7 @@ int runNmea(const QStringList &args)
     const bool echoing = p.isSet(echo);
     // A new decoder for every reopening: the bytes of a frame cut off by the loss
     // belong to no frame of the new stream.
-    auto decoder = std::make_unique<FrameDecoder>(12);
+    auto decoder = std::make_unique<FrameDecoder>(12, FrameDecoder::Texts::Skipped);
     NmeaStream stream;
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
         for (const DecodedFrame &f : decoder->feed(bytes)) {
@@ -196,7 +196,7 @@ int runNmea(const QStringList &args)
                      .arg(port->device()));
     });
     QObject::connect(&reopener, &PortReopener::reopened, [&] {
-        decoder = std::make_unique<FrameDecoder>(12);
+        decoder = std::make_unique<FrameDecoder>(12, FrameDecoder::Texts::Skipped);
         complain(QStringLiteral("%1 is back").arg(port->device()));
     });
     QCoreApplication::exec();

@@ -78,7 +78,7 @@ int runStats(const QStringList &args)
                      .arg(name));
 
     // The program's own receive loop frames the bytes; the core counts and measures.
-    FrameDecoder decoder(12);
+    FrameDecoder decoder(12, FrameDecoder::Texts::Skipped);
     ReceiverQuality quality;
     PositionStatistics positions;
     const qint64 firstMs = rec.chunks.isEmpty() ? 0 : rec.chunks.first().timeMs;

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -70,10 +71,7 @@ double ScatterPlot::extentMetres() const
     double extent = std::max(1.0, s.r95M * 1.15);
     extent = std::max(extent, s.drms2M * 1.1);
     // Outlying fixes stay in view too, up to four times the R95 circle.
-    double far = 0;
-    for (const EastNorth &p : m_stats.eastNorth())
-        far = std::max({far, std::fabs(p.east), std::fabs(p.north)});
-    return std::max(extent, std::min(far * 1.05, std::max(1.0, s.r95M) * 4));
+    return std::max(extent, std::min(s.farthestM * 1.05, std::max(1.0, s.r95M) * 4));
 }
 
 double ScatterPlot::metresPerPixel() const
@@ -92,9 +90,6 @@ void ScatterPlot::paintEvent(QPaintEvent *)
     QPainter p(this);
     const QPointF centre(width() / 2.0, height() / 2.0);
     const double mpp = metresPerPixel();
-    const auto toScreen = [&](double e, double n) {
-        return QPointF(centre.x() + e / mpp, centre.y() - n / mpp);
-    };
     // Axes through the mean.
     p.setPen(QPen(QColor(200, 200, 200), 1));
     p.drawLine(QPointF(0, centre.y()), QPointF(width(), centre.y()));
@@ -103,22 +98,8 @@ void ScatterPlot::paintEvent(QPaintEvent *)
     p.drawText(QRectF(width() - 20, centre.y() - 18, 18, 16), Qt::AlignRight, QStringLiteral("E"));
     p.drawText(QRectF(centre.x() + 4, 2, 16, 16), Qt::AlignLeft, QStringLiteral("N"));
 
-    // The fixes: small dots, without antialiasing, for speed with many of them.
-    p.setPen(QPen(QColor(60, 60, 60), 2));
-    const auto &points = m_stats.eastNorth();
-    QList<QPointF> dots;
-    dots.reserve(qsizetype(points.size()));
-    for (const EastNorth &en : points)
-        dots << toScreen(en.east, en.north);
-    p.drawPoints(dots.constData(), int(dots.size()));
-    if (m_twoD && m_stats.count() > 0) {
-        p.setPen(QPen(QColor(200, 120, 0), 1));
-        p.setBrush(Qt::NoBrush);
-        for (const auto &f : *m_twoD) {
-            const EastNorth en = m_stats.eastNorthOf(f[0], f[1], f[2]);
-            p.drawEllipse(toScreen(en.east, en.north), 2.5, 2.5);
-        }
-    }
+    updateDots(mpp);
+    p.drawImage(QPointF(0, 0), m_dots);
 
     const PositionSummary &s = m_stats.summary();
     p.setRenderHint(QPainter::Antialiasing);
@@ -154,6 +135,64 @@ void ScatterPlot::paintEvent(QPaintEvent *)
     p.drawLine(QPointF(10, y - 4), QPointF(10, y + 4));
     p.drawLine(QPointF(10 + px, y - 4), QPointF(10 + px, y + 4));
     p.drawText(QPointF(14 + px, y + 4), metresText(bar).replace(QStringLiteral(".00"), QString()));
+}
+
+void ScatterPlot::updateDots(double mpp)
+{
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = size() * dpr;
+    const std::size_t count = std::size_t(m_stats.count());
+    const std::size_t twoD = m_twoD ? m_twoD->size() : 0;
+    bool whole = !m_dotsValid || m_dots.size() != pixels || m_dots.devicePixelRatio() != dpr ||
+                 m_dotsClears != m_stats.clears() || count < m_dotsDrawn || twoD < m_twoDDrawn;
+    EastNorth moved;
+    if (!whole && count > 0) {
+        // A dot at the far corner moves by the change of scale times its distance.
+        moved = m_stats.eastNorthOfVector(m_dotsMean);
+        const double corner = std::hypot(width(), height()) / 2;
+        whole = std::hypot(moved.east, moved.north) / mpp >= 1 ||
+                corner * std::fabs(m_dotsMpp - mpp) / mpp >= 1;
+    }
+    if (whole) {
+        if (m_dots.size() != pixels || m_dots.devicePixelRatio() != dpr) {
+            m_dots = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            m_dots.setDevicePixelRatio(dpr);
+        }
+        m_dots.fill(Qt::transparent);
+        m_dotsValid = count > 0;
+        m_dotsClears = m_stats.clears();
+        m_dotsMean = count > 0 ? m_stats.meanVector() : PositionStatistics::Vector{};
+        m_dotsMpp = mpp;
+        m_dotsDrawn = m_twoDDrawn = 0;
+        moved = {};
+        ++m_wholeRedraws;
+    }
+    if (count == 0)
+        return;
+    // The image's own centre and scale: `moved` is where its mean lies about today's.
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    const auto toImage = [&](EastNorth en) {
+        return QPointF(centre.x() + (en.east - moved.east) / m_dotsMpp,
+                       centre.y() - (en.north - moved.north) / m_dotsMpp);
+    };
+    QPainter p(&m_dots);
+    // The fixes: small dots, without antialiasing, for speed with many of them.
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    QList<QPointF> dots;
+    dots.reserve(qsizetype(count - m_dotsDrawn));
+    for (std::size_t i = m_dotsDrawn; i < count; ++i)
+        dots << toImage(m_stats.eastNorthAt(i));
+    p.drawPoints(dots.constData(), int(dots.size()));
+    m_dotsDrawn = count;
+    if (twoD > m_twoDDrawn) {
+        p.setPen(QPen(QColor(200, 120, 0), 1));
+        p.setBrush(Qt::NoBrush);
+        for (std::size_t i = m_twoDDrawn; i < twoD; ++i) {
+            const auto &f = (*m_twoD)[i];
+            p.drawEllipse(toImage(m_stats.eastNorthOf(f[0], f[1], f[2])), 2.5, 2.5);
+        }
+        m_twoDDrawn = twoD;
+    }
 }
 
 ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
@@ -198,6 +237,9 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
     figures->addWidget(exit, r + 1, 1);
     top->addLayout(figures, 0, 1);
 
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(kRefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, &ScatterWindow::showFigures);
     m_opens = g.link().opens();
     takeFrames(Msg::Navigation, [this](const Frame &f) { onNavigation(f.bytes()); });
     showFigures();
@@ -216,7 +258,13 @@ void ScatterWindow::onNavigation(QByteArrayView frame)
     else if (m.fix == 3)
         m_twoDFixes.push_back({m.latitudeDeg, m.longitudeDeg, m.heightM});
     messageArrived();
-    if (m.fix == 3 || m.fix == 4)
+    if ((m.fix == 3 || m.fix == 4) && !m_refresh.isActive())
+        m_refresh.start();
+}
+
+void ScatterWindow::refresh()
+{
+    if (m_refresh.isActive())
         showFigures();
 }
 
@@ -236,6 +284,7 @@ void ScatterWindow::clearReceiver()
 
 void ScatterWindow::showFigures()
 {
+    m_refresh.stop();
     const PositionSummary &s = m_stats.summary();
     const bool any = s.count > 0;
     const auto metres = [any](double m) {

@@ -3,6 +3,9 @@
 #include "decoders/ui/datawindow.h"
 #include "quality/fixstatistics.h"
 
+#include <QImage>
+#include <QTimer>
+
 #include <array>
 #include <vector>
 
@@ -11,7 +14,8 @@ class QLabel;
 // The plot of the Position Scatter window: every position in metres east and north of
 // the 3D fixes' mean (2D fixes hollow), equal scales on both axes, the CEP50, 2DRMS and R95 circles
 // and a scale bar. Drawn with QPainter, as the sky plot is: Qt Charts has no equal-aspect axes or
-// circles.
+// circles. The dots are kept in an image: a paint adds the fixes that came since, and draws
+// them all again only when the scale or the mean has moved by a pixel or the size changed.
 class ScatterPlot : public QWidget {
     Q_OBJECT
 public:
@@ -22,6 +26,8 @@ public:
     // Metres per pixel, the same across and up; and the scale bar's length in metres.
     double metresPerPixel() const;
     double scaleBarMetres() const;
+    // How often the dots were drawn all again, not just the new ones.
+    quint64 wholeRedraws() const { return m_wholeRedraws; }
 
 protected:
     void paintEvent(QPaintEvent *e) override;
@@ -29,9 +35,21 @@ protected:
 private:
     // Half the width of the square shown, in metres.
     double extentMetres() const;
+    // Brings the image of the dots up to date for this scale and mean.
+    void updateDots(double mpp);
 
     const PositionStatistics &m_stats;
     const std::vector<std::array<double, 3>> *m_twoD = nullptr;
+
+    // The dots drawn so far, about m_dotsMean at m_dotsMpp metres per pixel.
+    QImage m_dots;
+    bool m_dotsValid = false;
+    quint64 m_dotsClears = 0;
+    PositionStatistics::Vector m_dotsMean{};
+    double m_dotsMpp = 0;
+    std::size_t m_dotsDrawn = 0;
+    std::size_t m_twoDDrawn = 0;
+    quint64 m_wholeRedraws = 0;
 };
 
 // Degrees and decimal minutes: «47°22.2000' N».
@@ -49,6 +67,12 @@ public:
     ScatterPlot *plot() const { return m_plot; }
     void Clear_Click();
     void clearReceiver() override;
+    // The figures and the plot as of the last fix now, not at the next refresh.
+    void refresh();
+
+    // Fixes come as fast as a replay brings them; the figures and the plot follow at
+    // most this often.
+    static constexpr int kRefreshMs = 200;
 
 private:
     void onNavigation(QByteArrayView frame);
@@ -58,4 +82,5 @@ private:
     std::vector<std::array<double, 3>> m_twoDFixes;
     quint64 m_opens = 0;
     ScatterPlot *m_plot = nullptr;
+    QTimer m_refresh;
 };
