@@ -245,6 +245,8 @@ private slots:
     void bridgeTerminalTakesModeAndGroup();
     void bridgeOutlivesTheReceiverUnderGpsd();
     void recordTroubleEndsWithStatus1_data();
+    void unwritableOutputEndsWithStatus1_data();
+    void unwritableOutputEndsWithStatus1();
     void recordTroubleEndsWithStatus1();
 
 private:
@@ -1391,6 +1393,52 @@ void TestKestrelCtl::recordTroubleEndsWithStatus1()
         const qsizetype held = readRecording(f.readAll()).bytes().size();
         QVERIFY2(err.contains(QStringLiteral("recorded %1 bytes").arg(held)), qPrintable(err));
     }
+}
+
+void TestKestrelCtl::unwritableOutputEndsWithStatus1_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("fullDisk"); // else a pipe whose reader has gone
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("says");
+    const QString rec = dataFile(QStringLiteral("sim-acquisition.krec"));
+    const QString full = QStringLiteral("No space left on device");
+    QTest::newRow("decode, full disk") << QStringList{"decode", rec} << true << 1 << full;
+    QTest::newRow("decode --json, full disk")
+        << QStringList{"decode", "--json", rec} << true << 1 << full;
+    QTest::newRow("stats, full disk") << QStringList{"stats", rec} << true << 1 << full;
+    QTest::newRow("export, full disk")
+        << QStringList{"export", "--format", "gpx", rec} << true << 1 << full;
+    QTest::newRow("decode, reader gone") << QStringList{"decode", rec} << false << 0 << "";
+    QTest::newRow("stats, reader gone") << QStringList{"stats", rec} << false << 0 << "";
+}
+
+// Output that cannot be written is a failure, told; a reader that has read enough
+// (… | head) is none.
+void TestKestrelCtl::unwritableOutputEndsWithStatus1()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, fullDisk);
+    QFETCH(int, exit);
+    QFETCH(QString, says);
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    if (fullDisk) {
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(KESTRELCTL), args);
+    } else {
+        p.start(QStringLiteral("bash"),
+                QStringList{"-c", "\"$0\" \"$@\" | true; exit ${PIPESTATUS[0]}", KESTRELCTL} +
+                    args);
+    }
+    QVERIFY(p.waitForFinished(30000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), exit);
+    if (says.isEmpty())
+        QVERIFY2(!err.contains(QLatin1String("cannot write")), qPrintable(err));
+    else
+        QVERIFY2(err.contains(QStringLiteral("cannot write to standard output: ") + says),
+                 qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestKestrelCtl)

@@ -160,6 +160,39 @@ bool standardOutputIsTerminal()
     return ::isatty(STDOUT_FILENO) == 1;
 }
 
+void StandardOutput::check(bool ok)
+{
+    // The reason is taken at once: by the end errno says something else.
+    if (!ok && m_error == 0)
+        m_error = errno ? errno : EIO;
+}
+
+bool StandardOutput::write(const QByteArray &bytes, bool flush)
+{
+    if (m_error)
+        return false;
+    errno = 0;
+    check(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()));
+    if (flush && !m_error)
+        check(std::fflush(stdout) == 0);
+    return !m_error;
+}
+
+int StandardOutput::finish(int status)
+{
+    if (!m_error) {
+        errno = 0;
+        check(std::fflush(stdout) == 0 && !std::ferror(stdout));
+    }
+    if (!m_error)
+        return status;
+    if (m_error == EPIPE)
+        return Exit::Ok;
+    complain(QStringLiteral("cannot write to standard output: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(m_error))));
+    return Exit::Failed;
+}
+
 bool makeSymlink(const QString &link, const QString &target)
 {
     QString error;

@@ -91,6 +91,23 @@ bool quitOnSignals();
 // Whether standard output is a terminal: someone reads each frame as it comes.
 bool standardOutputIsTerminal();
 
+// Standard output with every write checked.
+class StandardOutput {
+public:
+    // False once a write has failed: nothing more need be made for it.
+    bool write(const QByteArray &bytes, bool flush = false);
+    bool failed() const { return m_error != 0; }
+    // Flushes what is left and says how the command ends. A reader that has gone
+    // (… | head) took what it wanted: status 0, quietly. Any other failure (a full
+    // disk) is told, with status Exit::Failed. Otherwise `status`.
+    int finish(int status);
+
+private:
+    void check(bool ok);
+
+    int m_error = 0; // errno of the first failed write
+};
+
 // Makes `link` a symbolic link to `target`, replacing an old symbolic link there and
 // refusing to replace anything else.
 bool makeSymlink(const QString &link, const QString &target);

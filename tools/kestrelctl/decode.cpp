@@ -39,6 +39,8 @@ public:
     }
     void print(const DecodedFrame &f)
     {
+        if (m_stdout.failed())
+            return;
         // One buffer for every frame: its room stays from the frames before.
         QByteArray &out = m_buffer;
         out.resize(0);
@@ -57,17 +59,18 @@ public:
                 out += '\n';
             appendFrameText(out, f);
         }
-        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-        if (m_live)
-            std::fflush(stdout);
+        m_stdout.write(out, m_live);
         ++m_count;
     }
+    bool failed() const { return m_stdout.failed(); }
+    int finish(int status) { return m_stdout.finish(status); }
 
 private:
     Output m_output;
     bool m_live;
     int m_count = 0;
     QByteArray m_buffer;
+    StandardOutput m_stdout;
 };
 
 const QCommandLineOption kJson(QStringLiteral("json"),
@@ -167,7 +170,7 @@ int runDecode(const QStringList &args)
     }
     if (decoder.midFrame())
         complain(QStringLiteral("the input ends inside a frame; its bytes so far are not shown"));
-    return reportDamagedLines(shown, damaged);
+    return printer.finish(reportDamagedLines(shown, damaged));
 }
 
 int runMonitor(const QStringList &args)
@@ -234,6 +237,8 @@ int runMonitor(const QStringList &args)
             if (!f.bytes.isEmpty())
                 link.frame(quint8(f.bytes[0]), f.good);
         printer.print(frames);
+        if (printer.failed())
+            QCoreApplication::quit();
     });
     QObject::connect(port.get(), &SerialPort::commEvent, [&](int code) {
         if (code != CommEvent::Receive)
@@ -249,5 +254,5 @@ int runMonitor(const QStringList &args)
         QTimer::singleShot(int(*seconds * 1000), QCoreApplication::instance(),
                            &QCoreApplication::quit);
     QCoreApplication::exec();
-    return status;
+    return printer.finish(status);
 }

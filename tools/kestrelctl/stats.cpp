@@ -163,7 +163,7 @@ int runStats(const QStringList &args)
         }
         out = t.toUtf8();
     }
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    std::fflush(stdout);
-    return reportDamagedLines(name, rec.damaged);
+    StandardOutput standardOutput;
+    standardOutput.write(out);
+    return standardOutput.finish(reportDamagedLines(name, rec.damaged));
 }
