@@ -15,7 +15,6 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QToolTip>
-#include <chrono>
 #include <cmath>
 #include <qdrawutil.h>
 
@@ -23,8 +22,6 @@ namespace {
 
 // The width the control asks for when it is wrapped and given no width in digits.
 constexpr int kWrappedChars = 40;
-// A value given ten times a second is read out at most once a second.
-constexpr qint64 kAnnounceMs = 1000;
 
 // The keys that move the cursor or the end of the selection: a new end, or -1.
 int keyTarget(const QKeyEvent *key, int cursor, int end)
@@ -48,21 +45,6 @@ int keyTarget(const QKeyEvent *key, int cursor, int end)
 }
 
 } // namespace
-
-qint64 AnnouncementClock::nowMs() const
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void AnnouncementClock::wakeIn(int ms)
-{
-    if (!m_timer.isSingleShot()) {
-        m_timer.setSingleShot(true);
-        connect(&m_timer, &QTimer::timeout, this, &AnnouncementClock::woke);
-    }
-    m_timer.start(ms);
-}
 
 ValueText::ValueText(QWidget *parent) : QWidget(parent)
 {
@@ -92,43 +74,6 @@ void ValueText::setText(const QString &text)
     update();
     announce();
     emit textChanged(m_text);
-}
-
-void ValueText::setAnnouncementClock(AnnouncementClock *clock)
-{
-    delete m_clock;
-    m_clock = clock;
-    m_clock->setParent(this);
-    m_held = false;
-    m_announced = false;
-    connect(m_clock, &AnnouncementClock::woke, this, [this] {
-        if (!m_held)
-            return;
-        m_held = false;
-        announce();
-    });
-}
-
-void ValueText::announce()
-{
-    if (!QAccessible::isActive() || !hasFocus() || !isVisible())
-        return;
-    if (!m_clock)
-        setAnnouncementClock(new AnnouncementClock);
-    const qint64 now = m_clock->nowMs();
-    const qint64 due = m_lastAnnounced + kAnnounceMs;
-    if (m_announced && now < due) {
-        if (!m_held)
-            m_clock->wakeIn(int(due - now));
-        m_held = true;
-        return;
-    }
-    m_announced = true;
-    m_lastAnnounced = now;
-    QAccessibleValueChangeEvent value(this, m_text);
-    QAccessible::updateAccessibility(&value);
-    QAccessibleTextUpdateEvent update(this, 0, QString(), m_text);
-    QAccessible::updateAccessibility(&update);
 }
 
 void ValueText::setFrame(Frame frame)

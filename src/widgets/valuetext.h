@@ -1,27 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <QTextLayout>
-#include <QTimer>
 #include <QWidget>
 
-// The time a control's announcements to a screen reader are counted in, and the wake-up
-// when one held back is due: the steady clock and a timer, or a test's hand-moved clock.
-class AnnouncementClock : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    virtual qint64 nowMs() const;
-    // `woke` once, `ms` from now, in place of any wake-up still to come.
-    virtual void wakeIn(int ms);
-
-signals:
-    void woke();
-
-private:
-    QTimer m_timer;
-};
+class AnnouncementClock;
 
 // One read-only plain text, laid out once per change and painted from that layout by Qt's
 // own text cache. The same text again costs a comparison; a new one, one layout and a

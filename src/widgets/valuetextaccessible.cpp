@@ -3,8 +3,12 @@
 #include "widgets/valuetext.h"
 
 #include <QAccessibleWidget>
+#include <chrono>
 
 namespace {
+
+// A value given ten times a second is read out at most once a second.
+constexpr qint64 kAnnounceMs = 1000;
 
 class ValueTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
@@ -83,4 +87,56 @@ QAccessibleInterface *valueTextAccessible(const QString &className, QObject *obj
     if (className == QLatin1String("ValueText") && object && object->isWidgetType())
         return new ValueTextAccessible(static_cast<ValueText *>(object));
     return nullptr;
+}
+
+qint64 AnnouncementClock::nowMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void AnnouncementClock::wakeIn(int ms)
+{
+    if (!m_timer.isSingleShot()) {
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &AnnouncementClock::woke);
+    }
+    m_timer.start(ms);
+}
+
+void ValueText::setAnnouncementClock(AnnouncementClock *clock)
+{
+    delete m_clock;
+    m_clock = clock;
+    m_clock->setParent(this);
+    m_held = false;
+    m_announced = false;
+    connect(m_clock, &AnnouncementClock::woke, this, [this] {
+        if (!m_held)
+            return;
+        m_held = false;
+        announce();
+    });
+}
+
+void ValueText::announce()
+{
+    if (!QAccessible::isActive() || !hasFocus() || !isVisible())
+        return;
+    if (!m_clock)
+        setAnnouncementClock(new AnnouncementClock);
+    const qint64 now = m_clock->nowMs();
+    const qint64 due = m_lastAnnounced + kAnnounceMs;
+    if (m_announced && now < due) {
+        if (!m_held)
+            m_clock->wakeIn(int(due - now));
+        m_held = true;
+        return;
+    }
+    m_announced = true;
+    m_lastAnnounced = now;
+    QAccessibleValueChangeEvent value(this, m_text);
+    QAccessible::updateAccessibility(&value);
+    QAccessibleTextUpdateEvent update(this, 0, QString(), m_text);
+    QAccessible::updateAccessibility(&update);
 }
