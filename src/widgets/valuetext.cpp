@@ -366,7 +366,13 @@ void ValueText::paintEvent(QPaintEvent *)
     const QRect text = textRect();
     const QRect inside(text.left(), frameInside.top(), text.width(), frameInside.height());
     p.save();
-    p.setClipRect(inside);
+    // Where the pixel ratio is fractional the margin's edge falls within a device pixel:
+    // the text is cut at the whole pixels inside it, so a glyph past the edge leaves no trace.
+    const QTransform toDevice = p.deviceTransform();
+    const QRectF edges = toDevice.mapRect(QRectF(inside));
+    p.setClipRect(toDevice.inverted().mapRect(
+        QRectF(QPointF(std::ceil(edges.left()), std::ceil(edges.top())),
+               QPointF(std::floor(edges.right()), std::floor(edges.bottom())))));
     p.setPen(pal.color(m_frame == Frame::Box ? QPalette::Text : QPalette::WindowText));
     QList<QTextLayout::FormatRange> selections;
     if (hasSelectedText()) {

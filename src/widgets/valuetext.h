@@ -4,7 +4,7 @@
 #include <QTextLayout>
 #include <QWidget>
 
-class AnnouncementClock;
+class Announcer;
 
 // One read-only plain text, laid out once per change and painted from that layout by Qt's
 // own text cache. The same text again costs a comparison; a new one, one layout and a
@@ -53,8 +53,8 @@ public:
     QRect characterRect(int index) const;
     int positionAt(QPointF point) const;
 
-    // Announcements of a new text are timed by `clock` from now on (the control owns it).
-    void setAnnouncementClock(AnnouncementClock *clock);
+    // Announcements of a new text go through `announcer` from now on (the control owns it).
+    void setAnnouncer(Announcer *announcer);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -102,7 +102,7 @@ private:
     int m_lines = 1;
     int m_anchor = 0;
     int m_cursor = 0;
-    AnnouncementClock *m_clock = nullptr; // made at the first announcement
+    Announcer *m_announcer = nullptr; // made at the first announcement
     qint64 m_lastAnnounced = 0;
     bool m_announced = false;
     bool m_held = false;

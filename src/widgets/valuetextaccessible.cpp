@@ -89,29 +89,42 @@ QAccessibleInterface *valueTextAccessible(const QString &className, QObject *obj
     return nullptr;
 }
 
-qint64 AnnouncementClock::nowMs() const
+bool Announcer::listening() const
+{
+    return QAccessible::isActive();
+}
+
+qint64 Announcer::nowMs() const
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void AnnouncementClock::wakeIn(int ms)
+void Announcer::wakeIn(int ms)
 {
     if (!m_timer.isSingleShot()) {
         m_timer.setSingleShot(true);
-        connect(&m_timer, &QTimer::timeout, this, &AnnouncementClock::woke);
+        connect(&m_timer, &QTimer::timeout, this, &Announcer::woke);
     }
     m_timer.start(ms);
 }
 
-void ValueText::setAnnouncementClock(AnnouncementClock *clock)
+void Announcer::tell(QWidget *control, const QString &text)
 {
-    delete m_clock;
-    m_clock = clock;
-    m_clock->setParent(this);
+    QAccessibleValueChangeEvent value(control, text);
+    QAccessible::updateAccessibility(&value);
+    QAccessibleTextUpdateEvent update(control, 0, QString(), text);
+    QAccessible::updateAccessibility(&update);
+}
+
+void ValueText::setAnnouncer(Announcer *announcer)
+{
+    delete m_announcer;
+    m_announcer = announcer;
+    m_announcer->setParent(this);
     m_held = false;
     m_announced = false;
-    connect(m_clock, &AnnouncementClock::woke, this, [this] {
+    connect(m_announcer, &Announcer::woke, this, [this] {
         if (!m_held)
             return;
         m_held = false;
@@ -121,22 +134,21 @@ void ValueText::setAnnouncementClock(AnnouncementClock *clock)
 
 void ValueText::announce()
 {
-    if (!QAccessible::isActive() || !hasFocus() || !isVisible())
+    // Nothing is made or timed while no screen reader listens.
+    const bool listening = m_announcer ? m_announcer->listening() : QAccessible::isActive();
+    if (!listening || !hasFocus() || !isVisible())
         return;
-    if (!m_clock)
-        setAnnouncementClock(new AnnouncementClock);
-    const qint64 now = m_clock->nowMs();
+    if (!m_announcer)
+        setAnnouncer(new Announcer);
+    const qint64 now = m_announcer->nowMs();
     const qint64 due = m_lastAnnounced + kAnnounceMs;
     if (m_announced && now < due) {
         if (!m_held)
-            m_clock->wakeIn(int(due - now));
+            m_announcer->wakeIn(int(due - now));
         m_held = true;
         return;
     }
     m_announced = true;
     m_lastAnnounced = now;
-    QAccessibleValueChangeEvent value(this, m_text);
-    QAccessible::updateAccessibility(&value);
-    QAccessibleTextUpdateEvent update(this, 0, QString(), m_text);
-    QAccessible::updateAccessibility(&update);
+    m_announcer->tell(this, m_text);
 }

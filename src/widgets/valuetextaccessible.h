@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTimer>
 
+class QWidget;
+
 class QAccessibleInterface;
 
 // A value control as a screen reader sees it: static text named by its caption (the
@@ -11,15 +13,18 @@ class QAccessibleInterface;
 // interface with the selection. A QAccessible factory: null for any other object.
 QAccessibleInterface *valueTextAccessible(const QString &className, QObject *object);
 
-// The time a control's announcements to a screen reader are counted in, and the wake-up
-// when one held back is due: the steady clock and a timer, or a test's hand-moved clock.
-class AnnouncementClock : public QObject {
+// Where a control's announcements go and the time they are counted in: Qt's accessibility
+// with the steady clock and a timer, or a test's hand-moved clock that keeps what it is told.
+class Announcer : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
+    virtual bool listening() const;
     virtual qint64 nowMs() const;
     // `woke` once, `ms` from now, in place of any wake-up still to come.
     virtual void wakeIn(int ms);
+    // The value changed and its text, to the screen reader.
+    virtual void tell(QWidget *control, const QString &text);
 
 signals:
     void woke();
