@@ -490,7 +490,7 @@ void TestValueText::keyboardReachesAndSelects()
 
 void TestValueText::announcedAtMostOnceASecondWhileFocused_data()
 {
-    // Steps: "=TEXT" a new text, "+MS" time passes, "blur"/"hide" the user leaves it.
+    // Steps: "=TEXT" a new text, "+MS" time passes, "blur"/"hide"/"minimise" the user leaves.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("announced");
 
@@ -509,6 +509,10 @@ void TestValueText::announcedAtMostOnceASecondWhileFocused_data()
     QTest::newRow("not focused: none")
         << QStringList{"blur", "=1", "+1000", "=2", "+1000"} << QStringList{};
     QTest::newRow("hidden: none") << QStringList{"hide", "=1", "+1000", "=2"} << QStringList{};
+    QTest::newRow("window minimised: none")
+        << QStringList{"minimise", "=1", "+1000", "=2"} << QStringList{};
+    QTest::newRow("minimised while held: dropped")
+        << QStringList{"=1", "+100", "=2", "minimise", "+1000"} << QStringList{"1"};
     QTest::newRow("left while held: dropped")
         << QStringList{"=1", "+100", "=2", "blur", "+1000"} << QStringList{"1"};
 }
@@ -541,6 +545,8 @@ void TestValueText::announcedAtMostOnceASecondWhileFocused()
             other->setFocus();
         else if (step == QLatin1String("hide"))
             w->hide();
+        else if (step == QLatin1String("minimise"))
+            window.showMinimized();
     }
     QCOMPARE(clock->told, announced);
 }
