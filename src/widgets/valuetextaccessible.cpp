@@ -136,7 +136,8 @@ void ValueText::announce()
 {
     // Nothing is made or timed while no screen reader listens.
     const bool listening = m_announcer ? m_announcer->listening() : QAccessible::isActive();
-    if (!listening || !hasFocus() || !isVisible())
+    // A minimised window keeps its focus widget, but nobody is looking at it.
+    if (!listening || !hasFocus() || !isVisible() || window()->isMinimized())
         return;
     if (!m_announcer)
         setAnnouncer(new Announcer);
