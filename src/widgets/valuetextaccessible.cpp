@@ -113,8 +113,10 @@ void Announcer::tell(QWidget *control, const QString &text)
 {
     QAccessibleValueChangeEvent value(control, text);
     QAccessible::updateAccessibility(&value);
-    QAccessibleTextUpdateEvent update(control, 0, QString(), text);
+    // The reader replaces what it was told last with the new text.
+    QAccessibleTextUpdateEvent update(control, 0, m_told, text);
     QAccessible::updateAccessibility(&update);
+    m_told = text;
 }
 
 void ValueText::setAnnouncer(Announcer *announcer)

@@ -31,4 +31,5 @@ signals:
 
 private:
     QTimer m_timer;
+    QString m_told;
 };
