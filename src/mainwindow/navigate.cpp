@@ -144,8 +144,11 @@ void Navigate::buildPanel()
             twipsRect(r.left(), r.top(), r.width(), r.height(), this));
     }
     // Each caption shows in the room before its text box, which the layout keeps as it is.
-    for (std::size_t i = 0; i < m_captions.size(); ++i)
+    // and names it for a screen reader.
+    for (std::size_t i = 0; i < m_captions.size(); ++i) {
         shrinkFontToFit(m_captions[i], box(captioned[i])->x() - m_captions[i]->x());
+        m_captions[i]->setBuddy(box(captioned[i]));
+    }
 }
 
 QWidget *Navigate::control(const QString &name) const

@@ -1,5 +1,8 @@
 #include "widgets/valuetext.h"
 
+#include "widgets/valuetextaccessible.h"
+
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -9,6 +12,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QToolTip>
 #include <cmath>
 #include <qdrawutil.h>
@@ -18,78 +23,36 @@ namespace {
 // The width the control asks for when it is wrapped and given no width in digits.
 constexpr int kWrappedChars = 40;
 
-// Characters that shaping leaves as they are: printable ASCII and Latin-1 (the degree
-// sign of a position), without the invisible soft hyphen and without "f", which starts
-// the ligatures (fi, fl, ff) of most Latin fonts. An aligned text with a trailing blank is
-// left to the layout, which does not count the blank when it aligns the line.
-bool drawnAsGlyphs(const QString &text, bool leftAligned)
+// The keys that move the cursor or the end of the selection: a new end, or -1.
+int keyTarget(const QKeyEvent *key, int cursor, int end)
 {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u > 0x7e && u < 0xa0) || u == 0xad || u > 0xff || u == u'f')
-            return false;
-    }
-    return leftAligned || text.isEmpty() || text.back() != QLatin1Char(' ');
-}
-
-struct GlyphLines {
-    int lines = 1;
-    qreal end = 0; // where the last line ends
-};
-
-// Places the glyphs of `text` one after the other from (0, 0), the baseline of the first
-// line. Given a `width` (>= 0), the text breaks after blanks as the layout breaks it: a word
-// goes down a line when it would end past the right edge, except the first word of a line;
-// the blanks before it stay behind; a run of blanks wider than the line ends the line itself.
-GlyphLines placeGlyphs(const QString &text, const QList<QPointF> &advances, qreal width,
-                       qreal lineSpacing, QList<QPointF> &positions)
-{
-    const qsizetype n = advances.size();
-    const bool wrapped = width >= 0;
-    qreal x = 0;
-    int line = 0;
-    bool lineHasWord = false;
-    const auto place = [&](qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i) {
-            positions[i] = QPointF(x, line * lineSpacing);
-            x += advances.at(i).x();
-        }
-    };
-    for (qsizetype i = 0; i < n;) {
-        const qsizetype blanksStart = i;
-        qreal blanks = 0;
-        while (i < n && text.at(i) == QLatin1Char(' '))
-            blanks += advances.at(i++).x();
-        place(blanksStart, i);
-        if (wrapped && blanks > width && i < n) {
-            ++line;
-            x = 0;
-            lineHasWord = false;
-        }
-        const qsizetype wordStart = i;
-        qreal word = 0;
-        while (i < n && text.at(i) != QLatin1Char(' '))
-            word += advances.at(i++).x();
-        if (i == wordStart)
-            continue;
-        if (wrapped && lineHasWord && x + word > width) {
-            ++line;
-            x = 0;
-        }
-        place(wordStart, i);
-        lineHasWord = true;
-    }
-    return {line + 1, x};
+    if (key->matches(QKeySequence::SelectNextChar) || key->matches(QKeySequence::MoveToNextChar))
+        return qMin(cursor + 1, end);
+    if (key->matches(QKeySequence::SelectPreviousChar) ||
+        key->matches(QKeySequence::MoveToPreviousChar))
+        return qMax(cursor - 1, 0);
+    if (key->matches(QKeySequence::SelectStartOfLine) ||
+        key->matches(QKeySequence::SelectStartOfDocument) ||
+        key->matches(QKeySequence::MoveToStartOfLine) ||
+        key->matches(QKeySequence::MoveToStartOfDocument))
+        return 0;
+    if (key->matches(QKeySequence::SelectEndOfLine) ||
+        key->matches(QKeySequence::SelectEndOfDocument) ||
+        key->matches(QKeySequence::MoveToEndOfLine) ||
+        key->matches(QKeySequence::MoveToEndOfDocument))
+        return end;
+    return -1;
 }
 
 } // namespace
 
 ValueText::ValueText(QWidget *parent) : QWidget(parent)
 {
+    // Qt keeps each factory once, however many controls ask.
+    QAccessible::installFactory(valueTextAccessible);
     choosePainting();
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::IBeamCursor);
-    relayout();
 }
 
 void ValueText::setText(const QString &text)
@@ -97,107 +60,20 @@ void ValueText::setText(const QString &text)
     if (text == m_text)
         return;
     // Only a size asked for from the text itself can make the window lay itself out
-    // again; the others leave the shaping to the next paint.
+    // again; the others leave the layout to the next paint.
     // A control placed by hand (no layout in its parent) is asked for no size.
     const bool laidOut = parentWidget() && parentWidget()->layout();
     const bool sizedByText =
         laidOut && ((m_chars == 0 && !m_wrapped) || (m_wrapped && m_lines == 0));
     const QSize before = sizedByText ? sizeHint() : QSize();
-    // Where the old and the new text are both drawn from glyphs, only the glyphs that
-    // change are painted again: the last digits of a position, a few bytes of a dump.
-    const bool shown = isVisible() && !hasSelectedText();
-    const QGlyphRun *run = shown ? glyphRun() : nullptr;
-    const QGlyphRun old = run ? *run : QGlyphRun();
-    const QPointF oldOrigin = run ? runOrigin() : QPointF();
     m_text = text;
     m_anchor = m_cursor = 0;
     relayout();
     if (sizedByText && sizeHint() != before)
         updateGeometry();
-    if (run && glyphRun())
-        update(changedSince(old, oldOrigin));
-    else
-        update();
+    update();
+    announce();
     emit textChanged(m_text);
-}
-
-QPointF ValueText::runOrigin() const
-{
-    const QRect text = textRect();
-    qreal x = text.left();
-    if (m_alignment & Qt::AlignRight)
-        x += text.width() - m_runWidth;
-    else if (m_alignment & Qt::AlignHCenter) // halved in 64ths of a pixel, as the layout does
-        x += qRound64((text.width() - m_runWidth) * 64) / 2 / 64.0;
-    const qreal ascent = m_rawFont.ascent();
-    const qreal top =
-        m_wrapped ? text.top()
-                  : text.top() + std::floor((text.height() - ascent - m_rawFont.descent()) / 2);
-    return {x, top + ascent};
-}
-
-QGlyphRun ValueText::glyphsWithin(const QRect &area, QPointF origin) const
-{
-    // A glyph's ink stays within a square of the line's height around where it starts,
-    // which is wider than any Latin letter and its overhang.
-    const qreal ascent = m_rawFont.ascent();
-    const qreal height = ascent + m_rawFont.descent();
-    const QList<quint32> glyphs = m_run.glyphIndexes();
-    const QList<QPointF> positions = m_run.positions();
-    QList<quint32> someGlyphs;
-    QList<QPointF> somePositions;
-    for (qsizetype i = 0; i < glyphs.size(); ++i) {
-        const QPointF at = positions.at(i) + origin;
-        if (QRectF(at.x() - height / 2, at.y() - ascent - 1, 2 * height, height + 2)
-                .intersects(area)) {
-            someGlyphs.append(glyphs.at(i));
-            somePositions.append(positions.at(i));
-        }
-    }
-    QGlyphRun part;
-    part.setRawFont(m_rawFont);
-    part.setGlyphIndexes(someGlyphs);
-    part.setPositions(somePositions);
-    return part;
-}
-
-QRegion ValueText::changedSince(const QGlyphRun &old, QPointF oldOrigin) const
-{
-    const QList<quint32> oldGlyphs = old.glyphIndexes();
-    const QList<QPointF> oldPositions = old.positions();
-    const QList<quint32> glyphs = m_run.glyphIndexes();
-    const QList<QPointF> positions = m_run.positions();
-    const QPointF origin = runOrigin();
-    // One span per line, from the first to the last glyph that changed on it, with a
-    // pixel around the ink for its smoothed edges.
-    QList<QRect> spans;
-    const auto mark = [&](quint32 glyph, QPointF at) {
-        const QRect ink = m_rawFont.boundingRect(glyph).translated(at).toAlignedRect();
-        if (ink.isEmpty())
-            return;
-        const int line =
-            m_lineSpacing > 0 ? qMax(0, qRound((at.y() - origin.y()) / m_lineSpacing)) : 0;
-        if (spans.size() <= line)
-            spans.resize(line + 1);
-        spans[line] |= ink.adjusted(-1, -1, 1, 1);
-    };
-    const qsizetype n = qMax(oldGlyphs.size(), glyphs.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const bool inOld = i < oldGlyphs.size();
-        const bool inNew = i < glyphs.size();
-        const QPointF oldAt = inOld ? oldPositions.at(i) + oldOrigin : QPointF();
-        const QPointF newAt = inNew ? positions.at(i) + origin : QPointF();
-        if (inOld && inNew && oldGlyphs.at(i) == glyphs.at(i) && oldAt == newAt)
-            continue;
-        if (inOld)
-            mark(oldGlyphs.at(i), oldAt);
-        if (inNew)
-            mark(glyphs.at(i), newAt);
-    }
-    QRegion region;
-    for (const QRect &span : spans)
-        region += span;
-    return region;
 }
 
 void ValueText::setFrame(Frame frame)
@@ -241,7 +117,7 @@ void ValueText::setWrapped(int lines)
 
 QString ValueText::selectedText() const
 {
-    return m_text.mid(qMin(m_anchor, m_cursor), qAbs(m_cursor - m_anchor));
+    return m_text.mid(selectionStart(), selectionEnd() - selectionStart());
 }
 
 void ValueText::selectAll()
@@ -269,11 +145,21 @@ void ValueText::choosePainting()
 
 void ValueText::select(int anchor, int cursor)
 {
+    const int end = int(m_text.size());
+    anchor = qBound(0, anchor, end);
+    cursor = qBound(0, cursor, end);
     if (anchor == m_anchor && cursor == m_cursor)
         return;
+    const bool wasSelected = hasSelectedText();
     m_anchor = anchor;
     m_cursor = cursor;
-    update();
+    if (wasSelected || hasSelectedText())
+        update();
+    if (QAccessible::isActive()) {
+        QAccessibleTextSelectionEvent changed(this, selectionStart(), selectionEnd());
+        changed.setCursorPosition(m_cursor);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 QMargins ValueText::textMargins() const
@@ -295,6 +181,16 @@ QRect ValueText::textRect() const
     return rect().marginsRemoved(textMargins());
 }
 
+QRect ValueText::characterRect(int index) const
+{
+    const QTextLine line = layout().lineForTextPosition(index);
+    if (!line.isValid() || index >= m_text.size())
+        return {};
+    const qreal x = line.cursorToX(index);
+    const QRectF r(x, line.y(), line.cursorToX(index + 1) - x, line.height());
+    return r.translated(layout().position()).toAlignedRect();
+}
+
 QSize ValueText::hintFor(int lines) const
 {
     const QFontMetrics metrics = fontMetrics();
@@ -304,15 +200,15 @@ QSize ValueText::hintFor(int lines) const
         width = metrics.horizontalAdvance(QString(m_chars, QLatin1Char('0')));
     else if (m_wrapped)
         width = metrics.horizontalAdvance(QLatin1Char('0')) * kWrappedChars;
-    else
-        width = int(std::ceil(textWidth()));
+    else if (layout().lineCount() > 0)
+        width = int(std::ceil(layout().lineAt(0).naturalTextWidth()));
     const int height = m_wrapped ? metrics.lineSpacing() * qMax(1, lines) : metrics.height();
     return {width + m.left() + m.right(), height + m.top() + m.bottom()};
 }
 
 QSize ValueText::sizeHint() const
 {
-    return hintFor(m_wrapped && m_lines == 0 ? lineCount() : m_lines);
+    return hintFor(m_wrapped && m_lines == 0 ? layout().lineCount() : m_lines);
 }
 
 QSize ValueText::minimumSizeHint() const
@@ -334,7 +230,7 @@ int ValueText::heightForWidth(int width) const
     if (!hasHeightForWidth())
         return -1;
     if (width == this->width())
-        return hintFor(lineCount()).height();
+        return hintFor(layout().lineCount()).height();
     // Asked while the window is laid out, never per message.
     const QMargins m = textMargins();
     QTextLayout layout(m_text, QFont(font(), this));
@@ -356,7 +252,8 @@ const QTextLayout &ValueText::layout() const
     if (!m_stale)
         return m_layout;
     m_stale = false;
-    // The one place the text is shaped: painting and hit testing use this layout.
+    // The one place the text is laid out: painting, sizes and hit testing use it, and its
+    // cache keeps the shaped glyphs from one paint to the next.
     const QRect r = textRect();
     m_layout.setText(m_text);
     m_layout.setFont(QFont(font(), this));
@@ -381,61 +278,6 @@ const QTextLayout &ValueText::layout() const
     return m_layout;
 }
 
-const QGlyphRun *ValueText::glyphRun() const
-{
-    if (!m_glyphsStale)
-        return m_hasRun ? &m_run : nullptr;
-    m_glyphsStale = false;
-    m_hasRun = false;
-    const bool left = !(m_alignment & (Qt::AlignRight | Qt::AlignHCenter));
-    if ((m_wrapped && !left) || !drawnAsGlyphs(m_text, left))
-        return nullptr;
-    if (m_rawFontStale) {
-        const QFont font(this->font(), this);
-        m_rawFont = QRawFont::fromFont(font);
-        m_lineSpacing = QFontMetricsF(font).lineSpacing();
-        m_run.setRawFont(m_rawFont);
-        m_rawFontStale = false;
-    }
-    if (!m_rawFont.isValid())
-        return nullptr;
-    const QList<quint32> glyphs = m_rawFont.glyphIndexesForString(m_text);
-    // A character the font lacks is drawn from another font, which only the layout finds.
-    if (glyphs.size() != m_text.size() || glyphs.contains(0))
-        return nullptr;
-    const QList<QPointF> advances =
-        m_rawFont.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
-    const qsizetype n = glyphs.size();
-    QList<QPointF> positions(n);
-    const GlyphLines placed = placeGlyphs(
-        m_text, advances, m_wrapped ? qMax(0, textRect().width()) : -1, m_lineSpacing, positions);
-    m_run.setGlyphIndexes(glyphs);
-    m_run.setPositions(positions);
-    m_runWidth = placed.end;
-    m_runLines = placed.lines;
-    // The ink of a last character reaching past its advance widens the text, as it does
-    // in the layout.
-    m_runInkWidth = placed.end;
-    if (n > 0) {
-        const QRectF ink = m_rawFont.boundingRect(glyphs.at(n - 1));
-        m_runInkWidth += qMax(0.0, ink.right() - advances.at(n - 1).x());
-    }
-    m_hasRun = true;
-    return &m_run;
-}
-
-qreal ValueText::textWidth() const
-{
-    if (glyphRun())
-        return m_runInkWidth;
-    return layout().lineCount() > 0 ? layout().lineAt(0).naturalTextWidth() : 0;
-}
-
-int ValueText::lineCount() const
-{
-    return glyphRun() ? m_runLines : layout().lineCount();
-}
-
 int ValueText::positionAt(QPointF point) const
 {
     const int count = layout().lineCount();
@@ -458,7 +300,8 @@ bool ValueText::event(QEvent *e)
     case QEvent::ShortcutOverride: {
         // Copying and selecting the text here come before the window's shortcuts.
         auto *key = static_cast<QKeyEvent *>(e);
-        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll) ||
+            keyTarget(key, m_cursor, int(m_text.size())) >= 0) {
             e->accept();
             return true;
         }
@@ -486,10 +329,9 @@ bool ValueText::event(QEvent *e)
 
 void ValueText::changeEvent(QEvent *e)
 {
-    if (e->type() == QEvent::FontChange) {
-        m_rawFontStale = true;
+    if (e->type() == QEvent::FontChange)
         relayout();
-    } else if (e->type() == QEvent::ParentChange)
+    else if (e->type() == QEvent::ParentChange)
         choosePainting();
     QWidget::changeEvent(e);
 }
@@ -500,7 +342,7 @@ void ValueText::resizeEvent(QResizeEvent *e)
     QWidget::resizeEvent(e);
 }
 
-void ValueText::paintEvent(QPaintEvent *e)
+void ValueText::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const QPalette &pal = palette();
@@ -523,29 +365,34 @@ void ValueText::paintEvent(QPaintEvent *e)
     const QRect frameInside = m_frame == Frame::None ? rect() : rect().adjusted(1, 1, -1, -1);
     const QRect text = textRect();
     const QRect inside(text.left(), frameInside.top(), text.width(), frameInside.height());
-    p.setClipRect(inside);
+    p.save();
+    // Where the pixel ratio is fractional the margin's edge falls within a device pixel:
+    // the text is cut at the whole pixels inside it, so a glyph past the edge leaves no trace.
+    const QTransform toDevice = p.deviceTransform();
+    const QRectF edges = toDevice.mapRect(QRectF(inside));
+    p.setClipRect(toDevice.inverted().mapRect(
+        QRectF(QPointF(std::ceil(edges.left()), std::ceil(edges.top())),
+               QPointF(std::floor(edges.right()), std::floor(edges.bottom())))));
     p.setPen(pal.color(m_frame == Frame::Box ? QPalette::Text : QPalette::WindowText));
-    // While the user works with the text (a selection, the keyboard focus), it is drawn
-    // from the layout that hit testing uses; otherwise from its glyphs alone, to the
-    // same pixels.
-    if (const QGlyphRun *run = hasSelectedText() || hasFocus() ? nullptr : glyphRun()) {
-        const QPointF origin = runOrigin();
-        if (e->rect().contains(rect()))
-            p.drawGlyphRun(origin, *run);
-        else
-            p.drawGlyphRun(origin, glyphsWithin(e->rect(), origin));
-        return;
-    }
     QList<QTextLayout::FormatRange> selections;
     if (hasSelectedText()) {
         QTextLayout::FormatRange range;
-        range.start = qMin(m_anchor, m_cursor);
-        range.length = qAbs(m_cursor - m_anchor);
+        range.start = selectionStart();
+        range.length = selectionEnd() - selectionStart();
         range.format.setBackground(pal.highlight());
         range.format.setForeground(pal.highlightedText());
         selections.append(range);
     }
     layout().draw(&p, QPointF(), selections, inside);
+    p.restore();
+    if (m_showFocus && hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = frameInside;
+        focus.backgroundColor =
+            pal.color(m_frame == Frame::Box ? QPalette::Base : QPalette::Window);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    }
 }
 
 void ValueText::mousePressEvent(QMouseEvent *e)
@@ -584,10 +431,15 @@ void ValueText::mouseDoubleClickEvent(QMouseEvent *e)
 
 void ValueText::keyPressEvent(QKeyEvent *e)
 {
+    const int target = keyTarget(e, m_cursor, int(m_text.size()));
     if (e->matches(QKeySequence::Copy))
         copy();
     else if (e->matches(QKeySequence::SelectAll))
         selectAll();
+    else if (target >= 0 && (e->modifiers() & Qt::ShiftModifier))
+        select(m_anchor, target);
+    else if (target >= 0)
+        select(target, target);
     else
         QWidget::keyPressEvent(e);
 }
@@ -600,10 +452,26 @@ void ValueText::contextMenuEvent(QContextMenuEvent *e)
     menu.exec(e->globalPos());
 }
 
+void ValueText::focusInEvent(QFocusEvent *e)
+{
+    // The frame shows where Tab brought the user; a click shows where it is by itself.
+    const Qt::FocusReason reason = e->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+        reason == Qt::ShortcutFocusReason)
+        m_showFocus = true;
+    else if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        m_showFocus = false;
+    update();
+    QWidget::focusInEvent(e);
+}
+
 void ValueText::focusOutEvent(QFocusEvent *e)
 {
     // One selection in a window at a time; the context menu's popup keeps it.
-    if (e->reason() != Qt::PopupFocusReason && e->reason() != Qt::ActiveWindowFocusReason)
+    if (e->reason() != Qt::PopupFocusReason && e->reason() != Qt::ActiveWindowFocusReason) {
         select(0, 0);
+        m_showFocus = false;
+    }
+    update();
     QWidget::focusOutEvent(e);
 }

@@ -1,15 +1,17 @@
 #pragma once
 
-#include <QGlyphRun>
-#include <QRawFont>
 #include <QString>
 #include <QTextLayout>
 #include <QWidget>
 
-// One read-only plain text, shaped once per change and painted from that shape. The
-// same text again costs a comparison; a new one, one layout and a repaint of the control
-// alone: no document, no cursor, no relayout of the window unless the size it asks for
-// changes. The user can still select the text with the mouse and copy it.
+class Announcer;
+
+// One read-only plain text, laid out once per change and painted from that layout by Qt's
+// own text cache. The same text again costs a comparison; a new one, one layout and a
+// repaint of the control alone: no document, no cursor, no relayout of the window unless
+// the size it asks for changes. The user selects and copies it with the mouse or the
+// keyboard, and a screen reader reads it under the name of its caption (the QLabel whose
+// buddy it is).
 class ValueText : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
@@ -35,13 +37,24 @@ public:
     void setWrapped(int lines);
 
     bool hasSelectedText() const { return m_anchor != m_cursor; }
+    int selectionStart() const { return qMin(m_anchor, m_cursor); }
+    int selectionEnd() const { return qMax(m_anchor, m_cursor); }
+    int cursorPosition() const { return m_cursor; }
     QString selectedText() const;
+    // Clamped to the text; the cursor goes to `cursor`.
+    void select(int anchor, int cursor);
     void selectAll();
     // The selection, or the whole text where nothing is selected, to the clipboard.
     void copy() const;
 
     // The room inside the frame and the margins, in pixels.
     QRect textRect() const;
+    // Where the character at `index` is drawn, and the character boundary nearest `point`.
+    QRect characterRect(int index) const;
+    int positionAt(QPointF point) const;
+
+    // Announcements of a new text go through `announcer` from now on (the control owns it).
+    void setAnnouncer(Announcer *announcer);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -61,50 +74,36 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
 
 private:
     QMargins textMargins() const;
     QSize hintFor(int lines) const;
-    int lineCount() const;
-    // The text shaped for the control's current size and font, shaped again only after
-    // a change: texts given faster than the screen shows them are not shaped at all.
+    // The text laid out for the control's current size and font, laid out again only after
+    // a change: texts given faster than the screen shows them are not laid out at all.
     const QTextLayout &layout() const;
-    // A text of common Latin characters that the font has, as glyphs placed one after the
-    // other (and broken after blanks when wrapped): no shaping at all. Null for a text that
-    // needs the layout.
-    const QGlyphRun *glyphRun() const;
-    qreal textWidth() const;
-    // Where the first line of glyphs starts, on its baseline.
-    QPointF runOrigin() const;
-    // The part of the control to paint again when the glyphs `old`, drawn at `oldOrigin`,
-    // give way to the current ones.
-    QRegion changedSince(const QGlyphRun &old, QPointF oldOrigin) const;
-    // The glyphs that may reach into `area`, for a paint of part of the control.
-    QGlyphRun glyphsWithin(const QRect &area, QPointF origin) const;
-    void relayout() { m_stale = m_glyphsStale = true; }
+    void relayout() { m_stale = true; }
     void choosePainting();
-    int positionAt(QPointF point) const;
-    void select(int anchor, int cursor);
+    // Tells a screen reader of the new text: at most once a second, and only while the
+    // user is at the control; the latest text goes out when the second is over.
+    void announce();
 
     QString m_text;
     mutable QTextLayout m_layout;
     mutable bool m_stale = true;
-    mutable QRawFont m_rawFont;
-    mutable bool m_rawFontStale = true;
-    mutable QGlyphRun m_run;
-    mutable qreal m_lineSpacing = 0;
-    mutable qreal m_runWidth = 0;    // the advances: what alignment uses
-    mutable qreal m_runInkWidth = 0; // with the ink past the last advance: what sizes use
-    mutable int m_runLines = 1;
-    mutable bool m_hasRun = false;
-    mutable bool m_glyphsStale = true;
     Frame m_frame = Frame::None;
     Qt::Alignment m_alignment = Qt::AlignLeft;
     int m_chars = 0;
     bool m_wrapped = false;
     bool m_fillsWindow = true;
+    // The focus came from the keyboard: shown with a focus frame until the focus goes.
+    bool m_showFocus = false;
     int m_lines = 1;
     int m_anchor = 0;
     int m_cursor = 0;
+    Announcer *m_announcer = nullptr; // made at the first announcement
+    qint64 m_lastAnnounced = 0;
+    bool m_announced = false;
+    bool m_held = false;
 };

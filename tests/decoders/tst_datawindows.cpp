@@ -18,7 +18,9 @@
 #include "quality/qualitywatch.h"
 #include "testplatform.h"
 #include "widgets/textline.h"
+#include "widgets/valuetext.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -147,6 +149,8 @@ private slots:
     void anotherPortClearsTheWindow_data();
     void anotherPortClearsTheWindow();
     void rawDumpsUseFixedPitchFont();
+    void aScreenReaderReadsAValueUnderItsCaption_data();
+    void aScreenReaderReadsAValueUnderItsCaption();
     void placedBesideTheMainWindowWithinTheArea_data();
     void placedBesideTheMainWindowWithinTheArea();
     void everyWindowOpensWhollyOnTheScreen_data();
@@ -553,6 +557,71 @@ void TestDataWindows::rawDumpsUseFixedPitchFont()
         QVERIFY(dump);
         QCOMPARE(dump->font().family(), fixed);
     }
+}
+
+void TestDataWindows::aScreenReaderReadsAValueUnderItsCaption_data()
+{
+    QTest::addColumn<QString>("item"); // the window's menu item; empty: the main window
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("from"); // a selection made through the text interface
+    QTest::addColumn<int>("to");
+
+    QTest::newRow("main window, latitude") << ""
+                                           << "CurLat"
+                                           << "Lat" << 1 << 4;
+    QTest::newRow("main window, satellites") << ""
+                                             << "Sats"
+                                             << "Sats" << 0 << 1;
+    QTest::newRow("Position, latitude under its heading") << "NavPos"
+                                                          << "CurLat"
+                                                          << "Latitude" << 0 << 3;
+    QTest::newRow("Position, caption before its box") << "NavPos"
+                                                      << "TimeDate"
+                                                      << "Local Date + Time" << 2 << 6;
+}
+
+void TestDataWindows::aScreenReaderReadsAValueUnderItsCaption()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(int, from);
+    QFETCH(int, to);
+
+    Rig r;
+    if (!item.isEmpty())
+        r.trigger(item);
+    r.port->feed(busyFrame(0xCA));
+    QWidget *window =
+        item.isEmpty() ? static_cast<QWidget *>(&r.nav) : r.window(DataWindow::Position);
+    ValueText *value = nullptr;
+    for (ValueText *v : window->findChildren<ValueText *>(control))
+        if (v->window() == window)
+            value = v;
+    QVERIFY(value);
+    QVERIFY(!value->text().isEmpty());
+
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(value);
+    QVERIFY(a);
+    QCOMPARE(a->role(), QAccessible::StaticText);
+    QCOMPARE(a->text(QAccessible::Name), name);
+    QCOMPARE(a->text(QAccessible::Value), value->text());
+    QVERIFY(a->state().readOnly);
+    QAccessibleTextInterface *t = a->textInterface();
+    QVERIFY(t);
+    QCOMPARE(t->characterCount(), value->text().size());
+    QCOMPARE(t->text(0, t->characterCount()), value->text());
+    QCOMPARE(t->selectionCount(), 0);
+    t->setSelection(0, from, to);
+    QCOMPARE(value->selectedText(), value->text().mid(from, to - from));
+    int start = -1;
+    int end = -1;
+    t->selection(0, &start, &end);
+    QCOMPARE(QPair(start, end), QPair(from, to));
+    QCOMPARE(t->selectionCount(), 1);
+    t->removeSelection(0);
+    QVERIFY(!value->hasSelectedText());
 }
 
 void TestDataWindows::placedBesideTheMainWindowWithinTheArea_data()

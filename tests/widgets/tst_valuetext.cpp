@@ -1,9 +1,12 @@
 #include "widgets/valuetext.h"
+#include "widgets/valuetextaccessible.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPainter>
 #include <QtTest>
 
 // The control behind every value a window shows: selecting and copying as in a read-only
@@ -17,8 +20,12 @@ private slots:
     void onlyANewTextRepaintsAndOnlyANewSizeRelays();
     void paintedText_data();
     void paintedText();
-    void glyphsDrawnAsTheLayoutDraws_data();
-    void glyphsDrawnAsTheLayoutDraws();
+    void paintsAsTheLayoutDraws_data();
+    void paintsAsTheLayoutDraws();
+    void keyboardReachesAndSelects_data();
+    void keyboardReachesAndSelects();
+    void announcedAtMostOnceASecondWhileFocused_data();
+    void announcedAtMostOnceASecondWhileFocused();
     void aChangedPartPaintedShowsTheNewText_data();
     void aChangedPartPaintedShowsTheNewText();
 };
@@ -71,6 +78,40 @@ ValueText *placeInWindow(QWidget &window, ValueText::Frame frame, int alignment,
     w->setWidthInChars(chars);
     return w;
 }
+
+// The device pixel ratios of the screens the control is drawn for.
+const qreal kRatios[] = {1, 1.25, 1.5, 2};
+
+// The control as drawn on a screen of device pixel ratio `ratio`.
+QImage rendered(ValueText *w, qreal ratio)
+{
+    QImage image((QSizeF(w->size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    w->render(&image);
+    return image;
+}
+
+// A clock the test moves by hand, the wake-up when it passes the time asked for, and the
+// texts a screen reader was told.
+class HandClock : public Announcer {
+public:
+    qint64 now = 100000;
+    qint64 due = -1;
+    QStringList told;
+    bool listening() const override { return true; }
+    void tell(QWidget *, const QString &text) override { told << text; }
+    qint64 nowMs() const override { return now; }
+    void wakeIn(int ms) override { due = now + ms; }
+    void advance(int ms)
+    {
+        now += ms;
+        if (due >= 0 && now >= due) {
+            due = -1;
+            emit woke();
+        }
+    }
+};
 
 } // namespace
 
@@ -196,14 +237,20 @@ void TestValueText::paintedText_data()
     QTest::addColumn<QString>("second");
     QTest::addColumn<bool>("secondEnabled");
     QTest::addColumn<bool>("same");
+    QTest::addColumn<qreal>("ratio");
 
     // The box is four digits wide.
-    QTest::newRow("too long a text shows its beginning") << "0123"
-                                                         << "01234567" << true << true;
-    QTest::newRow("leading blanks are kept") << "45"
-                                             << " 45" << true << false;
-    QTest::newRow("a disabled control is greyed") << "0123"
-                                                  << "0123" << false << false;
+    for (const qreal ratio : kRatios) {
+        const auto row = [ratio](const char *legend) {
+            return &QTest::newRow(qPrintable(QStringLiteral("%1, x%2").arg(legend).arg(ratio)));
+        };
+        *row("too long a text shows its beginning") << "0123"
+                                                    << "01234567" << true << true << ratio;
+        *row("leading blanks are kept") << "45"
+                                        << " 45" << true << false << ratio;
+        *row("a disabled control is greyed") << "0123"
+                                             << "0123" << false << false << ratio;
+    }
 }
 
 void TestValueText::paintedText()
@@ -212,94 +259,296 @@ void TestValueText::paintedText()
     QFETCH(QString, second);
     QFETCH(bool, secondEnabled);
     QFETCH(bool, same);
+    QFETCH(qreal, ratio);
 
     ValueText w;
     w.setFrame(ValueText::Frame::Box);
     w.setWidthInChars(4);
     w.resize(w.sizeHint());
     w.setText(first);
-    const QImage before = w.grab().toImage();
+    const QImage before = rendered(&w, ratio);
     w.setText(second);
     w.setEnabled(secondEnabled);
-    const QImage after = w.grab().toImage();
+    const QImage after = rendered(&w, ratio);
     QCOMPARE(before == after, same);
 }
 
-void TestValueText::glyphsDrawnAsTheLayoutDraws_data()
+void TestValueText::paintsAsTheLayoutDraws_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("alignment");
     QTest::addColumn<int>("frame");
-    QTest::addColumn<int>("chars"); // 0: as wide as its text
-    QTest::addColumn<int>("lines"); // -1: one line; 0: as high as its text needs
+    QTest::addColumn<int>("chars");      // 0: as wide as its text
+    QTest::addColumn<int>("lines");      // -1: one line; 0: as high as its text needs
+    QTest::addColumn<QString>("family"); // empty: the default font, or the fixed one of dumps
+    QTest::addColumn<int>("pixels");     // 0: the font's own size
+    QTest::addColumn<qreal>("ratio");
 
     const int left = Qt::AlignLeft, right = Qt::AlignRight, centre = Qt::AlignHCenter;
     const int none = int(ValueText::Frame::None), box = int(ValueText::Frame::Box),
               panel = int(ValueText::Frame::Panel);
     const QString dump = QStringLiteral("CA CA 00 02 98 0F 5E 00 75 0E 8B 03 48 00 00 00 57 0D ");
-    // Texts that go by glyphs, and texts that need the layout: they must look the same.
-    QTest::newRow("time, left, box") << "12:34:56" << left << box << 12 << -1;
-    QTest::newRow("position, right") << "N 52\u00b031'07.25\"" << right << box << 12 << -1;
-    QTest::newRow("odd width, centred") << "3D Track" << centre << panel << 12 << -1;
-    QTest::newRow("ligature") << "3D fix" << centre << panel << 12 << -1;
-    QTest::newRow("mixed case, kerned pairs") << "AVWay To.Ty" << left << none << 12 << -1;
-    QTest::newRow("wider than its box, right") << "0123456789012345678" << right << box << 12 << -1;
-    QTest::newRow("leading blanks, centred") << "  -7.5" << centre << box << 12 << -1;
-    QTest::newRow("trailing blank, right") << "42 " << right << box << 12 << -1;
-    QTest::newRow("sized by its text") << "N 47\u00b022.2046" << left << none << 0 << -1;
-    QTest::newRow("sized, trailing blank") << "W 8 " << left << box << 0 << -1;
-    QTest::newRow("Greek, needs shaping") << "\u03b1\u03b2 12" << left << box << 12 << -1;
-    QTest::newRow("a tab") << "a\tb" << left << box << 12 << -1;
-    QTest::newRow("empty") << "" << right << panel << 12 << -1;
-    QTest::newRow("hex dump, 3 lines") << dump << left << box << 24 << 3;
-    QTest::newRow("hex dump, lines cut") << dump << left << box << 30 << 1;
-    QTest::newRow("hex, as high as needed") << dump << left << none << 14 << 0;
-    QTest::newRow("a word longer than a line")
-        << "0102030405060708090A0B0C 0D" << left << box << 8 << 3;
-    QTest::newRow("wrapped, leading blanks") << "   AB CD EF 01 23" << left << box << 5 << 4;
-    QTest::newRow("blanks wider than a line") << "     AB      CD" << left << box << 2 << 4;
+    struct Row {
+        const char *legend;
+        QString text;
+        int alignment, frame, chars, lines;
+    };
+    const Row rows[] = {
+        {"time, left, box", "12:34:56", left, box, 12, -1},
+        {"position, right", "N 52\u00b031'07.25\"", right, box, 12, -1},
+        {"odd width, centred", "3D Track", centre, panel, 12, -1},
+        {"ligature", "3D fix", centre, panel, 12, -1},
+        {"mixed case, kerned pairs", "AVWay To.Ty", left, none, 12, -1},
+        {"kerned pairs, right", "AV To LT", right, box, 12, -1},
+        {"wider than its box, right", "0123456789012345678", right, box, 12, -1},
+        {"leading blanks, centred", "  -7.5", centre, box, 12, -1},
+        {"trailing blank, right", "42 ", right, box, 12, -1},
+        {"sized by its text", "N 47\u00b022.2046", left, none, 0, -1},
+        {"sized, kerned", "AVLTo", left, panel, 0, -1},
+        {"sized, trailing blank", "W 8 ", left, box, 0, -1},
+        {"Greek, needs shaping", "\u03b1\u03b2 12", left, box, 12, -1},
+        {"a tab", "a\tb", left, box, 12, -1},
+        {"empty", "", right, panel, 12, -1},
+        {"hex dump, 3 lines", dump, left, box, 24, 3},
+        {"hex dump, lines cut", dump, left, box, 30, 1},
+        {"hex, as high as needed", dump, left, none, 14, 0},
+        {"a word longer than a line", "0102030405060708090A0B0C 0D", left, box, 8, 3},
+        {"wrapped, leading blanks", "   AB CD EF 01 23", left, box, 5, 4},
+        {"blanks wider than a line", "     AB      CD", left, box, 2, 4},
+        {"a word ending at the right edge", "01 23 45", left, none, 5, 0},
+    };
+    // The default font at its size and larger; two serifs with kerning pairs.
+    const struct {
+        const char *family;
+        int pixels;
+    } fonts[] = {{"", 0}, {"", 16}, {"DejaVu Serif", 13}, {"C059", 16}};
+    for (const qreal ratio : kRatios)
+        for (const auto &font : fonts)
+            for (const Row &r : rows)
+                QTest::newRow(qPrintable(
+                    QStringLiteral("%1, %2 %3 px, x%4")
+                        .arg(QLatin1String(r.legend), *font.family ? font.family : "default")
+                        .arg(font.pixels)
+                        .arg(ratio)))
+                    << r.text << r.alignment << r.frame << r.chars << r.lines
+                    << QString::fromLatin1(font.family) << font.pixels << ratio;
 }
 
-void TestValueText::glyphsDrawnAsTheLayoutDraws()
+void TestValueText::paintsAsTheLayoutDraws()
 {
     QFETCH(QString, text);
     QFETCH(int, alignment);
     QFETCH(int, frame);
     QFETCH(int, chars);
     QFETCH(int, lines);
+    QFETCH(QString, family);
+    QFETCH(int, pixels);
+    QFETCH(qreal, ratio);
 
     QWidget window;
     ValueText *w = placeInWindow(window, ValueText::Frame(frame), alignment, chars, lines);
+    QFont font = w->font();
+    if (!family.isEmpty()) {
+        font = QFont(family);
+        // Fontconfig may add the foundry: "C059 [UKWN]".
+        if (!QFontInfo(font).family().startsWith(family))
+            QSKIP(qPrintable(family + QLatin1String(" is not installed")));
+    }
+    if (pixels > 0)
+        font.setPixelSize(pixels);
+    w->setFont(font);
     w->setText(text);
     window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    // Drawn from its glyphs while the user leaves it alone, from the layout while it has
-    // the keyboard focus: the text must not move or change when the user clicks into it.
-    const QImage glyphs = w->grab().toImage();
-    w->setFocus();
-    QTRY_VERIFY(w->hasFocus());
-    QCOMPARE(w->grab().toImage(), glyphs);
-
-    // The room it asks for is the room the layout takes.
-    QTextLayout reference(text, w->font());
-    QTextOption option;
+    // The same text laid out by Qt in the room inside the frame: wrapped lines from the top,
+    // one line in the middle, cut at the margins beside it.
+    const QRect r = w->textRect();
+    QTextLayout reference(text, w->font(), w);
+    QTextOption option(Qt::Alignment{alignment});
     option.setWrapMode(lines >= 0 ? QTextOption::WordWrap : QTextOption::NoWrap);
     reference.setTextOption(option);
     reference.beginLayout();
     int count = 0;
     qreal natural = 0;
+    qreal bottom = 0;
+    const qreal spacing = QFontMetricsF(w->font(), w).lineSpacing();
     for (QTextLine l = reference.createLine(); l.isValid(); l = reference.createLine(), ++count) {
-        l.setLineWidth(w->textRect().width());
+        l.setLineWidth(r.width());
+        l.setPosition(QPointF(0, count * spacing));
         natural = qMax(natural, l.naturalTextWidth());
+        bottom = l.y() + l.height();
     }
     reference.endLayout();
+    const qreal top = lines >= 0 ? r.top() : r.top() + std::floor((r.height() - bottom) / 2);
+
+    const QImage shown = rendered(w, ratio);
+    w->setText(QString());
+    QImage expected = rendered(w, ratio);
+    {
+        QPainter p(&expected);
+        const int edge = frame == int(ValueText::Frame::None) ? 0 : 1;
+        // Cut at the whole device pixels within the margins and the frame.
+        const auto in = [ratio](qreal x, bool up) {
+            return (up ? std::ceil(x * ratio) : std::floor(x * ratio)) / ratio;
+        };
+        p.setClipRect(
+            QRectF(QPointF(in(r.left(), true), in(edge, true)),
+                   QPointF(in(r.left() + r.width(), false), in(w->height() - edge, false))));
+        p.setPen(w->palette().color(frame == int(ValueText::Frame::Box) ? QPalette::Text
+                                                                        : QPalette::WindowText));
+        reference.draw(&p, QPointF(r.left(), top));
+    }
+    QCOMPARE(shown, expected);
+
+    // The room it asks for is the room the layout takes.
+    w->setText(text);
     if (chars == 0 && lines < 0)
         QCOMPARE(w->sizeHint().width(),
                  int(std::ceil(natural)) + (frame == int(ValueText::Frame::None) ? 0 : 8));
     if (lines == 0)
         QCOMPARE(w->sizeHint().height(), w->fontMetrics().lineSpacing() * qMax(1, count));
+}
+
+void TestValueText::keyboardReachesAndSelects_data()
+{
+    QTest::addColumn<QString>("keys"); // Tab to the control first, then these
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("copied");
+
+    // The control shows "N 47°22.2046".
+    QTest::newRow("nothing selected: all copied") << ""
+                                                  << ""
+                                                  << "N 47\u00b022.2046";
+    QTest::newRow("shift+right twice") << "S+Right S+Right"
+                                       << "N "
+                                       << "N ";
+    QTest::newRow("shift+end") << "S+End"
+                               << "N 47\u00b022.2046"
+                               << "N 47\u00b022.2046";
+    QTest::newRow("end, shift+left back") << "End S+Left S+Left"
+                                          << "46"
+                                          << "46";
+    QTest::newRow("shift+home back from inside") << "Right Right Right S+Home"
+                                                 << "N 4"
+                                                 << "N 4";
+    QTest::newRow("right moves without selecting") << "Right Right S+Right"
+                                                   << "4"
+                                                   << "4";
+    QTest::newRow("past the end stays at the end") << "End Right S+Right"
+                                                   << ""
+                                                   << "N 47\u00b022.2046";
+    QTest::newRow("ctrl+a") << "C+A"
+                            << "N 47\u00b022.2046"
+                            << "N 47\u00b022.2046";
+}
+
+void TestValueText::keyboardReachesAndSelects()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, selected);
+    QFETCH(QString, copied);
+
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *before = new QLineEdit;
+    auto *w = new ValueText;
+    row->addWidget(before);
+    row->addWidget(w);
+    w->setText(QStringLiteral("N 47\u00b022.2046"));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    const QImage unfocused = w->grab().toImage();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QTRY_VERIFY(w->hasFocus());
+    // Where Tab brought the user shows.
+    QVERIFY(w->grab().toImage() != unfocused);
+
+    for (const QString &key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        Qt::KeyboardModifiers mods;
+        QString name = key;
+        if (name.startsWith(QLatin1String("S+")))
+            mods = Qt::ShiftModifier;
+        else if (name.startsWith(QLatin1String("C+")))
+            mods = Qt::ControlModifier;
+        if (mods)
+            name = name.mid(2);
+        const Qt::Key k = name == QLatin1String("Right")  ? Qt::Key_Right
+                          : name == QLatin1String("Left") ? Qt::Key_Left
+                          : name == QLatin1String("Home") ? Qt::Key_Home
+                          : name == QLatin1String("End")  ? Qt::Key_End
+                                                          : Qt::Key_A;
+        QTest::keyClick(QApplication::focusWidget(), k, mods);
+    }
+    QCOMPARE(w->selectedText(), selected);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+}
+
+void TestValueText::announcedAtMostOnceASecondWhileFocused_data()
+{
+    // Steps: "=TEXT" a new text, "+MS" time passes, "blur"/"hide"/"minimise" the user leaves.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("announced");
+
+    QTest::newRow("the first text at once") << QStringList{"=1"} << QStringList{"1"};
+    QTest::newRow("a second later, at once")
+        << QStringList{"=1", "+1000", "=2"} << QStringList{"1", "2"};
+    QTest::newRow("within the second, held to its end")
+        << QStringList{"=1", "+999", "=2"} << QStringList{"1"};
+    QTest::newRow("held, then told when the second is over")
+        << QStringList{"=1", "+400", "=2", "+599"} << QStringList{"1"};
+    QTest::newRow("held, told at the end of the second")
+        << QStringList{"=1", "+400", "=2", "+600"} << QStringList{"1", "2"};
+    QTest::newRow("ten a second: the latest each second")
+        << QStringList{"=1", "+100", "=2", "+100", "=3", "+800", "+100", "=4", "+1000"}
+        << QStringList{"1", "3", "4"};
+    QTest::newRow("not focused: none")
+        << QStringList{"blur", "=1", "+1000", "=2", "+1000"} << QStringList{};
+    QTest::newRow("hidden: none") << QStringList{"hide", "=1", "+1000", "=2"} << QStringList{};
+    QTest::newRow("window minimised: none")
+        << QStringList{"minimise", "=1", "+1000", "=2"} << QStringList{};
+    QTest::newRow("minimised while held: dropped")
+        << QStringList{"=1", "+100", "=2", "minimise", "+1000"} << QStringList{"1"};
+    QTest::newRow("left while held: dropped")
+        << QStringList{"=1", "+100", "=2", "blur", "+1000"} << QStringList{"1"};
+}
+
+void TestValueText::announcedAtMostOnceASecondWhileFocused()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, announced);
+
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *other = new QLineEdit;
+    auto *w = new ValueText;
+    row->addWidget(other);
+    row->addWidget(w);
+    auto *clock = new HandClock;
+    w->setAnnouncer(clock);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    w->setFocus();
+    QTRY_VERIFY(w->hasFocus());
+
+    for (const QString &step : steps) {
+        if (step.startsWith(QLatin1Char('=')))
+            w->setText(step.mid(1));
+        else if (step.startsWith(QLatin1Char('+')))
+            clock->advance(step.mid(1).toInt());
+        else if (step == QLatin1String("blur"))
+            other->setFocus();
+        else if (step == QLatin1String("hide"))
+            w->hide();
+        else if (step == QLatin1String("minimise"))
+            window.showMinimized();
+    }
+    QCOMPARE(clock->told, announced);
 }
 
 void TestValueText::aChangedPartPaintedShowsTheNewText_data()

@@ -292,7 +292,9 @@ QPushButton *DataWindowBase::addButton(const QString &name, const QString &capti
     return b;
 }
 
-QLabel *DataWindowBase::caption(const QString &text)
+QLabel *DataWindowBase::caption(const QString &text, QWidget *buddy)
 {
-    return new QLabel(text, this);
+    auto *label = new QLabel(text, this);
+    label->setBuddy(buddy);
+    return label;
 }

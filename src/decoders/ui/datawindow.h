@@ -70,8 +70,8 @@ protected:
     ValueText *addRawHexBox(const QString &name, int bytesPerLine, int lines);
     ValueText *addRawHexLabel(const QString &name);
     QPushButton *addButton(const QString &name, const QString &caption);
-    // A caption that no decoder writes.
-    QLabel *caption(const QString &text);
+    // A caption that no decoder writes; a screen reader reads `buddy` under its text.
+    QLabel *caption(const QString &text, QWidget *buddy = nullptr);
     // A drawing that fades, as the values grey, while the receiver is silent.
     void fadeWhenStale(QWidget *picture);
 

@@ -36,32 +36,34 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
     values->addWidget(caption(QStringLiteral("Hex")), 1, 0);
     values->addWidget(caption(QStringLiteral("Current")), 2, 0);
     for (int c = 0; c < headings.size(); ++c) {
-        values->addWidget(caption(headings[c]), 0, c + 1);
-        values->addWidget(addTextBox(hexNames[c], curChars[c]), 1, c + 1);
-        values->addWidget(addTextBox(curNames[c], curChars[c]), 2, c + 1);
+        ValueText *hex = addTextBox(hexNames[c], curChars[c]);
+        ValueText *current = addTextBox(curNames[c], curChars[c]);
+        values->addWidget(caption(headings[c], current), 0, c + 1);
+        values->addWidget(hex, 1, c + 1);
+        values->addWidget(current, 2, c + 1);
     }
     top->addLayout(values);
 
     // Row 4: dilutions and the time.
     auto *row4 = new QHBoxLayout;
-    row4->addWidget(caption(QStringLiteral("HDOP")));
-    row4->addWidget(addTextBox(QStringLiteral("HDOP"), 5));
-    row4->addWidget(caption(QStringLiteral("VDOP")));
-    row4->addWidget(addTextBox(QStringLiteral("VDOP"), 5));
-    row4->addWidget(caption(QStringLiteral("Local Date + Time")));
-    row4->addWidget(addTextBox(QStringLiteral("TimeDate"), 24));
+    // Each caption names the box after it.
+    const auto captioned = [this](QHBoxLayout *row, const QString &text, ValueText *box) {
+        row->addWidget(caption(text, box));
+        row->addWidget(box);
+    };
+    captioned(row4, QStringLiteral("HDOP"), addTextBox(QStringLiteral("HDOP"), 5));
+    captioned(row4, QStringLiteral("VDOP"), addTextBox(QStringLiteral("VDOP"), 5));
+    captioned(row4, QStringLiteral("Local Date + Time"),
+              addTextBox(QStringLiteral("TimeDate"), 24));
     row4->addStretch();
     top->addLayout(row4);
 
     // Row 5: satellite count, the raw fix status and the error ellipse.
     auto *row5 = new QHBoxLayout;
-    row5->addWidget(caption(QStringLiteral("Sats")));
-    row5->addWidget(addTextBox(QStringLiteral("Sats"), 3));
+    captioned(row5, QStringLiteral("Sats"), addTextBox(QStringLiteral("Sats"), 3));
     row5->addWidget(addTextBox(QStringLiteral("Validity"), 3));
-    row5->addWidget(caption(QStringLiteral("Error Ellipse 1")));
-    row5->addWidget(addTextBox(QStringLiteral("ErrEll1"), 4));
-    row5->addWidget(caption(QStringLiteral("Error Ellipse 2")));
-    row5->addWidget(addTextBox(QStringLiteral("ErrEll2"), 4));
+    captioned(row5, QStringLiteral("Error Ellipse 1"), addTextBox(QStringLiteral("ErrEll1"), 4));
+    captioned(row5, QStringLiteral("Error Ellipse 2"), addTextBox(QStringLiteral("ErrEll2"), 4));
     row5->addStretch();
     top->addLayout(row5);
 
