@@ -201,6 +201,10 @@ bool RecordingReader::refill()
 {
     if (m_eof || !m_error.isEmpty())
         return false;
+    if (m_byteLimit >= 0 && m_bytesRead > m_byteLimit) {
+        m_error = QStringLiteral("it is more than %1 MB").arg(m_byteLimit / 1'000'000);
+        return false;
+    }
     if (m_buffer.size() < kReadBlock)
         m_buffer.resize(kReadBlock);
     const qint64 n = m_read(m_buffer.data(), m_buffer.size());
@@ -216,7 +220,7 @@ bool RecordingReader::refill()
     return true;
 }
 
-RecordingReader::Line RecordingReader::readLine()
+RecordingReader::Line RecordingReader::readLine(bool header)
 {
     m_line.resize(0);
     m_tooLong = false;
@@ -232,6 +236,8 @@ RecordingReader::Line RecordingReader::readLine()
             // The rest of the line is passed over as it comes, never held.
             m_tooLong = true;
             m_line.resize(0);
+            if (header)
+                return Line::Whole;
         }
         if (!m_tooLong)
             m_line.append(from, n);
@@ -246,7 +252,7 @@ RecordingReader::Line RecordingReader::readLine()
 bool RecordingReader::readHeader()
 {
     const QString must = QStringLiteral("it must begin with \"%1\"").arg(Recording::kMagic);
-    const Line got = readLine();
+    const Line got = readLine(true);
     m_lineNumber = 1;
     if (!m_error.isEmpty())
         return false;

@@ -53,7 +53,10 @@ public:
     explicit RecordingReader(QIODevice &in);
 
     // Reads and checks the format line; false with error() when it is not a recording.
+    // Only its first 64 KiB are looked at: /dev/zero is refused, not read for ever.
     bool readHeader();
+    // Reading stops with an error once more than this many bytes came in.
+    void setByteLimit(qint64 bytes) { m_byteLimit = bytes; }
     // The next data line, «# sent» line or comment; End at the end or on an error.
     Item next();
 
@@ -76,7 +79,7 @@ public:
 
 private:
     enum class Line { Whole, Unterminated, End };
-    Line readLine();
+    Line readLine(bool header = false);
     bool refill();
     void damage(const QString &reason);
 
@@ -93,6 +96,7 @@ private:
     qint64 m_lastMs = 0;
     qsizetype m_lineNumber = 0;
     qint64 m_bytesRead = 0;
+    qint64 m_byteLimit = -1;
     QString m_error;
     DamagedLines m_damaged;
     bool m_cutShort = false;

@@ -100,22 +100,18 @@ void ReplayRecording::finish()
 bool ReplayRecording::read(RecordingReader &reader, const std::function<void(qint64)> &progress)
 {
     qsizetype items = 0;
+    reader.setByteLimit(kMaxFileBytes);
     for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
         if (item == RecordingReader::Item::Data)
             addLine(reader.timeMs(), reader.bytes());
         else if (item == RecordingReader::Item::Comment)
             addComment(reader.comment());
-        if (++items % 1024 == 0) {
-            if (progress)
-                progress(reader.bytesRead());
-            if (reader.bytesRead() > kMaxFileBytes) {
-                error = replayTooLargeText(QString(), reader.bytesRead());
-                return false;
-            }
-        }
+        if (++items % 1024 == 0 && progress)
+            progress(reader.bytesRead());
     }
     finish();
-    error = reader.error();
+    error = reader.bytesRead() > kMaxFileBytes ? replayTooLargeText(QString(), reader.bytesRead())
+                                               : reader.error();
     damaged = reader.damaged();
     cutShort = reader.cutShort();
     return error.isEmpty();

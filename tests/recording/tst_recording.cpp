@@ -28,6 +28,7 @@ private slots:
     void longFileIsReadInTheSameMemory_data();
     void longFileIsReadInTheSameMemory();
     void fifoIsReadOnceAndWaitingForItCanBeCancelled();
+    void endlessInputIsRefusedOrStopped();
     void progressLineText_data();
     void progressLineText();
 };
@@ -388,6 +389,29 @@ void TestRecording::fifoIsReadOnceAndWaitingForItCanBeCancelled()
     char c = 0;
     QCOMPARE(silent.read(&c, 1), qint64(-1));
     QCOMPARE(silent.errorString(), QStringLiteral("interrupted"));
+}
+
+void TestRecording::endlessInputIsRefusedOrStopped()
+{
+    // No line end in sight: the format line is judged on its first 64 KiB.
+    RecordingInput zero;
+    QVERIFY(zero.open(QStringLiteral("/dev/zero")));
+    RecordingReader endless(zero);
+    QVERIFY(!endless.readHeader());
+    QVERIFY(endless.error().startsWith(QLatin1String("line 1: not a Kestrel recording")));
+    QVERIFY(endless.bytesRead() <= 2 * RecordingReader::kMaxLineBytes);
+
+    // After a good start, a limit ends a line that never ends.
+    QByteArray data = "KESTREL RECORDING 1\n0 CA\n" + QByteArray(3'000'000, '\0');
+    QBuffer buffer(&data);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    RecordingReader limited(buffer);
+    limited.setByteLimit(2'000'000);
+    QVERIFY(limited.readHeader());
+    QCOMPARE(limited.next(), RecordingReader::Item::Data);
+    QCOMPARE(limited.next(), RecordingReader::Item::End);
+    QCOMPARE(limited.error(), QStringLiteral("it is more than 2 MB"));
+    QVERIFY(limited.bytesRead() <= 2'000'000 + 64 * 1024);
 }
 
 void TestRecording::progressLineText_data()
