@@ -12,8 +12,9 @@
 #include "platform/settingsstore.h"
 #include "platform/ui/qtmessageboxes.h"
 #include "quality/qualitywatch.h"
-#include "recording/recording.h"
+#include "recording/recordingreader.h"
 #include "recording/replaypacer.h"
+#include "recording/replayport.h"
 #include "recording/ui/recordreplay.h"
 #include "share/nmeashare.h"
 #include "sim/simulatedport.h"
@@ -118,23 +119,24 @@ std::optional<double> replaySpeedOption(const QString &text)
     return v;
 }
 
-bool checkRecordingFile(const QString &path, QString &error)
+std::unique_ptr<OpenedRecording> openRecordingFile(const QString &path, QString &error)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1: %2")
-                    .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
-                                                       : file.errorString());
-        return false;
+    auto opened = std::make_unique<OpenedRecording>();
+    if (!opened->input.open(path)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, opened->input.errorString());
+        return nullptr;
     }
-    const QByteArray data = file.readAll();
-    const RecordingContents rec = readRecording(data);
-    if (!rec.ok()) {
+    if (opened->input.size() > ReplayRecording::kMaxFileBytes) {
+        error = replayTooLargeText(path, opened->input.size());
+        return nullptr;
+    }
+    // Only the format line: the rest is read once, by the replay, however it arrives.
+    if (!opened->reader.readHeader()) {
         error = QStringLiteral("%1 is not a Kestrel recording that can be played: %2")
-                    .arg(path, rec.error);
-        return false;
+                    .arg(path, opened->reader.error());
+        return nullptr;
     }
-    return true;
+    return opened;
 }
 
 int kestrelMain(int argc, char **argv)
@@ -193,7 +195,8 @@ int kestrelMain(int argc, char **argv)
         return 2;
     }
     QString replayError;
-    if (replaying && !checkRecordingFile(parser.value(options.replay), replayError)) {
+    std::unique_ptr<OpenedRecording> recording;
+    if (replaying && !(recording = openRecordingFile(parser.value(options.replay), replayError))) {
         std::fprintf(stderr, "kestrel: %s\n", qPrintable(replayError));
         return 1;
     }
@@ -239,7 +242,8 @@ int kestrelMain(int argc, char **argv)
         mscomm();
         navigate->setPortDialog(&port);
         navigate->show();
-        navigate->recordReplay().openRecording(parser.value(options.replay), *speed);
+        navigate->recordReplay().openRecording(std::move(recording), parser.value(options.replay),
+                                               *speed);
         return app.exec();
     }
     port.Form_Load(parser.isSet(simulateOption) ? SimulatedPort::deviceName()

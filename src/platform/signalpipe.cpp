@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -36,4 +37,12 @@ bool quitOnTerminationSignals()
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
     return true;
+}
+
+bool terminationSignalPending()
+{
+    if (g_signalPipe[0] < 0)
+        return false;
+    pollfd p{g_signalPipe[0], POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }

@@ -4,3 +4,6 @@
 // command-line program interrupted by its user still cleans up in the normal way.
 // Call once, after the QCoreApplication exists. False when the pipe cannot be made.
 bool quitOnTerminationSignals();
+// True once such a signal has come and the event loop has not yet taken it: work that
+// runs before or outside the loop (reading a FIFO) asks this to stop in time.
+bool terminationSignalPending();

@@ -2,6 +2,7 @@
 
 #include "decoders/framedecode.h"
 #include "link/messagetypes.h"
+#include "recording/recordingreader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -172,51 +173,54 @@ QString RecordedTrack::summary() const
     return text;
 }
 
+void TrackBuilder::add(const QByteArray &bytes, qint64 timeMs)
+{
+    RecordedTrack &track = m_track;
+    QList<NmeaSatellite> &satellites = m_satellites;
+    bool &haveSatellites = m_haveSatellites;
+    for (const DecodedFrame &f : m_decoder.feed(bytes, timeMs)) {
+        if (f.bytes.isEmpty())
+            continue;
+        if (!f.good) {
+            ++track.damagedFrames;
+            continue;
+        }
+        const quint8 type = quint8(f.bytes.at(0));
+        if (type == Msg::Satellites) {
+            satellites = nmeaSatellitesFromFrame(f.bytes);
+            haveSatellites = true;
+            continue;
+        }
+        if (type != Msg::Navigation)
+            continue;
+        ++track.navigationMessages;
+        TrackPoint p;
+        p.nav = parseNavigation(f.bytes);
+        if (p.nav.fix != 3 && p.nav.fix != 4) {
+            ++track.withoutFix;
+            continue;
+        }
+        const BcdDateTime &t = p.nav.utc;
+        const QDate date(2000 + t.year, t.month, t.day);
+        const QTime time(t.hour, t.minute, t.second);
+        if (!date.isValid() || !time.isValid()) {
+            ++track.withoutTime;
+            continue;
+        }
+        p.utc = QDateTime(date, time, Qt::UTC);
+        p.frame = f.bytes;
+        p.satellites = satellites;
+        p.haveSatellites = haveSatellites;
+        track.points.append(p);
+    }
+}
+
 RecordedTrack trackFromChunks(const QList<RecordedChunk> &chunks)
 {
-    RecordedTrack track;
-    // Only the messages' values are used here: no window texts, no time zone.
-    FrameDecoder decoder(12, FrameDecoder::Texts::Skipped);
-    QList<NmeaSatellite> satellites;
-    bool haveSatellites = false;
-    for (const RecordedChunk &c : chunks) {
-        for (const DecodedFrame &f : decoder.feed(c.bytes, c.timeMs)) {
-            if (f.bytes.isEmpty())
-                continue;
-            if (!f.good) {
-                ++track.damagedFrames;
-                continue;
-            }
-            const quint8 type = quint8(f.bytes.at(0));
-            if (type == Msg::Satellites) {
-                satellites = nmeaSatellitesFromFrame(f.bytes);
-                haveSatellites = true;
-                continue;
-            }
-            if (type != Msg::Navigation)
-                continue;
-            ++track.navigationMessages;
-            TrackPoint p;
-            p.nav = parseNavigation(f.bytes);
-            if (p.nav.fix != 3 && p.nav.fix != 4) {
-                ++track.withoutFix;
-                continue;
-            }
-            const BcdDateTime &t = p.nav.utc;
-            const QDate date(2000 + t.year, t.month, t.day);
-            const QTime time(t.hour, t.minute, t.second);
-            if (!date.isValid() || !time.isValid()) {
-                ++track.withoutTime;
-                continue;
-            }
-            p.utc = QDateTime(date, time, Qt::UTC);
-            p.frame = f.bytes;
-            p.satellites = satellites;
-            p.haveSatellites = haveSatellites;
-            track.points.append(p);
-        }
-    }
-    return track;
+    TrackBuilder builder;
+    for (const RecordedChunk &c : chunks)
+        builder.add(c.bytes, c.timeMs);
+    return builder.track();
 }
 
 QByteArray exportTrack(const RecordedTrack &track, ExportFormat format, const QString &name)
@@ -235,7 +239,7 @@ QByteArray exportTrack(const RecordedTrack &track, ExportFormat format, const QS
 }
 
 ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat format,
-                                  const QString &outPath)
+                                  const QString &outPath, const ReadProgress &progress)
 {
     ExportOutcome outcome;
     const auto fail = [&](ExportOutcome::Status status, const QString &error) {
@@ -243,28 +247,29 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
         outcome.error = error;
         return outcome;
     };
-    QFile in(recordingPath);
-    if (QFileInfo(recordingPath).isDir())
-        return fail(ExportOutcome::Status::CannotRead,
-                    QStringLiteral("cannot read %1: it is a folder").arg(recordingPath));
-    if (!in.open(QIODevice::ReadOnly))
+    RecordingInput in;
+    if (!in.open(recordingPath))
         return fail(ExportOutcome::Status::CannotRead,
                     QStringLiteral("cannot read %1: %2").arg(recordingPath, in.errorString()));
-    const QByteArray data = in.readAll();
-    if (in.error() != QFileDevice::NoError)
+    RecordingReader reader(in);
+    if (!reader.readHeader())
+        return fail(reader.error().startsWith(QLatin1String("line 1:"))
+                        ? ExportOutcome::Status::NotRecording
+                        : ExportOutcome::Status::CannotRead,
+                    QStringLiteral("%1: %2").arg(recordingPath, reader.error()));
+    TrackBuilder builder;
+    for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
+        if (item == RecordingReader::Item::Data)
+            builder.add(reader.bytes(), reader.timeMs());
+        if (progress)
+            progress(reader.bytesRead(), in.size());
+    }
+    if (!reader.error().isEmpty())
         return fail(ExportOutcome::Status::CannotRead,
                     QStringLiteral("cannot read %1: %2").arg(recordingPath, in.errorString()));
-    if (!looksLikeRecording(data))
-        return fail(ExportOutcome::Status::NotRecording,
-                    QStringLiteral("%1 is not a Kestrel recording (it must begin with \"%2\")")
-                        .arg(recordingPath, QLatin1String(Recording::kMagic)));
-    const RecordingContents rec = readRecording(data);
-    if (!rec.ok())
-        return fail(ExportOutcome::Status::NotRecording,
-                    QStringLiteral("%1 is a damaged recording: %2").arg(recordingPath, rec.error));
-    outcome.cutShort = rec.cutShort;
-    outcome.damaged = rec.damaged;
-    outcome.track = trackFromChunks(rec.chunks);
+    outcome.cutShort = reader.cutShort();
+    outcome.damaged = reader.damaged();
+    outcome.track = builder.track();
     const QByteArray out =
         exportTrack(outcome.track, format, QFileInfo(recordingPath).completeBaseName());
 

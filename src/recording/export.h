@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoders/framedecode.h"
 #include "decoders/messagevalues.h"
 #include "recording/recording.h"
 #include "share/nmea.h"
@@ -8,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // A recording turned into files that maps, spreadsheets and NMEA readers open. The
@@ -44,7 +46,20 @@ struct RecordedTrack {
     QString summary() const;
 };
 
-// Decodes the recording's bytes in order.
+// Decodes a recording's bytes in order, line by line as they are read.
+class TrackBuilder {
+public:
+    void add(const QByteArray &bytes, qint64 timeMs);
+    const RecordedTrack &track() const { return m_track; }
+
+private:
+    RecordedTrack m_track;
+    // Only the messages' values are used: no window texts, no time zone.
+    FrameDecoder m_decoder{12, FrameDecoder::Texts::Skipped};
+    QList<NmeaSatellite> m_satellites;
+    bool m_haveSatellites = false;
+};
+
 RecordedTrack trackFromChunks(const QList<RecordedChunk> &chunks);
 
 // The whole file of the format. `name` names the track inside GPX and KML.
@@ -71,5 +86,7 @@ struct ExportOutcome {
 
 // Reads the recording at `recordingPath`; the export goes to `outPath`, or to
 // standard output when it is "-".
+// Told the bytes read so far and the file's size (-1 when not known).
+using ReadProgress = std::function<void(qint64 done, qint64 total)>;
 ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat format,
-                                  const QString &outPath);
+                                  const QString &outPath, const ReadProgress &progress = {});

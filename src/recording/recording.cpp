@@ -1,13 +1,13 @@
 #include "recording/recording.h"
 
-#include "link/hextext.h"
+#include "recording/recordingreader.h"
 
+#include <QBuffer>
 #include <QFileDevice>
 #include <QIODevice>
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,92 +38,38 @@ QStringList DamagedLines::text() const
     return lines;
 }
 
-namespace {
-
-constexpr char kSent[] = "# sent ";
-
-// «# sent MS HEX»; anything else is an ordinary comment.
-std::optional<RecordedChunk> sentLine(const QByteArray &line)
-{
-    if (!line.startsWith(kSent))
-        return std::nullopt;
-    const QList<QByteArray> parts = line.mid(qsizetype(sizeof kSent) - 1).split(' ');
-    bool ok = false;
-    const qint64 ms = parts.size() == 2 ? parts[0].toLongLong(&ok) : -1;
-    const HexTextResult hex = parseHexText(QString::fromLatin1(parts.value(1)));
-    if (!ok || ms < 0 || !hex.ok() || hex.bytes.isEmpty())
-        return std::nullopt;
-    return RecordedChunk{ms, hex.bytes};
-}
-
-} // namespace
-
 bool looksLikeRecording(const QByteArray &data)
 {
-    return data.startsWith(Recording::kMagic);
+    // A byte order mark or another version still says "meant as a recording": the
+    // reader then tells what is wrong instead of the bytes being taken for raw ones.
+    const QByteArray text = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
+    return text.startsWith("KESTREL RECORDING");
 }
 
 RecordingContents readRecording(const QByteArray &data)
 {
     RecordingContents rec;
-    const QList<QByteArray> lines = data.split('\n');
-    // split() leaves an empty last piece after a final line end; anything else there
-    // is a line whose end never got written.
-    const bool unterminated = !data.isEmpty() && !data.endsWith('\n');
-    if (lines.isEmpty() || lines[0].trimmed() != Recording::kMagic) {
-        rec.error = QStringLiteral("line 1: not a Kestrel recording (it must begin with \"%1\")")
-                        .arg(QLatin1String(Recording::kMagic));
-        return rec;
-    }
-    qint64 lastMs = 0;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        const bool last = unterminated && i == lines.size() - 1;
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith('#')) {
-            if (const auto sent = sentLine(line))
-                rec.sent.append(*sent);
+    QByteArray copy = data;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    RecordingReader reader(buffer);
+    if (reader.readHeader()) {
+        for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
+            if (item == RecordingReader::Item::Data)
+                rec.chunks.append({reader.timeMs(), reader.bytes()});
+            else if (item == RecordingReader::Item::Sent)
+                rec.sent.append({reader.timeMs(), reader.bytes()});
             else
-                rec.comments.append(QString::fromUtf8(line.mid(1).trimmed()));
-            continue;
+                rec.comments.append(reader.comment());
         }
-        QString problem;
-        const qsizetype blank = line.indexOf(' ');
-        bool timeOk = false;
-        const qint64 ms = blank > 0 ? line.left(blank).toLongLong(&timeOk) : 0;
-        const HexTextResult hex =
-            blank > 0 ? parseHexText(QString::fromLatin1(line.mid(blank + 1))) : HexTextResult{};
-        if (blank <= 0)
-            problem = QStringLiteral("a data line is a time in milliseconds, a blank and bytes "
-                                     "in hexadecimal");
-        else if (!timeOk || ms < 0)
-            problem = QStringLiteral("the time \"%1\" is not a whole number of milliseconds")
-                          .arg(QString::fromLatin1(line.left(blank)));
-        else if (ms < lastMs)
-            problem = QStringLiteral("the time %1 ms is earlier than the line before (%2 ms)")
-                          .arg(ms)
-                          .arg(lastMs);
-        else if (!hex.ok())
-            problem = QStringLiteral("the bytes are not pairs of hexadecimal digits");
-        else if (hex.bytes.isEmpty())
-            problem = QStringLiteral("a data line without bytes");
-        if (!problem.isEmpty()) {
-            if (last) {
-                rec.cutShort = true;
-                break;
-            }
-            // The line is lost, not the recording: its neighbours still hold their bytes.
-            if (rec.damaged.named.size() < Recording::kNamedDamagedLines)
-                rec.damaged.named.append({i + 1, problem});
-            ++rec.damaged.count;
-            continue;
-        }
-        lastMs = ms;
-        rec.chunks.append({ms, hex.bytes});
     }
+    rec.error = reader.error();
+    rec.damaged = reader.damaged();
+    rec.cutShort = reader.cutShort();
     return rec;
 }
+
+static constexpr char kSentMark[] = "# sent ";
 
 bool RecordingWriter::writeHeader(const QStringList &comments)
 {
@@ -159,7 +105,7 @@ bool RecordingWriter::writeChunk(qint64 timeMs, const QByteArray &bytes)
 bool RecordingWriter::writeSent(qint64 timeMs, const QByteArray &bytes)
 {
     m_lastMs = qMax(m_lastMs, timeMs);
-    return put(kSent + QByteArray::number(m_lastMs) + ' ' + bytes.toHex().toUpper() + '\n');
+    return put(kSentMark + QByteArray::number(m_lastMs) + ' ' + bytes.toHex().toUpper() + '\n');
 }
 
 bool RecordingWriter::put(const QByteArray &line)

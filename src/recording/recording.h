@@ -73,7 +73,8 @@ struct RecordingContents {
     QByteArray bytes() const;
 };
 
-// True when the data starts as a recording does.
+// True when the data is meant as a recording (whether or not it reads as one), and not
+// raw bytes or hexadecimal text.
 bool looksLikeRecording(const QByteArray &data);
 RecordingContents readRecording(const QByteArray &data);
 

@@ -2,6 +2,9 @@
 
 #include "link/framer.h"
 #include "platform/clock.h"
+#include "recording/recordingreader.h"
+
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <limits>
@@ -9,6 +12,8 @@
 
 namespace {
 constexpr int kStepMs = 10;
+// As fast as possible: the processor time one turn of the event loop gives to replay.
+constexpr qint64 kFastBudgetMs = 5;
 // Wall time a step may make up for after a stall, so a late step does not burst.
 constexpr qint64 kMaxCatchUpMs = 250;
 } // namespace
@@ -56,35 +61,77 @@ int lineEvent(const QString &comment, qint64 &timeMs)
 
 } // namespace
 
-void ReplayPort::load(const RecordingContents &recording, const QString &name)
+void ReplayRecording::eventsBefore(qint64 timeMs)
+{
+    qsizetype n = 0;
+    for (; n < m_pending.size() && m_pending[n].first < timeMs; ++n) {
+        // A comment written late still plays in order, at the time reached.
+        const qint64 at = std::max(m_pending[n].first, m_lastMs);
+        events.insert(lines.size(), m_pending[n].second);
+        lines.append(at, {});
+        m_lastMs = at;
+    }
+    m_pending.remove(0, n);
+}
+
+void ReplayRecording::addLine(qint64 timeMs, QByteArrayView bytes)
+{
+    // Each event goes after the lines of its time and before later ones.
+    eventsBefore(timeMs);
+    lines.append(timeMs, bytes);
+    m_lastMs = timeMs;
+}
+
+void ReplayRecording::addComment(const QString &comment)
+{
+    qint64 ms = 0;
+    if (const int code = lineEvent(comment, ms)) {
+        const auto later = std::upper_bound(m_pending.begin(), m_pending.end(), ms,
+                                            [](qint64 t, const auto &e) { return t < e.first; });
+        m_pending.insert(later, {ms, code});
+    }
+}
+
+void ReplayRecording::finish()
+{
+    eventsBefore(std::numeric_limits<qint64>::max());
+}
+
+bool ReplayRecording::read(RecordingReader &reader, const std::function<void(qint64)> &progress)
+{
+    qsizetype items = 0;
+    reader.setByteLimit(kMaxFileBytes);
+    for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
+        if (item == RecordingReader::Item::Data)
+            addLine(reader.timeMs(), reader.bytes());
+        else if (item == RecordingReader::Item::Comment)
+            addComment(reader.comment());
+        if (++items % 1024 == 0 && progress)
+            progress(reader.bytesRead());
+    }
+    finish();
+    error = reader.bytesRead() > kMaxFileBytes ? replayTooLargeText(QString(), reader.bytesRead())
+                                               : reader.error();
+    damaged = reader.damaged();
+    cutShort = reader.cutShort();
+    return error.isEmpty();
+}
+
+QString replayTooLargeText(const QString &name, qint64 bytes)
+{
+    return QStringLiteral("%1 is more than %2 MB: a replay holds at most 1 GB (1000 MB). "
+                          "Cut it into parts, or use kestrelctl decode, stats or export, "
+                          "which read recordings of any length.")
+        .arg(name.isEmpty() ? QStringLiteral("the recording") : name)
+        .arg(bytes / 1'000'000);
+}
+
+void ReplayPort::load(ReplayRecording recording, const QString &name)
 {
     close();
-    m_chunks.clear();
-    m_items.clear();
-    // Each event goes after the lines of its time and before later ones.
-    QList<std::pair<qint64, int>> events;
-    for (const QString &c : recording.comments) {
-        qint64 ms = 0;
-        if (const int code = lineEvent(c, ms))
-            events.append({ms, code});
-    }
-    std::stable_sort(events.begin(), events.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    qsizetype e = 0;
-    const auto eventsUpTo = [&](qint64 ms) {
-        for (; e < events.size() && events[e].first <= ms; ++e) {
-            m_chunks.append(RecordedChunk{events[e].first, QByteArray()});
-            m_items.append(Item{QByteArray(), events[e].second});
-        }
-    };
-    for (const RecordedChunk &c : recording.chunks) {
-        eventsUpTo(c.timeMs - 1);
-        m_chunks.append(c);
-        m_items.append(Item{c.bytes, 0});
-    }
-    eventsUpTo(std::numeric_limits<qint64>::max());
+    m_events = std::move(recording.events);
     m_name = name;
-    m_pacer = ReplayPacer(m_chunks, m_pacer.speed());
+    m_pacer = ReplayPacer(std::move(recording.lines), m_pacer.speed());
 }
 
 bool ReplayPort::open()
@@ -95,7 +142,7 @@ bool ReplayPort::open()
         return false;
     }
     m_error.clear();
-    m_pacer = ReplayPacer(m_chunks, m_pacer.speed());
+    m_pacer = ReplayPacer(m_pacer.lines(), m_pacer.speed());
     m_lastMs = -1;
     m_open = true;
     m_timer.start();
@@ -129,6 +176,8 @@ void ReplayPort::setPaused(bool paused)
 void ReplayPort::setSpeed(double speed)
 {
     m_pacer.setSpeed(speed);
+    // As fast as possible, a step at every turn of the event loop.
+    m_timer.setInterval(speed == ReplayPacer::kAsFastAsPossible ? 0 : kStepMs);
     emit progressed();
 }
 
@@ -147,27 +196,44 @@ void ReplayPort::pump()
     const qint64 elapsed = m_lastMs < 0 ? 0 : std::clamp<qint64>(now - m_lastMs, 0, kMaxCatchUpMs);
     m_lastMs = now;
     const qint64 before = m_pacer.positionMs();
+    if (m_pacer.speed() == ReplayPacer::kAsFastAsPossible) {
+        // Steps for as long as a few milliseconds of processor time allow, then the
+        // event loop gets its turn: as fast as the machine goes, and never frozen.
+        ++m_fastTurns;
+        QElapsedTimer budget;
+        budget.start();
+        do
+            handOn(0);
+        while (m_open && !m_paused && !m_pacer.finished() && !budget.hasExpired(kFastBudgetMs));
+    } else {
+        handOn(elapsed);
+    }
+    if (m_pacer.positionMs() != before || m_pacer.finished())
+        emit progressed();
+}
+
+void ReplayPort::handOn(qint64 wallMs)
+{
     const qsizetype from = m_pacer.nextLine();
-    m_pacer.advance(elapsed);
+    m_pacer.advance(wallMs);
+    const ReplayLines &lines = m_pacer.lines();
     // Line by line, each at its recorded time: a step may hand on many seconds of
     // the recording, and every frame is timed by the line that completed it.
     for (qsizetype i = from; i < m_pacer.nextLine(); ++i) {
-        m_handingMs = m_chunks[i].timeMs;
-        if (m_items[i].event)
-            emit commEvent(m_items[i].event);
-        else if (!m_items[i].bytes.isEmpty())
-            emit received(m_items[i].bytes);
+        m_handingMs = lines.timeMs(i);
+        if (const int event = m_events.value(i))
+            emit commEvent(event);
+        else
+            emit received(lines.bytes(i, i + 1));
     }
     m_handingMs = -1;
-    if (m_pacer.positionMs() != before || m_pacer.finished())
-        emit progressed();
 }
 
 qint64 ReplayPort::recordingTimeMs() const
 {
     if (m_handingMs >= 0)
         return m_handingMs;
-    return m_chunks.isEmpty() ? 0 : m_chunks.first().timeMs + m_pacer.positionMs();
+    return m_pacer.isEmpty() ? 0 : m_pacer.lines().timeMs(0) + m_pacer.positionMs();
 }
 
 QString ReplayPort::statusText() const
@@ -189,6 +255,13 @@ QString replaySpeedText(double speed)
     if (speed == ReplayPacer::kAsFastAsPossible)
         return QStringLiteral("as fast as possible");
     return QString::number(speed) + QStringLiteral("\u00d7");
+}
+
+qint64 replaySliderStepMs(qint64 durationMs)
+{
+    constexpr qint64 kTenth = 100;
+    constexpr qint64 kMostSteps = std::numeric_limits<int>::max();
+    return std::max(kTenth, (durationMs + kMostSteps - 1) / kMostSteps);
 }
 
 QString replayTimeText(qint64 ms)

@@ -4,7 +4,44 @@
 #include "platform/serialport.h"
 #include "recording/replaypacer.h"
 
+#include <QHash>
 #include <QTimer>
+
+#include <functional>
+
+class RecordingReader;
+
+// What a replay holds of a recording, built line by line while it is read: its lines,
+// and the line events its comments keep («1500 ms: ERR: Break») at their times.
+class ReplayRecording {
+public:
+    // A replay holds the whole recording (about half the file); a longer one is refused.
+    static constexpr qint64 kMaxFileBytes = 1'000'000'000;
+
+    void addLine(qint64 timeMs, QByteArrayView bytes);
+    void addComment(const QString &comment);
+    // The line events after the last line.
+    void finish();
+    // Reads the rest of a recording whose header is read; false with `error` when
+    // reading fails, is cancelled or passes kMaxFileBytes. `progress` hears the bytes read.
+    bool read(RecordingReader &reader, const std::function<void(qint64)> &progress = {});
+
+    ReplayLines lines;
+    // Line index to the line event (CommEvent) it stands for; those lines have no bytes.
+    QHash<qsizetype, int> events;
+    DamagedLines damaged;
+    bool cutShort = false;
+    QString error;
+
+private:
+    void eventsBefore(qint64 timeMs);
+
+    QList<std::pair<qint64, int>> m_pending;
+    qint64 m_lastMs = 0;
+};
+
+// «trip.krec is 1.2 GB: a replay holds at most 1 GB; ...»
+QString replayTooLargeText(const QString &name, qint64 bytes);
 
 // A recording played as if it were the receiver, behind the serial-port interface
 // like the simulated receiver: opening it starts playing from the beginning, its
@@ -23,7 +60,7 @@ public:
 
     // The recording to play at the next open; `name` is how it is shown. The line
     // events it kept as comments («1500 ms: ERR: Break») are played at their times.
-    void load(const RecordingContents &recording, const QString &name);
+    void load(ReplayRecording recording, const QString &name);
     bool loaded() const { return !m_name.isEmpty(); }
     QString recordingName() const { return m_name; }
 
@@ -44,6 +81,8 @@ public:
     bool finished() const { return m_pacer.finished(); }
     // One step: what became due since the last step arrives.
     void pump();
+    // Steps taken per turn of the event loop while playing as fast as possible.
+    qint64 fastTurns() const { return m_fastTurns; }
     // The recording's own time (its milliseconds) at the place played: while a line is
     // handed on, that line's time; otherwise the position reached. It stands still
     // while paused and moves with a seek.
@@ -62,13 +101,6 @@ signals:
     void progressed();
 
 private:
-    // A line of the recording or one of its line events, in playing order; the
-    // pacer holds the same lines with their times.
-    struct Item {
-        QByteArray bytes;
-        int event = 0;
-    };
-
     // The recording's time as a clock; the date and time stay the computer's.
     class RecordingClock : public Clock {
     public:
@@ -85,18 +117,23 @@ private:
     RecordingClock m_recordingClock{*this, m_clock};
     // The time of the line being handed on, -1 between lines.
     qint64 m_handingMs = -1;
-    QList<RecordedChunk> m_chunks;
-    QList<Item> m_items;
+    QHash<qsizetype, int> m_events;
     QString m_name;
     ReplayPacer m_pacer;
     QTimer m_timer;
     qint64 m_lastMs = -1;
     bool m_open = false;
     bool m_paused = false;
+    qint64 m_fastTurns = 0;
     QString m_error;
+
+    void handOn(qint64 wallMs);
 };
 
 // «4×», «0.25×», «as fast as possible».
 QString replaySpeedText(double speed);
+// The Replay window's slider counts tenths of a second, fine enough to find a message;
+// a recording longer than an int holds of them gets steps as long as it takes.
+qint64 replaySliderStepMs(qint64 durationMs);
 // «1:05», «1:02:03» for a time in a recording.
 QString replayTimeText(qint64 ms);

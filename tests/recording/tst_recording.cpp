@@ -1,10 +1,14 @@
 #include "link/hextext.h"
 #include "recording/recording.h"
+#include "recording/recordingreader.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <thread>
 
 class TestRecording : public QObject {
     Q_OBJECT
@@ -21,6 +25,12 @@ private slots:
     void interruptedLastLineIsDroppedAndReported();
     void fileHoldsEveryChunkAsSoonAsItIsWritten();
     void randomInputIsReadOrRefusedNeverMisread();
+    void longFileIsReadInTheSameMemory_data();
+    void longFileIsReadInTheSameMemory();
+    void fifoIsReadOnceAndWaitingForItCanBeCancelled();
+    void endlessInputIsRefusedOrStopped();
+    void progressLineText_data();
+    void progressLineText();
 };
 
 void TestRecording::hexTextIsRead_data()
@@ -114,8 +124,45 @@ void TestRecording::damagedLinesAreSkippedAndNamed_data()
     QTest::newRow("no format line")
         << QByteArray("0 CACA\n") << "line 1: not a Kestrel recording" << QString() << QByteArray();
     QTest::newRow("other version")
-        << QByteArray("KESTREL RECORDING 2\n0 CA\n") << "line 1: not a Kestrel recording"
+        << QByteArray("KESTREL RECORDING 2\n0 CA\n")
+        << "line 1: not a Kestrel recording (it must begin with \"KESTREL RECORDING 1\"; "
+           "\"KESTREL RECORDING 2\" is a format this version does not read)"
         << QString() << QByteArray();
+    QTest::newRow("empty") << QByteArray()
+                           << "line 1: not a Kestrel recording (it must begin with \"KESTREL "
+                              "RECORDING 1\"; the file is empty)"
+                           << QString() << QByteArray();
+    QTest::newRow("byte order mark")
+        << "\xEF\xBB\xBF" + magic + "0 CA\n"
+        << "line 1: not a Kestrel recording (it must begin with \"KESTREL RECORDING 1\"; this "
+           "one begins with a UTF-8 byte order mark)"
+        << QString() << QByteArray();
+    QTest::newRow("header only") << magic << QString() << QString() << QByteArray();
+    QTest::newRow("comments only") << magic + "# port: COM1\n#\n\n# sent 3 C3\n"
+                                   << QString() << QString() << QByteArray();
+    QTest::newRow("CRLF line ends") << QByteArray("KESTREL RECORDING 1\r\n0 CACA\r\n5 0D\r\n")
+                                    << QString() << QString() << QByteArray::fromHex("CACA0D");
+    // A line of 65,537 bytes is one too many; the line after it is read.
+    QTest::newRow("huge line") << magic + "0 " + QByteArray(65535, 'A') + "\n" + ack << QString()
+                               << "line 2: the line is longer than 65536 bytes" << ackBytes;
+    QTest::newRow("longest line") << magic + "0 " + QByteArray(65534, 'G') + "\n" + ack << QString()
+                                  << "line 2: the bytes are not pairs" << ackBytes;
+    // 100 years of 365.25 days: 3,155,760,000,000 ms is the last time read.
+    QTest::newRow("2^63 ms") << magic + "9223372036854775808 CA\n" + ack << QString()
+                             << "line 2: the time \"9223372036854775808\" is more than 100 years"
+                             << ackBytes;
+    QTest::newRow("2^63 - 1 ms") << magic + "9223372036854775807 CA\n" + ack << QString()
+                                 << "line 2: the time \"9223372036854775807\" is more" << ackBytes;
+    QTest::newRow("100 years and 1 ms") << magic + "3155760000001 CA\n" + ack << QString()
+                                        << "line 2: the time \"3155760000001\"" << ackBytes;
+    QTest::newRow("100 years") << magic + "3155760000000 CA\n"
+                               << QString() << QString() << QByteArray::fromHex("CA");
+    // Quoted file text is cut at 60 characters and cannot drive a terminal.
+    QTest::newRow("control characters in a quoted time")
+        << magic + "\x1b[2J" + QByteArray(100, 'x') + " CA\n" + ack << QString()
+        << "line 2: the time \"\\x1b[2J" + QString(53, QLatin1Char('x')) +
+               "...\" is not a whole number of milliseconds"
+        << ackBytes;
     // A damaged data line is passed over and the next line read.
     QTest::newRow("no time") << magic + "CACA\n" + ack << QString() << "line 2: a data line is"
                              << ackBytes;
@@ -211,6 +258,11 @@ void TestRecording::interruptedLastLineIsDroppedAndReported()
     QVERIFY(!r.cutShort);
     QCOMPARE(r.damaged.text(),
              QStringList{"line 4: the bytes are not pairs of hexadecimal digits"});
+    // A last line cut short past the longest line is the cut too, not damage.
+    r = readRecording(whole + "9 " + QByteArray(70000, 'B'));
+    QVERIFY(r.cutShort);
+    QVERIFY(r.damaged.isEmpty());
+    QCOMPARE(r.bytes(), QByteArray::fromHex("CACAB7B7920D"));
 }
 
 void TestRecording::fileHoldsEveryChunkAsSoonAsItIsWritten()
@@ -258,6 +310,127 @@ void TestRecording::randomInputIsReadOrRefusedNeverMisread()
             QVERIFY(h.error.startsWith(QLatin1String("line ")));
         }
     }
+}
+
+void TestRecording::longFileIsReadInTheSameMemory_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("lineBytes");
+    QTest::newRow("100,000 lines of 20 bytes") << 100000 << 20;
+    QTest::newRow("a line of 4 MB between two good ones") << 3 << 4 * 1024 * 1024;
+}
+
+void TestRecording::longFileIsReadInTheSameMemory()
+{
+    QFETCH(int, lines);
+    QFETCH(int, lineBytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.krec"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("KESTREL RECORDING 1\n");
+        const QByteArray hex = QByteArray(lineBytes, '\xB7').toHex().toUpper();
+        for (int i = 0; i < lines; ++i)
+            f.write(QByteArray::number(i) + ' ' + (i == 1 ? hex : QByteArray("CACA")) + '\n');
+    }
+    RecordingInput in;
+    QVERIFY(in.open(path));
+    RecordingReader reader(in);
+    QVERIFY(reader.readHeader());
+    qsizetype most = 0;
+    int data = 0;
+    qint64 sum = 0;
+    while (reader.next() == RecordingReader::Item::Data) {
+        ++data;
+        sum += reader.bytes().size();
+        most = qMax(most, reader.bufferCapacity());
+    }
+    QCOMPARE(reader.error(), QString());
+    const bool longLine = lineBytes * 2 > RecordingReader::kMaxLineBytes;
+    QCOMPARE(data, longLine ? lines - 1 : lines);
+    QCOMPARE(sum, qint64(longLine ? 2 * (lines - 1) : 2 * (lines - 1) + lineBytes));
+    QCOMPARE(reader.damaged().count, longLine ? 1 : 0);
+    // A block read, the longest line and its bytes: about 160 KiB, whatever the file.
+    QVERIFY2(most <= 256 * 1024, qPrintable(QString::number(most)));
+    QCOMPARE(reader.bytesRead(), QFileInfo(path).size());
+}
+
+void TestRecording::fifoIsReadOnceAndWaitingForItCanBeCancelled()
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    // Opened before any writer: the open returns at once and reading waits for one.
+    RecordingInput in;
+    QVERIFY(in.open(QFile::decodeName(fifo)));
+    QCOMPARE(in.size(), qint64(-1));
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        QFile w(QFile::decodeName(fifo));
+        if (w.open(QIODevice::WriteOnly))
+            w.write("KESTREL RECORDING 1\n0 CACA\n");
+    });
+    RecordingReader reader(in);
+    const bool header = reader.readHeader();
+    const bool data = reader.next() == RecordingReader::Item::Data;
+    const QByteArray bytes = reader.bytes();
+    const bool end = reader.next() == RecordingReader::Item::End;
+    writer.join();
+    QVERIFY(header && data && end);
+    QCOMPARE(bytes, QByteArray::fromHex("CACA"));
+
+    // A FIFO nobody writes to: a cancel ends the wait.
+    RecordingInput silent;
+    QVERIFY(silent.open(QFile::decodeName(fifo)));
+    QElapsedTimer waited;
+    waited.start();
+    silent.setCancel([&] { return waited.elapsed() > 300; });
+    char c = 0;
+    QCOMPARE(silent.read(&c, 1), qint64(-1));
+    QCOMPARE(silent.errorString(), QStringLiteral("interrupted"));
+}
+
+void TestRecording::endlessInputIsRefusedOrStopped()
+{
+    // No line end in sight: the format line is judged on its first 64 KiB.
+    RecordingInput zero;
+    QVERIFY(zero.open(QStringLiteral("/dev/zero")));
+    RecordingReader endless(zero);
+    QVERIFY(!endless.readHeader());
+    QVERIFY(endless.error().startsWith(QLatin1String("line 1: not a Kestrel recording")));
+    QVERIFY(endless.bytesRead() <= 2 * RecordingReader::kMaxLineBytes);
+
+    // After a good start, a limit ends a line that never ends.
+    QByteArray data = "KESTREL RECORDING 1\n0 CA\n" + QByteArray(3'000'000, '\0');
+    QBuffer buffer(&data);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    RecordingReader limited(buffer);
+    limited.setByteLimit(2'000'000);
+    QVERIFY(limited.readHeader());
+    QCOMPARE(limited.next(), RecordingReader::Item::Data);
+    QCOMPARE(limited.next(), RecordingReader::Item::End);
+    QCOMPARE(limited.error(), QStringLiteral("it is more than 2 MB"));
+    QVERIFY(limited.bytesRead() <= 2'000'000 + 64 * 1024);
+}
+
+void TestRecording::progressLineText_data()
+{
+    QTest::addColumn<qint64>("done");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("start") << qint64(0) << qint64(36000000) << "reading t.krec: 0 % of 36.0 MB";
+    QTest::newRow("a third") << qint64(12000000) << qint64(36000000)
+                             << "reading t.krec: 33 % of 36.0 MB";
+    QTest::newRow("a pipe") << qint64(12550000) << qint64(-1) << "reading t.krec: 12.6 MB";
+}
+
+void TestRecording::progressLineText()
+{
+    QFETCH(qint64, done);
+    QFETCH(qint64, total);
+    QFETCH(QString, text);
+    QCOMPARE(readingProgressText(QStringLiteral("t.krec"), done, total), text);
 }
 
 QTEST_GUILESS_MAIN(TestRecording)

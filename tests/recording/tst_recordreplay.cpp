@@ -27,11 +27,15 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSlider>
 #include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -133,6 +137,10 @@ private slots:
     void recordingTroubleNeverHoldsTheReceiverBack();
     void replayCommandLineIsChecked_data();
     void replayCommandLineIsChecked();
+    void fifoIsReadOnceInTheBackgroundAndCanBeCancelled();
+    void fastReplayLeavesTheEventLoopTurning();
+    void sliderSpansTheWholeRecording_data();
+    void sliderSpansTheWholeRecording();
 
 private:
     QTemporaryDir m_dir;
@@ -486,6 +494,13 @@ void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage_data()
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not a recording\n");
     notes.close();
+    QFile(dir + QStringLiteral("/empty.krec")).open(QIODevice::WriteOnly);
+    // Sparse: a byte past 1 GB takes no room on the disk.
+    QFile huge(dir + QStringLiteral("/huge.krec"));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    huge.write("KESTREL RECORDING 1\n");
+    QVERIFY(huge.resize(1'000'000'001));
+    huge.close();
     QTest::newRow("record into a missing folder") << "record" << dir + "/missing/x.krec"
                                                   << "Cannot record to";
     QTest::newRow("record onto a folder") << "record" << dir << "is a folder";
@@ -494,6 +509,11 @@ void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage_data()
     QTest::newRow("open a folder") << "open" << dir << "it is a folder";
     QTest::newRow("open a file that is no recording") << "open" << dir + "/notes.txt"
                                                       << "is not a Kestrel recording";
+    QTest::newRow("open an empty file") << "open" << dir + "/empty.krec"
+                                        << "is not a Kestrel recording that can be played: line 1";
+    QTest::newRow("open a recording past 1 GB")
+        << "open" << dir + "/huge.krec"
+        << "is more than 1000 MB: a replay holds at most 1 GB";
     QTest::newRow("export into a missing folder") << "export" << dir + "/missing/x.gpx"
                                                   << "Export failed: cannot write";
 }
@@ -632,6 +652,8 @@ void TestRecordReplay::replayCommandLineIsChecked_data()
     QTest::newRow("a folder") << QStringList{"--replay", m_dir.path()} << 1 << "it is a folder";
     QTest::newRow("not a recording")
         << QStringList{"--replay", QStringLiteral(KESTREL)} << 1 << "not a Kestrel recording";
+    QTest::newRow("a recording past 1 GB") << QStringList{"--replay", m_dir.filePath("huge.krec")}
+                                           << 1 << "a replay holds at most 1 GB";
 }
 
 void TestRecordReplay::replayCommandLineIsChecked()
@@ -649,6 +671,95 @@ void TestRecordReplay::replayCommandLineIsChecked()
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QCOMPARE(p.exitCode(), exit);
     QVERIFY2(err.contains(QStringLiteral("kestrel: ")) && err.contains(message), qPrintable(err));
+}
+
+void TestRecordReplay::fifoIsReadOnceInTheBackgroundAndCanBeCancelled()
+{
+    const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("play.fifo")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    Program p;
+    // The writer comes after the open, as `kestrel --replay <(zcat ...)` has it.
+    QVERIFY(p.rr().openRecording(QFile::decodeName(fifo)));
+    QVERIFY(p.rr().loading());
+    std::thread writer([&] {
+        QFile w(QFile::decodeName(fifo));
+        if (w.open(QIODevice::WriteOnly))
+            w.write("KESTREL RECORDING 1\n0 B7B7920D\n2500 B7B7920D\n");
+    });
+    QTRY_VERIFY(!p.rr().loading());
+    writer.join();
+    ReplayPort &port = *p.rr().replayPort();
+    QVERIFY(port.PortOpen());
+    QCOMPARE(port.durationMs(), qint64(2500));
+    QVERIFY(p.tp.boxes.shown.isEmpty());
+
+    // Nobody writes this time: Cancel ends the wait, and the replay before stays.
+    QVERIFY(p.rr().openRecording(QFile::decodeName(fifo)));
+    auto *progress = p.nav->findChild<QProgressDialog *>(QStringLiteral("RecordingProgress"));
+    QVERIFY(progress);
+    auto *cancel = progress->findChild<QPushButton *>();
+    QVERIFY(cancel);
+    cancel->click();
+    QTRY_VERIFY(!p.rr().loading());
+    QVERIFY(p.tp.boxes.shown.isEmpty());
+    QCOMPARE(port.durationMs(), qint64(2500));
+}
+
+void TestRecordReplay::fastReplayLeavesTheEventLoopTurning()
+{
+    const QString path = m_dir.filePath(QStringLiteral("fast.krec"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("KESTREL RECORDING 1\n");
+    for (int i = 0; i < 30000; ++i)
+        f.write(QByteArray::number(i * 100) + " B7B7920D\n");
+    f.close();
+    Program p;
+    QVERIFY(p.rr().openRecording(path, ReplayPacer::kAsFastAsPossible));
+    ReplayPort &port = *p.rr().replayPort();
+    int ticks = 0;
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&] { ticks += port.finished() ? 0 : 1; });
+    other.start(1);
+    QTRY_VERIFY_WITH_TIMEOUT(port.finished(), 60000);
+    // A replay done in one turn of the loop would let the timer fire never.
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+    QVERIFY(port.fastTurns() >= 3);
+}
+
+void TestRecordReplay::sliderSpansTheWholeRecording_data()
+{
+    QTest::addColumn<qint64>("lastMs");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<qint64>("endMs");
+    // Tenths of a second while an int holds them.
+    QTest::newRow("30 s") << qint64(30000) << 300 << qint64(30000);
+    QTest::newRow("6.8 years") << qint64(214748364700) << 2147483647 << qint64(214748364700);
+    // 100 years: steps of 3155760000000 / 2147483647 + 1 = 1470 ms.
+    QTest::newRow("100 years") << qint64(3155760000000) << 2146775510 << qint64(3155759999700);
+}
+
+void TestRecordReplay::sliderSpansTheWholeRecording()
+{
+    QFETCH(qint64, lastMs);
+    QFETCH(int, maximum);
+    QFETCH(qint64, endMs);
+    const QString path = m_dir.filePath(QStringLiteral("long.krec"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("KESTREL RECORDING 1\n0 B7B7920D\n" + QByteArray::number(lastMs) + " B7B7920D\n");
+    f.close();
+    Program p;
+    QVERIFY(p.rr().openRecording(path));
+    ReplayWindow *window = p.rr().replayWindow();
+    p.rr().replayPort()->setPaused(true);
+    window->refresh();
+    auto *slider = window->findChild<QSlider *>();
+    QVERIFY(slider);
+    QCOMPARE(slider->maximum(), maximum);
+    slider->setValue(slider->maximum());
+    window->Position_Change();
+    QCOMPARE(p.rr().replayPort()->positionMs(), endMs);
 }
 
 QTEST_MAIN(TestRecordReplay)

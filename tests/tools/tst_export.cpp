@@ -333,7 +333,7 @@ void TestExport::badInputIsRefusedWithItsExitStatus_data()
         QTest::newRow("no permission to read")
             << args("gpx", unreadable, out) << 1 << "cannot read" << false;
     QTest::newRow("not a recording")
-        << args("kml", notRecording, out) << 3 << "is not a Kestrel recording" << false;
+        << args("kml", notRecording, out) << 3 << "not a Kestrel recording" << false;
     // The damaged line is skipped and named; the rest is exported, and the status says so.
     QTest::newRow("damaged recording")
         << args("csv", damaged, out) << 3 << "line 3: the bytes are not pairs" << true;

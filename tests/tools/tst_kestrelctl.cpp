@@ -145,6 +145,8 @@ QProcessEnvironment toolEnvironment(const QString &home)
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+    // Progress at once, were it shown: standard error here is a pipe, never a terminal.
+    env.insert(QStringLiteral("KESTRELCTL_PROGRESS_AFTER_MS"), QStringLiteral("0"));
     return env;
 }
 
@@ -239,6 +241,8 @@ private slots:
     void bridgeFeedsGpsd();
     void statsMatchHandComputation();
     void statsTellColdStartRunsAndRefuseNonRecordings();
+    void everyReaderTellsWhatIsNotARecording_data();
+    void everyReaderTellsWhatIsNotARecording();
     void statsTellAFixAtStart_data();
     void statsTellAFixAtStart();
     void monitorGivesNumbersAndFixLines();
@@ -1103,6 +1107,57 @@ void TestKestrelCtl::statsMatchHandComputation()
     QVERIFY(text.contains(QStringLiteral("2DRMS: %1 m\n").arg(h.drms2, 0, 'f', 3)));
     QVERIFY(text.contains(QStringLiteral("R95: %1 m\n").arg(h.r95, 0, 'f', 3)));
     QVERIFY(text.contains(QStringLiteral("mean latitude: %1 deg\n").arg(h.lat, 0, 'f', 7)));
+}
+
+void TestKestrelCtl::everyReaderTellsWhatIsNotARecording_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("says");
+    const QList<QPair<const char *, QStringList>> commands{
+        {"decode", {"decode"}},
+        {"stats", {"stats"}},
+        {"export", {"export", "--format", "csv", "-o", "-"}}};
+    for (const auto &[name, command] : commands) {
+        QTest::addRow("%s, byte order mark", name)
+            << command << QByteArray("\xEF\xBB\xBFKESTREL RECORDING 1\n0 B7B7920D\n") << 3
+            << "line 1: not a Kestrel recording (it must begin with \"KESTREL RECORDING 1\"; "
+               "this one begins with a UTF-8 byte order mark)";
+        QTest::addRow("%s, version 2", name)
+            << command << QByteArray("KESTREL RECORDING 2\n0 B7B7920D\n") << 3
+            << "\"KESTREL RECORDING 2\" is a format this version does not read";
+        QTest::addRow("%s, empty file", name)
+            << command << QByteArray() << 3
+            << "line 1: not a Kestrel recording (it must begin with \"KESTREL RECORDING 1\"; "
+               "the file is empty)";
+        // Escape sequences in the file reach the terminal as text.
+        QTest::addRow("%s, escape sequence in a time", name)
+            << command << QByteArray("KESTREL RECORDING 1\n\x1b[2J5 B7B7920D\n") << 3
+            << "line 2: the time \"\\x1b[2J5\" is not a whole number";
+    }
+    // Standard error is no terminal here: no progress line, however long reading took.
+    QTest::newRow("decode, no progress into a pipe")
+        << QStringList{"decode"} << QByteArray("KESTREL RECORDING 1\n0 B7B7920D\n") << 0
+        << QString();
+}
+
+void TestKestrelCtl::everyReaderTellsWhatIsNotARecording()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, content);
+    QFETCH(int, exit);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("input.krec")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    const Run r = run(command + QStringList{f.fileName()});
+    QCOMPARE(r.exit, exit);
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QChar(0x1b)) && !r.err.contains(QStringLiteral("reading ")),
+             qPrintable(r.err));
 }
 
 void TestKestrelCtl::statsTellAFixAtStart_data()

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -45,6 +46,8 @@ private slots:
     void programTalksToItThroughThePseudoTerminal();
     void faultOptionsDamageFramesThatTheProgramLogs();
     void regularFileIsNotReplacedByTheLink();
+    void replayOfASilentFifoStopsOnASignal_data();
+    void replayOfASilentFifoStopsOnASignal();
     void nothingIsWrittenUntilAProgramOpensTheTerminal_data();
     void nothingIsWrittenUntilAProgramOpensTheTerminal();
 };
@@ -59,6 +62,46 @@ void TestKestrelSim::helpNamesEveryOption()
     for (const char *option : {"--link", "--rate", "--seed", "--baud", "--garbage", "--corrupt",
                                "--truncate", "--verbose"})
         QVERIFY2(out.contains(QLatin1String(option)), option);
+}
+
+void TestKestrelSim::replayOfASilentFifoStopsOnASignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("writer");
+    QTest::newRow("SIGINT, no writer yet") << int(SIGINT) << false;
+    QTest::newRow("SIGTERM, no writer yet") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT, a writer that sends nothing") << int(SIGINT) << true;
+    QTest::newRow("SIGTERM, after the format line") << int(SIGTERM) << true;
+}
+
+void TestKestrelSim::replayOfASilentFifoStopsOnASignal()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, writer);
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("trip.fifo")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    QProcess sim;
+    sim.start(QStringLiteral(KESTREL_SIM), {"--replay", QFile::decodeName(fifo)});
+    QVERIFY(sim.waitForStarted(5000));
+    QTest::qWait(300);
+    int w = -1;
+    if (writer) {
+        w = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        QVERIFY(w >= 0);
+        if (QTest::currentDataTag() == QByteArray("SIGTERM, after the format line"))
+            QVERIFY(::write(w, "KESTREL RECORDING 1\n", 20) == 20);
+        QTest::qWait(200);
+    }
+    ::kill(pid_t(sim.processId()), signal);
+    const bool stopped = sim.waitForFinished(2000);
+    if (!stopped)
+        sim.kill();
+    if (w >= 0)
+        ::close(w);
+    sim.waitForFinished(1000);
+    QVERIFY(stopped);
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
 }
 
 void TestKestrelSim::badOptionsAreRefused_data()

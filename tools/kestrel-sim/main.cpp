@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/signalpipe.h"
+#include "recording/recordingreader.h"
 #include "replay.h"
 #include "sim/simulatedport.h"
 #include "sim/simulator.h"
@@ -69,31 +70,41 @@ int replay(QCoreApplication &app, const QString &file, const QString &speedText,
                  .arg(speedText));
         return 2;
     }
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
+    // Read line by line, and stopped by Ctrl+C or SIGTERM even while a FIFO is silent.
+    RecordingInput in;
+    in.setCancel(terminationSignalPending);
+    if (!in.open(file)) {
         fail(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
         return 2;
     }
-    const QByteArray data = in.readAll();
-    if (!looksLikeRecording(data)) {
-        fail(QStringLiteral("%1 is not a recording (make one with kestrelctl record)").arg(file));
+    RecordingReader reader(in);
+    if (!reader.readHeader()) {
+        if (terminationSignalPending())
+            return 0;
+        fail(QStringLiteral("%1 is not a recording (make one with kestrelctl record): %2")
+                 .arg(file, reader.error()));
         return 2;
     }
-    const RecordingContents rec = readRecording(data);
-    if (!rec.ok()) {
-        fail(QStringLiteral("%1 is damaged: %2").arg(file, rec.error));
+    ReplayLines lines;
+    for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next())
+        if (item == RecordingReader::Item::Data)
+            lines.append(reader.timeMs(), reader.bytes());
+    if (terminationSignalPending())
+        return 0;
+    if (!reader.error().isEmpty()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(file, reader.error()));
         return 2;
     }
-    if (rec.cutShort)
+    if (reader.cutShort())
         fail(QStringLiteral("%1 ends in an incomplete line; playing up to it").arg(file));
-    if (!rec.damaged.isEmpty()) {
+    if (!reader.damaged().isEmpty()) {
         fail(QStringLiteral("%1: %2 skipped; playing everything else")
-                 .arg(file, rec.damaged.countText()));
-        for (const QString &line : rec.damaged.text())
+                 .arg(file, reader.damaged().countText()));
+        for (const QString &line : reader.damaged().text())
             fail(QStringLiteral("%1: %2").arg(file, line));
     }
 
-    Replay player(rec.chunks, speed);
+    Replay player(std::move(lines), speed);
     if (!player.open()) {
         fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(player.errorString()));
         return 1;

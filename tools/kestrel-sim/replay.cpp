@@ -19,8 +19,8 @@ constexpr int kStepMs = 2;
 constexpr int kIdleStepMs = 20;
 } // namespace
 
-Replay::Replay(QList<RecordedChunk> chunks, double speed, QObject *parent)
-    : QObject(parent), m_pacer(std::move(chunks), speed)
+Replay::Replay(ReplayLines lines, double speed, QObject *parent)
+    : QObject(parent), m_pacer(std::move(lines), speed)
 {
     m_timer.setInterval(kIdleStepMs);
     m_timer.setTimerType(Qt::PreciseTimer);

@@ -12,7 +12,7 @@
 class Replay : public QObject {
     Q_OBJECT
 public:
-    Replay(QList<RecordedChunk> chunks, double speed, QObject *parent = nullptr);
+    Replay(ReplayLines lines, double speed, QObject *parent = nullptr);
     ~Replay() override;
 
     bool open();

@@ -7,6 +7,7 @@
 #include "platform/settingsstore.h"
 #include "platform/signalpipe.h"
 #include "recording/recording.h"
+#include "recording/recordingreader.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -51,6 +52,33 @@ int reportDamagedLines(const QString &file, const DamagedLines &damaged)
     for (const QString &line : damaged.text())
         complain(QStringLiteral("%1: %2").arg(file, line));
     return Exit::BadInput;
+}
+
+ProgressLine::ProgressLine(QString name, qint64 total)
+    : m_name(std::move(name)), m_total(total), m_terminal(::isatty(STDERR_FILENO) == 1)
+{
+    // The tests shorten the wait to see that a pipe gets no progress at all.
+    bool ok = false;
+    m_delayMs = qEnvironmentVariableIntValue("KESTRELCTL_PROGRESS_AFTER_MS", &ok);
+    if (!ok)
+        m_delayMs = 1000;
+    m_timer.start();
+}
+
+ProgressLine::~ProgressLine()
+{
+    if (m_shownMs >= 0)
+        std::fputs("\r\x1b[K", stderr);
+}
+
+void ProgressLine::update(qint64 done)
+{
+    const qint64 now = m_timer.elapsed();
+    if (!m_terminal || now < m_delayMs || (m_shownMs >= 0 && now - m_shownMs < 200))
+        return;
+    m_shownMs = now;
+    std::fprintf(stderr, "\r%s\x1b[K", qPrintable(readingProgressText(m_name, done, m_total)));
+    std::fflush(stderr);
 }
 
 SubcommandParser::SubcommandParser(QString command, QString arguments, QString description)

@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -36,6 +37,25 @@ int usageError(const QString &command, const QString &text);
 // Names the damaged lines passed over in `file`, after everything else is written;
 // the status to end with: BadInput when there were any, so scripts learn of them.
 int reportDamagedLines(const QString &file, const DamagedLines &damaged);
+
+// «reading trip.krec: 42 %» on standard error while a long file is read, once it has
+// taken a second, and only when standard error is a terminal; cleared at the end.
+class ProgressLine {
+public:
+    ProgressLine(QString name, qint64 total);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine &) = delete;
+    ProgressLine &operator=(const ProgressLine &) = delete;
+    void update(qint64 done);
+
+private:
+    QString m_name;
+    qint64 m_total;
+    bool m_terminal;
+    qint64 m_delayMs;
+    QElapsedTimer m_timer;
+    qint64 m_shownMs = -1;
+};
 
 // A subcommand's parser with --help; parse() reports its own errors.
 class SubcommandParser {

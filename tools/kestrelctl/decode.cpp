@@ -11,12 +11,14 @@
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
 #include "recording/recording.h"
+#include "recording/recordingreader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -124,41 +126,57 @@ int runDecode(const QStringList &args)
 
     const QString name = files.value(0, QStringLiteral("-"));
     const QString shown = name == QLatin1String("-") ? QStringLiteral("standard input") : name;
-    QFile in;
-    bool opened = false;
-    if (name == QLatin1String("-")) {
-        opened = in.open(stdin, QIODevice::ReadOnly);
-    } else {
-        in.setFileName(name);
-        opened = in.open(QIODevice::ReadOnly);
-    }
-    if (!opened) {
+    RecordingInput in;
+    if (!in.open(name)) {
         complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
         return Exit::Failed;
     }
-    const QByteArray data = in.readAll();
-    if (in.error() != QFileDevice::NoError) {
+    const auto readFailed = [&] {
         complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
         return Exit::Failed;
-    }
+    };
+    // Enough of the start to tell a recording from hexadecimal text or raw bytes.
+    constexpr qsizetype kLook = 32;
+    QByteArray head(kLook, '\0');
+    qsizetype got = 0;
+    for (qint64 n = 1; got < kLook && n > 0; got += std::max<qint64>(n, 0))
+        if ((n = in.read(head.data() + got, kLook - got)) < 0)
+            return readFailed();
+    head.resize(got);
 
     FrameDecoder decoder(*zone);
     FramePrinter printer(*output, false);
+    ProgressLine progress(shown, in.size());
     DamagedLines damaged;
-    if (looksLikeRecording(data)) {
-        const RecordingContents rec = readRecording(data);
-        damaged = rec.damaged;
-        if (!rec.ok()) {
-            complain(QStringLiteral("%1 is a damaged recording: %2").arg(shown, rec.error));
+    if (head.isEmpty() || looksLikeRecording(head)) {
+        RecordingReader reader(in, head);
+        if (!reader.readHeader()) {
+            complain(QStringLiteral("%1: %2").arg(shown, reader.error()));
             return Exit::BadInput;
         }
-        if (rec.cutShort)
+        // Reading stops once the output cannot be written (a reader that has gone).
+        for (auto item = reader.next(); item != RecordingReader::Item::End && !printer.failed();
+             item = reader.next()) {
+            if (item == RecordingReader::Item::Data)
+                printer.print(decoder.feed(reader.bytes(), reader.timeMs()));
+            progress.update(reader.bytesRead());
+        }
+        if (!reader.error().isEmpty())
+            return readFailed();
+        damaged = reader.damaged();
+        if (reader.cutShort())
             complain(QStringLiteral("%1 ends in an incomplete line (the recording was "
                                     "interrupted); decoding up to it")
                          .arg(shown));
-        for (const RecordedChunk &c : rec.chunks)
-            printer.print(decoder.feed(c.bytes, c.timeMs));
     } else if (p.isSet(hex)) {
+        // Typed or pasted text, read whole: its errors name line and column.
+        QByteArray data = head;
+        char block[65536];
+        for (qint64 n; (n = in.read(block, sizeof block)) != 0;) {
+            if (n < 0)
+                return readFailed();
+            data.append(block, n);
+        }
         const HexTextResult h = parseHexText(QString::fromUtf8(data));
         if (!h.ok()) {
             complain(QStringLiteral("%1 is not hexadecimal text: %2").arg(shown, h.error));
@@ -166,7 +184,15 @@ int runDecode(const QStringList &args)
         }
         printer.print(decoder.feed(h.bytes));
     } else {
-        printer.print(decoder.feed(data));
+        printer.print(decoder.feed(head));
+        QByteArray block(65536, '\0');
+        qint64 done = head.size();
+        for (qint64 n; !printer.failed() && (n = in.read(block.data(), block.size())) != 0;) {
+            if (n < 0)
+                return readFailed();
+            printer.print(decoder.feed(QByteArray(block.constData(), n)));
+            progress.update(done += n);
+        }
     }
     if (decoder.midFrame())
         complain(QStringLiteral("the input ends inside a frame; its bytes so far are not shown"));

@@ -44,7 +44,14 @@ int runExport(const QStringList &args)
     if (p.value(output).isEmpty())
         return usageError(cmd, QStringLiteral("-o wants a file name, or - for standard output"));
 
-    const ExportOutcome outcome = exportRecordingFile(files.first(), *chosen, p.value(output));
+    std::optional<ProgressLine> progress;
+    const ExportOutcome outcome = exportRecordingFile(
+        files.first(), *chosen, p.value(output), [&](qint64 done, qint64 total) {
+            if (!progress)
+                progress.emplace(files.first(), total);
+            progress->update(done);
+        });
+    progress.reset();
     switch (outcome.status) {
     case ExportOutcome::Status::Done:
         break;

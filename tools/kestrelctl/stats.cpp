@@ -9,6 +9,7 @@
 #include "link/messagetypes.h"
 #include "quality/fixstatistics.h"
 #include "recording/recording.h"
+#include "recording/recordingreader.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -57,37 +58,37 @@ int runStats(const QStringList &args)
         return usageError(QStringLiteral("stats"), QStringLiteral("one recording, please"));
 
     const QString name = files.first();
-    QFile in(name);
-    if (!in.open(QIODevice::ReadOnly)) {
+    RecordingInput in;
+    if (!in.open(name)) {
         complain(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
         return Exit::Failed;
     }
-    const QByteArray data = in.readAll();
-    if (!looksLikeRecording(data)) {
-        complain(QStringLiteral("%1 is not a recording (kestrelctl record makes them)").arg(name));
+    RecordingReader reader(in);
+    if (!reader.readHeader()) {
+        complain(QStringLiteral("%1 is not a recording (kestrelctl record makes them): %2")
+                     .arg(name, reader.error()));
         return Exit::BadInput;
     }
-    const RecordingContents rec = readRecording(data);
-    if (!rec.ok()) {
-        complain(QStringLiteral("%1 is a damaged recording: %2").arg(name, rec.error));
-        return Exit::BadInput;
-    }
-    if (rec.cutShort)
-        complain(QStringLiteral("%1 ends in an incomplete line (the recording was interrupted); "
-                                "counting up to it")
-                     .arg(name));
 
     // The program's own receive loop frames the bytes; the core counts and measures.
     FrameDecoder decoder(12, FrameDecoder::Texts::Skipped);
     ReceiverQuality quality;
     PositionStatistics positions;
-    const qint64 firstMs = rec.chunks.isEmpty() ? 0 : rec.chunks.first().timeMs;
-    quality.start(firstMs, TtffStart::RecordingStart);
-    for (const RecordedChunk &c : rec.chunks) {
-        for (const DecodedFrame &f : decoder.feed(c.bytes, c.timeMs)) {
+    ProgressLine progress(name, in.size());
+    bool started = false;
+    for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
+        progress.update(reader.bytesRead());
+        if (item != RecordingReader::Item::Data)
+            continue;
+        const qint64 ms = reader.timeMs();
+        if (!started) {
+            quality.start(ms, TtffStart::RecordingStart);
+            started = true;
+        }
+        for (const DecodedFrame &f : decoder.feed(reader.bytes(), ms)) {
             if (!f.good || f.bytes.isEmpty())
                 continue;
-            quality.frame(f.bytes, c.timeMs);
+            quality.frame(f.bytes, ms);
             if (quint8(f.bytes[0]) == Msg::Navigation) {
                 const NavigationMessage m = parseNavigation(f.bytes);
                 if (m.fix == 4)
@@ -95,6 +96,17 @@ int runStats(const QStringList &args)
             }
         }
     }
+    if (!started)
+        quality.start(0, TtffStart::RecordingStart);
+    if (!reader.error().isEmpty()) {
+        complain(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
+        return Exit::Failed;
+    }
+    if (reader.cutShort())
+        complain(QStringLiteral("%1 ends in an incomplete line (the recording was interrupted); "
+                                "counting up to it")
+                     .arg(name));
+    const DamagedLines damagedLines = reader.damaged();
 
     const FixCounts &n = quality.counts;
     const TtffRun &first = quality.ttff.runs().front();
@@ -165,5 +177,5 @@ int runStats(const QStringList &args)
     }
     StandardOutput standardOutput;
     standardOutput.write(out);
-    return standardOutput.finish(reportDamagedLines(name, rec.damaged));
+    return standardOutput.finish(reportDamagedLines(name, damagedLines));
 }

@@ -6,6 +6,7 @@
 #include "platform/selectingserialport.h"
 #include "platform/ui/screenplace.h"
 #include "recording/recorder.h"
+#include "recording/recordingreader.h"
 #include "recording/replayport.h"
 #include "recording/ui/replaywindow.h"
 
@@ -15,6 +16,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QThread>
+
+#include <atomic>
 
 namespace {
 
@@ -94,6 +99,14 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
 
 RecordReplay::~RecordReplay()
 {
+    // A background read stops at its next wait and is waited for: it writes into
+    // memory that ends with this object's owner.
+    if (m_loader) {
+        if (m_cancelLoading)
+            m_cancelLoading();
+        m_loader->wait();
+        delete m_loader;
+    }
     if (m_replayWindow)
         delete m_replayWindow;
 }
@@ -253,27 +266,135 @@ bool RecordReplay::openRecording(const QString &path, double speed)
 {
     if (!m_replay)
         return false;
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        tell(QStringLiteral("Cannot open %1: %2")
-                 .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
-                                                    : file.errorString()),
+    auto opened = std::make_unique<OpenedRecording>();
+    if (!opened->input.open(path)) {
+        tell(QStringLiteral("Cannot open %1: %2").arg(path, opened->input.errorString()), true);
+        return false;
+    }
+    return load(std::move(opened), path, speed, false);
+}
+
+bool RecordReplay::openRecording(std::unique_ptr<OpenedRecording> opened, const QString &path,
+                                 double speed)
+{
+    return m_replay && load(std::move(opened), path, speed, true);
+}
+
+bool RecordReplay::loading() const
+{
+    return m_loader != nullptr;
+}
+
+namespace {
+
+// A file this small is read before the window could be seen to wait.
+constexpr qint64 kReadAtOnceBytes = 2'000'000;
+
+// What the background reading shares with the window: the window asks, never touches.
+struct Loading {
+    std::unique_ptr<OpenedRecording> opened;
+    bool headerRead = false;
+    ReplayRecording recording;
+    bool ok = false;
+    std::atomic<qint64> done{0};
+    std::atomic<bool> cancelled{false};
+};
+
+QString notPlayableText(const QString &path, const QString &why)
+{
+    return QStringLiteral("%1 is not a Kestrel recording that can be played: %2").arg(path, why);
+}
+
+} // namespace
+
+bool RecordReplay::load(std::unique_ptr<OpenedRecording> opened, const QString &path, double speed,
+                        bool headerRead)
+{
+    if (m_loader) {
+        tell(QStringLiteral("Cannot open %1 while another recording is being read.").arg(path),
              true);
         return false;
     }
-    const QByteArray data = file.readAll();
-    const RecordingContents rec = readRecording(data);
-    if (!looksLikeRecording(data) || !rec.ok()) {
-        tell(QStringLiteral("%1 is not a Kestrel recording that can be played: %2")
-                 .arg(path, rec.error),
-             true);
+    const qint64 size = opened->input.size();
+    if (size > ReplayRecording::kMaxFileBytes) {
+        tell(replayTooLargeText(path, size), true);
         return false;
     }
-    if (rec.cutShort)
+    if (size >= 0 && size <= kReadAtOnceBytes) {
+        if (!headerRead && !opened->reader.readHeader()) {
+            tell(notPlayableText(path, opened->reader.error()), true);
+            return false;
+        }
+        ReplayRecording recording;
+        if (!recording.read(opened->reader)) {
+            tell(notPlayableText(path, recording.error), true);
+            return false;
+        }
+        return play(std::move(recording), path, speed);
+    }
+
+    auto loading = std::make_shared<Loading>();
+    loading->opened = std::move(opened);
+    loading->headerRead = headerRead;
+    Loading *l = loading.get();
+    l->opened->input.setCancel([l] { return l->cancelled.load(); });
+    m_cancelLoading = [l] { l->cancelled = true; };
+    QThread *thread = QThread::create([l] {
+        RecordingReader &reader = l->opened->reader;
+        if (!l->headerRead && !reader.readHeader()) {
+            l->recording.error = reader.error();
+            return;
+        }
+        l->ok = l->recording.read(reader, [l](qint64 n) { l->done = n; });
+    });
+    m_loader = thread;
+    // Shown after half a second: a pipe that delivers at once never shows it.
+    auto *progress =
+        new QProgressDialog(QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()),
+                            QStringLiteral("Cancel"), 0, size > 0 ? 1000 : 0, m_window);
+    progress->setObjectName(QStringLiteral("RecordingProgress"));
+    progress->setMinimumDuration(500);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    progress->setValue(0);
+    auto *poll = new QTimer(progress);
+    poll->setInterval(100);
+    const QString name = QFileInfo(path).fileName();
+    connect(poll, &QTimer::timeout, progress, [progress, l, size, name] {
+        if (size > 0)
+            progress->setValue(int(std::min<qint64>(l->done * 1000 / size, 999)));
+        else
+            progress->setLabelText(readingProgressText(name, l->done, -1));
+    });
+    poll->start();
+    connect(progress, &QProgressDialog::canceled, this, [l] { l->cancelled = true; });
+    connect(thread, &QThread::finished, this, [this, loading, thread, progress, path, speed] {
+        delete progress;
+        thread->deleteLater();
+        m_cancelLoading = nullptr;
+        if (loading->cancelled) {
+            m_g.prependLog(
+                QStringLiteral("RPL: reading %1 cancelled").arg(QFileInfo(path).fileName()));
+            return;
+        }
+        if (!loading->ok) {
+            tell(notPlayableText(path, loading->recording.error), true);
+            return;
+        }
+        play(std::move(loading->recording), path, speed);
+    });
+    thread->start();
+    return true;
+}
+
+bool RecordReplay::play(ReplayRecording recording, const QString &path, double speed)
+{
+    const DamagedLines damaged = recording.damaged;
+    if (recording.cutShort)
         m_g.prependLog(QStringLiteral("RPL: recording ends in an incomplete line"));
     if (m_keeper.PortOpen())
         m_keeper.close();
-    m_replay->load(rec, QFileInfo(path).fileName());
+    m_replay->load(std::move(recording), QFileInfo(path).fileName());
     m_replay->setSpeed(speed);
     m_replay->setPaused(false);
     SerialPort &port = m_keeper.port();
@@ -291,8 +412,8 @@ bool RecordReplay::openRecording(const QString &path, double speed)
     m_replayWindow->show();
     m_replayWindow->raise();
     updateActivity();
-    if (!rec.damaged.isEmpty())
-        tell(damagedText(QFileInfo(path).fileName(), rec.damaged, QStringLiteral("plays")), true);
+    if (!damaged.isEmpty())
+        tell(damagedText(QFileInfo(path).fileName(), damaged, QStringLiteral("plays")), true);
     return true;
 }
 

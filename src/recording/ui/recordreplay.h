@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class GPS_Main;
 class PortKeeper;
@@ -14,6 +15,9 @@ class QWidget;
 class Recorder;
 class ReplayPort;
 class ReplayWindow;
+class QThread;
+struct OpenedRecording;
+class ReplayRecording;
 
 // File, Record... / Stop Recording, Open Recording... and Export... of the main
 // window: the recorder on the program's port, the recorded receiver among the
@@ -42,7 +46,13 @@ public:
     // Each tells the user in a message box when it cannot do what is asked.
     bool startRecording(const QString &path);
     void stopRecording();
+    // A recording read in a moment plays at once; a larger one, a pipe or a FIFO is
+    // read in the background with a progress bar and Cancel, and true means "loading".
     bool openRecording(const QString &path, double speed = 1);
+    // The same for a recording whose format line start-up has already read.
+    bool openRecording(std::unique_ptr<OpenedRecording> opened, const QString &path, double speed);
+    // True while a recording is read in the background.
+    bool loading() const;
     bool exportRecording(const QString &recordingPath, ExportFormat format, const QString &out);
     // What Export... exports: the recording being made or last made, or the one
     // opened, whichever was most recent; empty when there is none.
@@ -53,6 +63,9 @@ public:
     ReplayWindow *replayWindow() const;
 
 private:
+    bool load(std::unique_ptr<OpenedRecording> opened, const QString &path, double speed,
+              bool headerRead);
+    bool play(ReplayRecording recording, const QString &path, double speed);
     void updateActivity();
     void updateMenus();
     void tell(const QString &text, bool problem);
@@ -68,4 +81,6 @@ private:
     QMenu *m_menu = nullptr;
     FileChooser m_chooser;
     QTimer m_tick;
+    QPointer<QThread> m_loader;
+    std::function<void()> m_cancelLoading;
 };

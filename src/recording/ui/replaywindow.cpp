@@ -9,12 +9,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-namespace {
-// The slider counts tenths of a second: fine enough to find a message, and an int
-// holds years of them.
-constexpr qint64 kSliderStepMs = 100;
-} // namespace
-
 ReplayWindow::ReplayWindow(ReplayPort &replay, QWidget *parent)
     : QWidget(parent, Qt::Tool), m_replay(replay)
 {
@@ -65,8 +59,9 @@ void ReplayWindow::refresh()
         m_speed->setCurrentIndex(index);
     // A slider held by the user is theirs until let go.
     if (!m_position->isSliderDown()) {
-        m_position->setRange(0, int(m_replay.durationMs() / kSliderStepMs));
-        m_position->setValue(int(m_replay.positionMs() / kSliderStepMs));
+        const qint64 step = replaySliderStepMs(m_replay.durationMs());
+        m_position->setRange(0, int(m_replay.durationMs() / step));
+        m_position->setValue(int(m_replay.positionMs() / step));
     }
     m_time->setText(QStringLiteral("%1 / %2").arg(replayTimeText(m_replay.positionMs()),
                                                   replayTimeText(m_replay.durationMs())));
@@ -90,5 +85,5 @@ void ReplayWindow::Speed_Click(int index)
 
 void ReplayWindow::Position_Change()
 {
-    m_replay.seek(qint64(m_position->value()) * kSliderStepMs);
+    m_replay.seek(qint64(m_position->value()) * replaySliderStepMs(m_replay.durationMs()));
 }
