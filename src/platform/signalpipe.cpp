@@ -14,9 +14,9 @@ namespace {
 // descriptors must be reachable from the handler, hence file scope.
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char c = 1;
+    const char c = char(signal);
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
@@ -45,4 +45,12 @@ bool terminationSignalPending()
         return false;
     pollfd p{g_signalPipe[0], POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+int takeTerminationSignal()
+{
+    char c = 0;
+    if (g_signalPipe[0] < 0 || ::read(g_signalPipe[0], &c, 1) != 1)
+        return 0;
+    return c;
 }

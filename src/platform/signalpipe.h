@@ -7,3 +7,5 @@ bool quitOnTerminationSignals();
 // True once such a signal has come and the event loop has not yet taken it: work that
 // runs before or outside the loop (reading a FIFO) asks this to stop in time.
 bool terminationSignalPending();
+// The signal that came (SIGINT, SIGTERM, SIGHUP), taken from the queue; 0 when none.
+int takeTerminationSignal();

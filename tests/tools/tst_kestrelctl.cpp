@@ -227,7 +227,8 @@ private slots:
     void damagedLinesAreSkippedNamedAndEndWithStatus3();
     void sendWritesTheWindowsBytesAndPrintsTheAnswer_data();
     void sendWritesTheWindowsBytesAndPrintsTheAnswer();
-    void sendTimesOutWithStatus2();
+    void sendWithoutAnswerEndsWithItsStatus_data();
+    void sendWithoutAnswerEndsWithItsStatus();
     void sendRefusesWhatTheWindowsRefuse_data();
     void sendRefusesWhatTheWindowsRefuse();
     void everyCommandIsAcknowledgedBySimulator();
@@ -695,15 +696,38 @@ void TestKestrelCtl::sendWritesTheWindowsBytesAndPrintsTheAnswer()
     QVERIFY2(out.startsWith(printed), out.constData());
 }
 
-void TestKestrelCtl::sendTimesOutWithStatus2()
+void TestKestrelCtl::sendWithoutAnswerEndsWithItsStatus_data()
 {
+    QTest::addColumn<int>("signal"); // sent after 0.3 s; 0: none
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("time-out") << 0 << 2 << "no answer (CMD: B9)";
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130 << "interrupted before the answer (CMD: B9)";
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143 << "interrupted before the answer (CMD: B9)";
+}
+
+// No answer from the receiver: a time-out is told as one, an interruption as one.
+void TestKestrelCtl::sendWithoutAnswerEndsWithItsStatus()
+{
+    QFETCH(int, signal);
+    QFETCH(int, exit);
+    QFETCH(QString, says);
     Pty pty;
     QVERIFY(pty.ok());
-    const Run r = run({"send", "--port", pty.slavePath(), "--timeout", "0.3", "cold-start"});
-    QCOMPARE(r.exit, 2);
-    QVERIFY(r.out.isEmpty());
-    QVERIFY2(r.err.contains(QStringLiteral("no answer (CMD: B9)")), qPrintable(r.err));
-    QCOMPARE(pty.read(4, 500), bytes({0xB9, 0xB9, 0x8E, 0x0D}));
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    p.start(QStringLiteral(KESTRELCTL),
+            {"send", "--port", pty.slavePath(), "--timeout", signal ? "6" : "0.3", "cold-start"});
+    QVERIFY(p.waitForStarted(5000));
+    QCOMPARE(pty.read(4, 3000), bytes({0xB9, 0xB9, 0x8E, 0x0D}));
+    if (signal)
+        ::kill(pid_t(p.processId()), signal);
+    QVERIFY(p.waitForFinished(signal ? 3000 : 10000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), exit);
+    QVERIFY(p.readAllStandardOutput().isEmpty());
+    QVERIFY2(err.contains(says), qPrintable(err));
 }
 
 void TestKestrelCtl::sendRefusesWhatTheWindowsRefuse_data()

@@ -28,7 +28,9 @@ QString exitStatusHelp()
                           "  3   invalid input: bad hexadecimal text or a damaged recording\n"
                           "      (damaged lines are skipped and named; the rest is written)\n"
                           "  4   a value refused as the program's windows refuse it\n"
-                          "  64  wrong command line\n");
+                          "  64  wrong command line\n"
+                          "  130 send: interrupted (Ctrl+C) before the answer came; 143 for "
+                          "SIGTERM\n");
 }
 
 void complain(const QString &text)

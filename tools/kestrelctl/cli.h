@@ -26,6 +26,9 @@ enum : int {
     Refused = 4,
     // The command line itself is wrong: unknown subcommand or option, missing argument.
     Usage = 64,
+    // send: interrupted before the answer came, by signal N: 128 + N, as shells say
+    // (130 for Ctrl+C, 143 for SIGTERM).
+    Interrupted = 128,
 };
 }
 

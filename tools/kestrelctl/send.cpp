@@ -11,6 +11,7 @@
 #include "link/messagetypes.h"
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
+#include "platform/signalpipe.h"
 #include "setup/setupcommands.h"
 
 #include <QCoreApplication>
@@ -225,6 +226,8 @@ int runSend(const QStringList &args)
         QCoreApplication::quit();
     });
 
+    // Before anything is sent: an interruption from then on is told as one.
+    quitOnSignals();
     plan.send(g);
     link.commandSent(what, plan.answer);
     if (!written) {
@@ -232,8 +235,12 @@ int runSend(const QStringList &args)
         return Exit::Failed;
     }
     QTimer::singleShot(int(*seconds * 1000), QCoreApplication::instance(), &QCoreApplication::quit);
-    quitOnSignals();
     QCoreApplication::exec();
+    if (const int signal = takeTerminationSignal(); signal && status == Exit::TimedOut) {
+        complain(QStringLiteral("interrupted before the answer (%1) came from the receiver on %2")
+                     .arg(QStringLiteral("CMD: ") + HexByte(plan.answer), port->device()));
+        return Exit::Interrupted + signal;
+    }
     if (status == Exit::TimedOut)
         complain(QStringLiteral("no answer (%1) from the receiver on %2 within %3 s. Is it "
                                 "connected and powered, and are the line settings %4 right?")
