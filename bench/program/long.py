@@ -152,7 +152,7 @@ def replay(build, path, windows, timeout):
                 if line.startswith("replayed"):
                     p = line.split()
                     return {"s": float(p[1]) / 1e3, "cpu_s": float(p[4]) / 1e3,
-                            "peak_mb": int(p[7]) / 1024}
+                            "peak_mb": int(p[7]) / 1024, "gap_ms": float(p[10])}
             raise RuntimeError(f"the replay of {path} did not finish in {timeout} s")
         finally:
             try:
@@ -184,8 +184,14 @@ def replays(build, rows, row, six, day, runs, timeout):
     whole_day = [replay(build, day, "", timeout) for _ in range(max(1, runs - 1))]
     s = sorted(r["s"] for r in whole_day)
     rows.append(row("replay 24 h as fast as possible", "s", s[len(s) // 2], s[0], s[-1],
-                    "<= 60 s", s[len(s) // 2] <= 60,
-                    f"peak RSS {max(r['peak_mb'] for r in whole_day):.0f} MB"))
+                    "<= 60 s", s[len(s) // 2] <= 60))
+    m = sorted(r["peak_mb"] for r in whole_day)
+    rows.append(row("replay 24 h, peak resident memory", "MB", m[len(m) // 2], m[0], m[-1],
+                    "<= 100 MB", m[len(m) // 2] <= 100, "opening included"))
+    g = sorted(r["gap_ms"] for r in whole_day)
+    rows.append(row("replay 24 h, longest the window did not answer", "ms", g[len(g) // 2], g[0],
+                    g[-1], "<= 100 ms", g[len(g) // 2] <= 100,
+                    "from the first paint, loading and playing"))
 
 
 def scatter_paint(rows, row, fixes_runs):

@@ -7,9 +7,11 @@
 //   KESTREL_PROBE_OUT   file for the counts, written when stdin says "quit"
 //   KESTREL_PROBE_LATENCY  also the time of every navigation update, into that file
 //   KESTREL_PROBE_EXIT_ON_SHOW  end as soon as the main window has painted
-//   KESTREL_PROBE_REPLAY_END  with --replay: print "replayed MS ms cpu MS ms peak KB kB"
-//                       once the status line says the replay finished (looked at every
-//                       50 ms), the times counted from the main window's first paint
+//   KESTREL_PROBE_REPLAY_END  with --replay: print "replayed MS ms cpu MS ms peak KB kB
+//                       gap MS ms" once the status line says the replay finished (looked
+//                       at every 50 ms), the times counted from the main window's first
+//                       paint; gap: the longest the event loop did not turn meanwhile
+//                       (a 10 ms timer's longest wait beyond its 10 ms)
 
 #include "app/startup.h"
 #include "link/gpsmain.h"
@@ -24,6 +26,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -142,14 +145,26 @@ private:
             return;
         const qint64 startNs = monotonicNs();
         const double startCpu = cpuMs();
+        // What the user feels: how long the window would not have answered.
+        auto *tick = new QTimer(this);
+        auto lastTickNs = std::make_shared<qint64>(startNs);
+        auto longestGapNs = std::make_shared<qint64>(0);
+        connect(tick, &QTimer::timeout, this, [=] {
+            const qint64 now = monotonicNs();
+            *longestGapNs = std::max(*longestGapNs, now - *lastTickNs - 10'000'000);
+            *lastTickNs = now;
+        });
+        tick->setTimerType(Qt::PreciseTimer);
+        tick->start(10);
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [=] {
             if (!g->link().activity().contains(QLatin1String(", finished")))
                 return;
             poll->stop();
-            std::printf("replayed %.3f ms cpu %.3f ms peak %ld kB\n",
+            tick->stop();
+            std::printf("replayed %.3f ms cpu %.3f ms peak %ld kB gap %.3f ms\n",
                         double(monotonicNs() - startNs) / 1e6, cpuMs() - startCpu,
-                        statusKb("VmHWM:"));
+                        statusKb("VmHWM:"), double(*longestGapNs) / 1e6);
             std::fflush(stdout);
         });
         poll->start(50);

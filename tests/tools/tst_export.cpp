@@ -124,7 +124,6 @@ private slots:
     void badInputIsRefusedWithItsExitStatus();
     void specialOutputsAreWrittenIntoNotReplaced_data();
     void specialOutputsAreWrittenIntoNotReplaced();
-    void closedPipeEndsQuietly();
     void controlCharactersInTheNameLeaveValidXml_data();
     void controlCharactersInTheNameLeaveValidXml();
 
@@ -413,18 +412,6 @@ void TestExport::specialOutputsAreWrittenIntoNotReplaced()
     } else {
         QVERIFY(S_ISCHR(st.st_mode));
     }
-}
-
-// A reader that has read enough (… | head) is no failure.
-void TestExport::closedPipeEndsQuietly()
-{
-    const QString good = dataFile(QStringLiteral("sim-acquisition.krec"));
-    const Run r =
-        run(QStringLiteral("bash"), {QStringLiteral("-c"),
-                                     QStringLiteral("\"$0\" export --format csv \"$1\" | true; "
-                                                    "echo \"exit ${PIPESTATUS[0]}\" >&2"),
-                                     QStringLiteral(KESTRELCTL), good});
-    QCOMPARE(r.err.trimmed(), QStringLiteral("exit 0"));
 }
 
 void TestExport::controlCharactersInTheNameLeaveValidXml_data()

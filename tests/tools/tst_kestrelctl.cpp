@@ -1490,6 +1490,8 @@ void TestKestrelCtl::unwritableOutputEndsWithStatus1_data()
         << QStringList{"export", "--format", "gpx", rec} << true << 1 << full;
     QTest::newRow("decode, reader gone") << QStringList{"decode", rec} << false << 0 << "";
     QTest::newRow("stats, reader gone") << QStringList{"stats", rec} << false << 0 << "";
+    QTest::newRow("export, reader gone")
+        << QStringList{"export", "--format", "csv", rec} << false << 0 << "";
 }
 
 // Output that cannot be written is a failure, told; a reader that has read enough
