@@ -32,6 +32,23 @@ QString HexByte(int byte)
     return QString(text, 2);
 }
 
+QString quotedFileText(QByteArrayView text)
+{
+    constexpr qsizetype kQuotedChars = 60;
+    QString out;
+    qsizetype i = 0;
+    for (; i < text.size() && out.size() < kQuotedChars; ++i) {
+        const auto c = quint8(text[i]);
+        if (c >= 0x20 && c < 0x7F)
+            out += QLatin1Char(char(c));
+        else
+            out += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+    }
+    if (i < text.size())
+        out += QStringLiteral("...");
+    return out;
+}
+
 HexTextResult parseHexText(const QString &text)
 {
     HexTextResult result;
@@ -57,11 +74,13 @@ HexTextResult parseHexText(const QString &text)
             QString problem;
             for (qsizetype k = 0; k < token.size() && problem.isEmpty(); ++k)
                 if (hexDigit(token[k]) < 0)
-                    problem = QStringLiteral("\"%1\" is not a hexadecimal digit").arg(token[k]);
+                    problem = QStringLiteral("\"%1\" is not a hexadecimal digit")
+                                  .arg(quotedFileText(QString(token[k]).toUtf8()));
             if (problem.isEmpty() && token.size() % 2 != 0)
-                problem = QStringLiteral("\"%1\" has an odd number of digits; write each byte as "
-                                         "two digits (05, not 5)")
-                              .arg(QStringView(line).mid(start, end - start));
+                problem =
+                    QStringLiteral("\"%1\" has an odd number of digits; write each byte as "
+                                   "two digits (05, not 5)")
+                        .arg(quotedFileText(QStringView(line).mid(start, end - start).toUtf8()));
             if (!problem.isEmpty()) {
                 result.bytes.clear();
                 result.error =

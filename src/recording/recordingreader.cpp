@@ -1,5 +1,7 @@
 #include "recording/recordingreader.h"
 
+#include "link/hextext.h"
+
 #include <QFile>
 #include <QIODevice>
 
@@ -17,7 +19,6 @@ namespace {
 constexpr qsizetype kReadBlock = 64 * 1024;
 // How long a read waits before it asks whether to stop.
 constexpr int kWaitMs = 100;
-constexpr int kQuotedChars = 60;
 constexpr char kSent[] = "# sent ";
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
@@ -95,22 +96,6 @@ QString systemError()
 }
 
 } // namespace
-
-QString quotedFileText(QByteArrayView text)
-{
-    QString out;
-    qsizetype i = 0;
-    for (; i < text.size() && out.size() < kQuotedChars; ++i) {
-        const auto c = quint8(text[i]);
-        if (c >= 0x20 && c < 0x7F)
-            out += QLatin1Char(char(c));
-        else
-            out += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
-    }
-    if (i < text.size())
-        out += QStringLiteral("...");
-    return out;
-}
 
 QString readingProgressText(const QString &name, qint64 done, qint64 total)
 {

@@ -109,10 +109,6 @@ struct OpenedRecording {
     RecordingReader reader{input};
 };
 
-// File text for a message: at most about 60 characters, control characters and bytes
-// that are not ASCII as \xNN, so a hostile file cannot flood or drive a terminal.
-QString quotedFileText(QByteArrayView text);
-
 // «reading trip.krec: 42 % of 36.0 MB»; «reading standard input: 12.5 MB» when the
 // size is not known (total below 0).
 QString readingProgressText(const QString &name, qint64 done, qint64 total);
