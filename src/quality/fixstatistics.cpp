@@ -221,6 +221,11 @@ QString ttff3DText(const TtffRun &run)
 
 void TtffTracker::start(qint64 nowMs, TtffStart cause)
 {
+    // A port opened again before it came to a fix timed nothing: the start-up dialog
+    // opens the saved port while the user chooses, and OK opens the one chosen.
+    if (cause == TtffStart::PortOpened && !m_runs.empty() &&
+        m_runs.back().cause == TtffStart::PortOpened && !m_runs.back().to2DMs)
+        m_runs.pop_back();
     TtffRun run;
     run.cause = cause;
     run.startMs = nowMs;

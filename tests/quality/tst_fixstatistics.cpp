@@ -461,6 +461,9 @@ void TestFixStatistics::ttffRunTexts_data()
     QTest::newRow("back to the very opening keeps its run")
         << "open 0; nav 500 4; open 1000; nav 2000 4; back 1000; nav 1000 0" << qint64(3000)
         << "TTFF: no fix for 2.0 s after port opened" << none << none << 2;
+    QTest::newRow("an opening without a fix gives way to the next")
+        << "open 0; nav 300 0; open 500; nav 1500 4" << qint64(2000) << "TTFF: fix at start"
+        << atStart << atStart << 1;
 }
 
 void TestFixStatistics::ttffRunTexts()
