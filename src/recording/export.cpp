@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -57,78 +58,114 @@ QByteArray xmlText(const QString &s)
     return kept.toHtmlEscaped().toUtf8();
 }
 
-QByteArray gpx(const RecordedTrack &track, const QString &name)
+QByteArray gpxPoint(const TrackPoint &p)
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<gpx version=\"1.1\" creator=\"Kestrel " KESTREL_VERSION "\"\n"
-                     "     xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
-                     "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
-                     "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
-                     "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
-    out += "  <trk>\n    <name>" + xmlText(name) + "</name>\n    <trkseg>\n";
-    for (const TrackPoint &p : track.points) {
-        const NavigationMessage &m = p.nav;
-        // The element order is the one GPX 1.1 prescribes.
-        out += "      <trkpt lat=\"" + degrees(m.latitudeDeg) + "\" lon=\"" +
-               degrees(m.longitudeDeg) + "\">\n";
-        out += "        <ele>" + fixed(m.heightM, 1) + "</ele>\n";
-        out += "        <time>" + isoTime(p.utc) + "</time>\n";
-        out += "        <fix>" + fixName(m) + "</fix>\n";
-        out += "        <sat>" + QByteArray::number(m.satellitesUsed) + "</sat>\n";
-        // A dilution of 0 is the receiver saying it has none (VDOP without a 3D fix).
-        if (m.hdop > 0)
-            out += "        <hdop>" + fixed(m.hdop, 1) + "</hdop>\n";
-        if (m.vdop > 0)
-            out += "        <vdop>" + fixed(m.vdop, 1) + "</vdop>\n";
-        out += "      </trkpt>\n";
-    }
-    out += "    </trkseg>\n  </trk>\n</gpx>\n";
+    const NavigationMessage &m = p.nav;
+    // The element order is the one GPX 1.1 prescribes.
+    QByteArray out = "      <trkpt lat=\"" + degrees(m.latitudeDeg) + "\" lon=\"" +
+                     degrees(m.longitudeDeg) + "\">\n";
+    out += "        <ele>" + fixed(m.heightM, 1) + "</ele>\n";
+    out += "        <time>" + isoTime(p.utc) + "</time>\n";
+    out += "        <fix>" + fixName(m) + "</fix>\n";
+    out += "        <sat>" + QByteArray::number(m.satellitesUsed) + "</sat>\n";
+    // A dilution of 0 is the receiver saying it has none (VDOP without a 3D fix).
+    if (m.hdop > 0)
+        out += "        <hdop>" + fixed(m.hdop, 1) + "</hdop>\n";
+    if (m.vdop > 0)
+        out += "        <vdop>" + fixed(m.vdop, 1) + "</vdop>\n";
+    out += "      </trkpt>\n";
     return out;
 }
 
-QByteArray kml(const RecordedTrack &track, const QString &name)
+QByteArray csvPoint(const TrackPoint &p)
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-                     "  <Document>\n    <name>" +
-                     xmlText(name) + "</name>\n";
-    // A LineString needs two points at least; with none there is only the document.
-    if (!track.points.isEmpty()) {
-        out += "    <Placemark>\n      <name>" + xmlText(name) +
-               "</name>\n      <LineString>\n        <altitudeMode>absolute</altitudeMode>\n"
-               "        <coordinates>\n";
-        for (const TrackPoint &p : track.points)
-            out += "          " + degrees(p.nav.longitudeDeg) + ',' + degrees(p.nav.latitudeDeg) +
-                   ',' + fixed(p.nav.heightM, 1) + '\n';
-        out += "        </coordinates>\n      </LineString>\n    </Placemark>\n";
-    }
-    out += "  </Document>\n</kml>\n";
-    return out;
+    const NavigationMessage &m = p.nav;
+    return isoTime(p.utc) + ',' + degrees(m.latitudeDeg) + ',' + degrees(m.longitudeDeg) + ',' +
+           fixed(m.heightM, 1) + ',' + fixed(m.speedKmh, 2) + ',' + fixed(course(m), 2) + ',' +
+           fixName(m) + ',' + QByteArray::number(m.satellitesUsed) + '\n';
 }
 
-QByteArray csv(const RecordedTrack &track)
-{
-    QByteArray out = "iso_time,lat,lon,height,speed_kmh,heading,fix,satellites\n";
-    for (const TrackPoint &p : track.points) {
-        const NavigationMessage &m = p.nav;
-        out += isoTime(p.utc) + ',' + degrees(m.latitudeDeg) + ',' + degrees(m.longitudeDeg) + ',' +
-               fixed(m.heightM, 1) + ',' + fixed(m.speedKmh, 2) + ',' + fixed(course(m), 2) + ',' +
-               fixName(m) + ',' + QByteArray::number(m.satellitesUsed) + '\n';
-    }
-    return out;
-}
-
-QByteArray nmea(const RecordedTrack &track)
+QByteArray nmeaPoint(const TrackPoint &p)
 {
     QByteArray out;
-    for (const TrackPoint &p : track.points)
-        for (const QByteArray &s :
-             nmeaSentences(nmeaFixFromFrame(p.frame), p.satellites, p.haveSatellites))
-            out += s;
+    for (const QByteArray &s :
+         nmeaSentences(nmeaFixFromFrame(p.frame), p.satellites, p.haveSatellites))
+        out += s;
     return out;
 }
 
 } // namespace
+
+TrackWriter::TrackWriter(ExportFormat format, QString name)
+    : m_format(format), m_name(std::move(name))
+{
+}
+
+QByteArray TrackWriter::begin() const
+{
+    switch (m_format) {
+    case ExportFormat::Gpx:
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<gpx version=\"1.1\" creator=\"Kestrel " KESTREL_VERSION "\"\n"
+               "     xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
+               "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
+               "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+               "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n"
+               "  <trk>\n    <name>" +
+               xmlText(m_name) + "</name>\n    <trkseg>\n";
+    case ExportFormat::Kml:
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+               "  <Document>\n    <name>" +
+               xmlText(m_name) + "</name>\n";
+    case ExportFormat::Csv:
+        return "iso_time,lat,lon,height,speed_kmh,heading,fix,satellites\n";
+    case ExportFormat::Nmea:
+        return {};
+    }
+    return {};
+}
+
+QByteArray TrackWriter::point(const TrackPoint &p)
+{
+    const bool first = m_points++ == 0;
+    switch (m_format) {
+    case ExportFormat::Gpx:
+        return gpxPoint(p);
+    case ExportFormat::Kml: {
+        // A LineString needs a point at least: it opens with the first.
+        QByteArray out;
+        if (first)
+            out = "    <Placemark>\n      <name>" + xmlText(m_name) +
+                  "</name>\n      <LineString>\n        <altitudeMode>absolute</altitudeMode>\n"
+                  "        <coordinates>\n";
+        return out + "          " + degrees(p.nav.longitudeDeg) + ',' + degrees(p.nav.latitudeDeg) +
+               ',' + fixed(p.nav.heightM, 1) + '\n';
+    }
+    case ExportFormat::Csv:
+        return csvPoint(p);
+    case ExportFormat::Nmea:
+        return nmeaPoint(p);
+    }
+    return {};
+}
+
+QByteArray TrackWriter::end() const
+{
+    switch (m_format) {
+    case ExportFormat::Gpx:
+        return "    </trkseg>\n  </trk>\n</gpx>\n";
+    case ExportFormat::Kml:
+        return QByteArray(m_points ? "        </coordinates>\n      </LineString>\n    "
+                                     "</Placemark>\n"
+                                   : "") +
+               "  </Document>\n</kml>\n";
+    case ExportFormat::Csv:
+    case ExportFormat::Nmea:
+        return {};
+    }
+    return {};
+}
 
 std::optional<ExportFormat> exportFormatNamed(const QString &name)
 {
@@ -163,7 +200,7 @@ QString RecordedTrack::summary() const
 {
     QString text = QStringLiteral("%1 navigation messages: %2 track points")
                        .arg(navigationMessages)
-                       .arg(points.size());
+                       .arg(pointCount);
     if (withoutFix)
         text += QStringLiteral(", %1 without a 2D or 3D fix").arg(withoutFix);
     if (withoutTime)
@@ -211,7 +248,11 @@ void TrackBuilder::add(const QByteArray &bytes, qint64 timeMs)
         p.frame = f.bytes;
         p.satellites = satellites;
         p.haveSatellites = haveSatellites;
-        track.points.append(p);
+        ++track.pointCount;
+        if (m_sink)
+            m_sink(p);
+        else
+            track.points.append(p);
     }
 }
 
@@ -225,17 +266,11 @@ RecordedTrack trackFromChunks(const QList<RecordedChunk> &chunks)
 
 QByteArray exportTrack(const RecordedTrack &track, ExportFormat format, const QString &name)
 {
-    switch (format) {
-    case ExportFormat::Gpx:
-        return gpx(track, name);
-    case ExportFormat::Kml:
-        return kml(track, name);
-    case ExportFormat::Csv:
-        return csv(track);
-    case ExportFormat::Nmea:
-        return nmea(track);
-    }
-    return {};
+    TrackWriter writer(format, name);
+    QByteArray out = writer.begin();
+    for (const TrackPoint &p : track.points)
+        out += writer.point(p);
+    return out + writer.end();
 }
 
 ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat format,
@@ -257,50 +292,84 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
                         ? ExportOutcome::Status::NotRecording
                         : ExportOutcome::Status::CannotRead,
                     QStringLiteral("%1: %2").arg(recordingPath, reader.error()));
+    // The output is opened once the input is known to be a recording, and each point
+    // goes out as it is decoded: a day's recording is never held whole.
+    std::unique_ptr<QFileDevice> file;
+    if (outPath == QLatin1String("-")) {
+        auto out = std::make_unique<QFile>();
+        if (!out->open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return fail(
+                ExportOutcome::Status::CannotWrite,
+                QStringLiteral("cannot write to standard output: %1").arg(out->errorString()));
+        file = std::move(out);
+    } else {
+        // A FIFO, a device or a terminal is written into as it is: replacing it with a
+        // file would destroy what belongs to someone else. Symbolic links are followed.
+        const QByteArray native = QFile::encodeName(outPath);
+        struct stat st {};
+        if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            file = std::make_unique<QFile>(outPath);
+        else
+            // A file is written aside and renamed at the end: a failed export leaves no
+            // half file, and an old file of the same name stays until the new one is whole.
+            file = std::make_unique<QSaveFile>(outPath);
+        if (!file->open(QIODevice::WriteOnly))
+            return fail(ExportOutcome::Status::CannotWrite,
+                        QStringLiteral("cannot write %1: %2").arg(outPath, file->errorString()));
+    }
+    bool written = true;
+    int writeErrno = 0;
+    const auto put = [&](const QByteArray &bytes) {
+        if (!written || bytes.isEmpty())
+            return;
+        errno = 0;
+        written = file->write(bytes) == bytes.size();
+        if (!written)
+            writeErrno = errno;
+    };
+    TrackWriter writer(format, QFileInfo(recordingPath).completeBaseName());
+    put(writer.begin());
     TrackBuilder builder;
-    for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
+    builder.setSink([&](const TrackPoint &p) { put(writer.point(p)); });
+    for (auto item = reader.next(); item != RecordingReader::Item::End && written;
+         item = reader.next()) {
         if (item == RecordingReader::Item::Data)
             builder.add(reader.bytes(), reader.timeMs());
         if (progress)
             progress(reader.bytesRead(), in.size());
     }
-    if (!reader.error().isEmpty())
+    const auto discard = [&] {
+        if (auto *save = qobject_cast<QSaveFile *>(file.get()))
+            save->cancelWriting();
+    };
+    if (!reader.error().isEmpty()) {
+        discard();
         return fail(ExportOutcome::Status::CannotRead,
                     QStringLiteral("cannot read %1: %2").arg(recordingPath, in.errorString()));
+    }
+    put(writer.end());
+    if (written) {
+        errno = 0;
+        if (auto *save = qobject_cast<QSaveFile *>(file.get()))
+            written = save->commit();
+        else
+            written = file->flush();
+        if (!written)
+            writeErrno = errno;
+    }
+    if (!written) {
+        discard();
+        if (writeErrno == EPIPE)
+            return fail(ExportOutcome::Status::OutputClosed, {});
+        const QString why =
+            writeErrno ? QString::fromLocal8Bit(std::strerror(writeErrno)) : file->errorString();
+        return fail(ExportOutcome::Status::CannotWrite,
+                    outPath == QLatin1String("-")
+                        ? QStringLiteral("cannot write to standard output: %1").arg(why)
+                        : QStringLiteral("cannot write %1: %2").arg(outPath, why));
+    }
     outcome.cutShort = reader.cutShort();
     outcome.damaged = reader.damaged();
     outcome.track = builder.track();
-    const QByteArray out =
-        exportTrack(outcome.track, format, QFileInfo(recordingPath).completeBaseName());
-
-    if (outPath == QLatin1String("-")) {
-        if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) ||
-            std::fflush(stdout) != 0) {
-            if (errno == EPIPE)
-                return fail(ExportOutcome::Status::OutputClosed, {});
-            return fail(ExportOutcome::Status::CannotWrite,
-                        QStringLiteral("cannot write to standard output: %1")
-                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
-        }
-        return outcome;
-    }
-    // A FIFO, a device or a terminal is written into as it is: replacing it with a
-    // file would destroy what belongs to someone else. Symbolic links are followed.
-    const QByteArray native = QFile::encodeName(outPath);
-    struct stat st {};
-    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-        QFile special(outPath);
-        if (!special.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            special.write(out) != out.size())
-            return fail(ExportOutcome::Status::CannotWrite,
-                        QStringLiteral("cannot write %1: %2").arg(outPath, special.errorString()));
-        return outcome;
-    }
-    // A file is written aside and renamed at the end: a failed export leaves no half
-    // file, and an old file of the same name stays until the new one is whole.
-    QSaveFile file(outPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
-        return fail(ExportOutcome::Status::CannotWrite,
-                    QStringLiteral("cannot write %1: %2").arg(outPath, file.errorString()));
     return outcome;
 }

@@ -36,7 +36,9 @@ struct TrackPoint {
 };
 
 struct RecordedTrack {
+    // Empty when the points went to a sink as they came (see TrackBuilder::setSink).
     QList<TrackPoint> points;
+    int pointCount = 0;
     int navigationMessages = 0;
     int withoutFix = 0;  // no 2D or 3D fix (fewer than three satellites, or invalid)
     int withoutTime = 0; // a fix, but a date or time no calendar has
@@ -51,6 +53,8 @@ class TrackBuilder {
 public:
     void add(const QByteArray &bytes, qint64 timeMs);
     const RecordedTrack &track() const { return m_track; }
+    // Each point to `sink` as it is decoded instead of into track().points.
+    void setSink(std::function<void(const TrackPoint &)> sink) { m_sink = std::move(sink); }
 
 private:
     RecordedTrack m_track;
@@ -58,11 +62,27 @@ private:
     FrameDecoder m_decoder{12, FrameDecoder::Texts::Skipped};
     QList<NmeaSatellite> m_satellites;
     bool m_haveSatellites = false;
+    std::function<void(const TrackPoint &)> m_sink;
 };
 
 RecordedTrack trackFromChunks(const QList<RecordedChunk> &chunks);
 
-// The whole file of the format. `name` names the track inside GPX and KML.
+// The file of a format piece by piece: begin(), point() for each point in order, end().
+// `name` names the track inside GPX and KML.
+class TrackWriter {
+public:
+    TrackWriter(ExportFormat format, QString name);
+    QByteArray begin() const;
+    QByteArray point(const TrackPoint &p);
+    QByteArray end() const;
+
+private:
+    ExportFormat m_format;
+    QString m_name;
+    qint64 m_points = 0;
+};
+
+// The whole file of the format, from the points held.
 QByteArray exportTrack(const RecordedTrack &track, ExportFormat format, const QString &name);
 
 // The recording file in, the export file out, for the command line and the program.

@@ -4,6 +4,7 @@
 #include "decoders/framedecode.h"
 #include "decoders/messagevalues.h"
 #include "link/messagetypes.h"
+#include "recording/export.h"
 #include "recording/recording.h"
 
 #include <QFile>
@@ -124,6 +125,7 @@ private slots:
     void badInputIsRefusedWithItsExitStatus();
     void specialOutputsAreWrittenIntoNotReplaced_data();
     void specialOutputsAreWrittenIntoNotReplaced();
+    void pointsGoOutAsTheyComeNotHeld();
     void controlCharactersInTheNameLeaveValidXml_data();
     void controlCharactersInTheNameLeaveValidXml();
 
@@ -412,6 +414,21 @@ void TestExport::specialOutputsAreWrittenIntoNotReplaced()
     } else {
         QVERIFY(S_ISCHR(st.st_mode));
     }
+}
+
+// A day's recording is never held whole: each point is written as it is decoded, and
+// the file is the one the points held in memory would make.
+void TestExport::pointsGoOutAsTheyComeNotHeld()
+{
+    const QString rec = dataFile(QStringLiteral("sim-acquisition.krec"));
+    const QString out = m_dir.filePath(QStringLiteral("streamed.kml"));
+    const ExportOutcome outcome = exportRecordingFile(rec, ExportFormat::Kml, out);
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error));
+    QVERIFY(outcome.track.points.isEmpty());
+    const RecordedTrack held = trackFromChunks(readRecording(readAll(rec)).chunks);
+    QCOMPARE(outcome.track.pointCount, held.points.size());
+    QVERIFY(held.points.size() > 1);
+    QCOMPARE(readAll(out), exportTrack(held, ExportFormat::Kml, QStringLiteral("sim-acquisition")));
 }
 
 void TestExport::controlCharactersInTheNameLeaveValidXml_data()

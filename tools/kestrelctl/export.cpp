@@ -71,7 +71,7 @@ int runExport(const QStringList &args)
                                 "exported up to it")
                      .arg(files.first()));
     complain(outcome.track.summary());
-    if (outcome.track.points.isEmpty())
+    if (outcome.track.pointCount == 0)
         complain(QStringLiteral("no navigation message with a 2D or 3D fix: the %1 file has no "
                                 "points")
                      .arg(exportFormatName(*chosen).toUpper()));

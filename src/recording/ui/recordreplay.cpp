@@ -426,7 +426,7 @@ bool RecordReplay::exportRecording(const QString &recordingPath, ExportFormat fo
         return false;
     }
     QString text = QStringLiteral("Exported to %1.\n%2.").arg(out, outcome.track.summary());
-    if (outcome.track.points.isEmpty())
+    if (outcome.track.pointCount == 0)
         text += QStringLiteral("\nNo navigation message had a 2D or 3D fix: the file has no "
                                "points.");
     if (!outcome.damaged.isEmpty())
