@@ -6,14 +6,7 @@ namespace {
 
 int hexDigit(QChar c)
 {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
+    return hexDigitValue(c.unicode());
 }
 
 bool isSeparator(QChar c)

@@ -3,6 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
+// The value of a hexadecimal digit in either case, -1 for any other character.
+constexpr int hexDigitValue(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
 // A byte as exactly two upper-case hexadecimal digits: 202 gives "CA", 5 gives "05".
 QString HexByte(int byte);
 

@@ -1,5 +1,7 @@
 #include "link/numberreading.h"
 
+#include "link/hextext.h"
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -8,14 +10,7 @@ namespace {
 
 int hexDigit(QChar c)
 {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
+    return hexDigitValue(c.unicode());
 }
 
 bool isDigit(QChar c)

@@ -36,17 +36,6 @@ QByteArrayView trimmed(QByteArrayView v)
     return v;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Pairs of hexadecimal digits, groups apart by blanks; false for anything else.
 bool parseHex(QByteArrayView text, QByteArray &out)
 {
@@ -60,8 +49,8 @@ bool parseHex(QByteArrayView text, QByteArray &out)
         }
         if (i + 1 >= text.size())
             return false;
-        const int hi = hexDigit(text[i]);
-        const int lo = hexDigit(text[i + 1]);
+        const int hi = hexDigitValue(char16_t(quint8(text[i])));
+        const int lo = hexDigitValue(char16_t(quint8(text[i + 1])));
         if (hi < 0 || lo < 0)
             return false;
         out[n++] = char(hi << 4 | lo);
