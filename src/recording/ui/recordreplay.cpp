@@ -61,23 +61,17 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
     connect(
         m_recorder, &Recorder::failed, this,
         [this](const QString &error) {
-            updateMenus();
-            updateActivity();
-            tell(QStringLiteral("Recording stopped: %1 could not be written (%2). It holds what "
-                                "came before.")
-                     .arg(m_recorder->path(), error),
-                 true);
+            recordingStopped(QStringLiteral("%1 could not be written (%2). It holds what came "
+                                            "before.")
+                                 .arg(m_recorder->path(), error));
         },
         Qt::QueuedConnection);
     connect(
         m_recorder, &Recorder::deleted, this,
         [this] {
-            updateMenus();
-            updateActivity();
-            tell(QStringLiteral("Recording stopped: %1 was deleted while it was being recorded, "
-                                "and what was recorded went with it.")
-                     .arg(m_recorder->path()),
-                 true);
+            recordingStopped(QStringLiteral("%1 was deleted while it was being recorded, and "
+                                            "what was recorded went with it.")
+                                 .arg(m_recorder->path()));
         },
         Qt::QueuedConnection);
     if (auto *selecting = qobject_cast<SelectingSerialPort *>(&keeper.port())) {
@@ -155,6 +149,13 @@ void RecordReplay::updateActivity()
     if (m_recorder->recording())
         parts << m_recorder->statusText();
     m_g.link().setActivity(parts.join(QStringLiteral("  \u00b7  ")));
+}
+
+void RecordReplay::recordingStopped(const QString &why)
+{
+    updateMenus();
+    updateActivity();
+    tell(QStringLiteral("Recording stopped: ") + why, true);
 }
 
 void RecordReplay::tell(const QString &text, bool problem)

@@ -68,6 +68,8 @@ private:
     bool play(ReplayRecording recording, const QString &path, double speed);
     void updateActivity();
     void updateMenus();
+    // The recording ended without the user: the menus, the status line and a box say so.
+    void recordingStopped(const QString &why);
     void tell(const QString &text, bool problem);
     QString choose(FileQuestion question, ExportFormat &format);
 
