@@ -6,9 +6,9 @@
 //
 // The receiver runs as a second process of this same program (--receiver), on its
 // own pseudo-terminal, so that its bookkeeping is not counted in the program's memory.
-// On "quiet" from its standard input it stops its messages, lets the line drain and
-// prints its record; its terminal stays open until "exit", so nothing sent is lost
-// by closing it.
+// On "start" from its standard input it begins its messages; on "quiet" it stops
+// them, lets the line drain and prints its record; its terminal stays open until
+// "exit", so nothing sent is lost by closing it.
 #include "decoders/ui/autorefresh.h"
 #include "decoders/ui/conditionwindow.h"
 #include "decoders/ui/timestampwindow.h"
@@ -35,13 +35,24 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kBaud = 115200;
+
+double cpuSeconds()
+{
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
 
 qint64 residentBytes()
 {
@@ -74,7 +85,8 @@ int runReceiver(const SimulatorOptions &options)
     QObject::connect(&pty, &PtyLink::received, &line, &SimulatorLine::input);
     QObject::connect(&line, &SimulatorLine::output, &pty,
                      [&](const QByteArray &bytes) { pty.write(bytes); });
-    line.start();
+    // Messages start on "start", once the program has the terminal open: bytes sent
+    // before that are the terminal's, not the program's, to lose.
     out(pty.slavePath());
 
     QTimer drained;
@@ -97,7 +109,9 @@ int runReceiver(const SimulatorOptions &options)
         char buf[64];
         const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
         const QByteArray cmd = n > 0 ? QByteArray(buf, n).trimmed() : QByteArray("exit");
-        if (cmd == "quiet") {
+        if (cmd == "start") {
+            line.start();
+        } else if (cmd == "quiet") {
             sim.setIntervalMs(0);
             drained.start();
         } else {
@@ -148,9 +162,11 @@ int runProgram(double minutes, const QStringList &receiverArgs)
         std::fprintf(stderr, "kestrel_soak: cannot open %s\n", qPrintable(device));
         return 1;
     }
+    receiver.write("start\n");
     nav->show();
     // Every data window open, the two with a timer asking twice a second.
-    for (const char *item : {"NavCond", "NavDiag", "NavPos", "NavMode", "NavRevSat", "NavStamp"})
+    for (const char *item : {"NavCond", "NavDiag", "NavPos", "NavMode", "NavRevSat", "NavStamp",
+                             "NavLevels", "NavHistory", "NavScatter"})
         nav->menuItem(QString::fromLatin1(item))->trigger();
     auto *condition =
         static_cast<ConditionWindow *>(nav->dataWindows().window(DataWindow::Condition));
@@ -161,8 +177,11 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     }
 
     const qint64 runMs = qint64(minutes * 60000);
-    const qint64 warmUpMs = std::min<qint64>(60000, runMs / 3);
+    // Memory is judged once every bounded store is full: History keeps ten minutes.
+    const qint64 warmUpMs = runMs >= 60 * 60000 ? 12 * 60000 : std::min<qint64>(60000, runMs / 3);
     qint64 rssWarm = -1, rssMax = 0, rssEnd = 0;
+    QList<double> cpuPerMinute; // the program's CPU seconds in each whole minute
+    double cpuAtMinute = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
     // A loop of its own: quitting the application would close every window first.
@@ -175,6 +194,11 @@ int runProgram(double minutes, const QStringList &receiverArgs)
             rssWarm = rss;
         rssMax = std::max(rssMax, rss);
         rssEnd = rss;
+        if (clock.elapsed() >= (cpuPerMinute.size() + 1) * 60000) {
+            const double now = cpuSeconds();
+            cpuPerMinute << now - cpuAtMinute;
+            cpuAtMinute = now;
+        }
         if (clock.elapsed() >= runMs)
             run.quit();
     });
@@ -194,21 +218,35 @@ int runProgram(double minutes, const QStringList &receiverArgs)
         if (receiver.canReadLine())
             record = receiver.readLine().trimmed();
     }
-    QElapsedTimer drain;
+    const QList<QByteArray> parts = record.split(' ');
+    const QByteArray intact =
+        parts.size() != 4 || parts[1] == "-" ? QByteArray() : QByteArray::fromHex(parts[1]);
+    // The receiver has written everything; the program reads what is still in the
+    // terminal's buffer. A busy machine may take seconds for that, so wait until the
+    // program has as many frames as were sent and nothing more comes for half a second
+    // (phantoms would show there), or until nothing has come for five seconds.
+    QElapsedTimer drain, still;
     drain.start();
-    while (drain.elapsed() < 1500)
+    still.start();
+    qsizetype seen = counts.decoded.size();
+    while (drain.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (counts.decoded.size() != seen) {
+            seen = counts.decoded.size();
+            still.restart();
+        }
+        if (still.elapsed() >= (seen >= intact.size() ? 500 : 5000))
+            break;
+    }
     receiver.write("exit\n");
     receiver.waitForFinished(5000);
     nav->close();
     delete nav;
 
-    const QList<QByteArray> parts = record.split(' ');
     if (parts.size() != 4) {
         std::fprintf(stderr, "kestrel_soak: no record from the receiver\n");
         return 1;
     }
-    const QByteArray intact = parts[1] == "-" ? QByteArray() : QByteArray::fromHex(parts[1]);
     const int damagedSent = parts[2].toInt();
 
     // Per type: intact frames the program did not decode are lost, decoded frames the
@@ -228,7 +266,28 @@ int runProgram(double minutes, const QStringList &receiverArgs)
                        .arg(int(intact.count(char(type))));
     }
     const bool sameOrder = intact == counts.decoded;
+    qsizetype firstDifference = 0;
+    while (firstDifference < std::min(intact.size(), counts.decoded.size()) &&
+           intact[firstDifference] == counts.decoded[firstDifference])
+        ++firstDifference;
     const qint64 growth = rssEnd - rssWarm;
+    const double hoursAfterWarmUp = double(runMs - warmUpMs) / 3600000.0;
+    // Long runs are judged by the rate (under 1 MB an hour) and by CPU a minute staying
+    // within 10 % of the first minutes after the warm-up; short ones by growth alone.
+    const bool longRun = runMs >= 60 * 60000;
+    auto meanOf = [&](qsizetype from, qsizetype count) {
+        double sum = 0;
+        for (qsizetype i = from; i < from + count; ++i)
+            sum += cpuPerMinute[i];
+        return count > 0 ? sum / double(count) : 0.0;
+    };
+    const qsizetype firstMinute = warmUpMs / 60000;
+    const qsizetype span = std::min<qsizetype>(10, (cpuPerMinute.size() - firstMinute) / 2);
+    const double cpuFirst = span > 0 ? meanOf(firstMinute, span) : 0;
+    const double cpuLast = span > 0 ? meanOf(cpuPerMinute.size() - span, span) : 0;
+    const bool cpuFlat = !longRun || (span > 0 && std::abs(cpuLast - cpuFirst) <= 0.1 * cpuFirst);
+    const bool memoryFlat =
+        longRun ? double(growth) / hoursAfterWarmUp < 1024.0 * 1024.0 : growth < 2 * 1024 * 1024;
 
     out(QStringLiteral("soak: %1 min at %2 bit/s, every window open").arg(minutes).arg(kBaud));
     out(QStringLiteral("frames sent intact:     %1 (%2)")
@@ -237,7 +296,9 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     out(QStringLiteral("frames decoded:         %1%2")
             .arg(counts.decoded.size())
             .arg(sameOrder ? QStringLiteral(", in the order sent")
-                           : QStringLiteral(", ORDER DIFFERS")));
+                           : QStringLiteral(", ORDER DIFFERS from frame %1 of %2")
+                                 .arg(firstDifference + 1)
+                                 .arg(intact.size())));
     out(QStringLiteral("damaged frames sent:    %1").arg(damagedSent));
     out(QStringLiteral("damaged frames logged:  %1").arg(counts.damagedLogged));
     out(QStringLiteral("noise bytes sent:       %1").arg(QString::fromLatin1(parts[3])));
@@ -251,9 +312,26 @@ int runProgram(double minutes, const QStringList &receiverArgs)
             .arg(rssEnd / 1024)
             .arg(rssMax / 1024)
             .arg(growth / 1024));
+    if (longRun) {
+        out(QStringLiteral("memory growth rate:     %1 KiB/h after the warm-up")
+                .arg(double(growth) / 1024.0 / hoursAfterWarmUp, 0, 'f', 0));
+        out(QStringLiteral("CPU a minute:           %1 s in the %2 minutes after the warm-up, "
+                           "%3 s in the last %2; %4 s at most")
+                .arg(cpuFirst, 0, 'f', 2)
+                .arg(span)
+                .arg(cpuLast, 0, 'f', 2)
+                .arg(cpuPerMinute.isEmpty() ? 0.0
+                                            : *std::max_element(cpuPerMinute.begin() + firstMinute,
+                                                                cpuPerMinute.end()),
+                     0, 'f', 2));
+        QStringList minutes;
+        for (const double c : cpuPerMinute)
+            minutes << QString::number(c, 'f', 2);
+        out(QStringLiteral("CPU each minute:        %1").arg(minutes.join(' ')));
+    }
 
     const bool ok = lost == 0 && phantom == 0 && sameOrder && damagedSent == counts.damagedLogged &&
-                    !intact.isEmpty() && growth < 2 * 1024 * 1024;
+                    !intact.isEmpty() && memoryFlat && cpuFlat;
     out(ok ? QStringLiteral("soak: PASS") : QStringLiteral("soak: FAIL"));
     return ok ? 0 : 1;
 }
