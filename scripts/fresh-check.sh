@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs what the README tells a newcomer, on a bare Debian 12 made with debootstrap, from
 # a clone of the current commit: scripts/run.sh under xvfb-run until the main window is
-# up, scripts/test.sh, then scripts/package.sh, installing the package with apt and
-# running `kestrel --version`. Prints one line per command with its result and time and
+# up, scripts/test.sh (the README's test command), scripts/test.sh --full (the full
+# check, on the same build), then scripts/package.sh, installing the package with apt
+# and running `kestrel --version`. Prints one line per command with its result and time and
 # ends with the summary of the test run in that root. Fails if any command fails.
 #
 # The bare root (minbase plus git, ca-certificates, sudo, xvfb and xauth, and a user
@@ -193,6 +194,7 @@ run_until_main_window() {
 }
 
 test_sh() { as_newcomer scripts/test.sh; }
+full_check() { as_newcomer 'scripts/test.sh --full'; }
 
 package_and_install() {
     as_newcomer 'scripts/package.sh && sudo apt install -y ./kestrel_*.deb' &&
@@ -200,7 +202,8 @@ package_and_install() {
 }
 
 step "scripts/run.sh (xvfb-run, until the main window is up)" run "run_until_main_window"
-step "scripts/test.sh" test test_sh
+step "scripts/test.sh (the README's test command)" test test_sh
+step "scripts/test.sh --full (the full check)" full full_check
 step "scripts/package.sh; apt install ./kestrel_*.deb; kestrel --version" package \
     package_and_install
 grep -h '^kestrel [0-9]' "$logs/package.log" || true
@@ -209,8 +212,11 @@ echo
 echo "fresh-check: bare Debian 12 root, commit ${commit:0:12}"
 printf 'fresh-check: %s\n' "${results[@]}"
 echo
-# The closing lines of each ctest run of scripts/test.sh (the sanitizer build's last).
-echo "fresh-check: the test runs of scripts/test.sh in the bare root:"
-awk '/^== /{ print } /tests passed, .* tests failed out of/{ show = 1 } show { print }
-     /^Total Test time/{ show = 0 }' "$logs/test.log"
+# The closing lines of each ctest run and the parts' times, quick command then full check.
+for run in test full; do
+    echo "fresh-check: scripts/test.sh$([ $run = full ] && echo ' --full') in the bare root:"
+    awk '/^== /{ print } /tests passed, .* tests failed out of/{ show = 1 } show { print }
+         /^Total Test time/{ show = 0 } /^== times/{ times = 1 } times && !/^== /{ print }' \
+        "$logs/$run.log"
+done
 exit $failed
