@@ -253,6 +253,8 @@ private slots:
     void unwritableOutputEndsWithStatus1_data();
     void unwritableOutputEndsWithStatus1();
     void recordTroubleEndsWithStatus1();
+    void hostileFilesUnderAMemoryLimit_data();
+    void hostileFilesUnderAMemoryLimit();
 
 private:
     Run run(const QStringList &args, const QByteArray &input = {});
@@ -1525,4 +1527,77 @@ void TestKestrelCtl::unwritableOutputEndsWithStatus1()
 }
 
 QTEST_GUILESS_MAIN(TestKestrelCtl)
+void TestKestrelCtl::hostileFilesUnderAMemoryLimit_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("says");
+    const QString ctl = QStringLiteral(KESTRELCTL), sim = QStringLiteral(KESTREL_SIM);
+    const QString notRecording =
+        QStringLiteral("line 1: not a Kestrel recording (it must begin with");
+    const QString tooLong = QStringLiteral("line 2: the line is longer than 65536 bytes");
+    const QList<QPair<const char *, QStringList>> commands{
+        {"stats", {"stats"}}, {"export", {"export", "--format", "csv", "-o", "-"}}};
+    for (const auto &[name, command] : commands) {
+        QTest::addRow("%s, /dev/zero", name) << ctl << command << "/dev/zero" << 3 << notRecording;
+        QTest::addRow("%s, 2.2 GB of holes", name)
+            << ctl << command << "sparse" << 3 << notRecording;
+        QTest::addRow("%s, a 60 MB line", name) << ctl << command << "hugeline" << 3 << tooLong;
+    }
+    QTest::newRow("decode, a 60 MB line")
+        << ctl << QStringList{"decode"} << "hugeline" << 3 << tooLong;
+    QTest::newRow("kestrel-sim, /dev/zero")
+        << sim << QStringList{"--replay"} << "/dev/zero" << 2 << notRecording;
+    QTest::newRow("kestrel-sim, 2.2 GB of holes")
+        << sim << QStringList{"--replay"} << "sparse" << 2 << notRecording;
+}
+
+void TestKestrelCtl::hostileFilesUnderAMemoryLimit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer reserves terabytes of address space: no memory limit here");
+#endif
+    QFETCH(QString, program);
+    QFETCH(QStringList, command);
+    QFETCH(QString, file);
+    QFETCH(int, exit);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    if (file == QLatin1String("sparse")) {
+        // A file of 2.2 GB that takes no room: all of it reads as zeros.
+        QFile f(file = dir.filePath(QStringLiteral("holes.krec")));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(qint64(2200) << 20));
+    } else if (file == QLatin1String("hugeline")) {
+        QFile f(file = dir.filePath(QStringLiteral("huge.krec")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("KESTREL RECORDING 1\n0 ");
+        const QByteArray block(1 << 20, 'C');
+        for (int i = 0; i < 60; ++i)
+            f.write(block);
+        f.write("\n10 B7B7920D\n");
+    }
+    // Under 256 MB of address space: a reader that holds a line or the file whole runs
+    // out of memory and aborts instead of giving its message.
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    p.setChildProcessModifier([] {
+        const rlimit limit{256u << 20, 256u << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    p.start(program, command + QStringList{file});
+    QVERIFY(p.waitForStarted(5000));
+    p.closeWriteChannel();
+    // kestrel-sim plays what it could read until it is stopped.
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        QVERIFY(p.waitForFinished(5000));
+    }
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), exit);
+    QVERIFY2(err.contains(says), qPrintable(err));
+}
+
 #include "tst_kestrelctl.moc"
