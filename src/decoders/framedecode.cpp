@@ -2,6 +2,7 @@
 
 #include "decoders/condition.h"
 #include "decoders/diagnosis.h"
+#include "decoders/fieldstore.h"
 #include "decoders/formatters.h"
 #include "decoders/mode.h"
 #include "decoders/navstatus.h"
@@ -13,6 +14,7 @@
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -31,24 +33,28 @@ constexpr std::array<Escape, 128> kJsonEscapes = [] {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // UTF-16 written as UTF-8 straight onto `out`, as QString::toUtf8 writes it (a lone
-// surrogate becomes '?'); with `json`, escaped for the inside of a JSON string.
-template <bool json> void appendUtf8(QByteArray &out, QStringView s)
+// surrogate becomes '?'); with `json`, escaped for the inside of a JSON string. The
+// caller has made room for the worst case, kRoomPerUnit bytes a UTF-16 unit, so each
+// character is one store; returns the end of what was written.
+template <bool json> char *writeUtf8(char *p, QStringView s)
 {
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
         char32_t u = s[i].unicode();
         if (u < 0x80) {
             if (json && kJsonEscapes[u] != kPlain) {
-                out += '\\';
+                *p++ = '\\';
                 if (kJsonEscapes[u] == kBackslash) {
-                    out += char(u);
+                    *p++ = char(u);
                 } else {
-                    out += "u00";
-                    out += char(kHexDigits[u >> 4] | 0x20); // lower case: 1f
-                    out += char(kHexDigits[u & 15] | 0x20);
+                    *p++ = 'u';
+                    *p++ = '0';
+                    *p++ = '0';
+                    *p++ = char(kHexDigits[u >> 4] | 0x20); // lower case: 1f
+                    *p++ = char(kHexDigits[u & 15] | 0x20);
                 }
             } else {
-                out += char(u);
+                *p++ = char(u);
             }
             continue;
         }
@@ -56,22 +62,42 @@ template <bool json> void appendUtf8(QByteArray &out, QStringView s)
             if (QChar::isHighSurrogate(u) && i + 1 < n && s[i + 1].isLowSurrogate()) {
                 u = QChar::surrogateToUcs4(char16_t(u), s[++i].unicode());
             } else {
-                out += '?';
+                *p++ = '?';
                 continue;
             }
         }
         if (u < 0x800) {
-            out += char(0xC0 | (u >> 6));
+            *p++ = char(0xC0 | (u >> 6));
         } else if (u < 0x10000) {
-            out += char(0xE0 | (u >> 12));
-            out += char(0x80 | ((u >> 6) & 0x3F));
+            *p++ = char(0xE0 | (u >> 12));
+            *p++ = char(0x80 | ((u >> 6) & 0x3F));
         } else {
-            out += char(0xF0 | (u >> 18));
-            out += char(0x80 | ((u >> 12) & 0x3F));
-            out += char(0x80 | ((u >> 6) & 0x3F));
+            *p++ = char(0xF0 | (u >> 18));
+            *p++ = char(0x80 | ((u >> 12) & 0x3F));
+            *p++ = char(0x80 | ((u >> 6) & 0x3F));
         }
-        out += char(0x80 | (u & 0x3F));
+        *p++ = char(0x80 | (u & 0x3F));
     }
+    return p;
+}
+
+// At most six bytes a UTF-16 unit: \u00xx, or three of UTF-8 (four for a pair).
+constexpr qsizetype kRoomPerUnit = 6;
+
+template <bool json> void appendUtf8(QByteArray &out, QStringView s)
+{
+    const qsizetype start = out.size();
+    out.resize(start + kRoomPerUnit * s.size());
+    char *end = writeUtf8<json>(out.data() + start, s);
+    out.truncate(end - out.constData());
+}
+
+char *writeJsonString(char *p, QStringView s)
+{
+    *p++ = '"';
+    p = writeUtf8<true>(p, s);
+    *p++ = '"';
+    return p;
 }
 
 void appendJsonString(QByteArray &out, QStringView s)
@@ -84,40 +110,56 @@ void appendJsonString(QByteArray &out, QStringView s)
 // Bytes as upper-case hexadecimal pairs with a blank between them, in a JSON string.
 void appendJsonHex(QByteArray &out, QByteArrayView bytes)
 {
-    out += '"';
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const qsizetype start = out.size();
+    const qsizetype n = bytes.size();
+    out.resize(start + 2 + (n ? 3 * n - 1 : 0));
+    char *p = out.data() + start;
+    *p++ = '"';
+    for (qsizetype i = 0; i < n; ++i) {
         if (i)
-            out += ' ';
-        out += kHexDigits[quint8(bytes[i]) >> 4];
-        out += kHexDigits[quint8(bytes[i]) & 15];
+            *p++ = ' ';
+        *p++ = kHexDigits[quint8(bytes[i]) >> 4];
+        *p++ = kHexDigits[quint8(bytes[i]) & 15];
     }
-    out += '"';
+    *p = '"';
 }
 
-// What each window shows for a good frame, main window first.
-QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex)
-{
-    const auto one = [](QStringView window, Fields fields) {
-        return QList<WindowFields>{{window.toString(), std::move(fields)}};
-    };
-    switch (frame.isEmpty() ? 0 : quint8(frame[0])) {
-    case Msg::Navigation:
-        return {{QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex).fields},
-                {QStringLiteral("Position"), positionFields(frame, timeZoneIndex)}};
-    case Msg::Condition:
-        return one(u"Condition", conditionFields(frame));
-    case Msg::Diagnosis:
-        return one(u"Diagnosis", diagnosisFields(frame));
-    case Msg::Mode:
-        return one(u"Mode", modeFields(frame));
-    case Msg::TimeStamps:
-        return one(u"TimeStamp", timeStampFields(frame));
-    case Msg::Satellites:
-        return one(u"RecSat", recSatFields(frame));
-    default:
-        return {};
+// The texts of each data window, kept between frames as the open windows keep them:
+// a text is made again only when the bytes it comes from changed.
+struct WindowStores {
+    FieldStore position, condition, diagnosis, mode, timeStamp, recSat;
+
+    // What each window shows for a good frame, main window first.
+    QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex)
+    {
+        const auto one = [](const QString &window, const FieldStore &store) {
+            return QList<WindowFields>{{window, store.fields()}};
+        };
+        switch (frame.isEmpty() ? 0 : quint8(frame[0])) {
+        case Msg::Navigation:
+            positionTexts(frame, timeZoneIndex, position);
+            return {{QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex).fields},
+                    {QStringLiteral("Position"), position.fields()}};
+        case Msg::Condition:
+            conditionTexts(frame, condition);
+            return one(QStringLiteral("Condition"), condition);
+        case Msg::Diagnosis:
+            diagnosisTexts(frame, diagnosis);
+            return one(QStringLiteral("Diagnosis"), diagnosis);
+        case Msg::Mode:
+            modeTexts(frame, mode);
+            return one(QStringLiteral("Mode"), mode);
+        case Msg::TimeStamps:
+            timeStampTexts(frame, timeStamp);
+            return one(QStringLiteral("TimeStamp"), timeStamp);
+        case Msg::Satellites:
+            recSatTexts(frame, recSat);
+            return one(QStringLiteral("RecSat"), recSat);
+        default:
+            return {};
+        }
     }
-}
+};
 
 } // namespace
 
@@ -125,6 +167,7 @@ struct FrameDecoder::Impl {
     Platform platform;
     GPS_Main g{platform};
     QList<DecodedFrame> frames;
+    WindowStores stores;
     qint64 timeMs = -1;
     FrameDispatcher::Subscription all;
 };
@@ -142,7 +185,7 @@ FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<
         f.logLine = frame.logLine();
         f.good = frame.good;
         if (frame.good && decoded)
-            f.windows = windowsOf(frame.bytes(), impl->g.TimeZoneIndex);
+            f.windows = impl->stores.windowsOf(frame.bytes(), impl->g.TimeZoneIndex);
         impl->frames.append(std::move(f));
     });
 }
@@ -218,29 +261,40 @@ void appendFrameJson(QByteArray &out, const DecodedFrame &frame)
         out += ",\"time_ms\":";
         out += QByteArray::number(frame.timeMs);
     }
-    out += ",\"windows\":{";
+    // The windows' texts in one pass: room for the worst case, then one store a byte.
+    qsizetype room = 16;
+    for (const WindowFields &w : frame.windows) {
+        room += kRoomPerUnit * w.window.size() + 8;
+        for (const Field &f : w.fields)
+            room += kRoomPerUnit * (f.name.size() + f.text.size()) + 6;
+    }
+    const qsizetype start = out.size();
+    out.resize(start + room);
+    char *p = out.data() + start;
+    p = std::copy_n(",\"windows\":{", 12, p);
     for (qsizetype i = 0; i < frame.windows.size(); ++i) {
         const WindowFields &w = frame.windows[i];
         if (i)
-            out += ',';
-        appendJsonString(out, w.window);
-        out += ":{";
+            *p++ = ',';
+        p = writeJsonString(p, w.window);
+        *p++ = ':';
+        *p++ = '{';
         for (qsizetype k = 0; k < w.fields.size(); ++k) {
             if (k)
-                out += ',';
-            appendJsonString(out, w.fields[k].name);
-            out += ':';
-            appendJsonString(out, w.fields[k].text);
+                *p++ = ',';
+            p = writeJsonString(p, w.fields[k].name);
+            *p++ = ':';
+            p = writeJsonString(p, w.fields[k].text);
         }
-        out += '}';
+        *p++ = '}';
     }
-    out += '}';
+    *p++ = '}';
+    out.truncate(p - out.constData());
     if (frame.good) {
-        const QByteArray values = messageValuesJson(frame.bytes);
-        if (!values.isEmpty()) {
-            out += ",\"values\":";
-            out += values;
-        }
+        const qsizetype before = out.size();
+        out += ",\"values\":";
+        if (!appendMessageValuesJson(out, frame.bytes))
+            out.truncate(before);
     }
     out += '}';
 }

@@ -13,6 +13,9 @@
 // The frame's values as one JSON object, keys in a fixed order (the kestrelctl manual
 // lists them); empty for a type that has none. `frame` is whole, frame[0] the type.
 QByteArray messageValuesJson(QByteArrayView frame);
+// The same object written onto the end of `out`; false (nothing written) for a type
+// that has none.
+bool appendMessageValuesJson(QByteArray &out, QByteArrayView frame);
 
 QByteArray navigationValuesJson(const NavigationMessage &m);
 QByteArray satelliteValuesJson(const SatelliteMessage &m);
