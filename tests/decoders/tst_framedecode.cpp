@@ -24,6 +24,8 @@ private slots:
     void jsonEscapesEachCharacter_data();
     void jsonEscapesEachCharacter();
     void decoderWithoutTextsKeepsTheFrames();
+    void textsKeptBetweenFramesFollowEachFrame_data();
+    void textsKeptBetweenFramesFollowEachFrame();
 };
 
 void TestFrameDecode::everyWindowOfTheTypeDecodesIt_data()
@@ -215,4 +217,31 @@ void TestFrameDecode::decoderWithoutTextsKeepsTheFrames()
 }
 
 QTEST_GUILESS_MAIN(TestFrameDecode)
+void TestFrameDecode::textsKeptBetweenFramesFollowEachFrame_data()
+{
+    everyWindowOfTheTypeDecodesIt_data();
+}
+
+void TestFrameDecode::textsKeptBetweenFramesFollowEachFrame()
+{
+    // One decoder keeps each window's texts between frames; every frame must still show
+    // exactly what a decoder that saw only that frame shows.
+    QFETCH(int, type);
+    QByteArray a, b;
+    for (int i = 0; i < 200; ++i) {
+        a.append(char(i * 7 + 1));
+        b.append(char(i % 5 == 0 ? i * 7 + 1 : i * 13 + 2));
+    }
+    const QList<QByteArray> frames{buildFrameOfType(type, a), buildFrameOfType(type, b),
+                                   buildFrameOfType(type, a), buildFrameOfType(type)};
+    FrameDecoder kept(12);
+    for (const QByteArray &frame : frames) {
+        FrameDecoder fresh(12);
+        const QList<DecodedFrame> got = kept.feed(frame), want = fresh.feed(frame);
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0].windows, want[0].windows);
+        QCOMPARE(frameJson(got[0]), frameJson(want[0]));
+    }
+}
+
 #include "tst_framedecode.moc"
