@@ -148,11 +148,12 @@ std::optional<ReferencePoint> parseReferenceOption(const QString &text, QString 
 
 QString referencePointText(const ReferencePoint &point)
 {
+    // Seventeen digits read back as the same double: the point kept is the point typed.
     QString t = QStringLiteral("%1,%2")
-                    .arg(point.latitudeDeg, 0, 'f', 9)
-                    .arg(point.longitudeDeg, 0, 'f', 9);
+                    .arg(QString::number(point.latitudeDeg, 'g', 17),
+                         QString::number(point.longitudeDeg, 'g', 17));
     if (point.heightM)
-        t += QStringLiteral(",%1").arg(*point.heightM, 0, 'f', 3);
+        t += QLatin1Char(',') + QString::number(*point.heightM, 'g', 17);
     return t;
 }
 
