@@ -469,7 +469,7 @@ void ScatterWindow::addReferenceRows(QGridLayout *figures, int &row)
         const char *name;
         const char *caption;
         int chars;
-    } rows[] = {{"Reference", "Reference", 30},
+    } rows[] = {{"Reference", "Reference", 40},
                 {"BiasEast", "Bias east", 10},
                 {"BiasNorth", "Bias north", 10},
                 {"BiasUp", "Bias up", 10},
