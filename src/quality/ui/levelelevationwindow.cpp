@@ -28,8 +28,9 @@ LevelElevationPlot::LevelElevationPlot(QWidget *parent) : QWidget(parent)
 
 QColor LevelElevationPlot::colorOf(int number)
 {
-    // Neighbouring numbers far apart on the colour wheel: 11 steps of 32 go round it.
-    return QColor::fromHsv((number * 11 * 360 / 32) % 360, 220, 200);
+    // Successive numbers a golden angle apart on the colour wheel, odd ones darker, so
+    // that the few satellites in view seldom share a hue.
+    return QColor::fromHsv(int(std::lround(number * 137.508)) % 360, 230, number % 2 ? 160 : 225);
 }
 
 void LevelElevationPlot::setPoints(std::map<int, std::vector<SatellitePoint>> points)
