@@ -427,7 +427,7 @@ ReferenceErrorPlot::ReferenceErrorPlot(ScatterWindow *window)
       m_scatter(window)
 {
     setObjectName(QStringLiteral("ErrorPlot"));
-    setMinimumSize(560, 150);
+    setMinimumSize(300, 130);
     addLine(QStringLiteral("East"), QColor(31, 119, 180));
     addLine(QStringLiteral("North"), QColor(214, 39, 40));
     addLine(QStringLiteral("Up"), QColor(44, 160, 44));
@@ -469,14 +469,16 @@ void ScatterWindow::addReferenceRows(QGridLayout *figures, int &row)
         const char *name;
         const char *caption;
         int chars;
-    } rows[] = {{"Reference", "Reference", 40},
-                {"BiasEast", "Bias east", 10},
+    } rows[] = {{"BiasEast", "Bias east", 10},
                 {"BiasNorth", "Bias north", 10},
                 {"BiasUp", "Bias up", 10},
                 {"RefHRms", "Horizontal RMS", 10},
                 {"RefVRms", "Vertical RMS", 10},
                 {"RefCEP50", "CEP50 about reference", 10},
                 {"RefR95", "R95 about reference", 10}};
+    // The point across both columns: it is longer than a figure.
+    figures->addWidget(caption(QStringLiteral("Reference")), row++, 0);
+    figures->addWidget(addCell(QStringLiteral("Reference"), 24), row++, 0, 1, 2);
     for (const auto &r : rows) {
         figures->addWidget(caption(QLatin1String(r.caption)), row, 0);
         figures->addWidget(addCell(QLatin1String(r.name), r.chars), row, 1);
