@@ -97,6 +97,27 @@ quality() {
 quality levels alt+v l
 quality history alt+v i
 quality scatter alt+v a
+# History's levels by satellite (its "by satellite" box), and its level-against-elevation
+# window ("Level vs elevation...").
+quality history-satellites alt+v i alt+s
+quality level-elevation alt+v i alt+e
+
+# Position Scatter on a receiver standing still, against a reference typed 10 m south of
+# it in the "Reference..." dialog: the north bias is about 10 m.
+if wanted scatter-reference; then
+    desktop
+    program scatter-reference --simulate --static 47.37,8.54,420
+    keys "${labels[@]}" alt+v a alt+r
+    DISPLAY=$disp xdotool type --delay 30 "47 22.1946 N"
+    DISPLAY=$disp xdotool key Tab
+    DISPLAY=$disp xdotool type --delay 30 "8.54"
+    DISPLAY=$disp xdotool key Tab
+    DISPLAY=$disp xdotool type --delay 30 "420"
+    keys Return
+    sleep "${GATHER_SECONDS:-30}"
+    picture scatter-reference
+    quit
+fi
 
 # The status line's truth: the program on kestrel-sim's terminal while it runs, then
 # four seconds after the simulator was stopped (the port lost, the fix and the plot

@@ -41,6 +41,12 @@ struct Options {
     QCommandLineOption simulate{
         QStringLiteral("simulate"),
         QStringLiteral("Open the simulated receiver instead of the saved port.")};
+    QCommandLineOption stationary{
+        QStringLiteral("static"),
+        QStringLiteral("The simulated receiver stands still at LAT,LON,H (decimal degrees, "
+                       "metres), its fixes scattered by a few metres, instead of driving a "
+                       "circle."),
+        QStringLiteral("LAT,LON,H")};
     QCommandLineOption nmeaTcp{
         QStringLiteral("nmea-tcp"),
         QStringLiteral("Serve the receiver as NMEA sentences to programs on this computer at "
@@ -62,6 +68,7 @@ struct Options {
         parser.addOption(version);
         parser.addOption(port);
         parser.addOption(simulate);
+        parser.addOption(stationary);
         parser.addOption(nmeaTcp);
         parser.addOption(replay);
         parser.addOption(speed);
@@ -167,6 +174,16 @@ int kestrelMain(int argc, char **argv)
         return 2;
     }
 
+    SimulatorOptions simulated;
+    if (parser.isSet(options.stationary)) {
+        QString error;
+        simulated.stationary = parseStaticPosition(parser.value(options.stationary), error);
+        if (!simulated.stationary) {
+            std::fprintf(stderr, "kestrel: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+
     std::optional<LoopbackAddress> nmeaAddress;
     if (parser.isSet(options.nmeaTcp)) {
         QString error;
@@ -228,7 +245,8 @@ int kestrelMain(int argc, char **argv)
         if (!navigate) {
             // The real port, or the simulated receiver when the dialog names it.
             auto serial = std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
-            serial->addDevice(SimulatedPort::deviceName(), std::make_unique<SimulatedPort>(clock));
+            serial->addDevice(SimulatedPort::deviceName(),
+                              std::make_unique<SimulatedPort>(clock, simulated));
             navigate = new Navigate(g, quality, std::move(serial));
             navigate->setAttribute(Qt::WA_DeleteOnClose);
             navigate->Form_Load();

@@ -368,6 +368,8 @@ void ReceiverQuality::frame(QByteArrayView frame, qint64 nowMs)
         for (std::size_t k = 0; k < 8; ++k) {
             s.number[k] = m.channels[k].number;
             s.levelDb[k] = m.channels[k].levelDb;
+            s.state[k] = m.channels[k].state;
+            s.elevationDeg[k] = m.channels[k].elevationDeg;
         }
         history.addLevels(s);
     } else if (frame.size() == 4 && (type == Msg::ColdStart || type == Msg::SystemReset)) {

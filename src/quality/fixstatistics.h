@@ -181,6 +181,9 @@ struct LevelSample {
     qint64 timeMs = 0;
     std::array<int, 8> number{};
     std::array<double, 8> levelDb{};
+    // Each channel's state bits (search, track, decode, fix) and its satellite's elevation.
+    std::array<quint8, 8> state{};
+    std::array<double, 8> elevationDeg{};
 };
 
 // The last ten minutes of navigation and satellite messages, oldest first. A line that

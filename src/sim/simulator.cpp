@@ -6,6 +6,8 @@
 #include "link/messagetypes.h"
 #include "platform/clock.h"
 
+#include <GeographicLib/LocalCartesian.hpp>
+#include <QStringList>
 #include <QtEndian>
 #include <algorithm>
 #include <bit>
@@ -90,6 +92,65 @@ constexpr int kElapsedDays = 3;
 
 } // namespace
 
+std::optional<StaticPosition> parseStaticPosition(const QString &text, QString &error)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3) {
+        error = QStringLiteral("--static wants LAT,LON,H (decimal degrees and metres, such as "
+                               "47.37,8.54,420), not «%1»")
+                    .arg(text);
+        return std::nullopt;
+    }
+    const struct {
+        const char *name;
+        double low, high;
+    } fields[] = {{"latitude", -90, 90}, {"longitude", -180, 180}, {"height", -1000, 9000}};
+    double values[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        const QString part = parts[i].trimmed();
+        values[i] = part.toDouble(&ok);
+        // toDouble takes "nan" and "inf"; neither is a place.
+        if (!ok || !std::isfinite(values[i])) {
+            error = QStringLiteral("--static: the %1 «%2» is not a number")
+                        .arg(QLatin1String(fields[i].name), part);
+            return std::nullopt;
+        }
+        if (values[i] < fields[i].low || values[i] > fields[i].high) {
+            error = QStringLiteral("--static: the %1 %2 is outside %3 to %4")
+                        .arg(QLatin1String(fields[i].name), part)
+                        .arg(fields[i].low)
+                        .arg(fields[i].high);
+            return std::nullopt;
+        }
+    }
+    return StaticPosition{values[0], values[1], values[2]};
+}
+
+StaticNoise::StaticNoise(quint32 seed) : m_seed(seed), m_rng(seed) {}
+
+std::array<double, 3> StaticNoise::at(qint64 seconds)
+{
+    seconds = std::max<qint64>(0, seconds);
+    if (seconds < m_second) {
+        m_rng.seed(m_seed);
+        m_second = -1;
+    }
+    // The exact discrete step of the process: x' = a x + sigma sqrt(1 - a^2) w, which
+    // keeps each axis at its sigma from the first second on.
+    const double a = std::exp(-1.0 / kCorrelationS);
+    const double spread = std::sqrt(1 - a * a);
+    const double sigma[3] = {kHorizontalSigmaM, kHorizontalSigmaM, kVerticalSigmaM};
+    std::normal_distribution<double> normal;
+    for (; m_second < seconds; ++m_second)
+        for (int i = 0; i < 3; ++i) {
+            const double w = normal(m_rng);
+            m_enu[std::size_t(i)] =
+                m_second < 0 ? sigma[i] * w : a * m_enu[std::size_t(i)] + sigma[i] * spread * w;
+        }
+    return m_enu;
+}
+
 int SimulatorRecord::intact(quint8 type) const
 {
     return int(std::count_if(frames.begin(), frames.end(), [&](const SentFrame &f) {
@@ -111,6 +172,13 @@ Simulator::Simulator(const Clock &clock, SimulatorOptions options)
     m_acquisitionStartMs = m_startMs;
     m_nextUnpromptedMs = slotAtOrAfter(m_startMs);
     m_trackMs = m_startMs;
+    if (m_options.stationary) {
+        m_latDeg = m_options.stationary->latitudeDeg;
+        m_lonDeg = m_options.stationary->longitudeDeg;
+        m_heightHalves = qint16(std::lround(m_options.stationary->heightM * 2));
+        m_speedMs = 0;
+        m_noise.emplace(m_options.seed);
+    }
     // Events the board logged long ago: an antenna unplugged on 21 August 1999, a
     // short in March 1999 and the oscillator running fast on the first day of 2000.
     m_stamps[0] = 232 * 144 + 143;
@@ -142,6 +210,8 @@ void Simulator::advanceTrack() const
     }
     const double dt = double(now - m_trackMs) / 1000.0;
     m_trackMs = now;
+    if (m_options.stationary)
+        return;
     // Exact movement along the circle, whatever the step.
     const double w = m_turnDegPerS * std::numbers::pi / 180.0;
     const double h0 = m_headingDeg * std::numbers::pi / 180.0;
@@ -228,6 +298,19 @@ double Simulator::degreesFromScaled(qint32 raw)
     return ::degreesFromScaled(scaledFromField(raw));
 }
 
+std::array<double, 3> Simulator::reportedPosition() const
+{
+    advanceTrack();
+    if (!m_noise)
+        return {m_latDeg, m_lonDeg, heightMetres()};
+    const std::array<double, 3> enu = m_noise->at((nowMs() - m_startMs) / 1000);
+    // The error is metres about the point, turned into degrees on the ellipsoid.
+    const GeographicLib::LocalCartesian here(m_latDeg, m_lonDeg, heightMetres());
+    double lat = 0, lon = 0, h = 0;
+    here.Reverse(enu[0], enu[1], enu[2], lat, lon, h);
+    return {lat, lon, h};
+}
+
 QByteArray Simulator::navigationFrame() const
 {
     advanceTrack();
@@ -236,9 +319,12 @@ QByteArray Simulator::navigationFrame() const
     const int fix = std::min(inFix, 4);
     QByteArray p(payloadLength(Msg::Navigation), '\0');
     put(p, 3, {fix});
-    put32(p, 4, scaledCoordinate(m_latDeg));
-    put32(p, 8, scaledCoordinate(m_lonDeg));
-    put(p, 12, {quint16(m_heightHalves) >> 8, quint16(m_heightHalves) & 255});
+    const std::array<double, 3> at = reportedPosition();
+    const auto halves = quint16(
+        m_noise ? qint16(std::clamp(std::lround(at[2] * 2), -32768L, 32767L)) : m_heightHalves);
+    put32(p, 4, scaledCoordinate(at[0]));
+    put32(p, 8, scaledCoordinate(at[1]));
+    put(p, 12, {halves >> 8, halves & 255});
     const bool has3d = fix >= 4, has2d = fix >= 3;
     put(p, 14, {has3d ? 5 : has2d ? 15 : 0, has3d ? 4 : has2d ? 10 : 0});
     const int heading = int(std::lround(m_headingDeg * 1024.0 / 360.0)) % 1024;

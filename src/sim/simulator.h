@@ -5,9 +5,22 @@
 #include <QList>
 #include <QtGlobal>
 #include <array>
+#include <optional>
 #include <random>
 
 class Clock;
+
+// Where a receiver standing still stands: decimal degrees and metres above the ellipsoid.
+struct StaticPosition {
+    double latitudeDeg = 0;
+    double longitudeDeg = 0;
+    double heightM = 0;
+};
+
+// «LAT,LON,H» as --static takes it: decimal degrees, latitude -90..90, longitude
+// -180..180, height -1000..9000 m (what the navigation message's height can carry).
+// Anything else is nullopt with `error` saying what was wrong.
+std::optional<StaticPosition> parseStaticPosition(const QString &text, QString &error);
 
 // How the simulated receiver behaves on the line.
 struct SimulatorOptions {
@@ -21,6 +34,31 @@ struct SimulatorOptions {
     double corruptRate = 0;  // the checksum byte is wrong
     double truncateRate = 0; // the frame stops short and the line breaks for the rest of it
     quint32 seed = 1;
+    // A receiver standing still here instead of driving a circle: its fixes scatter
+    // about this point as a real antenna's do (see StaticNoise), drawn from `seed`.
+    std::optional<StaticPosition> stationary;
+};
+
+// The error of a standing receiver's fixes: east, north and up metres, each a
+// first-order Gauss-Markov process (the error wanders and is correlated over tens of
+// seconds, as multipath and the atmosphere make it), stepped once a second on a grid
+// from the start, so the same seed gives the same cloud however often it is looked at.
+class StaticNoise {
+public:
+    // One-sigma errors and the time over which they stay correlated.
+    static constexpr double kHorizontalSigmaM = 1.5;
+    static constexpr double kVerticalSigmaM = 3.0;
+    static constexpr double kCorrelationS = 20.0;
+
+    explicit StaticNoise(quint32 seed);
+    // The error `seconds` whole seconds after the start; stepping backwards starts over.
+    std::array<double, 3> at(qint64 seconds);
+
+private:
+    quint32 m_seed;
+    std::mt19937 m_rng;
+    qint64 m_second = -1;
+    std::array<double, 3> m_enu{};
 };
 
 // One frame as the simulator put it on the line.
@@ -75,6 +113,9 @@ public:
     // The state as the next navigation message will show it.
     int fixState() const;
     double heightMetres() const { return m_heightHalves / 2.0; }
+    // The position the next navigation message reports: a standing receiver's point with
+    // its error added; the track's position otherwise.
+    std::array<double, 3> reportedPosition() const;
     double latitudeDegrees() const;
     double longitudeDegrees() const;
     QDateTime receiverTimeUtc() const;
@@ -138,6 +179,7 @@ private:
     double m_speedMs = 10; // metres per second
     double m_turnDegPerS = 0.5;
     qint16 m_heightHalves = 2 * 420;
+    mutable std::optional<StaticNoise> m_noise;
     bool m_searchReset = false;
     std::array<quint16, 21> m_stamps{};
 

@@ -11,7 +11,10 @@
 #include "mainwindow/navigate.h"
 #include "quality/fixstatistics.h"
 #include "quality/qualitywatch.h"
+#include "quality/reference.h"
+#include "quality/satellitelevels.h"
 #include "quality/ui/historywindow.h"
+#include "quality/ui/levelelevationwindow.h"
 #include "quality/ui/scatterwindow.h"
 #include "quality/ui/signallevelswindow.h"
 #include "sim/simulator.h"
@@ -20,10 +23,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -127,6 +134,8 @@ private slots:
     void historyLeavesGapsWhereDataStopped();
     void ttffInStatusLineAndHistoryTable();
     void staleLinkIsTold();
+    void scatterMeasuresAgainstTheReference();
+    void historyFollowsASatelliteAcrossChannels();
 };
 
 void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
@@ -626,3 +635,148 @@ void TestQualityWindows::staleLinkIsTold()
 
 QTEST_MAIN(TestQualityWindows)
 #include "tst_qualitywindows.moc"
+
+namespace {
+
+// Types into the reference dialog once it is up, presses OK (or "Clear reference"), and
+// tells what it said.
+void answerReferenceDialog(const QString &lat, const QString &lon, const QString &height,
+                           bool clear, QString *error)
+{
+    QTimer::singleShot(0, [=] {
+        auto *d = qobject_cast<ReferenceDialog *>(QApplication::activeModalWidget());
+        QVERIFY(d);
+        d->findChild<QLineEdit *>(QStringLiteral("RefLat"))->setText(lat);
+        d->findChild<QLineEdit *>(QStringLiteral("RefLon"))->setText(lon);
+        d->findChild<QLineEdit *>(QStringLiteral("RefHeight"))->setText(height);
+        if (clear) {
+            d->clearReference();
+            return;
+        }
+        d->accept();
+        *error = d->errorLine()->text();
+        if (d->isVisible())
+            d->reject();
+    });
+}
+
+} // namespace
+
+void TestQualityWindows::scatterMeasuresAgainstTheReference()
+{
+    Rig r;
+    r.options.stationary = StaticPosition{47.37, 8.54, 420};
+    r.sim = std::make_unique<Simulator>(r.tp.clock, r.options);
+    auto *w = static_cast<ScatterWindow *>(r.open("NavScatter", DataWindow::Scatter));
+    QVERIFY(!w->errorPlot()->isVisibleTo(w));
+    QCOMPARE(textOf(w, "Reference"), QStringLiteral("none"));
+
+    // A latitude out of range is named and nothing is kept.
+    QString error;
+    answerReferenceDialog(QStringLiteral("95"), QStringLiteral("8.54"), QString(), false, &error);
+    w->Reference_Click();
+    QVERIFY2(error.contains(QStringLiteral("latitude «95» is outside")), qPrintable(error));
+    QVERIFY(!w->reference().reference());
+    QVERIFY(!loadReferencePoint(r.tp.platform.settings));
+
+    // 10 m south of where the receiver stands (10 m over the meridian's radius of
+    // curvature at 47.37 N, 6,367,000 m), typed in degrees and minutes.
+    const double south = 47.37 - 10.0 / (6367000.0 + 420) * 180 / 3.14159265358979;
+    const double minutes = (south - 47) * 60;
+    answerReferenceDialog(QStringLiteral("47 %1 N").arg(minutes, 0, 'f', 6), QStringLiteral("8.54"),
+                          QStringLiteral("420"), false, &error);
+    w->Reference_Click();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(w->reference().reference());
+    QCOMPARE(loadReferencePoint(r.tp.platform.settings), w->reference().reference());
+    QVERIFY(w->errorPlot()->isVisibleTo(w));
+
+    r.run(60000);
+    w->refresh();
+    // The window's figures are the core's over the same fixes.
+    ReferenceStatistics expected;
+    expected.setReference(w->reference().reference());
+    for (const QByteArray &f : r.framesOf(0xCA)) {
+        const NavigationMessage m = parseNavigation(f);
+        if (m.fix == 4)
+            expected.add(0, m.latitudeDeg, m.longitudeDeg, m.heightM);
+    }
+    const ReferenceSummary s = expected.summary();
+    QVERIFY(s.count > 300);
+    const auto metres = [](double m) { return QStringLiteral("%1 m").arg(m, 0, 'f', 2); };
+    QCOMPARE(textOf(w, "BiasNorth"), metres(s.biasNorthM));
+    QCOMPARE(textOf(w, "BiasEast"), metres(s.biasEastM));
+    QCOMPARE(textOf(w, "BiasUp"), metres(s.biasUpM));
+    QCOMPARE(textOf(w, "RefHRms"), metres(s.horizontalRmsM));
+    QCOMPARE(textOf(w, "RefVRms"), metres(s.verticalRmsM));
+    QCOMPARE(textOf(w, "RefCEP50"), metres(s.cep50M));
+    QCOMPARE(textOf(w, "RefR95"), metres(s.r95M));
+    // About 10 m north, give or take the receiver's few metres of wander.
+    QVERIFY2(std::fabs(s.biasNorthM - 10) < 4, qPrintable(QString::number(s.biasNorthM)));
+    QCOMPARE(w->errorPlot()->line(1).points.size(), qsizetype(s.count));
+    QCOMPARE(w->errorPlot()->line(1).points.last().y(), expected.errors().back().north);
+
+    // Kept for the next window, until cleared.
+    w->findChild<QPushButton *>(QStringLiteral("Exit"))->click();
+    QTRY_VERIFY(!r.nav.dataWindows().window(DataWindow::Scatter));
+    w = static_cast<ScatterWindow *>(r.open("NavScatter", DataWindow::Scatter));
+    QCOMPARE(w->reference().reference(), loadReferencePoint(r.tp.platform.settings));
+    QVERIFY(textOf(w, "Reference").startsWith(QStringLiteral("47\u00b022.19")));
+    answerReferenceDialog(QString(), QString(), QString(), true, &error);
+    w->Reference_Click();
+    QVERIFY(!w->reference().reference());
+    QVERIFY(!loadReferencePoint(r.tp.platform.settings));
+    QCOMPARE(textOf(w, "Reference"), QStringLiteral("none"));
+    QVERIFY(!w->errorPlot()->isVisibleTo(w));
+}
+
+void TestQualityWindows::historyFollowsASatelliteAcrossChannels()
+{
+    Rig r;
+    auto *w = static_cast<HistoryWindow *>(r.open("NavHistory", DataWindow::History));
+    // Satellite 5 tracked on channel 1 for three seconds, then on channel 4 (the
+    // receiver reshuffled), gone for five seconds, back on channel 2; its level rises by
+    // 1 dB (five fifths) a second.
+    const struct {
+        int second, channel;
+    } steps[] = {{0, 1}, {1, 1}, {2, 1}, {3, 4}, {4, 4}, {10, 2}, {11, 2}};
+    for (const auto &st : steps) {
+        r.tp.clock.time =
+            QDateTime::fromMSecsSinceEpoch(r.openedMs + st.second * 1000, QTimeZone::utc());
+        QByteArray payload(46, '\0');
+        const int p = 5 * st.channel - 1 - 3; // frame position to payload index
+        payload[p] = 5;
+        payload[p + 1] = char(0x0F);
+        payload[p + 2] = char(100 + 5 * st.second);
+        payload[p + 4] = char(64); // 45 degrees
+        r.port->feed(buildFrame(0xCB, payload));
+    }
+    w->refresh();
+    QVERIFY(!w->satellitePlot()->isVisibleTo(w));
+    w->findChild<QCheckBox *>(QStringLiteral("BySatellite"))->click();
+    QVERIFY(w->levelsBySatellite());
+    QVERIFY(w->satellitePlot()->isVisibleTo(w));
+    QVERIFY(!w->plot(1)->isVisibleTo(w));
+    const QList<QPointF> five = w->satelliteLevel(5);
+    QCOMPARE(five.size(), qsizetype(7));
+    for (qsizetype i = 0; i < five.size(); ++i) {
+        QCOMPARE(five[i].x(), double(steps[i].second));
+        QCOMPARE(five[i].y(), 20.0 + steps[i].second);
+    }
+    // One line across the channel change; a gap where it was not tracked.
+    QCOMPARE(w->satellitePlot()->lineCount(), 1);
+    const QList<QList<QPointF>> pieces = w->satellitePlot()->pieces(0);
+    QCOMPARE(pieces.size(), qsizetype(2));
+    QCOMPARE(pieces[0].size(), qsizetype(5));
+
+    // The same dots against elevation, in their own window.
+    w->findChild<QPushButton *>(QStringLiteral("LevelElevation"))->click();
+    QVERIFY(w->levelElevationWindow() && w->levelElevationWindow()->isVisible());
+    const auto &dots = w->levelElevationWindow()->plot()->points();
+    QCOMPARE(dots.size(), std::size_t(1));
+    QCOMPARE(dots.at(5).size(), std::size_t(7));
+    QCOMPARE(dots.at(5).front().elevationDeg, 45.0);
+    QImage img(QSize(500, 320), QImage::Format_ARGB32);
+    w->levelElevationWindow()->plot()->resize(img.size());
+    w->levelElevationWindow()->plot()->render(&img);
+}

@@ -648,6 +648,9 @@ void TestRecordReplay::replayCommandLineIsChecked_data()
         << QStringList{"--speed", "4"} << 2 << "--speed goes with --replay";
     QTest::newRow("replay and port") << QStringList{"--replay", rec, "--port", "/dev/null"} << 2
                                      << "leave out --port and --simulate";
+    QTest::newRow("simulated receiver standing off the earth")
+        << QStringList{"--simulate", "--static", "0,200,0"} << 2
+        << "--static: the longitude 200 is outside";
     QTest::newRow("missing recording")
         << QStringList{"--replay", m_dir.filePath("none.krec")} << 1 << "cannot read";
     QTest::newRow("a folder") << QStringList{"--replay", m_dir.path()} << 1 << "it is a folder";

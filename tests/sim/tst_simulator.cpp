@@ -1,3 +1,4 @@
+#include "decoders/messagevalues.h"
 #include "framebuilder.h"
 #include "link/encoder.h"
 #include "link/framer.h"
@@ -5,7 +6,11 @@
 #include "sim/simulator.h"
 #include "testplatform.h"
 
+#include <GeographicLib/LocalCartesian.hpp>
 #include <QtTest>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -100,6 +105,9 @@ private slots:
     void navigationGoesOutRightAfterTheSecondItNames();
     void coordinatesRoundTrip_data();
     void coordinatesRoundTrip();
+    void staticPositionOption_data();
+    void staticPositionOption();
+    void standingReceiverScattersAboutItsPoint();
 };
 
 void TestSimulator::everyFrameOfALongRunPassesTheFramer()
@@ -580,3 +588,90 @@ void TestSimulator::coordinatesRoundTrip()
 
 QTEST_GUILESS_MAIN(TestSimulator)
 #include "tst_simulator.moc"
+
+void TestSimulator::staticPositionOption_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<double>>("expected"); // empty: refused
+    QTest::addColumn<QString>("error");
+    QTest::newRow("Zurich") << "47.37,8.54,420" << QList<double>{47.37, 8.54, 420} << "";
+    QTest::newRow("south west, spaces")
+        << " -33.9 , -70.6 , -12.5 " << QList<double>{-33.9, -70.6, -12.5} << "";
+    QTest::newRow("edges") << "-90,180,9000" << QList<double>{-90, 180, 9000} << "";
+    QTest::newRow("latitude 90.01")
+        << "90.01,0,0" << QList<double>{} << "latitude 90.01 is outside";
+    QTest::newRow("longitude -180.5")
+        << "0,-180.5,0" << QList<double>{} << "longitude -180.5 is outside";
+    QTest::newRow("height -1001") << "0,0,-1001" << QList<double>{} << "height -1001 is outside";
+    QTest::newRow("no height") << "47.37,8.54" << QList<double>{} << "wants LAT,LON,H";
+    QTest::newRow("degrees and minutes")
+        << "47 22.2,8.54,420" << QList<double>{} << "latitude «47 22.2» is not a number";
+    QTest::newRow("nan") << "nan,8.54,420" << QList<double>{} << "is not a number";
+    QTest::newRow("empty") << "" << QList<double>{} << "wants LAT,LON,H";
+}
+
+void TestSimulator::staticPositionOption()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<double>, expected);
+    QFETCH(QString, error);
+    QString why;
+    const std::optional<StaticPosition> p = parseStaticPosition(text, why);
+    QCOMPARE(p.has_value(), !expected.isEmpty());
+    if (p) {
+        QCOMPARE(p->latitudeDeg, expected[0]);
+        QCOMPARE(p->longitudeDeg, expected[1]);
+        QCOMPARE(p->heightM, expected[2]);
+    } else {
+        QVERIFY2(why.contains(error), qPrintable(why));
+    }
+}
+
+void TestSimulator::standingReceiverScattersAboutItsPoint()
+{
+    // Ten minutes of fixes from a receiver standing at 47.37 N 8.54 E, 420 m, in metres
+    // east, north and up of that point.
+    const auto cloud = [](quint32 seed) {
+        FakeClock clock;
+        SimulatorOptions o;
+        o.seed = seed;
+        o.stationary = StaticPosition{47.37, 8.54, 420};
+        Simulator sim(clock, o);
+        const GeographicLib::LocalCartesian point(47.37, 8.54, 420);
+        QList<std::array<double, 3>> out;
+        for (int s = 0; s < 600; ++s) {
+            step(clock, sim, 1);
+            const NavigationMessage m = parseNavigation(lastOfType(sim, 0xCA));
+            if (m.fix != 4)
+                continue;
+            std::array<double, 3> e{};
+            point.Forward(m.latitudeDeg, m.longitudeDeg, m.heightM, e[0], e[1], e[2]);
+            out.append(e);
+            if (m.speedKmh != 0)
+                return QList<std::array<double, 3>>{};
+        }
+        return out;
+    };
+    const auto a = cloud(7);
+    QVERIFY(a.size() > 500);
+    double horizontal = 0, vertical = 0;
+    std::vector<double> steps;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        horizontal += a[i][0] * a[i][0] + a[i][1] * a[i][1];
+        vertical += a[i][2] * a[i][2];
+        if (i > 0)
+            steps.push_back(std::hypot(a[i][0] - a[i - 1][0], a[i][1] - a[i - 1][1]));
+    }
+    horizontal = std::sqrt(horizontal / double(a.size()));
+    vertical = std::sqrt(vertical / double(a.size()));
+    // Metres, not centimetres nor tens of metres; more up than across.
+    QVERIFY2(horizontal > 0.8 && horizontal < 4, qPrintable(QString::number(horizontal)));
+    QVERIFY2(vertical > 1.2 && vertical < 8, qPrintable(QString::number(vertical)));
+    // Correlated from second to second: the typical step is well under the spread
+    // (white noise of this size would step by about 2 m).
+    std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2), steps.end());
+    QVERIFY2(steps[steps.size() / 2] < 1.0, qPrintable(QString::number(steps[steps.size() / 2])));
+    // The seed decides the cloud.
+    QCOMPARE(cloud(7), a);
+    QVERIFY(cloud(8) != a);
+}

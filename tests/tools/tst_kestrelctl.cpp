@@ -328,6 +328,10 @@ void TestKestrelCtl::wrongCommandLinesAreRefused_data()
     QTest::newRow("send to a missing device")
         << QStringList{"send", "--port", "/nonexistent/tty", "reset"} << 1 << "cannot open";
     QTest::newRow("stats without recording") << QStringList{"stats"} << 64 << "one recording";
+    QTest::newRow("stats about a reference out of range")
+        << QStringList{"stats", "--reference", "91,8", "x.krec"} << 64 << "--reference";
+    QTest::newRow("stats about a reference without longitude")
+        << QStringList{"stats", "--reference", "47.37", "x.krec"} << 64 << "LAT,LON";
     QTest::newRow("stats of a missing file")
         << QStringList{"stats", "/nonexistent/x.krec"} << 1 << "cannot read";
     QTest::newRow("record without file")
@@ -1133,6 +1137,47 @@ void TestKestrelCtl::statsMatchHandComputation()
     QVERIFY(text.contains(QStringLiteral("2DRMS: %1 m\n").arg(h.drms2, 0, 'f', 3)));
     QVERIFY(text.contains(QStringLiteral("R95: %1 m\n").arg(h.r95, 0, 'f', 3)));
     QVERIFY(text.contains(QStringLiteral("mean latitude: %1 deg\n").arg(h.lat, 0, 'f', 7)));
+
+    // About a reference at the mean position: no horizontal bias, and the horizontal
+    // figures are those about the mean (the RMS half the 2DRMS), under the same names in
+    // the JSON and the text.
+    const QString at = QStringLiteral("%1,%2,%3")
+                           .arg(h.lat, 0, 'f', 12)
+                           .arg(h.lon, 0, 'f', 12)
+                           .arg(h.heightMean, 0, 'f', 6);
+    const Run rj = run({QStringLiteral("stats"), QStringLiteral("--json"),
+                        QStringLiteral("--reference"), at, rec});
+    QCOMPARE(rj.exit, 0);
+    const QJsonObject ref = QJsonDocument::fromJson(rj.out).object().value("reference").toObject();
+    QCOMPARE(ref.value("fixes_3d_used").toInt(), h.threeD);
+    const struct {
+        const char *name;
+        double want;
+    } figures[] = {{"bias_east_m", 0},
+                   {"bias_north_m", 0},
+                   {"horizontal_rms_m", h.drms2 / 2},
+                   {"cep50_m", h.cep50},
+                   {"r95_m", h.r95}};
+    const Run rt = run({QStringLiteral("stats"), QStringLiteral("--reference"), at, rec});
+    const QString refText = QString::fromUtf8(rt.out);
+    for (const auto &f : figures) {
+        const double got = ref.value(QLatin1String(f.name)).toDouble(-1e9);
+        QVERIFY2(std::fabs(got - f.want) < 1e-3,
+                 qPrintable(QStringLiteral("%1: %2, by hand %3").arg(f.name).arg(got).arg(f.want)));
+        QVERIFY2(refText.contains(QStringLiteral("%1: %2\n").arg(f.name).arg(got, 0, 'f', 3)),
+                 qPrintable(refText));
+    }
+    QVERIFY(ref.contains("bias_up_m") && ref.contains("vertical_rms_m"));
+
+    // Each of the simulated receiver's eight satellites, tracked for most of the recording.
+    const QJsonArray sats = o.value("satellites").toArray();
+    QList<int> numbers;
+    for (const QJsonValue &v : sats) {
+        numbers << v.toObject().value("number").toInt();
+        QVERIFY(v.toObject().value("tracked_s").toDouble() > 0);
+        QVERIFY(v.toObject().value("mean_level_db").toDouble() > 0);
+    }
+    QCOMPARE(numbers, (QList<int>{2, 5, 9, 12, 17, 21, 26, 29}));
 }
 
 void TestKestrelCtl::everyReaderTellsWhatIsNotARecording_data()

@@ -114,6 +114,9 @@ void TestKestrelSim::badOptionsAreRefused_data()
     QTest::newRow("baud not a number") << QStringList{"--baud", "x"};
     QTest::newRow("baud zero") << QStringList{"--baud", "0"};
     QTest::newRow("negative seed") << QStringList{"--seed", "-3"};
+    QTest::newRow("static latitude out of range") << QStringList{"--static", "91,8.54,420"};
+    QTest::newRow("static not numbers") << QStringList{"--static", "north,east,up"};
+    QTest::newRow("static without height") << QStringList{"--static", "47.37,8.54"};
 }
 
 void TestKestrelSim::badOptionsAreRefused()

@@ -176,6 +176,13 @@ int main(int argc, char **argv)
         QStringLiteral("speed"),
         QStringLiteral("With --replay: play this many times faster (default 1; 0.5 is slower)."),
         QStringLiteral("FACTOR"), QStringLiteral("1"));
+    const QCommandLineOption staticOption(
+        QStringLiteral("static"),
+        QStringLiteral("A receiver standing still at LAT,LON,H (decimal degrees, metres), its "
+                       "fixes scattered by a few metres as a real antenna's are (drawn from "
+                       "--seed), instead of one driving a circle."),
+        QStringLiteral("LAT,LON,H"));
+    parser.addOptions({staticOption});
     parser.addOptions({linkOption, rateOption, baudOption, seedOption, garbageOption, corruptOption,
                        truncateOption, verboseOption, replayOption, speedOption});
     parser.process(app);
@@ -206,6 +213,14 @@ int main(int argc, char **argv)
         !readRate(parser, corruptOption, options.corruptRate) ||
         !readRate(parser, truncateOption, options.truncateRate))
         return 2;
+    if (parser.isSet(staticOption)) {
+        QString error;
+        options.stationary = parseStaticPosition(parser.value(staticOption), error);
+        if (!options.stationary) {
+            fail(error);
+            return 2;
+        }
+    }
 
     if (!quitOnTerminationSignals()) {
         fail(QStringLiteral("cannot create a pipe"));

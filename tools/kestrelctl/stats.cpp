@@ -8,6 +8,8 @@
 #include "decoders/messagevalues.h"
 #include "link/messagetypes.h"
 #include "quality/fixstatistics.h"
+#include "quality/reference.h"
+#include "quality/satellitelevels.h"
 #include "recording/recording.h"
 #include "recording/recordingreader.h"
 
@@ -34,6 +36,69 @@ QString secondsLine(const std::optional<qint64> &ms, bool atStart)
               : QStringLiteral("none");
 }
 
+// The figures about the reference point, by the names both the text and the JSON use.
+QList<QPair<QString, double>> referenceFigures(const ReferenceSummary &r)
+{
+    QList<QPair<QString, double>> f = {{QStringLiteral("bias_east_m"), r.biasEastM},
+                                       {QStringLiteral("bias_north_m"), r.biasNorthM}};
+    if (r.hasVertical)
+        f.append({QStringLiteral("bias_up_m"), r.biasUpM});
+    f.append({QStringLiteral("horizontal_rms_m"), r.horizontalRmsM});
+    if (r.hasVertical)
+        f.append({QStringLiteral("vertical_rms_m"), r.verticalRmsM});
+    f.append({QStringLiteral("cep50_m"), r.cep50M});
+    f.append({QStringLiteral("r95_m"), r.r95M});
+    return f;
+}
+
+QJsonObject referenceJson(const ReferencePoint &point, const ReferenceSummary &r)
+{
+    QJsonObject o{{QStringLiteral("latitude_deg"), point.latitudeDeg},
+                  {QStringLiteral("longitude_deg"), point.longitudeDeg},
+                  {QStringLiteral("fixes_3d_used"), double(r.count)}};
+    if (point.heightM)
+        o[QStringLiteral("height_m")] = *point.heightM;
+    if (r.count > 0)
+        for (const auto &[name, value] : referenceFigures(r))
+            o[name] = value;
+    return o;
+}
+
+QString referenceText(const ReferencePoint &point, const ReferenceSummary &r)
+{
+    QString t = QStringLiteral("about the reference %1:\n").arg(referencePointText(point));
+    if (r.count == 0)
+        return t + QStringLiteral("no 3D fix: no reference figures\n");
+    for (const auto &[name, value] : referenceFigures(r))
+        t += QStringLiteral("%1: %2\n").arg(name).arg(value, 0, 'f', 3);
+    return t;
+}
+
+QJsonArray satellitesJson(const std::vector<SatelliteSummary> &sats)
+{
+    QJsonArray a;
+    for (const SatelliteSummary &s : sats)
+        a.append(QJsonObject{{QStringLiteral("number"), s.number},
+                             {QStringLiteral("mean_level_db"), s.meanLevelDb},
+                             {QStringLiteral("tracked_s"), double(s.trackedMs) / 1000.0},
+                             {QStringLiteral("messages"), double(s.samples)}});
+    return a;
+}
+
+QString satellitesText(const std::vector<SatelliteSummary> &sats)
+{
+    if (sats.empty())
+        return QStringLiteral("no satellite tracked\n");
+    QString t = QStringLiteral("satellite  mean level  tracked  messages\n");
+    for (const SatelliteSummary &s : sats)
+        t += QStringLiteral("%1  %2 dB  %3 s  %4\n")
+                 .arg(s.number, 9)
+                 .arg(s.meanLevelDb, 7, 'f', 1)
+                 .arg(double(s.trackedMs) / 1000.0, 7, 'f', 1)
+                 .arg(s.samples, 8);
+    return t;
+}
+
 } // namespace
 
 int runStats(const QStringList &args)
@@ -44,18 +109,36 @@ int runStats(const QStringList &args)
             "Prints how good the receiver was in a recording (kestrelctl record): the\n"
             "navigation messages, the fixes by kind, the time to the first 2D and 3D fix\n"
             "from the recording's first byte, and over the 3D fixes the mean position,\n"
-            "CEP50, 2DRMS, R95 and the height's mean and standard deviation. The\n"
-            "definitions are in kestrelctl(1)."));
+            "CEP50, 2DRMS, R95 and the height's mean and standard deviation; each\n"
+            "satellite's mean level and time tracked; with --reference the 3D fixes'\n"
+            "bias, RMS, CEP50 and R95 about that point. The definitions are in\n"
+            "kestrelctl(1)."));
     QCommandLineParser &p = sp.parser();
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("One JSON object instead of text."));
     p.addOption(json);
+    const QCommandLineOption referenceOption(
+        QStringLiteral("reference"),
+        QStringLiteral("Also measure the 3D fixes against this surveyed point: decimal degrees "
+                       "and, for the up figures, metres above the ellipsoid."),
+        QStringLiteral("LAT,LON[,H]"));
+    p.addOption(referenceOption);
     p.addPositionalArgument(QStringLiteral("RECORDING"), QStringLiteral("The recording."));
     if (const auto status = sp.parse(args))
         return *status;
     const QStringList files = p.positionalArguments();
     if (files.size() != 1)
         return usageError(QStringLiteral("stats"), QStringLiteral("one recording, please"));
+    ReferenceStatistics aboutReference;
+    if (p.isSet(referenceOption)) {
+        QString error;
+        const std::optional<ReferencePoint> point =
+            parseReferenceOption(p.value(referenceOption), error);
+        if (!point)
+            return usageError(QStringLiteral("stats"), error);
+        aboutReference.setReference(point);
+    }
+    SatelliteTracking satellites;
 
     const QString name = files.first();
     RecordingInput in;
@@ -91,8 +174,12 @@ int runStats(const QStringList &args)
             quality.frame(f.bytes, ms);
             if (quint8(f.bytes[0]) == Msg::Navigation) {
                 const NavigationMessage m = parseNavigation(f.bytes);
-                if (m.fix == 4)
+                if (m.fix == 4) {
                     positions.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
+                    aboutReference.add(ms, m.latitudeDeg, m.longitudeDeg, m.heightM);
+                }
+            } else if (quint8(f.bytes[0]) == Msg::Satellites && !quality.history.levels().empty()) {
+                satellites.add(quality.history.levels().back());
             }
         }
     }
@@ -140,6 +227,10 @@ int runStats(const QStringList &args)
             o[QStringLiteral("drms2_m")] = s.drms2M;
             o[QStringLiteral("r95_m")] = s.r95M;
         }
+        o[QStringLiteral("satellites")] = satellitesJson(satellites.summaries());
+        if (aboutReference.reference())
+            o[QStringLiteral("reference")] =
+                referenceJson(*aboutReference.reference(), aboutReference.summary());
         out = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     } else {
         QString t;
@@ -173,6 +264,9 @@ int runStats(const QStringList &args)
             t += QStringLiteral("2DRMS: %1 m\n").arg(s.drms2M, 0, 'f', 3);
             t += QStringLiteral("R95: %1 m\n").arg(s.r95M, 0, 'f', 3);
         }
+        t += satellitesText(satellites.summaries());
+        if (aboutReference.reference())
+            t += referenceText(*aboutReference.reference(), aboutReference.summary());
         out = t.toUtf8();
     }
     StandardOutput standardOutput;

@@ -3,7 +3,10 @@
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "quality/qualitywatch.h"
+#include "quality/satellitelevels.h"
+#include "quality/ui/levelelevationwindow.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -276,6 +279,7 @@ HistoryWindow::HistoryWindow(GPS_Main &g, const QualityWatch &quality, QWidget *
     connect(exit, &QPushButton::clicked, this, &HistoryWindow::Exit_Click);
     buttons->addWidget(m_pause);
     buttons->addWidget(live);
+    addSatelliteControls(plots, buttons);
     buttons->addStretch(1);
     buttons->addWidget(exit);
     bottom->addLayout(buttons);
@@ -357,6 +361,7 @@ void HistoryWindow::refresh()
     }
     if (!added)
         return;
+    fillSatelliteLevels();
     // Ten minutes are kept, as in the core.
     const double newest = seconds(std::max(m_lastNavMs, m_lastLevelMs));
     for (TimePlot *plot : m_plots)
@@ -375,6 +380,7 @@ void HistoryWindow::setTimeRange(double from, double to)
     m_to = to;
     for (TimePlot *plot : m_plots)
         plot->setTimeRange(from, to);
+    m_satellitePlot->setTimeRange(from, to);
 }
 
 bool HistoryWindow::paused() const
@@ -435,4 +441,89 @@ void HistoryWindow::fillTtff()
                 item->setText(cells[c]);
         }
     }
+}
+
+void HistoryWindow::addSatelliteControls(QVBoxLayout *plots, QVBoxLayout *buttons)
+{
+    m_satellitePlot =
+        new TimePlot(QStringLiteral("Level per satellite"), QStringLiteral("dB"), this);
+    m_satellitePlot->setObjectName(QStringLiteral("LevelsBySatellite"));
+    // In the place of the per-channel plot, shown instead of it.
+    plots->insertWidget(plots->indexOf(m_plots[1]) + 1, m_satellitePlot);
+    fadeWhenStale(m_satellitePlot);
+    m_satellitePlot->hide();
+    m_bySatellite = new QCheckBox(QStringLiteral("by &satellite"), this);
+    m_bySatellite->setObjectName(QStringLiteral("BySatellite"));
+    m_bySatellite->setToolTip(QStringLiteral("One level line per satellite, across channel "
+                                             "changes, instead of one per channel"));
+    connect(m_bySatellite, &QCheckBox::toggled, this, &HistoryWindow::setLevelsBySatellite);
+    QPushButton *elevation =
+        addButton(QStringLiteral("LevelElevation"), QStringLiteral("Level vs &elevation..."));
+    connect(elevation, &QPushButton::clicked, this, &HistoryWindow::showLevelElevation);
+    buttons->addWidget(m_bySatellite);
+    buttons->addWidget(elevation);
+}
+
+void HistoryWindow::setLevelsBySatellite(bool on)
+{
+    if (m_bySatellite->isChecked() != on) {
+        m_bySatellite->setChecked(on); // comes back here through toggled
+        return;
+    }
+    m_plots[1]->setVisible(!on);
+    m_satellitePlot->setVisible(on);
+    fillSatelliteLevels();
+}
+
+bool HistoryWindow::levelsBySatellite() const
+{
+    return m_bySatellite->isChecked();
+}
+
+QList<QPointF> HistoryWindow::satelliteLevel(int number) const
+{
+    const qsizetype i = m_satelliteNumbers.indexOf(number);
+    return i < 0 ? QList<QPointF>() : m_satellitePlot->line(int(i)).points;
+}
+
+void HistoryWindow::fillSatelliteLevels()
+{
+    // Drawn again from the history each time: ten minutes of eight channels once a
+    // second is little, and a satellite's line then follows it from channel to channel.
+    m_satellitePlot->removeLines();
+    m_satelliteNumbers.clear();
+    const std::deque<LevelSample> &levels = m_quality.quality().history.levels();
+    if (!levelsBySatellite() || levels.empty() || m_lastLevelMs < 0) {
+        m_satellitePlot->update();
+        return;
+    }
+    // The samples the window has taken in, one a second, as the other plots show them.
+    std::deque<LevelSample> shown;
+    qint64 second = std::numeric_limits<qint64>::min();
+    for (const LevelSample &s : levels) {
+        if (s.timeMs > m_lastLevelMs)
+            break;
+        if (secondOf(s.timeMs) > second) {
+            second = secondOf(s.timeMs);
+            shown.push_back(s);
+        }
+    }
+    for (const auto &[number, points] : ::levelsBySatellite(shown)) {
+        const int i = m_satellitePlot->addLine(QStringLiteral("Sat %1").arg(number),
+                                               LevelElevationPlot::colorOf(number));
+        m_satelliteNumbers.append(number);
+        QList<QPointF> &line = m_satellitePlot->line(i).points;
+        for (const SatellitePoint &p : points)
+            line << QPointF(seconds(p.timeMs), p.levelDb);
+    }
+    m_satellitePlot->update();
+}
+
+void HistoryWindow::showLevelElevation()
+{
+    if (!m_levelElevation)
+        m_levelElevation = new LevelElevationWindow(m_quality, this);
+    m_levelElevation->show();
+    m_levelElevation->raise();
+    m_levelElevation->activateWindow();
 }

@@ -11,7 +11,10 @@ class QualityWatch;
 #include <limits>
 
 class HistoryWindow;
+class LevelElevationWindow;
+class QCheckBox;
 class QPushButton;
+class QVBoxLayout;
 class QTableWidget;
 
 // One plot of the History window: named lines of (seconds, value) over the time range
@@ -32,6 +35,7 @@ public:
     static constexpr double kGapS = 3.0;
 
     int addLine(const QString &name, const QColor &color);
+    void removeLines() { m_lines.clear(); }
     const Line &line(int i) const { return m_lines[i]; }
     Line &line(int i) { return m_lines[i]; }
     int lineCount() const { return int(m_lines.size()); }
@@ -95,7 +99,21 @@ public:
     TimePlot *plot(int i) const { return m_plots[i]; }
     QTableWidget *ttffTable() const { return m_ttff; }
 
+    // "by satellite": the level plot draws one line per satellite number instead of one
+    // per channel, whichever channel carried the satellite.
+    void setLevelsBySatellite(bool on);
+    bool levelsBySatellite() const;
+    TimePlot *satellitePlot() const { return m_satellitePlot; }
+    // The satellite's line as shown (seconds, dB); empty when it is not in the plot.
+    QList<QPointF> satelliteLevel(int number) const;
+    // Opens (or brings forward) the level-against-elevation window.
+    void showLevelElevation();
+    LevelElevationWindow *levelElevationWindow() const { return m_levelElevation; }
+
 private:
+    void addSatelliteControls(QVBoxLayout *plots, QVBoxLayout *buttons);
+    void fillSatelliteLevels();
+
     void setTimeRange(double from, double to);
     void fillTtff();
     double seconds(qint64 ms) const;
@@ -103,6 +121,10 @@ private:
 
     QList<TimePlot *> m_plots;
     QPushButton *m_pause = nullptr;
+    TimePlot *m_satellitePlot = nullptr;
+    QCheckBox *m_bySatellite = nullptr;
+    QList<int> m_satelliteNumbers; // the satellite of each line of m_satellitePlot
+    LevelElevationWindow *m_levelElevation = nullptr;
     QTableWidget *m_ttff = nullptr;
     const QualityWatch &m_quality;
     QTimer m_tick;

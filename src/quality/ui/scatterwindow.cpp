@@ -5,10 +5,16 @@
 #include "link/messagetypes.h"
 #include "widgets/valuetext.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -235,17 +241,30 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
     QPushButton *exit = addButton(QStringLiteral("Exit"), QStringLiteral("Exit"));
     connect(exit, &QPushButton::clicked, this, &ScatterWindow::Exit_Click);
     figures->addWidget(exit, r + 1, 1);
+    int referenceRow = r + 2;
+    addReferenceRows(figures, referenceRow);
     top->addLayout(figures, 0, 1);
+    auto *errors = new QHBoxLayout;
+    m_errorPlot = new ReferenceErrorPlot(this);
+    errors->addWidget(m_errorPlot, 1);
+    m_live = addButton(QStringLiteral("Live"), QStringLiteral("Live"));
+    m_live->setToolTip(
+        QStringLiteral("Follow the newest ten minutes again (or double-click the plot)"));
+    connect(m_live, &QPushButton::clicked, this, &ScatterWindow::followErrors);
+    errors->addWidget(m_live, 0, Qt::AlignBottom);
+    top->addLayout(errors, 1, 0, 1, 2);
+    fadeWhenStale(m_errorPlot);
+    setReference(loadReferencePoint(g.platform().settings));
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &ScatterWindow::showFigures);
     m_opens = g.link().opens();
-    takeFrames(Msg::Navigation, [this](const Frame &f) { onNavigation(f.bytes()); });
+    takeFrames(Msg::Navigation, [this](const Frame &f) { onNavigation(f.bytes(), f.completedMs); });
     showFigures();
 }
 
-void ScatterWindow::onNavigation(QByteArrayView frame)
+void ScatterWindow::onNavigation(QByteArrayView frame, qint64 ms)
 {
     if (m_opens != m_g.link().opens()) {
         // Another port opened since: another receiver, whose fixes do not mix with these.
@@ -253,9 +272,10 @@ void ScatterWindow::onNavigation(QByteArrayView frame)
         Clear_Click();
     }
     const NavigationMessage m = parseNavigation(frame);
-    if (m.fix == 4)
+    if (m.fix == 4) {
         m_stats.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
-    else if (m.fix == 3)
+        m_reference.add(ms, m.latitudeDeg, m.longitudeDeg, m.heightM);
+    } else if (m.fix == 3)
         m_twoDFixes.push_back({m.latitudeDeg, m.longitudeDeg, m.heightM});
     messageArrived();
     if ((m.fix == 3 || m.fix == 4) && !m_refresh.isActive())
@@ -272,6 +292,7 @@ void ScatterWindow::Clear_Click()
 {
     m_stats.clear();
     m_twoDFixes.clear();
+    m_reference.clear();
     showFigures();
 }
 
@@ -306,6 +327,269 @@ void ScatterWindow::showFigures()
               any ? degreesMinutesText(s.meanLongitudeDeg, false) : QString()});
     f.append({QStringLiteral("HeightMean"), metres(s.meanHeightM)});
     f.append({QStringLiteral("HeightStd"), metres(s.heightStdM)});
+    showReferenceFigures(f);
     showFields(f);
     m_plot->update();
+    fillErrorPlot();
+}
+
+ReferenceDialog::ReferenceDialog(const std::optional<ReferencePoint> &current, QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ReferenceDialog"));
+    setWindowTitle(QStringLiteral("Reference"));
+    auto *top = new QVBoxLayout(this);
+    top->addWidget(new QLabel(
+        QStringLiteral("The surveyed position of the antenna: decimal degrees (47.3702) or\n"
+                       "degrees and minutes (47 22.212 N), height in metres above the\n"
+                       "ellipsoid (leave it empty for the horizontal figures alone)."),
+        this));
+    auto *grid = new QGridLayout;
+    const auto field = [&](const QString &name, const QString &label, int row) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(name);
+        auto *l = new QLabel(label, this);
+        l->setBuddy(edit);
+        grid->addWidget(l, row, 0);
+        grid->addWidget(edit, row, 1);
+        return edit;
+    };
+    m_lat = field(QStringLiteral("RefLat"), QStringLiteral("&Latitude"), 0);
+    m_lon = field(QStringLiteral("RefLon"), QStringLiteral("L&ongitude"), 1);
+    m_height = field(QStringLiteral("RefHeight"), QStringLiteral("&Height (m)"), 2);
+    top->addLayout(grid);
+    if (current) {
+        m_lat->setText(QString::number(current->latitudeDeg, 'f', 9));
+        m_lon->setText(QString::number(current->longitudeDeg, 'f', 9));
+        if (current->heightM)
+            m_height->setText(QString::number(*current->heightM, 'f', 3));
+    }
+    m_error = new QLabel(this);
+    m_error->setObjectName(QStringLiteral("RefError"));
+    m_error->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_error->setWordWrap(true);
+    top->addWidget(m_error);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    QPushButton *clear =
+        buttons->addButton(QStringLiteral("&Clear reference"), QDialogButtonBox::ResetRole);
+    clear->setObjectName(QStringLiteral("ClearReference"));
+    connect(clear, &QPushButton::clicked, this, &ReferenceDialog::clearReference);
+    connect(buttons, &QDialogButtonBox::accepted, this, &ReferenceDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ReferenceDialog::reject);
+    top->addWidget(buttons);
+}
+
+std::optional<ReferencePoint> ReferenceDialog::point(QString &error) const
+{
+    ReferencePoint p;
+    const std::optional<double> lat = parseCoordinate(m_lat->text(), true, error);
+    if (!lat)
+        return std::nullopt;
+    const std::optional<double> lon = parseCoordinate(m_lon->text(), false, error);
+    if (!lon)
+        return std::nullopt;
+    bool given = false;
+    p.heightM = parseHeight(m_height->text(), error, given);
+    if (given && !p.heightM)
+        return std::nullopt;
+    p.latitudeDeg = *lat;
+    p.longitudeDeg = *lon;
+    return p;
+}
+
+void ReferenceDialog::accept()
+{
+    QString error;
+    const std::optional<ReferencePoint> p = point(error);
+    if (!p) {
+        // The field at fault gets the cursor; nothing is taken.
+        m_error->setText(error);
+        QLineEdit *at = error.contains(QLatin1String("latitude"))    ? m_lat
+                        : error.contains(QLatin1String("longitude")) ? m_lon
+                                                                     : m_height;
+        at->setFocus();
+        at->selectAll();
+        return;
+    }
+    m_chosen = p;
+    QDialog::accept();
+}
+
+void ReferenceDialog::clearReference()
+{
+    m_chosen.reset();
+    QDialog::accept();
+}
+
+ReferenceErrorPlot::ReferenceErrorPlot(ScatterWindow *window)
+    : TimePlot(QStringLiteral("Error about the reference, seconds since the port opened"),
+               QStringLiteral("m"), nullptr),
+      m_scatter(window)
+{
+    setObjectName(QStringLiteral("ErrorPlot"));
+    setMinimumSize(300, 130);
+    addLine(QStringLiteral("East"), QColor(31, 119, 180));
+    addLine(QStringLiteral("North"), QColor(214, 39, 40));
+    addLine(QStringLiteral("Up"), QColor(44, 160, 44));
+}
+
+void ReferenceErrorPlot::wheelEvent(QWheelEvent *e)
+{
+    const double steps = e->angleDelta().y() / 120.0;
+    if (steps != 0)
+        m_scatter->zoomErrors(std::pow(1.25, steps), timeAt(e->position().x()));
+    e->accept();
+}
+
+void ReferenceErrorPlot::mousePressEvent(QMouseEvent *e)
+{
+    m_dragX = e->position().x();
+    e->accept();
+}
+
+void ReferenceErrorPlot::mouseMoveEvent(QMouseEvent *e)
+{
+    if (!(e->buttons() & Qt::LeftButton))
+        return;
+    const double x = e->position().x();
+    m_scatter->scrollErrors(timeAt(m_dragX) - timeAt(x));
+    m_dragX = x;
+    e->accept();
+}
+
+void ReferenceErrorPlot::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    m_scatter->followErrors();
+    e->accept();
+}
+
+void ScatterWindow::addReferenceRows(QGridLayout *figures, int &row)
+{
+    const struct {
+        const char *name;
+        const char *caption;
+        int chars;
+    } rows[] = {{"BiasEast", "Bias east", 10},
+                {"BiasNorth", "Bias north", 10},
+                {"BiasUp", "Bias up", 10},
+                {"RefHRms", "Horizontal RMS", 10},
+                {"RefVRms", "Vertical RMS", 10},
+                {"RefCEP50", "CEP50 about reference", 10},
+                {"RefR95", "R95 about reference", 10}};
+    // The point across both columns: it is longer than a figure.
+    figures->addWidget(caption(QStringLiteral("Reference")), row++, 0);
+    figures->addWidget(addCell(QStringLiteral("Reference"), 24), row++, 0, 1, 2);
+    for (const auto &r : rows) {
+        figures->addWidget(caption(QLatin1String(r.caption)), row, 0);
+        figures->addWidget(addCell(QLatin1String(r.name), r.chars), row, 1);
+        ++row;
+    }
+    QPushButton *reference =
+        addButton(QStringLiteral("ReferenceButton"), QStringLiteral("&Reference..."));
+    connect(reference, &QPushButton::clicked, this, &ScatterWindow::Reference_Click);
+    figures->addWidget(reference, row, 0);
+    ++row;
+}
+
+void ScatterWindow::setReference(const std::optional<ReferencePoint> &point)
+{
+    m_reference.setReference(point);
+    m_errorPlot->setVisible(point.has_value());
+    m_live->setVisible(point.has_value());
+    followErrors();
+    showFigures();
+}
+
+void ScatterWindow::Reference_Click()
+{
+    ReferenceDialog d(m_reference.reference(), this);
+    if (d.exec() != QDialog::Accepted)
+        return;
+    saveReferencePoint(m_g.platform().settings, d.chosen());
+    setReference(d.chosen());
+}
+
+void ScatterWindow::showReferenceFigures(Fields &f)
+{
+    const std::optional<ReferencePoint> &point = m_reference.reference();
+    const ReferenceSummary r = m_reference.summary();
+    const bool any = r.count > 0;
+    const auto metres = [any](double m, bool shown = true) {
+        return any && shown ? QStringLiteral("%1 m").arg(m, 0, 'f', 2) : QString();
+    };
+    QString where = QStringLiteral("none");
+    if (point) {
+        where = QStringLiteral("%1, %2").arg(degreesMinutesText(point->latitudeDeg, true),
+                                             degreesMinutesText(point->longitudeDeg, false));
+        if (point->heightM)
+            where += QStringLiteral(", %1 m").arg(*point->heightM, 0, 'f', 2);
+    }
+    f.append({QStringLiteral("Reference"), where});
+    f.append({QStringLiteral("BiasEast"), metres(r.biasEastM)});
+    f.append({QStringLiteral("BiasNorth"), metres(r.biasNorthM)});
+    f.append({QStringLiteral("BiasUp"), metres(r.biasUpM, r.hasVertical)});
+    f.append({QStringLiteral("RefHRms"), metres(r.horizontalRmsM)});
+    f.append({QStringLiteral("RefVRms"), metres(r.verticalRmsM, r.hasVertical)});
+    f.append({QStringLiteral("RefCEP50"), metres(r.cep50M)});
+    f.append({QStringLiteral("RefR95"), metres(r.r95M)});
+}
+
+void ScatterWindow::fillErrorPlot()
+{
+    for (int i = 0; i < 3; ++i)
+        m_errorPlot->line(i).points.clear();
+    const std::vector<qint64> &times = m_reference.times();
+    const std::vector<Enu> &errors = m_reference.errors();
+    if (errors.empty()) {
+        m_errorPlot->update();
+        return;
+    }
+    // The last ten minutes, as History keeps.
+    const qint64 origin = m_g.link().openedAtMs();
+    const qint64 newest = times.back();
+    const auto first = std::size_t(
+        std::lower_bound(times.begin(), times.end(), newest - History::kSpanMs) - times.begin());
+    for (std::size_t i = first; i < errors.size() && i < times.size(); ++i) {
+        const double t = double(times[i] - origin) / 1000.0;
+        m_errorPlot->line(0).points << QPointF(t, errors[i].east);
+        m_errorPlot->line(1).points << QPointF(t, errors[i].north);
+        if (m_reference.reference()->heightM)
+            m_errorPlot->line(2).points << QPointF(t, errors[i].up);
+    }
+    if (m_errorsFollowing) {
+        const double to = double(newest - origin) / 1000.0;
+        m_errorsFrom = to - History::kSpanMs / 1000.0;
+        m_errorsTo = to;
+        m_errorPlot->setTimeRange(m_errorsFrom, m_errorsTo);
+    } else {
+        m_errorPlot->update();
+    }
+}
+
+void ScatterWindow::zoomErrors(double factor, double atS)
+{
+    if (factor <= 0)
+        return;
+    m_errorsFollowing = false;
+    const double span =
+        std::clamp((m_errorsTo - m_errorsFrom) / factor, 10.0, History::kSpanMs / 1000.0);
+    const double share =
+        m_errorsTo > m_errorsFrom ? (atS - m_errorsFrom) / (m_errorsTo - m_errorsFrom) : 0.5;
+    m_errorsFrom = atS - share * span;
+    m_errorsTo = m_errorsFrom + span;
+    m_errorPlot->setTimeRange(m_errorsFrom, m_errorsTo);
+}
+
+void ScatterWindow::scrollErrors(double seconds)
+{
+    m_errorsFollowing = false;
+    m_errorsFrom += seconds;
+    m_errorsTo += seconds;
+    m_errorPlot->setTimeRange(m_errorsFrom, m_errorsTo);
+}
+
+void ScatterWindow::followErrors()
+{
+    m_errorsFollowing = true;
+    fillErrorPlot();
 }

@@ -2,6 +2,10 @@
 
 #include "decoders/ui/datawindow.h"
 #include "quality/fixstatistics.h"
+#include "quality/reference.h"
+#include "quality/ui/historywindow.h"
+
+#include <QDialog>
 
 #include <QImage>
 #include <QTimer>
@@ -9,7 +13,50 @@
 #include <array>
 #include <vector>
 
+class QGridLayout;
 class QLabel;
+class QPushButton;
+class QLineEdit;
+class ScatterWindow;
+
+// "Reference": the surveyed point the fixes are measured against. Latitude and
+// longitude in decimal degrees or degrees and minutes, height in metres (may be left
+// empty). OK with a bad field names it under the fields and stays open.
+class ReferenceDialog : public QDialog {
+    Q_OBJECT
+public:
+    ReferenceDialog(const std::optional<ReferencePoint> &current, QWidget *parent = nullptr);
+    // The point as typed, when every field reads; the error otherwise.
+    std::optional<ReferencePoint> point(QString &error) const;
+    // What OK took; nullopt after "Clear reference".
+    const std::optional<ReferencePoint> &chosen() const { return m_chosen; }
+    void accept() override;
+    void clearReference();
+    QLabel *errorLine() const { return m_error; }
+
+private:
+    QLineEdit *m_lat = nullptr, *m_lon = nullptr, *m_height = nullptr;
+    QLabel *m_error = nullptr;
+    std::optional<ReferencePoint> m_chosen;
+};
+
+// East, north and up error about the reference over time, zoomed and scrolled as the
+// History plots are, on the scatter window's own time axis.
+class ReferenceErrorPlot : public TimePlot {
+    Q_OBJECT
+public:
+    ReferenceErrorPlot(ScatterWindow *window);
+
+protected:
+    void wheelEvent(QWheelEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+
+private:
+    ScatterWindow *m_scatter;
+    double m_dragX = 0;
+};
 
 // The plot of the Position Scatter window: every position in metres east and north of
 // the 3D fixes' mean (2D fixes hollow), equal scales on both axes, the CEP50, 2DRMS and R95 circles
@@ -74,11 +121,30 @@ public:
     // most this often.
     static constexpr int kRefreshMs = 200;
 
+    // The surveyed point (kept in the settings), or none.
+    const ReferenceStatistics &reference() const { return m_reference; }
+    void setReference(const std::optional<ReferencePoint> &point);
+    // Opens the reference dialog; OK or "Clear reference" sets it and saves it.
+    void Reference_Click();
+    ReferenceErrorPlot *errorPlot() const { return m_errorPlot; }
+    // The error plot's time axis, as History's: zoom about a time, scroll, follow.
+    void zoomErrors(double factor, double atS);
+    void scrollErrors(double seconds);
+    void followErrors();
+
 private:
-    void onNavigation(QByteArrayView frame);
+    void onNavigation(QByteArrayView frame, qint64 ms);
+    void addReferenceRows(QGridLayout *figures, int &row);
+    void showReferenceFigures(Fields &f);
+    void fillErrorPlot();
     void showFigures();
 
     PositionStatistics m_stats;
+    ReferenceStatistics m_reference;
+    ReferenceErrorPlot *m_errorPlot = nullptr;
+    QPushButton *m_live = nullptr;
+    bool m_errorsFollowing = true;
+    double m_errorsFrom = -600, m_errorsTo = 0;
     std::vector<std::array<double, 3>> m_twoDFixes;
     quint64 m_opens = 0;
     ScatterPlot *m_plot = nullptr;
