@@ -1,10 +1,12 @@
 #include "quality/clockoffset.h"
 
 #include "decoders/messagevalues.h"
+#include "link/bcd.h"
 #include "link/messagetypes.h"
 #include "quality/fixstatistics.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <vector>
 
 std::optional<qint64> receiverUtcMs(QByteArrayView frame)
@@ -12,9 +14,11 @@ std::optional<qint64> receiverUtcMs(QByteArrayView frame)
     if (frame.size() < 44 || quint8(frame[0]) != Msg::Navigation)
         return std::nullopt;
     const BcdDateTime utc = parseNavigation(frame).utc;
+    // A nibble above 9 would read as a shorter number: a wrong time, not a time.
+    if (!std::all_of(utc.bcd.begin(), utc.bcd.end(), [](quint8 b) { return isBcd(b); }))
+        return std::nullopt;
     const int year = utc.bcd[0] >= 0x98 ? 1900 + utc.year : 2000 + utc.year;
     const QDate date(year, utc.month, utc.day);
-    // A BCD byte with a digit above 9 reads as a number no field can take.
     if (!date.isValid() || !QTime::isValid(utc.hour, utc.minute, utc.second))
         return std::nullopt;
     return QDateTime(date, QTime(utc.hour, utc.minute, utc.second), Qt::UTC)

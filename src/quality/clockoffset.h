@@ -7,7 +7,8 @@
 #include <optional>
 
 // The receiver's UTC in a navigation frame (frame[0] is the first type byte), in ms
-// since 1970; nullopt for a frame that is no navigation message or names no real date.
+// since 1970; nullopt for a frame that is no navigation message, names no real date or
+// has a nibble in its time that is no decimal digit.
 // Two-digit years from 98 on are 1998 and 1999, the rest 2000 and on.
 std::optional<qint64> receiverUtcMs(QByteArrayView navigationFrame);
 
