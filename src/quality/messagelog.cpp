@@ -168,6 +168,13 @@ void MessageLog::clear()
     }
 }
 
+void MessageLog::detach()
+{
+    m_frames.release();
+    disconnect(&m_g, nullptr, this, nullptr);
+    m_batch.stop();
+}
+
 void MessageLog::setFilter(Show show, int type, const QString &search)
 {
     m_show = show;
@@ -207,7 +214,7 @@ bool MessageLog::matches(qint64 seq) const
             return false;
         break;
     }
-    if (m_type >= 0 && (r->kind == LogRow::Kind::Event || r->length == 0 || r->data[0] != m_type))
+    if (m_type >= 0 && (r->length == 0 || r->data[0] != m_type))
         return false;
     if (m_search.isEmpty())
         return true;

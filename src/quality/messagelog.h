@@ -50,6 +50,8 @@ public:
     void setPaused(bool paused);
     bool paused() const { return m_paused; }
     void clear();
+    // Takes no more rows: the window that showed them is gone.
+    void detach();
 
     // Which rows the view shows: a direction, a type byte (-1 for any; events have none)
     // and a text found, in either case, in the name, the event's text or the bytes in

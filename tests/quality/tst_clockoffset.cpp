@@ -66,6 +66,12 @@ void TestClockOffset::offsetAtTheFirstByte_data()
     QTest::newRow("year 99 is 1999")
         << navAt({0x99, 0x12, 0x31, 0x23, 0x59, 0x59}) << "2000-01-01T00:00:00.000Z"
         << "" << 0 << std::optional<int>(-1000);
+    QTest::newRow("year 98 is 1998")
+        << navAt({0x98, 0x01, 0x01, 0x00, 0x00, 0x00}) << "1998-01-01T00:00:00.020Z"
+        << "" << 0 << std::optional<int>(-20);
+    QTest::newRow("year 97 is 2097")
+        << navAt({0x97, 0x01, 0x01, 0x00, 0x00, 0x00}) << "2097-01-01T00:00:00.020Z"
+        << "" << 0 << std::optional<int>(-20);
     QTest::newRow("month 13 is no date")
         << navAt({0x26, 0x13, 0x07, 0x12, 0x00, 0x00}) << "2026-12-07T12:00:00.000Z"
         << "" << 0 << std::optional<int>();
@@ -121,8 +127,10 @@ void TestClockOffset::medianAndSpread_data()
     held << 10.0;
     QTest::newRow("one frame held in a buffer is left out")
         << held << QList<qint64>{} << 21 << 0.0 << 0.0;
+    QTest::newRow("ten minutes old is kept")
+        << QList<double>{5.0, 1.0} << QList<qint64>{0, 600'000} << 2 << 3.0 << 0.9 * 4.0;
     QTest::newRow("older than ten minutes goes")
-        << QList<double>{5.0, 1.0, 2.0} << QList<qint64>{0, 600'001, 601'000} << 2 << 1.5
+        << QList<double>{5.0, 1.0, 2.0} << QList<qint64>{0, 600'000, 600'001} << 2 << 1.5
         << 0.95 * 1.0 - 0.05 * 1.0;
     QTest::newRow("time going back takes back what came after")
         << QList<double>{5.0, 6.0, 1.0} << QList<qint64>{1000, 2000, 1500} << 2 << 3.0 << 0.9 * 4.0;

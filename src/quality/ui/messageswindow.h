@@ -28,6 +28,9 @@ public:
     // Writes the view to `path`; false (and a message) when it could not.
     bool saveCsv(const QString &path);
 
+protected:
+    void Form_Unload() override;
+
 private:
     void applyFilter();
     void showDropped(qsizetype dropped);
