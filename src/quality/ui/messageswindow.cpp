@@ -134,6 +134,12 @@ MessagesWindow::MessagesWindow(GPS_Main &g, QWidget *parent, qsizetype bound)
 
 MessagesWindow::~MessagesWindow() = default;
 
+void MessagesWindow::Form_Unload()
+{
+    m_log->detach();
+    DataWindowBase::Form_Unload();
+}
+
 void MessagesWindow::applyFilter()
 {
     m_log->setFilter(MessageLog::Show(m_direction->currentIndex()), m_type->currentData().toInt(),
