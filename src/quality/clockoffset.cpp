@@ -21,8 +21,7 @@ std::optional<qint64> receiverUtcMs(QByteArrayView frame)
     const QDate date(year, utc.month, utc.day);
     if (!date.isValid() || !QTime::isValid(utc.hour, utc.minute, utc.second))
         return std::nullopt;
-    return QDateTime(date, QTime(utc.hour, utc.minute, utc.second), Qt::UTC)
-        .toMSecsSinceEpoch();
+    return QDateTime(date, QTime(utc.hour, utc.minute, utc.second), Qt::UTC).toMSecsSinceEpoch();
 }
 
 std::optional<double> clockOffsetS(QByteArrayView frame, qint64 arrivedUtcMs)
