@@ -384,6 +384,9 @@ void HistoryWindow::addClockOffsetPlot(QVBoxLayout *plots)
     plots->insertWidget(plots->count() - 1, m_offsetPlot);
     fadeWhenStale(m_offsetPlot);
     m_plots.append(m_offsetPlot);
+    // Six plots and the table still fit a screen 800 pixels high.
+    for (TimePlot *plot : m_plots)
+        plot->setMinimumHeight(96);
 }
 
 bool HistoryWindow::refreshClockOffset()
