@@ -137,6 +137,25 @@ def main():
     rows.append(row("everyday, Signal Levels + History + Scatter", "s/min", c["median"], c["min"],
                     c["max"], "< 2 s/min", c["median"] < 2, "the three quality windows open"))
 
+    # The message console: every frame a row, at the firehose rate and at the everyday one.
+    fhm = whole(a.build, "firehose", max(1, wruns - 2),
+                ["--seconds", load_s, "--windows", "NavMessages"])
+    raw["firehose_messages"] = fhm
+    c = fhm["cpu_percent"]
+    rows.append(row("firehose with the Messages window open, CPU", "% core", c["median"],
+                    c["min"], c["max"], "<= 8 %, 0 lost",
+                    c["median"] <= 8 and fhm["frames_lost"] == 0,
+                    f"{fhm['frames_lost']} of {fhm['frames_sent']} frames lost"))
+    evm = whole(a.build, "everyday", max(1, wruns - 2),
+                ["--seconds", load_s, "--windows", "NavPos,NavRevSat,NavMessages"])
+    raw["everyday_messages"] = evm
+    c = evm["cpu_s_per_min"]
+    base = ev["cpu_s_per_min"]["median"]
+    ratio = c["median"] / base if base else float("inf")
+    rows.append(row("everyday with the console open / without", "", ratio, ratio, ratio,
+                    "<= 1.5", ratio <= 1.5,
+                    f"{c['median']:.2f} s/min with Messages, Position, Receive Sat open"))
+
     st = whole(a.build, "startup", wruns * 2, [])
     raw["startup"] = st
     t = st["ms"]

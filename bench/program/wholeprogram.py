@@ -269,8 +269,9 @@ def main():
     ap.add_argument("--frames", type=int, default=1000)
     ap.add_argument("--platform", default="xcb", choices=["xcb", "offscreen"],
                     help="where start-up shows its window")
-    ap.add_argument("--windows", default="NavPos,NavRevSat",
-                    help="menu items the everyday load opens (empty: main window only)")
+    ap.add_argument("--windows", default=None,
+                    help="menu items the load opens (empty: main window only; everyday "
+                         "opens NavPos,NavRevSat unless told, firehose none)")
     a = ap.parse_args()
     if a.figure == "smoke":
         # Each harness once and briefly, so that it keeps working; nothing is timed.
@@ -286,9 +287,11 @@ def main():
     elif a.figure == "latency":
         r = latency(a.build, a.runs, a.frames)
     elif a.figure == "firehose":
-        r = load(a.build, "firehose", 921600, 0, a.seconds, a.runs, "offscreen", "")
+        r = load(a.build, "firehose", 921600, 0, a.seconds, a.runs, "offscreen",
+                 a.windows or "")
     else:
-        r = load(a.build, "everyday", 115200, 10, a.seconds, a.runs, "xcb", a.windows)
+        windows = "NavPos,NavRevSat" if a.windows is None else a.windows
+        r = load(a.build, "everyday", 115200, 10, a.seconds, a.runs, "xcb", windows)
     print(json.dumps(r))
 
 

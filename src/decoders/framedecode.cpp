@@ -164,7 +164,12 @@ struct WindowStores {
 } // namespace
 
 struct FrameDecoder::Impl {
-    Platform platform;
+    // The computer's UTC as the caller gives it with the bytes; ages stay the computer's.
+    struct FeedClock : Clock {
+        qint64 utc = -1;
+        qint64 utcMs() const override { return utc; }
+    } clock;
+    Platform platform{nullptr, nullptr, &clock, {}};
     GPS_Main g{platform};
     QList<DecodedFrame> frames;
     WindowStores stores;
@@ -181,6 +186,7 @@ FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<
     d->all = d->g.frames().subscribeAll([impl = d.get(), decoded](const Frame &frame) {
         DecodedFrame f;
         f.timeMs = impl->timeMs;
+        f.arrivedUtcMs = frame.arrivedUtcMs;
         f.bytes = frame.bytes().toByteArray();
         f.logLine = frame.logLine();
         f.good = frame.good;
@@ -192,8 +198,9 @@ FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<
 
 FrameDecoder::~FrameDecoder() = default;
 
-QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs)
+QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs, qint64 utcMs)
 {
+    d->clock.utc = utcMs;
     // The program's own receive loop, so that the tools frame and dispatch exactly as
     // the windows do.
     d->timeMs = timeMs;

@@ -28,6 +28,9 @@ struct DecodedFrame {
     QList<WindowFields> windows;
     // When the frame's last byte arrived, in milliseconds; -1 when not known.
     qint64 timeMs = -1;
+    // The computer's UTC (ms since 1970) at the feed that brought its first byte; -1
+    // when not known.
+    qint64 arrivedUtcMs = -1;
 };
 
 // The program's receive path without windows: the same framer, dispatcher and decoders,
@@ -42,7 +45,8 @@ public:
     explicit FrameDecoder(int timeZoneIndex, Texts texts = Texts::Decoded);
     ~FrameDecoder();
 
-    QList<DecodedFrame> feed(QByteArrayView bytes, qint64 timeMs = -1);
+    // `utcMs`: the computer's UTC when these bytes arrived, if known.
+    QList<DecodedFrame> feed(QByteArrayView bytes, qint64 timeMs = -1, qint64 utcMs = -1);
     DecodedFrame lineEvent(int code, qint64 timeMs = -1);
     // Bytes of a frame have arrived but not the whole of it.
     bool midFrame() const;

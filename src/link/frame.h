@@ -19,6 +19,8 @@ struct Frame {
     // The same clock at the read that brought its last byte; the fix statistics are
     // timed by it, as kestrelctl times a recording's frames.
     qint64 completedMs = -1;
+    // The computer's UTC (ms since 1970) at the read that brought its first byte; -1 unknown.
+    qint64 arrivedUtcMs = -1;
     bool good = false;
 
     // A frame of these bytes, cut to kMaxLength.

@@ -44,6 +44,7 @@ FrameStep Framer::step(quint8 b)
                 m_msgLength = m_table[row][2];
                 m_huntingHeader = false;
                 m_startMs = -1;
+                m_startUtcMs = -1;
                 m_timePending = true;
                 return FrameStep::NeedMore;
             }
@@ -80,6 +81,7 @@ FrameStep Framer::step(quint8 b)
     std::copy_n(RxBuffer.begin() + 1, m_msgLength, m_frame.data.begin());
     m_frame.good = good;
     m_frame.arrivedMs = m_startMs;
+    m_frame.arrivedUtcMs = m_startUtcMs;
     return good ? FrameStep::FrameGood : FrameStep::FrameBad;
 }
 
@@ -107,14 +109,17 @@ qsizetype Framer::scan(const quint8 *bytes, qsizetype count, FrameStep &verdict)
     return taken;
 }
 
-void Framer::setArrival(qint64 ms)
+void Framer::setArrival(qint64 ms, qint64 utcMs)
 {
     m_timePending = false;
     // Hunting again: the frame begun in this read is the one just completed.
-    if (m_huntingHeader)
+    if (m_huntingHeader) {
         m_frame.arrivedMs = ms;
-    else
+        m_frame.arrivedUtcMs = utcMs;
+    } else {
         m_startMs = ms;
+        m_startUtcMs = utcMs;
+    }
 }
 
 void Framer::abandon()

@@ -38,7 +38,8 @@ public:
     // A frame began since the last setArrival and has no arrival time yet: the caller
     // gives it the time of the read that brought its first byte.
     bool needsArrival() const { return m_timePending; }
-    void setArrival(qint64 ms);
+    // `utcMs`: the computer's UTC at that read, for the receiver's clock against it.
+    void setArrival(qint64 ms, qint64 utcMs = -1);
     // The time of the read that completed frame().
     void setCompletion(qint64 ms) { m_frame.completedMs = ms; }
 
@@ -61,6 +62,7 @@ private:
     bool m_inBody = false;
     int m_rxPos = 1;
     qint64 m_startMs = -1;
+    qint64 m_startUtcMs = -1;
     bool m_timePending = false;
     Frame m_frame;
 };

@@ -27,6 +27,14 @@ qint64 GPS_Main::DataClock::monotonicMs() const
     return m_g.clock().monotonicMs();
 }
 
+qint64 GPS_Main::DataClock::utcMs() const
+{
+    if (const SerialPort *port = m_g.MSComm1())
+        if (const Clock *own = port->timeSource())
+            return own->utcMs();
+    return m_g.clock().utcMs();
+}
+
 bool GPS_Main::SendRequest(int command, const void *owner)
 {
     return write(requestFrame(command), owner);
@@ -91,7 +99,7 @@ void GPS_Main::receive(QByteArrayView bytes)
         left -= taken;
         // A frame is timed by the read that brought its first byte.
         if (m_framer.needsArrival())
-            m_framer.setArrival(arrived());
+            m_framer.setArrival(arrived(), dataClock().utcMs());
         if (step == FrameStep::NeedMore)
             continue;
         m_framer.setCompletion(arrived());
@@ -123,6 +131,7 @@ void GPS_Main::OnCommEvent(int code)
 void GPS_Main::prependLog(const QString &line)
 {
     prepend(line, kLogCeiling);
+    emit logged(line);
 }
 
 void GPS_Main::logFrame(const QString &line)

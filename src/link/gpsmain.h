@@ -104,6 +104,9 @@ signals:
     void errorDisChanged(const QString &text);
     // A frame was written to the port (or refused because it was closed).
     void frameSent(const QByteArray &frame);
+    // A log line that is no frame's: a line event, the port lost or back, a command
+    // not sent.
+    void logged(const QString &line);
 
 private:
     bool write(const QByteArray &frame, const void *owner);
@@ -115,6 +118,7 @@ private:
         explicit DataClock(const GPS_Main &g) : m_g(g) {}
         QDateTime now() const override { return m_g.clock().now(); }
         qint64 monotonicMs() const override;
+        qint64 utcMs() const override;
 
     private:
         const GPS_Main &m_g;

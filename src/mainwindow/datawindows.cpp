@@ -8,6 +8,7 @@
 #include "decoders/ui/timestampwindow.h"
 #include "platform/ui/screenplace.h"
 #include "quality/ui/historywindow.h"
+#include "quality/ui/messageswindow.h"
 #include "quality/ui/scatterwindow.h"
 #include "quality/ui/signallevelswindow.h"
 
@@ -55,6 +56,8 @@ DataWindowBase *DataWindows::create(DataWindow which)
         return new HistoryWindow(m_g, m_quality, m_main);
     case DataWindow::Scatter:
         return new ScatterWindow(m_g, m_main);
+    case DataWindow::Messages:
+        return new MessagesWindow(m_g, m_main);
     }
     return nullptr;
 }
@@ -79,9 +82,10 @@ void DataWindows::show(DataWindow which)
 
 void DataWindows::CloseDataWindows()
 {
-    for (DataWindow which : {DataWindow::Condition, DataWindow::Diagnosis, DataWindow::Position,
-                             DataWindow::Mode, DataWindow::TimeStamp, DataWindow::RecSat,
-                             DataWindow::SignalLevels, DataWindow::History, DataWindow::Scatter}) {
+    for (DataWindow which :
+         {DataWindow::Condition, DataWindow::Diagnosis, DataWindow::Position, DataWindow::Mode,
+          DataWindow::TimeStamp, DataWindow::RecSat, DataWindow::SignalLevels, DataWindow::History,
+          DataWindow::Scatter, DataWindow::Messages}) {
         if (DataWindowBase *w = open(which))
             w->close();
     }

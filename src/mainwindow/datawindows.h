@@ -21,6 +21,8 @@ enum class DataWindow {
     SignalLevels,
     History,
     Scatter,
+    // Every frame in and out.
+    Messages,
 };
 
 // The modeless data windows: opens them (one copy each) and closes those that are
@@ -34,7 +36,7 @@ public:
     // Creates the window if it is not open, shows it and brings it forward.
     void show(DataWindow which);
     // Closes every open data window: Condition, Diagnosis, Position, Mode, TimeStamp, RecSat,
-    // Signal Levels, History, Position Scatter.
+    // Signal Levels, History, Position Scatter, Messages.
     void CloseDataWindows();
     // The open window of that kind, or null.
     QWidget *window(DataWindow which) const;
@@ -46,7 +48,7 @@ public:
     void clearReceiver();
 
 private:
-    static constexpr int kKinds = 9;
+    static constexpr int kKinds = 10;
     DataWindowBase *open(DataWindow which) const;
     DataWindowBase *create(DataWindow which);
 

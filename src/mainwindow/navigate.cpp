@@ -238,6 +238,20 @@ void Navigate::updateLinkStatus()
     m_linkStatus->setText(link.text(m_quality.quality().ttff.text(m_g.dataClock().monotonicMs())));
     setStale(link.stale(), link.noFix());
     m_dataWindows->setSilent(link.silent());
+    updateClockOffsetTip();
+}
+
+void Navigate::updateClockOffsetTip()
+{
+    const ClockOffsets &offsets = m_quality.clockOffsets();
+    const std::pair<qsizetype, qint64> now{
+        qsizetype(offsets.samples().size()),
+        offsets.samples().empty() ? 0 : offsets.samples().back().timeMs};
+    if (now == m_offsetsShown)
+        return;
+    m_offsetsShown = now;
+    m_linkStatus->setToolTip(offsetSummaryText(offsets.summary()) +
+                             QStringLiteral(" (the last ten minutes)"));
 }
 
 void Navigate::setStale(bool stale, bool noFix)

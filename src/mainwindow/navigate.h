@@ -97,6 +97,8 @@ protected:
     void changeEvent(QEvent *e) override;
 
 private:
+    // The receiver's clock against the computer's, in the status line's tooltip.
+    void updateClockOffsetTip();
     void buildMenus();
     void buildPanel();
     // Moves the check mark of a submenu from one indexed item to another.
@@ -132,6 +134,8 @@ private:
     QHash<QString, QWidget *> m_controls;
     TextLine *m_linkStatus = nullptr;
     QTimer m_linkTick;
+    // The offsets the tooltip was made from: their count and newest time.
+    std::pair<qsizetype, qint64> m_offsetsShown{-1, 0};
     bool m_stale = false;
     bool m_noFix = false;
     QString m_portDescription;

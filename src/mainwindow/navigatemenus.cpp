@@ -67,6 +67,8 @@ void Navigate::buildMenus()
             &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::History); });
     connect(addItem(view, QStringLiteral("NavScatter"), QStringLiteral("Position Sc&atter")),
             &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::Scatter); });
+    connect(addItem(view, QStringLiteral("NavMessages"), QStringLiteral("M&essages")),
+            &QAction::triggered, this, [this] { m_dataWindows->show(DataWindow::Messages); });
     view->addSeparator();
     QMenu *showSat = view->addMenu(QStringLiteral("S&how Sat Position"));
     showSat->setObjectName(QStringLiteral("ShowSat"));

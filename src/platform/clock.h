@@ -15,4 +15,7 @@ public:
         using namespace std::chrono;
         return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     }
+    // The computer's UTC in milliseconds since 1970, -1 where it is not known (a replay
+    // of a recording that does not say when it was made).
+    virtual qint64 utcMs() const { return QDateTime::currentMSecsSinceEpoch(); }
 };

@@ -1,6 +1,7 @@
 #include "quality/qualitywatch.h"
 
 #include "link/gpsmain.h"
+#include "link/messagetypes.h"
 
 QualityWatch::QualityWatch(GPS_Main &g) : m_g(g)
 {
@@ -8,6 +9,20 @@ QualityWatch::QualityWatch(GPS_Main &g) : m_g(g)
         quality();
         m_quality.frame(f.bytes(), f.completedMs);
     });
+    m_navigation = g.frames().subscribe(Msg::Navigation, [this](const Frame &f) {
+        clockOffsets();
+        m_offsets.add(f.bytes(), f.completedMs, f.arrivedUtcMs);
+    });
+}
+
+const ClockOffsets &QualityWatch::clockOffsets() const
+{
+    // Another port, perhaps another receiver: its clock starts afresh.
+    if (m_g.link().opens() != m_offsetOpens) {
+        m_offsetOpens = m_g.link().opens();
+        m_offsets.clear();
+    }
+    return m_offsets;
 }
 
 const ReceiverQuality &QualityWatch::quality() const

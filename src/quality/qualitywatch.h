@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/dispatcher.h"
+#include "quality/clockoffset.h"
 #include "quality/fixstatistics.h"
 
 class GPS_Main;
@@ -14,6 +15,9 @@ public:
 
     // Up to date with the link's opens and reopens.
     const ReceiverQuality &quality() const;
+    // The receiver's clock against the computer's, per navigation message, since the
+    // port opened (the last ten minutes of it).
+    const ClockOffsets &clockOffsets() const;
 
 private:
     const GPS_Main &m_g;
@@ -21,4 +25,7 @@ private:
     mutable quint64 m_opens = 0;
     mutable quint64 m_reopens = 0;
     FrameDispatcher::Subscription m_frames;
+    mutable ClockOffsets m_offsets;
+    mutable quint64 m_offsetOpens = 0;
+    FrameDispatcher::Subscription m_navigation;
 };

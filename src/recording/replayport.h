@@ -107,6 +107,8 @@ private:
         RecordingClock(const ReplayPort &port, const Clock &base) : m_port(port), m_base(base) {}
         QDateTime now() const override { return m_base.now(); }
         qint64 monotonicMs() const override { return m_port.recordingTimeMs(); }
+        // The computer's clock of a replay is not the one the frames arrived by.
+        qint64 utcMs() const override { return -1; }
 
     private:
         const ReplayPort &m_port;

@@ -10,11 +10,13 @@
 #include "mainwindow/datawindows.h"
 #include "mainwindow/navigate.h"
 #include "quality/fixstatistics.h"
+#include "quality/messagelog.h"
 #include "quality/qualitywatch.h"
 #include "quality/reference.h"
 #include "quality/satellitelevels.h"
 #include "quality/ui/historywindow.h"
 #include "quality/ui/levelelevationwindow.h"
+#include "quality/ui/messageswindow.h"
 #include "quality/ui/scatterwindow.h"
 #include "quality/ui/signallevelswindow.h"
 #include "sim/simulator.h"
@@ -24,11 +26,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWheelEvent>
@@ -136,6 +141,7 @@ private slots:
     void staleLinkIsTold();
     void scatterMeasuresAgainstTheReference();
     void historyFollowsASatelliteAcrossChannels();
+    void messagesWindowByKeyboard();
 };
 
 void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
@@ -147,7 +153,8 @@ void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
         const char *title;
     } kinds[] = {{"NavLevels", DataWindow::SignalLevels, "Signal Levels"},
                  {"NavHistory", DataWindow::History, "History"},
-                 {"NavScatter", DataWindow::Scatter, "Position Scatter"}};
+                 {"NavScatter", DataWindow::Scatter, "Position Scatter"},
+                 {"NavMessages", DataWindow::Messages, "Messages"}};
     // An open window takes its frames; a closed one does not.
     const int listening = r.g.frames().subscribers();
     for (const auto &k : kinds) {
@@ -410,6 +417,15 @@ void TestQualityWindows::historyPlotsTheLastMinutes()
     // Seconds since the port opened: the newest sample at the right edge.
     QCOMPARE(w->timeTo(), 35.0);
     QCOMPARE(w->timeFrom(), 35.0 - 600);
+    // The clock offset: the time the message names less the (fake) clock when it came.
+    QCOMPARE(w->clockOffset().size(), navs.size());
+    const QDateTime named(QDate(2000 + last.utc.year, last.utc.month, last.utc.day),
+                          QTime(last.utc.hour, last.utc.minute, last.utc.second), Qt::UTC);
+    QCOMPARE(qRound64(w->clockOffset().last().y() * 1000),
+             named.toMSecsSinceEpoch() - r.times[r.frames.lastIndexOf(navs.last())]);
+    QVERIFY2(r.nav.linkStatus()->toolTip().startsWith(
+                 QStringLiteral("Receiver clock \u2212 computer clock: last ")),
+             qPrintable(r.nav.linkStatus()->toolTip()));
 
     // Eleven minutes on, the first minutes are gone.
     r.run(11 * 60 * 1000);
@@ -779,4 +795,43 @@ void TestQualityWindows::historyFollowsASatelliteAcrossChannels()
     QImage img(QSize(500, 320), QImage::Format_ARGB32);
     w->levelElevationWindow()->plot()->resize(img.size());
     w->levelElevationWindow()->plot()->render(&img);
+}
+
+void TestQualityWindows::messagesWindowByKeyboard()
+{
+    Rig r;
+    auto *w = static_cast<MessagesWindow *>(r.open("NavMessages", DataWindow::Messages));
+    QApplication::setActiveWindow(w);
+    r.run(1000);
+    QTRY_VERIFY(w->log()->rowCount() >= 2);
+    // Tab reaches every control in reading order, the table left by one Tab.
+    const QStringList order = {"Direction", "MessageType", "Search",  "MessageTable", "Pause",
+                               "Clear",     "Copy",        "SaveCsv", "Exit"};
+    w->findChild<QWidget *>(QStringLiteral("Direction"))->setFocus();
+    QStringList reached;
+    for (int i = 0; i < order.size(); ++i) {
+        QTRY_VERIFY(QApplication::focusWidget());
+        reached << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(reached, order);
+    QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("Direction"))->accessibleName(),
+             QStringLiteral("Direction filter"));
+    QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("MessageType"))->accessibleName(),
+             QStringLiteral("Type filter"));
+    QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("Search"))->accessibleName(),
+             QStringLiteral("Search"));
+    // Ctrl+C on the table copies the selected rows, tab-separated.
+    w->table()->selectRow(1);
+    w->table()->setFocus();
+    QTest::keyClick(w->table(), Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    QCOMPARE(copied.count(QLatin1Char('\t')), MessageLog::kColumns - 1);
+    QCOMPARE(copied, w->log()->rowsText({1}, QLatin1Char('\t')));
+    // Typed into the search box, the view narrows to the satellite messages.
+    QTest::keyClicks(w->findChild<QLineEdit *>(QStringLiteral("Search")), QStringLiteral("cb cb"));
+    QVERIFY(w->log()->rowCount() >= 1);
+    for (int row = 0; row < w->log()->rowCount(); ++row)
+        QCOMPARE(w->log()->index(row, MessageLog::Name).data().toString(),
+                 QStringLiteral("satellites"));
 }

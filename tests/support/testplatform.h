@@ -34,6 +34,7 @@ public:
     QDateTime time = QDateTime(QDate(2026, 12, 7), QTime(12, 34, 56));
     QDateTime now() const override { return time; }
     qint64 monotonicMs() const override { return time.toMSecsSinceEpoch(); }
+    qint64 utcMs() const override { return time.toMSecsSinceEpoch(); }
 };
 
 // A serial port with no device behind it: records what is written, is fed by the

@@ -10,10 +10,12 @@
 #include "link/messagetypes.h"
 #include "platform/clock.h"
 #include "platform/qtserialport.h"
+#include "quality/clockoffset.h"
 #include "recording/recording.h"
 #include "recording/recordingreader.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
@@ -54,6 +56,7 @@ public:
             out += fixLine(parseNavigation(f.bytes)).toUtf8() + '\n';
         } else if (m_output == Output::Json) {
             appendFrameJson(out, f);
+            appendClockOffset(out, f);
             out += '\n';
         } else {
             // A blank line between frames, none before the first.
@@ -65,6 +68,19 @@ public:
         ++m_count;
     }
     bool failed() const { return m_stdout.failed(); }
+    // A good navigation message whose arrival the computer's clock timed (monitor) gets
+    // "clock_offset_s" in its JSON object, null when the message names no real date.
+    static void appendClockOffset(QByteArray &out, const DecodedFrame &f)
+    {
+        if (f.arrivedUtcMs < 0 || !f.good || f.bytes.isEmpty() ||
+            quint8(f.bytes[0]) != Msg::Navigation || !out.endsWith('}'))
+            return;
+        out.chop(1);
+        out += ",\"clock_offset_s\":";
+        const std::optional<double> offset = clockOffsetS(f.bytes, f.arrivedUtcMs);
+        out += offset ? QByteArray::number(*offset, 'f', 3) : QByteArray("null");
+        out += '}';
+    }
     int finish(int status) { return m_stdout.finish(status); }
 
 private:
@@ -258,7 +274,8 @@ int runMonitor(const QStringList &args)
     });
     staleCheck.start(250);
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
-        const QList<DecodedFrame> frames = decoder.feed(bytes, clock.elapsed());
+        const QList<DecodedFrame> frames =
+            decoder.feed(bytes, clock.elapsed(), QDateTime::currentMSecsSinceEpoch());
         for (const DecodedFrame &f : frames)
             if (!f.bytes.isEmpty())
                 link.frame(quint8(f.bytes[0]), f.good);

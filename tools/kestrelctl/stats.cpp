@@ -7,12 +7,14 @@
 #include "decoders/framedecode.h"
 #include "decoders/messagevalues.h"
 #include "link/messagetypes.h"
+#include "quality/clockoffset.h"
 #include "quality/fixstatistics.h"
 #include "quality/reference.h"
 #include "quality/satellitelevels.h"
 #include "recording/recording.h"
 #include "recording/recordingreader.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -99,6 +101,41 @@ QString satellitesText(const std::vector<SatelliteSummary> &sats)
     return t;
 }
 
+// The computer's UTC at the recording's time 0, from its «started:» comment.
+std::optional<qint64> startedUtcMs(const QString &comment)
+{
+    static const QString kStarted = QStringLiteral("started: ");
+    if (!comment.startsWith(kStarted))
+        return std::nullopt;
+    const QDateTime t =
+        QDateTime::fromString(comment.mid(kStarted.size()).trimmed(), Qt::ISODateWithMs);
+    if (!t.isValid())
+        return std::nullopt;
+    return t.toMSecsSinceEpoch();
+}
+
+void addClockOffsetJson(QJsonObject &o, const OffsetSummary &c)
+{
+    o[QStringLiteral("clock_offsets")] = double(c.count);
+    o[QStringLiteral("clock_offset_median_s")] =
+        c.count > 0 ? QJsonValue(c.medianS) : QJsonValue(QJsonValue::Null);
+    o[QStringLiteral("clock_offset_spread_s")] =
+        c.count > 0 ? QJsonValue(c.spreadS) : QJsonValue(QJsonValue::Null);
+}
+
+QString clockOffsetLines(const OffsetSummary &c)
+{
+    if (c.count == 0)
+        return QStringLiteral("clock offset: none (no dated navigation message, or the recording "
+                              "does not say when it started)\n");
+    return QStringLiteral("clock offset (receiver UTC - computer UTC at the first byte) over %1 "
+                          "navigation messages:\nclock offset median: %2 s\nclock offset spread "
+                          "(5th to 95th percentile): %3 s\n")
+        .arg(c.count)
+        .arg(c.medianS, 0, 'f', 3)
+        .arg(c.spreadS, 0, 'f', 3);
+}
+
 } // namespace
 
 int runStats(const QStringList &args)
@@ -158,9 +195,13 @@ int runStats(const QStringList &args)
     ReceiverQuality quality;
     PositionStatistics positions;
     ProgressLine progress(name, in.size());
+    ClockOffsets offsets(ClockOffsets::Keep::All);
+    std::optional<qint64> startUtc;
     bool started = false;
     for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
         progress.update(reader.bytesRead());
+        if (item == RecordingReader::Item::Comment && !startUtc)
+            startUtc = startedUtcMs(reader.comment());
         if (item != RecordingReader::Item::Data)
             continue;
         const qint64 ms = reader.timeMs();
@@ -168,11 +209,13 @@ int runStats(const QStringList &args)
             quality.start(ms, TtffStart::RecordingStart);
             started = true;
         }
-        for (const DecodedFrame &f : decoder.feed(reader.bytes(), ms)) {
+        for (const DecodedFrame &f :
+             decoder.feed(reader.bytes(), ms, startUtc ? *startUtc + ms : -1)) {
             if (!f.good || f.bytes.isEmpty())
                 continue;
             quality.frame(f.bytes, ms);
             if (quint8(f.bytes[0]) == Msg::Navigation) {
+                offsets.add(f.bytes, ms, f.arrivedUtcMs);
                 const NavigationMessage m = parseNavigation(f.bytes);
                 if (m.fix == 4) {
                     positions.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
@@ -198,6 +241,7 @@ int runStats(const QStringList &args)
     const FixCounts &n = quality.counts;
     const TtffRun &first = quality.ttff.runs().front();
     const PositionSummary &s = positions.summary();
+    const OffsetSummary clock = offsets.summary();
     QByteArray out;
     if (p.isSet(json)) {
         QJsonObject o;
@@ -231,6 +275,7 @@ int runStats(const QStringList &args)
         if (aboutReference.reference())
             o[QStringLiteral("reference")] =
                 referenceJson(*aboutReference.reference(), aboutReference.summary());
+        addClockOffsetJson(o, clock);
         out = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     } else {
         QString t;
@@ -267,6 +312,7 @@ int runStats(const QStringList &args)
         t += satellitesText(satellites.summaries());
         if (aboutReference.reference())
             t += referenceText(*aboutReference.reference(), aboutReference.summary());
+        t += clockOffsetLines(clock);
         out = t.toUtf8();
     }
     StandardOutput standardOutput;

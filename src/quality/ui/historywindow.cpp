@@ -255,6 +255,7 @@ HistoryWindow::HistoryWindow(GPS_Main &g, const QualityWatch &quality, QWidget *
         plots->addWidget(plot);
         fadeWhenStale(plot);
     }
+    addClockOffsetPlot(plots);
 
     auto *bottom = new QHBoxLayout;
     m_ttff = new QTableWidget(0, 4, this);
@@ -323,6 +324,7 @@ void HistoryWindow::refresh()
                 plot->line(i).points.clear();
         m_lastNavMs = m_lastLevelMs = -1;
         m_navSecond = m_levelSecond = std::numeric_limits<qint64>::min();
+        m_offsetOrigin = std::numeric_limits<qint64>::min();
     }
     fillTtff();
     if (paused())
@@ -359,11 +361,13 @@ void HistoryWindow::refresh()
             m_plots[1]->line(int(k)).points << QPointF(t, it->number[k] ? it->levelDb[k] : 0.0);
         added = true;
     }
+    if (refreshClockOffset())
+        added = true;
     if (!added)
         return;
     fillSatelliteLevels();
     // Ten minutes are kept, as in the core.
-    const double newest = seconds(std::max(m_lastNavMs, m_lastLevelMs));
+    const double newest = seconds(std::max({m_lastNavMs, m_lastLevelMs, m_lastOffsetMs}));
     for (TimePlot *plot : m_plots)
         for (int i = 0; i < plot->lineCount(); ++i)
             trim(plot->line(i).points, newest - kSpanS);
@@ -372,6 +376,49 @@ void HistoryWindow::refresh()
     else
         for (TimePlot *plot : m_plots)
             plot->update();
+}
+
+void HistoryWindow::addClockOffsetPlot(QVBoxLayout *plots)
+{
+    // Above the bottom plot, which carries the time axis's caption.
+    m_offsetPlot = new TimePlot(QStringLiteral("Clock offset: receiver UTC \u2212 computer UTC at "
+                                               "the first byte"),
+                                QStringLiteral("s"), this);
+    m_offsetPlot->setObjectName(QStringLiteral("ClockOffset"));
+    m_offsetPlot->addLine(QStringLiteral("Clock offset"), QColor(23, 190, 207));
+    plots->insertWidget(plots->count() - 1, m_offsetPlot);
+    fadeWhenStale(m_offsetPlot);
+    m_plots.append(m_offsetPlot);
+    // Six plots and the table still fit a screen 800 pixels high.
+    for (TimePlot *plot : m_plots)
+        plot->setMinimumHeight(96);
+}
+
+bool HistoryWindow::refreshClockOffset()
+{
+    const ClockOffsets &offsets = m_quality.clockOffsets();
+    QList<QPointF> &points = m_offsetPlot->line(0).points;
+    if (m_offsetOrigin != m_originMs || m_offsetResets != offsets.resets()) {
+        m_offsetOrigin = m_originMs;
+        m_offsetResets = offsets.resets();
+        points.clear();
+        m_lastOffsetMs = -1;
+        m_offsetSecond = std::numeric_limits<qint64>::min();
+    }
+    bool added = false;
+    const std::deque<OffsetSample> &samples = offsets.samples();
+    for (auto it = std::upper_bound(samples.begin(), samples.end(), m_lastOffsetMs,
+                                    [](qint64 t, const OffsetSample &s) { return t < s.timeMs; });
+         it != samples.end(); ++it) {
+        m_lastOffsetMs = it->timeMs;
+        const qint64 second = secondOf(it->timeMs);
+        if (second <= m_offsetSecond)
+            continue;
+        m_offsetSecond = second;
+        points << QPointF(seconds(it->timeMs), it->offsetS);
+        added = true;
+    }
+    return added;
 }
 
 void HistoryWindow::setTimeRange(double from, double to)
@@ -400,7 +447,7 @@ void HistoryWindow::follow()
 {
     m_following = true;
     if (m_lastNavMs >= 0 || m_lastLevelMs >= 0) {
-        const double newest = seconds(std::max(m_lastNavMs, m_lastLevelMs));
+        const double newest = seconds(std::max({m_lastNavMs, m_lastLevelMs, m_lastOffsetMs}));
         setTimeRange(newest - kSpanS, newest);
     }
 }

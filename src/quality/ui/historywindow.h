@@ -16,6 +16,7 @@ class QCheckBox;
 class QPushButton;
 class QVBoxLayout;
 class QTableWidget;
+class QVBoxLayout;
 
 // One plot of the History window: named lines of (seconds, value) over the time range
 // the window gives every plot, the value axis fitted to what is in that range. Drawn
@@ -98,6 +99,8 @@ public:
     double timeTo() const { return m_to; }
     TimePlot *plot(int i) const { return m_plots[i]; }
     QTableWidget *ttffTable() const { return m_ttff; }
+    // Receiver UTC minus computer UTC (s), one point a second.
+    const QList<QPointF> &clockOffset() const { return m_offsetPlot->line(0).points; }
 
     // "by satellite": the level plot draws one line per satellite number instead of one
     // per channel, whichever channel carried the satellite.
@@ -116,6 +119,9 @@ private:
 
     void setTimeRange(double from, double to);
     void fillTtff();
+    void addClockOffsetPlot(QVBoxLayout *plots);
+    // Takes in the clock offsets the quality watch gained; true when any was.
+    bool refreshClockOffset();
     double seconds(qint64 ms) const;
     qint64 secondOf(qint64 ms) const;
 
@@ -138,4 +144,9 @@ private:
     // The plots take the first message of each second (relative to the port's opening).
     qint64 m_navSecond = std::numeric_limits<qint64>::min();
     qint64 m_levelSecond = std::numeric_limits<qint64>::min();
+    TimePlot *m_offsetPlot = nullptr;
+    qint64 m_lastOffsetMs = -1;
+    qint64 m_offsetOrigin = std::numeric_limits<qint64>::min();
+    quint64 m_offsetResets = 0;
+    qint64 m_offsetSecond = std::numeric_limits<qint64>::min();
 };
