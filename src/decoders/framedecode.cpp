@@ -95,14 +95,14 @@ void appendJsonHex(QByteArray &out, QByteArrayView bytes)
 }
 
 // What each window shows for a good frame, main window first.
-QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex)
+QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex, const Units &units)
 {
     const auto one = [](QStringView window, Fields fields) {
         return QList<WindowFields>{{window.toString(), std::move(fields)}};
     };
     switch (frame.isEmpty() ? 0 : quint8(frame[0])) {
     case Msg::Navigation:
-        return {{QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex).fields},
+        return {{QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex, units).fields},
                 {QStringLiteral("Position"), positionFields(frame, timeZoneIndex)}};
     case Msg::Condition:
         return one(u"Condition", conditionFields(frame));
@@ -131,6 +131,7 @@ struct FrameDecoder::Impl {
 
 FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<Impl>())
 {
+    d->g.ComputerTimeZone = timeZoneIndex == kComputerTimeZone;
     d->g.TimeZoneIndex = qint16(qBound(0, timeZoneIndex, 24));
     // Every window's decoder as if all were open, in the order the program shows them:
     // the main window first, then the data window of the frame's type.
@@ -142,12 +143,17 @@ FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<
         f.logLine = frame.logLine();
         f.good = frame.good;
         if (frame.good && decoded)
-            f.windows = windowsOf(frame.bytes(), impl->g.TimeZoneIndex);
+            f.windows = windowsOf(frame.bytes(), impl->g.shownTimeZone(), impl->g.units());
         impl->frames.append(std::move(f));
     });
 }
 
 FrameDecoder::~FrameDecoder() = default;
+
+void FrameDecoder::setUnits(const Units &units)
+{
+    d->g.setUnits(units);
+}
 
 QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs)
 {

@@ -3,6 +3,7 @@
 #include "link/dispatcher.h"
 #include "link/framer.h"
 #include "link/linkstate.h"
+#include "link/units.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 
@@ -44,9 +45,17 @@ public:
     bool RecSatOpen = false;
 
     qint16 TimeZoneIndex = 5;
+    // Local times follow the computer's zone rules instead of TimeZoneIndex.
+    bool ComputerTimeZone = false;
     qint16 SatLabelMode = 0;
     double HeadingFraction = 0;
     float HeadingLineLength = 0;
+
+    // The zone local times are shown in: TimeZoneIndex, or kComputerTimeZone.
+    int shownTimeZone() const { return ComputerTimeZone ? kComputerTimeZone : TimeZoneIndex; }
+    // View, Units: how positions, heights and speeds are shown.
+    const Units &units() const { return m_units; }
+    void setUnits(const Units &units);
 
     const Platform &platform() const { return m_platform; }
 
@@ -104,6 +113,7 @@ signals:
     void errorDisChanged(const QString &text);
     // A frame was written to the port (or refused because it was closed).
     void frameSent(const QByteArray &frame);
+    void unitsChanged();
 
 private:
     bool write(const QByteArray &frame, const void *owner);
@@ -129,5 +139,6 @@ private:
     FrameDispatcher m_dispatcher;
     SerialPort *m_port = nullptr;
     NmeaShare *m_nmeaShare = nullptr;
+    Units m_units;
     QString m_errorDis;
 };

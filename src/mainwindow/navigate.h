@@ -71,6 +71,10 @@ public:
     void ShoStatWin_Click();
     void ShowSatPos_Click(int Index);
     void TZ_Click(int Index);
+    // Setup, Time Zone, "Computer's time zone": local time by the computer's zone rules.
+    void TZComputer_Click();
+    // View, Units: saved, and shown at once.
+    void Units_Click(const Units &units);
 
     // The status panel and the sky plot for a navigation frame.
     void ShowNavStatus(QByteArrayView frame);
@@ -98,6 +102,14 @@ protected:
 
 private:
     void buildMenus();
+    void buildUnitsMenu(QMenu *view);
+    void addComputerTimeZone(QMenu *tz);
+    // The saved units and whether the computer's zone is chosen, into the menus.
+    void loadUnitsAndZone();
+    void showUnitChecks();
+    void showZoneChecks();
+    // The date box's and the status line's tooltips name the zone of the time shown.
+    void showZoneNames();
     void buildPanel();
     // Moves the check mark of a submenu from one indexed item to another.
     void moveCheck(const QString &array, int from, int to);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoders/ui/datawindow.h"
+#include "link/units.h"
 
 class QualityWatch;
 
@@ -32,6 +33,9 @@ public:
     static constexpr double kGapS = 3.0;
 
     int addLine(const QString &name, const QColor &color);
+    // The value axis's unit, in the title.
+    void setUnit(const QString &unit);
+    const QString &unit() const { return m_unit; }
     const Line &line(int i) const { return m_lines[i]; }
     Line &line(int i) { return m_lines[i]; }
     int lineCount() const { return int(m_lines.size()); }
@@ -116,4 +120,7 @@ private:
     // The plots take the first message of each second (relative to the port's opening).
     qint64 m_navSecond = std::numeric_limits<qint64>::min();
     qint64 m_levelSecond = std::numeric_limits<qint64>::min();
+    // The units the height and speed plots are in (View, Units).
+    Units m_units;
+    void showUnits();
 };
