@@ -12,7 +12,8 @@ build=${1:-build}
 sim=$build/tools/kestrel-sim/kestrel-sim
 ctl=$build/tools/kestrelctl/kestrelctl
 data=tests/data
-# Texts in the C locale, times in UTC (time-zone index 12), as the tests read them.
+# Texts in the C locale, times in UTC (time-zone index 12) and the receiver's own units,
+# as the tests read them, whatever the program saved.
 export LC_ALL=C
 
 simulate() { # NAME SECONDS COMMENT SIM-OPTIONS... ; writes requests through REQUESTS
@@ -50,6 +51,6 @@ if [ $record = 1 ]; then
 fi
 
 for rec in "$data"/*.krec; do
-    "$ctl" decode --time-zone 12 "$rec" >"${rec%.krec}.decode" 2>/dev/null
+    "$ctl" decode --time-zone 12 --units dm,m,kmh "$rec" >"${rec%.krec}.decode" 2>/dev/null
     echo "${rec%.krec}.decode: $(grep -c '^CMD\|^ERR' "${rec%.krec}.decode") frames"
 done

@@ -1,10 +1,12 @@
 #include "decoders/formatters.h"
 
 #include "link/bcd.h"
+#include "link/units.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -289,6 +291,16 @@ QString dateText(const LocaleTexts &texts, QDate date)
     return out;
 }
 
+// Seconds local time is ahead of UTC at this moment: the whole hours of the index, or
+// the computer's rules, daylight saving included.
+qint64 zoneOffsetSeconds(QDate utcDate, qint64 utcSeconds, int timeZoneIndex)
+{
+    if (timeZoneIndex != kComputerTimeZone)
+        return qint64(timeZoneIndex - 12) * 3600;
+    const QDateTime utc = QDateTime(utcDate, QTime(0, 0), Qt::UTC).addSecs(utcSeconds);
+    return QTimeZone::systemTimeZone().offsetFromUtc(utc);
+}
+
 } // namespace
 
 QString NumberText(double x)
@@ -368,8 +380,9 @@ QString LocalDateTimeText(const std::array<quint8, 6> &bcd, int timeZoneIndex)
     // over from the first of January by calendar arithmetic.
     const QDate date =
         QDate(year, 1, 1).addMonths(bcdValue(bcd[1]) - 1).addDays(bcdValue(bcd[2]) - 1);
-    const qint64 offset = qint64(bcdValue(bcd[3]) + timeZoneIndex - 12) * 3600 +
-                          qint64(bcdValue(bcd[4])) * 60 + bcdValue(bcd[5]);
+    const qint64 utcSeconds =
+        qint64(bcdValue(bcd[3])) * 3600 + qint64(bcdValue(bcd[4])) * 60 + bcdValue(bcd[5]);
+    const qint64 offset = utcSeconds + zoneOffsetSeconds(date, utcSeconds, timeZoneIndex);
     // Whole days move the date; the rest is the time of day.
     const qint64 days = offset >= 0 ? offset / 86400 : -((-offset + 86399) / 86400);
     const QDate localDate = date.addDays(days);

@@ -26,5 +26,6 @@ QString DegMinText(double scaledCoordinate);
 QString RawHexText(const quint8 *frame, int length);
 QString RawHexText(QByteArrayView frame);
 // Six BCD bytes (year, month, day, hour, minute, second) of UTC as local date and time,
-// shifted by timeZoneIndex - 12 hours; the date alone at exactly 00:00:00.
+// shifted by timeZoneIndex - 12 hours, or by the computer's zone rules for
+// kComputerTimeZone (units.h); the date alone at exactly 00:00:00.
 QString LocalDateTimeText(const std::array<quint8, 6> &bcd, int timeZoneIndex);

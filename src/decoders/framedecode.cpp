@@ -130,7 +130,7 @@ struct WindowStores {
     FieldStore position, condition, diagnosis, mode, timeStamp, recSat;
 
     // What each window shows for a good frame, main window first.
-    QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex)
+    QList<WindowFields> windowsOf(QByteArrayView frame, int timeZoneIndex, const Units &units)
     {
         const auto one = [](const QString &window, const FieldStore &store) {
             return QList<WindowFields>{{window, store.fields()}};
@@ -138,8 +138,9 @@ struct WindowStores {
         switch (frame.isEmpty() ? 0 : quint8(frame[0])) {
         case Msg::Navigation:
             positionTexts(frame, timeZoneIndex, position);
-            return {{QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex).fields},
-                    {QStringLiteral("Position"), position.fields()}};
+            return {
+                {QStringLiteral("Navigate"), decodeNavStatus(frame, timeZoneIndex, units).fields},
+                {QStringLiteral("Position"), position.fields()}};
         case Msg::Condition:
             conditionTexts(frame, condition);
             return one(QStringLiteral("Condition"), condition);
@@ -179,6 +180,7 @@ struct FrameDecoder::Impl {
 
 FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<Impl>())
 {
+    d->g.ComputerTimeZone = timeZoneIndex == kComputerTimeZone;
     d->g.TimeZoneIndex = qint16(qBound(0, timeZoneIndex, 24));
     // Every window's decoder as if all were open, in the order the program shows them:
     // the main window first, then the data window of the frame's type.
@@ -191,12 +193,18 @@ FrameDecoder::FrameDecoder(int timeZoneIndex, Texts texts) : d(std::make_unique<
         f.logLine = frame.logLine();
         f.good = frame.good;
         if (frame.good && decoded)
-            f.windows = impl->stores.windowsOf(frame.bytes(), impl->g.TimeZoneIndex);
+            f.windows =
+                impl->stores.windowsOf(frame.bytes(), impl->g.shownTimeZone(), impl->g.units());
         impl->frames.append(std::move(f));
     });
 }
 
 FrameDecoder::~FrameDecoder() = default;
+
+void FrameDecoder::setUnits(const Units &units)
+{
+    d->g.setUnits(units);
+}
 
 QList<DecodedFrame> FrameDecoder::feed(QByteArrayView bytes, qint64 timeMs, qint64 utcMs)
 {

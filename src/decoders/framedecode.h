@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoders/fields.h"
+#include "link/units.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -41,9 +42,12 @@ public:
     // (for readers of the messages' values, which throw the texts away).
     enum class Texts { Decoded, Skipped };
 
-    // Local times are shown as in the main window for this time-zone index (0..24).
+    // Local times are shown as in the main window for this time-zone index (0..24, or
+    // kComputerTimeZone).
     explicit FrameDecoder(int timeZoneIndex, Texts texts = Texts::Decoded);
     ~FrameDecoder();
+    // The main window's position, height and speed in these units (View, Units).
+    void setUnits(const Units &units);
 
     // `utcMs`: the computer's UTC when these bytes arrived, if known.
     QList<DecodedFrame> feed(QByteArrayView bytes, qint64 timeMs = -1, qint64 utcMs = -1);

@@ -2,6 +2,7 @@
 
 #include "decoders/formatters.h"
 #include "decoders/messagevalues.h"
+#include "decoders/unitformat.h"
 
 QString fixStatusText(int fixStatus)
 {
@@ -12,7 +13,7 @@ QString fixStatusText(int fixStatus)
     return QStringLiteral("InValid %1").arg(state);
 }
 
-NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex)
+NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex, const Units &units)
 {
     const NavigationMessage m = parseNavigation(frame);
     NavStatus s;
@@ -22,15 +23,15 @@ NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex)
         case StatusBox::Vality:
             return fixStatusText(m.status);
         case StatusBox::CurLat:
-            return DegMinText(m.latitudeScaled);
+            return positionText(m.latitudeScaled, true, units.position);
         case StatusBox::CurLon:
-            return DegMinText(m.longitudeScaled);
+            return positionText(m.longitudeScaled, false, units.position);
         case StatusBox::CurHeight:
-            return NumberText(m.heightM);
+            return heightText(m.heightM, units.height);
         case StatusBox::CurHead:
             return NumberText(m.headingDeg);
         case StatusBox::CurSpeed:
-            return NumberText(m.speedKmh);
+            return speedText(m.speedKmh, units.speed);
         case StatusBox::TimeDate:
             return LocalDateTimeText(m.utc.bcd, timeZoneIndex);
         case StatusBox::Sats:

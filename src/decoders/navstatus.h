@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoders/fields.h"
+#include "link/units.h"
 
 #include <QByteArrayView>
 #include <array>
@@ -28,5 +29,6 @@ QString fixStatusText(int fixStatus);
 
 // Decodes a whole navigation frame; frame[0] is frame position 1 (the first type
 // byte). Bytes missing from a short frame read as zero. Local time is UTC shifted
-// by timeZoneIndex - 12 hours.
-NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex);
+// by timeZoneIndex - 12 hours (the computer's zone for kComputerTimeZone). The
+// position, height and speed are shown in `units`.
+NavStatus decodeNavStatus(QByteArrayView frame, int timeZoneIndex, const Units &units = {});

@@ -76,6 +76,14 @@ bool GPS_Main::portOpen() const
     return m_port && m_port->PortOpen();
 }
 
+void GPS_Main::setUnits(const Units &units)
+{
+    if (units == m_units)
+        return;
+    m_units = units;
+    emit unitsChanged();
+}
+
 void GPS_Main::OnReceive(const QByteArray &bytes)
 {
     receive(bytes);

@@ -3,6 +3,7 @@
 #include "link/dispatcher.h"
 #include "link/framer.h"
 #include "link/linkstate.h"
+#include "link/units.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 
@@ -44,9 +45,17 @@ public:
     bool RecSatOpen = false;
 
     qint16 TimeZoneIndex = 5;
+    // Local times follow the computer's zone rules instead of TimeZoneIndex.
+    bool ComputerTimeZone = false;
     qint16 SatLabelMode = 0;
     double HeadingFraction = 0;
     float HeadingLineLength = 0;
+
+    // The zone local times are shown in: TimeZoneIndex, or kComputerTimeZone.
+    int shownTimeZone() const { return ComputerTimeZone ? kComputerTimeZone : TimeZoneIndex; }
+    // View, Units: how positions, heights and speeds are shown.
+    const Units &units() const { return m_units; }
+    void setUnits(const Units &units);
 
     const Platform &platform() const { return m_platform; }
 
@@ -107,6 +116,7 @@ signals:
     // A log line that is no frame's: a line event, the port lost or back, a command
     // not sent.
     void logged(const QString &line);
+    void unitsChanged();
 
 private:
     bool write(const QByteArray &frame, const void *owner);
@@ -133,5 +143,6 @@ private:
     FrameDispatcher m_dispatcher;
     SerialPort *m_port = nullptr;
     NmeaShare *m_nmeaShare = nullptr;
+    Units m_units;
     QString m_errorDis;
 };

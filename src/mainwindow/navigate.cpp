@@ -169,6 +169,7 @@ void Navigate::Form_Load()
         store.GetSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"), QStringLiteral("5")),
         5, 24));
     moveCheck(QStringLiteral("TZ"), -1, m_g.TimeZoneIndex);
+    loadUnitsAndZone();
     m_g.SatLabelMode = qint16(storedIndex(
         store.GetSetting(QStringLiteral("Show"), QStringLiteral("Sats"), QStringLiteral("0")), 0,
         3));
@@ -239,6 +240,7 @@ void Navigate::updateLinkStatus()
     setStale(link.stale(), link.noFix());
     m_dataWindows->setSilent(link.silent());
     updateClockOffsetTip();
+    showZoneNames();
 }
 
 void Navigate::updateClockOffsetTip()
@@ -250,8 +252,7 @@ void Navigate::updateClockOffsetTip()
     if (now == m_offsetsShown)
         return;
     m_offsetsShown = now;
-    m_linkStatus->setToolTip(offsetSummaryText(offsets.summary()) +
-                             QStringLiteral(" (the last ten minutes)"));
+    m_offsetTip = offsetSummaryText(offsets.summary()) + QStringLiteral(" (the last ten minutes)");
 }
 
 void Navigate::setStale(bool stale, bool noFix)
@@ -363,6 +364,11 @@ void Navigate::TZ_Click(int Index)
     m_g.TimeZoneIndex = qint16(Index);
     m_g.platform().settings->SaveSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"),
                                          QString::number(m_g.TimeZoneIndex));
+    if (m_g.ComputerTimeZone)
+        m_g.platform().settings->SaveSetting(QStringLiteral("Time Zone"),
+                                             QStringLiteral("Computer"), QStringLiteral("False"));
+    m_g.ComputerTimeZone = false;
+    showZoneChecks();
 }
 
 void Navigate::Form_Activate()
@@ -412,7 +418,7 @@ void Navigate::closeEvent(QCloseEvent *e)
 
 void Navigate::ShowNavStatus(QByteArrayView frame)
 {
-    const NavStatus status = decodeNavStatus(frame, m_g.TimeZoneIndex);
+    const NavStatus status = decodeNavStatus(frame, m_g.shownTimeZone(), m_g.units());
     for (int i = 0; i < kStatusBoxes && i < status.fields.size(); ++i) {
         const auto which = StatusBox(i);
         // The heading is stored before its box is written; the plot is drawn with it

@@ -71,6 +71,10 @@ public:
     void ShoStatWin_Click();
     void ShowSatPos_Click(int Index);
     void TZ_Click(int Index);
+    // Setup, Time Zone, "Computer's time zone": local time by the computer's zone rules.
+    void TZComputer_Click();
+    // View, Units: saved, and shown at once.
+    void Units_Click(const Units &units);
 
     // The status panel and the sky plot for a navigation frame.
     void ShowNavStatus(QByteArrayView frame);
@@ -100,6 +104,14 @@ private:
     // The receiver's clock against the computer's, in the status line's tooltip.
     void updateClockOffsetTip();
     void buildMenus();
+    void buildUnitsMenu(QMenu *view);
+    void addComputerTimeZone(QMenu *tz);
+    // The saved units and whether the computer's zone is chosen, into the menus.
+    void loadUnitsAndZone();
+    void showUnitChecks();
+    void showZoneChecks();
+    // The date box's and the status line's tooltips name the zone of the time shown.
+    void showZoneNames();
     void buildPanel();
     // Moves the check mark of a submenu from one indexed item to another.
     void moveCheck(const QString &array, int from, int to);
@@ -136,6 +148,7 @@ private:
     QTimer m_linkTick;
     // The offsets the tooltip was made from: their count and newest time.
     std::pair<qsizetype, qint64> m_offsetsShown{-1, 0};
+    QString m_offsetTip; // the clock offset's line of the status line's tooltip
     bool m_stale = false;
     bool m_noFix = false;
     QString m_portDescription;

@@ -85,6 +85,7 @@ void Navigate::buildMenus()
         addItem(view, QStringLiteral("ShoStatWin"), QStringLiteral("Show Status Window"));
     status->setCheckable(true);
     connect(status, &QAction::triggered, this, &Navigate::ShoStatWin_Click);
+    buildUnitsMenu(view);
 
     QMenu *setup = addMenu(bar, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"));
     connect(addItem(setup, QStringLiteral("mnuPosition"), QStringLiteral("Set &Position")),
@@ -122,6 +123,7 @@ void Navigate::buildMenus()
         a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, i] { TZ_Click(i); });
     }
+    addComputerTimeZone(tz);
 
     QMenu *help = addMenu(bar, QStringLiteral("mnuHelp"), QStringLiteral("&Help"));
     connect(addItem(help, QStringLiteral("NavAbout"), QStringLiteral("&About")),

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QtTest>
+#include <ctime>
 
 namespace {
 
@@ -98,6 +99,9 @@ private slots:
     void cleanupTestCase() { QLocale::setDefault(QLocale::c()); }
 
     void emptyStoreStartsWithDefaultChecks();
+    void unitsMenuShowsTheFixInItsUnits_data();
+    void unitsMenuShowsTheFixInItsUnits();
+    void computerTimeZoneAloneCheckedAndNamed();
     void storedSettingsSelectMenuItems_data();
     void storedSettingsSelectMenuItems();
     void menusPersistAcrossRestart();
@@ -659,6 +663,92 @@ void TestNavigate::statusLineTellsTheTruthAboutTheLink()
     other.closeMaster();
     QTRY_VERIFY(status().contains("Lost \u2014 reopening"));
     w.MSComm1().close();
+}
+
+void TestNavigate::unitsMenuShowsTheFixInItsUnits_data()
+{
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("boxes"); // CurLat, CurLon, CurHeight, CurSpeed
+    // The sample fix: 10485760 / 9216 = 1137.7777... (11°37′46.667″, 11.6296296°) N and W,
+    // 200 m, 30.75 km/h.
+    QTest::newRow("seconds, feet, knots")
+        << QStringList{"UnitsPos(2)", "UnitsHeight(1)", "UnitsSpeed(1)"}
+        << QStringList{"11°37′46.67″ N", "11°37′46.67″ W", "656.2 ft", "16.6 kn"};
+    QTest::newRow("decimal degrees, mph then m/s")
+        << QStringList{"UnitsPos(1)", "UnitsSpeed(2)", "UnitsSpeed(3)"}
+        << QStringList{"11.629630°", "-11.629630°", "200", "8.54 m/s"};
+    QTest::newRow("mph") << QStringList{"UnitsSpeed(2)"}
+                         << QStringList{" 11°37.7777", "-11°37.7777", "200", "19.1 mph"};
+    QTest::newRow("and back to the design's")
+        << QStringList{"UnitsPos(2)", "UnitsHeight(1)", "UnitsPos(0)", "UnitsHeight(0)"}
+        << QStringList{" 11°37.7777", "-11°37.7777", "200", "30.75"};
+}
+
+void TestNavigate::unitsMenuShowsTheFixInItsUnits()
+{
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, boxes);
+    const char *const names[] = {"CurLat", "CurLon", "CurHeight", "CurSpeed"};
+    Fixture f;
+    QCOMPARE(f.checked("UnitsPos", 3), QStringList{"UnitsPos(0)"});
+    QCOMPARE(f.checked("UnitsSpeed", 4), QStringList{"UnitsSpeed(0)"});
+    f.g.OnReceive(sampleFix());
+    for (const QString &item : items)
+        f.w->menuItem(item)->trigger();
+    // At once, without waiting for the next fix.
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(f.box(names[i]), boxes[i]);
+    const Units chosen = f.g.units();
+
+    f.g.setUnits({});
+    f.restart();
+    QCOMPARE(f.g.units(), chosen);
+    QCOMPARE(f.checked("UnitsPos", 3).size(), 1);
+    QCOMPARE(f.checked("UnitsHeight", 2).size(), 1);
+    QCOMPARE(f.checked("UnitsSpeed", 4).size(), 1);
+    const QStringList positions = items.filter("UnitsPos");
+    QCOMPARE(f.checked("UnitsPos", 3).first(),
+             positions.isEmpty() ? QStringLiteral("UnitsPos(0)") : positions.last());
+    f.g.OnReceive(sampleFix());
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(f.box(names[i]), boxes[i]);
+    // The Position window shows the message as it stands, in the receiver's units.
+    QVERIFY(f.box("CurHead") == "90");
+}
+
+void TestNavigate::computerTimeZoneAloneCheckedAndNamed()
+{
+    qputenv("TZ", "Asia/Kolkata");
+    tzset();
+    const auto tips = [](Fixture &f) {
+        return QStringList{f.w->control("TimeDate")->toolTip(),
+                           f.w->linkStatus()->toolTip().section('\n', -1)};
+    };
+    Fixture f;
+    QCOMPARE(tips(f), QStringList(2, "Time zone: UTC−7"));
+    f.w->menuItem("TZ(3)")->trigger();
+    f.w->menuItem("TZComputer")->trigger();
+    QVERIFY(f.checked("TZ", 25).isEmpty());
+    QVERIFY(f.w->menuItem("TZComputer")->isChecked());
+    QCOMPARE(f.stored("Time Zone", "Computer"), "True");
+    QCOMPARE(f.stored("Time Zone", "Zone"), "3");
+    f.g.OnReceive(sampleFix());
+    QCOMPARE(f.box("TimeDate"), "1/1/2000 5:29:59 AM");
+    QCOMPARE(tips(f), QStringList(2, "Time zone: Asia/Kolkata, IST"));
+
+    f.restart();
+    QVERIFY(f.checked("TZ", 25).isEmpty());
+    QVERIFY(f.w->menuItem("TZComputer")->isChecked());
+    QCOMPARE(f.g.TimeZoneIndex, 3);
+
+    f.w->menuItem("TZ(12)")->trigger();
+    QCOMPARE(f.checked("TZ", 25), QStringList{"TZ(12)"});
+    QVERIFY(!f.w->menuItem("TZComputer")->isChecked());
+    QCOMPARE(f.stored("Time Zone", "Computer"), "False");
+    f.w->updateLinkStatus();
+    QCOMPARE(tips(f), QStringList(2, "Time zone: UTC"));
+    qunsetenv("TZ");
+    tzset();
 }
 
 QTEST_MAIN(TestNavigate)

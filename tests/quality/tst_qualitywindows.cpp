@@ -138,6 +138,7 @@ private slots:
     void historyLeavesGapsWhereDataStopped_data();
     void historyLeavesGapsWhereDataStopped();
     void ttffInStatusLineAndHistoryTable();
+    void unitsInScatterAndHistory();
     void staleLinkIsTold();
     void scatterMeasuresAgainstTheReference();
     void historyFollowsASatelliteAcrossChannels();
@@ -546,6 +547,48 @@ void TestQualityWindows::historyLeavesGapsWhereDataStopped()
     QImage img(QSize(600, 150), QImage::Format_ARGB32);
     w->plot(0)->resize(img.size());
     w->plot(0)->render(&img);
+}
+
+void TestQualityWindows::unitsInScatterAndHistory()
+{
+    Rig r;
+    auto *scatter = static_cast<ScatterWindow *>(r.open("NavScatter", DataWindow::Scatter));
+    auto *history = static_cast<HistoryWindow *>(r.open("NavHistory", DataWindow::History));
+    r.run(30000);
+    history->refresh();
+    scatter->refresh();
+    // Paused, the plots keep their points and change only their unit.
+    history->findChild<QPushButton *>(QStringLiteral("Pause"))->click();
+    const qsizetype points = history->height().size();
+    const NavigationMessage last = parseNavigation(r.firstEachSecond(0xCA).last());
+    const QString meanLat = textOf(scatter, "MeanLat");
+    for (const char *item : {"UnitsHeight(1)", "UnitsSpeed(1)", "UnitsPos(2)"})
+        r.nav.menuItem(QLatin1String(item))->trigger();
+
+    const PositionSummary &s = scatter->statistics().summary();
+    // At once, not with the next fix.
+    QCOMPARE(textOf(scatter, "HeightMean"),
+             QStringLiteral("%1 ft").arg(s.meanHeightM / 0.3048, 0, 'f', 2));
+    QCOMPARE(textOf(scatter, "HeightStd"),
+             QStringLiteral("%1 ft").arg(s.heightStdM / 0.3048, 0, 'f', 2));
+    // The distances stay in metres; the decimal degrees stay, the minutes get seconds.
+    QCOMPARE(textOf(scatter, "CEP50"), QStringLiteral("%1 m").arg(s.cep50M, 0, 'f', 2));
+    QVERIFY(textOf(scatter, "MeanLat").startsWith(meanLat.left(6)));
+    QVERIFY(textOf(scatter, "MeanLatDM").startsWith(QStringLiteral("47°22′")));
+    QVERIFY(textOf(scatter, "MeanLatDM").endsWith(QStringLiteral("″ N")));
+    QVERIFY(textOf(scatter, "MeanLonDM").endsWith(QStringLiteral("″ E")));
+
+    // An international foot is 0.3048 m, a knot 1.852 km/h.
+    QCOMPARE(history->height().size(), points);
+    QVERIFY(std::fabs(history->height().last().y() - last.heightM / 0.3048) < 1e-9);
+    QVERIFY(std::fabs(history->speed().last().y() - last.speedKmh / 1.852) < 1e-9);
+    QCOMPARE(history->plot(2)->unit(), QStringLiteral("ft"));
+    QCOMPARE(history->plot(3)->unit(), QStringLiteral("kn"));
+    history->findChild<QPushButton *>(QStringLiteral("Pause"))->click();
+    r.run(3000);
+    history->refresh();
+    const NavigationMessage newest = parseNavigation(r.firstEachSecond(0xCA).last());
+    QVERIFY(std::fabs(history->height().last().y() - newest.heightM / 0.3048) < 1e-9);
 }
 
 void TestQualityWindows::ttffInStatusLineAndHistoryTable()

@@ -286,6 +286,8 @@ void TestSetupWindows::setPositionFillsFromNavigationFrame()
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, sentUnchanged);
     Link l;
+    // Whatever View, Units shows, the receiver's degrees and minutes are filled and sent.
+    l.g.setUnits({PositionFormat::DegMinSec, HeightUnit::Feet, SpeedUnit::Knots});
     l.g.OnReceive(frame);
     SetPosition w(l.g);
     w.Form_Load();
@@ -324,6 +326,8 @@ void TestSetupWindows::setHeightFillsFromNavigationFrame()
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     Link l;
+    // Metres, as the receiver takes them, with the main window in feet.
+    l.g.setUnits({PositionFormat::Degrees, HeightUnit::Feet, SpeedUnit::Mph});
     l.g.OnReceive(frame);
     SetHeight w(l.g);
     w.Form_Load();

@@ -219,6 +219,8 @@ private slots:
     void decodeOfRecordingsMatchesExpectedOutput();
     void decodeJsonHasOneObjectPerFrame();
     void decodeHexShowsTheWindowsTexts_data();
+    void unitsAndZoneAsGivenOrSaved_data();
+    void unitsAndZoneAsGivenOrSaved();
     void decodeHexShowsTheWindowsTexts();
     void decodeReadsRawCaptures();
     void badInputIsRefused_data();
@@ -314,6 +316,8 @@ void TestKestrelCtl::wrongCommandLinesAreRefused_data()
     QTest::newRow("two inputs") << QStringList{"decode", "a", "b"} << 64 << "one input";
     QTest::newRow("time zone out of range")
         << QStringList{"decode", "--time-zone", "25", "-"} << 64 << "0 to 24";
+    QTest::newRow("unknown unit") << QStringList{"decode", "--units", "dms,feet", "-"} << 64
+                                  << "dm, deg, dms, m, ft";
     QTest::newRow("send without port") << QStringList{"send", "reset"} << 64 << "--port";
     QTest::newRow("send bad settings")
         << QStringList{"send", "--port", "/dev/null", "--settings", "fast", "reset"} << 64
@@ -514,6 +518,62 @@ void TestKestrelCtl::decodeHexShowsTheWindowsTexts()
                                          .arg(line, QString::fromUtf8(r.out))));
         from = at + 1;
     }
+}
+
+void TestKestrelCtl::unitsAndZoneAsGivenOrSaved_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("saved"); // the program's settings file
+    QTest::addColumn<QStringList>("lines");
+    // 11°37.7777 N (11°37′46.67″), 200 m, 30.75 km/h at 1999-12-31 23:59:59 UTC.
+    QTest::newRow("given: seconds, feet, knots")
+        << QStringList{"--units", "dms,ft,kn", "--time-zone", "12"} << QByteArray()
+        << QStringList{"Navigate.CurLat: 11°37′46.67″ N", "Navigate.CurHeight: 656.2 ft",
+                       "Navigate.CurSpeed: 16.6 kn",      "Navigate.TimeDate: 31 Dec 1999 23:59:59",
+                       "Position.CurLat:  11°37.7777",    "Position.CurSpeed: 30.75"};
+    QTest::newRow("saved: mph and the computer's zone, Kolkata")
+        << QStringList{} << QByteArray("[Units]\nSpeed=mph\n[Time%20Zone]\nZone=3\nComputer=True\n")
+        << QStringList{"Navigate.CurLat:  11°37.7777", "Navigate.CurSpeed: 19.1 mph",
+                       "Navigate.TimeDate: 1 Jan 2000 05:29:59"};
+    QTest::newRow("given over saved")
+        << QStringList{"--units", "kmh", "--time-zone", "5"}
+        << QByteArray("[Units]\nSpeed=mph\n[Time%20Zone]\nComputer=True\n")
+        << QStringList{"Navigate.CurSpeed: 30.75", "Navigate.TimeDate: 31 Dec 1999 16:59:59"};
+    QTest::newRow("computer's zone given") << QStringList{"--time-zone", "computer"} << QByteArray()
+                                           << QStringList{"Navigate.TimeDate: 1 Jan 2000 05:29:59"};
+}
+
+void TestKestrelCtl::unitsAndZoneAsGivenOrSaved()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, saved);
+    QFETCH(QStringList, lines);
+    QFile settings(m_home.filePath(QStringLiteral("Kestrel/Kestrel.conf")));
+    QDir().mkpath(m_home.filePath(QStringLiteral("Kestrel")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(saved);
+    settings.close();
+    QByteArray p;
+    place(p, 4, {0x00, 0xA0, 0x00, 0x00});
+    place(p, 12, {0x01, 0x90});
+    place(p, 19, {0x01, 0x23});
+    place(p, 25, {0x99, 0x12, 0x31, 0x23, 0x59, 0x59});
+    const QByteArray frame = buildFrameOfType(0xCA, p);
+    qputenv("TZ", "Asia/Kolkata");
+    const Run r = run(QStringList{"decode", "--hex"} + args, hexText(frame).toLatin1());
+    const Run json =
+        run(QStringList{"decode", "--hex", "--json"} + args, hexText(frame).toLatin1());
+    qunsetenv("TZ");
+    settings.remove();
+    QCOMPARE(r.exit, 0);
+    const QStringList out = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        QVERIFY2(
+            out.contains(line),
+            qPrintable(QStringLiteral("no line «%1» in:\n%2").arg(line, QString::fromUtf8(r.out))));
+    // Values for other programs keep their documented units and UTC.
+    QVERIFY2(json.out.contains("\"speed_kmh\":30.75") && json.out.contains("\"alt_m\":200"),
+             json.out.constData());
 }
 
 void TestKestrelCtl::decodeReadsRawCaptures()

@@ -146,24 +146,31 @@ std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParse
 
 std::optional<int> TimeZoneOption::value(const QString &command, QCommandLineParser &p) const
 {
-    if (!p.isSet(option)) {
-        const SettingsStore store(QStringLiteral("Kestrel"));
-        bool ok = false;
-        const int saved = store
-                              .GetSetting(QStringLiteral("Time Zone"), QStringLiteral("Zone"),
-                                          QStringLiteral("5"))
-                              .toInt(&ok);
-        return ok && saved >= 0 && saved <= 24 ? saved : 5;
-    }
+    if (!p.isSet(option))
+        return storedTimeZone(SettingsStore(QStringLiteral("Kestrel")));
+    if (p.value(option) == QLatin1String("computer"))
+        return kComputerTimeZone;
     bool ok = false;
     const int v = p.value(option).toInt(&ok);
     if (!ok || v < 0 || v > 24) {
-        usageError(command, QStringLiteral("--time-zone wants an index from 0 to 24 (12 is UTC), "
-                                           "not \"%1\"")
+        usageError(command, QStringLiteral("--time-zone wants an index from 0 to 24 (12 is UTC) "
+                                           "or \"computer\", not \"%1\"")
                                 .arg(p.value(option)));
         return std::nullopt;
     }
     return v;
+}
+
+std::optional<Units> UnitsOption::value(const QString &command, QCommandLineParser &p) const
+{
+    if (!p.isSet(option))
+        return storedUnits(SettingsStore(QStringLiteral("Kestrel")));
+    const auto units = unitsFromNames(p.value(option));
+    if (!units)
+        usageError(command, QStringLiteral("--units wants a list of dm, deg, dms, m, ft, kmh, kn, "
+                                           "mph, ms, not \"%1\"")
+                                .arg(p.value(option)));
+    return units;
 }
 
 std::optional<double> secondsOption(const QCommandLineParser &p, const QCommandLineOption &o)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/units.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -94,15 +96,30 @@ struct PortOptions {
 std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParser &p,
                                        const PortOptions &o, int &status);
 
-// --time-zone as the main window's time-zone index 0..24 (local = UTC + index - 12);
-// without it the zone saved by the program, or its default.
+// --time-zone as the main window's time-zone index 0..24 (local = UTC + index - 12),
+// or "computer" for the computer's zone; without it the zone saved by the program, or
+// its default.
 struct TimeZoneOption {
     QCommandLineOption option{QStringLiteral("time-zone"),
                               QStringLiteral("Time-zone index 0..24 as in the program's Time "
                                              "Zone menu: local time is UTC + INDEX - 12 hours "
-                                             "(12 is UTC). Default: the zone the program saved."),
+                                             "(12 is UTC); \"computer\" for the computer's "
+                                             "zone. Default: the zone the program saved."),
                               QStringLiteral("INDEX")};
     std::optional<int> value(const QString &command, QCommandLineParser &p) const;
+};
+
+// --units for the main window's texts (View, Units); without it the units the program
+// saved. JSON values are not touched.
+struct UnitsOption {
+    QCommandLineOption option{
+        QStringLiteral("units"),
+        QStringLiteral("Units of the main window's position, height and speed texts, as in "
+                       "the program's View, Units: a comma-separated list of dm (degrees and "
+                       "minutes), deg (decimal degrees), dms; m, ft; kmh, kn, mph, ms. "
+                       "Default: the units the program saved. JSON values keep theirs."),
+        QStringLiteral("LIST")};
+    std::optional<Units> value(const QString &command, QCommandLineParser &p) const;
 };
 
 // A duration in seconds from an option: a finite number above 0.

@@ -125,7 +125,8 @@ int runDecode(const QStringList &args)
                                  QStringLiteral("The input is hexadecimal text (CA CA 6C 0D, "
                                                 "0xCA,0xCA, CACA6C0D; # starts a comment)."));
     const TimeZoneOption tz;
-    p.addOptions({hex, kJson, kFix, tz.option});
+    const UnitsOption units;
+    p.addOptions({hex, kJson, kFix, tz.option, units.option});
     p.addPositionalArgument(QStringLiteral("FILE"),
                             QStringLiteral("The input; - or nothing for standard input."));
     if (const auto status = sp.parse(args))
@@ -135,6 +136,9 @@ int runDecode(const QStringList &args)
         return usageError(QStringLiteral("decode"), QStringLiteral("one input at a time"));
     const auto zone = tz.value(QStringLiteral("decode"), p);
     if (!zone)
+        return Exit::Usage;
+    const auto shownUnits = units.value(QStringLiteral("decode"), p);
+    if (!shownUnits)
         return Exit::Usage;
     const auto output = outputOption(QStringLiteral("decode"), p);
     if (!output)
@@ -161,6 +165,7 @@ int runDecode(const QStringList &args)
     head.resize(got);
 
     FrameDecoder decoder(*zone);
+    decoder.setUnits(*shownUnits);
     FramePrinter printer(*output, false);
     ProgressLine progress(shown, in.size());
     DamagedLines damaged;
@@ -227,10 +232,11 @@ int runMonitor(const QStringList &args)
     const PortOptions po;
     po.addTo(p);
     const TimeZoneOption tz;
+    const UnitsOption units;
     const QCommandLineOption duration(QStringLiteral("duration"),
                                       QStringLiteral("Stop after this many seconds."),
                                       QStringLiteral("SECONDS"));
-    p.addOptions({kJson, kFix, tz.option, duration});
+    p.addOptions({kJson, kFix, tz.option, units.option, duration});
     if (const auto status = sp.parse(args))
         return *status;
     if (!p.positionalArguments().isEmpty())
@@ -239,6 +245,9 @@ int runMonitor(const QStringList &args)
             QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
     const auto zone = tz.value(QStringLiteral("monitor"), p);
     if (!zone)
+        return Exit::Usage;
+    const auto shownUnits = units.value(QStringLiteral("monitor"), p);
+    if (!shownUnits)
         return Exit::Usage;
     const auto output = outputOption(QStringLiteral("monitor"), p);
     if (!output)
@@ -255,6 +264,7 @@ int runMonitor(const QStringList &args)
     quitOnSignals();
 
     FrameDecoder decoder(*zone);
+    decoder.setUnits(*shownUnits);
     FramePrinter printer(*output, true);
     QElapsedTimer clock;
     clock.start();

@@ -104,13 +104,17 @@ int runSend(const QStringList &args)
         QStringLiteral("search-reset"),
         QStringLiteral("request time-stamps: with Search Mode Reset (byte 1) instead of Set."));
     const TimeZoneOption tz;
+    const UnitsOption units;
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print the answer as one JSON object."));
-    p.addOptions({timeout, searchReset, json, tz.option});
+    p.addOptions({timeout, searchReset, json, tz.option, units.option});
     if (const auto status = sp.parse(args))
         return *status;
     const auto zone = tz.value(cmd, p);
     if (!zone)
+        return Exit::Usage;
+    const auto shownUnits = units.value(cmd, p);
+    if (!shownUnits)
         return Exit::Usage;
     const auto seconds = secondsOption(p, timeout);
     if (!seconds)
@@ -204,6 +208,7 @@ int runSend(const QStringList &args)
     link.opened(port->device());
     link.setAnswerMs(qint64(*seconds * 1000));
     FrameDecoder decoder(*zone);
+    decoder.setUnits(*shownUnits);
     status = Exit::TimedOut;
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
         for (const DecodedFrame &f : decoder.feed(bytes)) {

@@ -98,6 +98,6 @@ PositionWindow::PositionWindow(GPS_Main &g, QWidget *parent)
 
 void PositionWindow::ShowPosition(QByteArrayView frame)
 {
-    positionTexts(frame, m_g.TimeZoneIndex, m_texts);
+    positionTexts(frame, m_g.shownTimeZone(), m_texts);
     showMessage(m_texts);
 }

@@ -1,5 +1,6 @@
 #include "quality/ui/historywindow.h"
 
+#include "decoders/unitformat.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "quality/qualitywatch.h"
@@ -59,6 +60,12 @@ TimePlot::TimePlot(const QString &title, const QString &unit, HistoryWindow *win
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
+}
+
+void TimePlot::setUnit(const QString &unit)
+{
+    m_unit = unit;
+    update();
 }
 
 int TimePlot::addLine(const QString &name, const QColor &color)
@@ -293,7 +300,25 @@ HistoryWindow::HistoryWindow(GPS_Main &g, const QualityWatch &quality, QWidget *
     connect(&m_tick, &QTimer::timeout, this, &HistoryWindow::refresh);
     m_tick.start();
     setTimeRange(-kSpanS, 0);
+    showUnits();
+    connect(&g, &GPS_Main::unitsChanged, this, &HistoryWindow::showUnits);
     refresh();
+}
+
+void HistoryWindow::showUnits()
+{
+    const Units &now = m_g.units();
+    // Every unit is a fixed multiple of metres or km/h: the points taken in are scaled,
+    // so a paused window keeps what it shows.
+    const double height = heightValue(1, now.height) / heightValue(1, m_units.height);
+    const double speed = speedValue(1, now.speed) / speedValue(1, m_units.speed);
+    for (QPointF &p : m_plots[2]->line(0).points)
+        p.ry() *= height;
+    for (QPointF &p : m_plots[3]->line(0).points)
+        p.ry() *= speed;
+    m_units = now;
+    m_plots[2]->setUnit(unitLabel(now.height));
+    m_plots[3]->setUnit(unitLabel(now.speed));
 }
 
 HistoryWindow::~HistoryWindow() = default;
@@ -342,8 +367,8 @@ void HistoryWindow::refresh()
         const double t = seconds(it->timeMs);
         m_plots[0]->line(0).points << QPointF(t, it->satellitesUsed);
         m_plots[0]->line(1).points << QPointF(t, it->fix);
-        m_plots[2]->line(0).points << QPointF(t, it->heightM);
-        m_plots[3]->line(0).points << QPointF(t, it->speedKmh);
+        m_plots[2]->line(0).points << QPointF(t, heightValue(it->heightM, m_units.height));
+        m_plots[3]->line(0).points << QPointF(t, speedValue(it->speedKmh, m_units.speed));
         m_plots[4]->line(0).points << QPointF(t, it->hdop);
         m_plots[4]->line(1).points << QPointF(t, it->vdop);
         added = true;

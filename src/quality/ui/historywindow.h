@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoders/ui/datawindow.h"
+#include "link/units.h"
 
 class QualityWatch;
 
@@ -37,6 +38,9 @@ public:
 
     int addLine(const QString &name, const QColor &color);
     void removeLines() { m_lines.clear(); }
+    // The value axis's unit, in the title.
+    void setUnit(const QString &unit);
+    const QString &unit() const { return m_unit; }
     const Line &line(int i) const { return m_lines[i]; }
     Line &line(int i) { return m_lines[i]; }
     int lineCount() const { return int(m_lines.size()); }
@@ -149,4 +153,7 @@ private:
     qint64 m_offsetOrigin = std::numeric_limits<qint64>::min();
     quint64 m_offsetResets = 0;
     qint64 m_offsetSecond = std::numeric_limits<qint64>::min();
+    // The units the height and speed plots are in (View, Units).
+    Units m_units;
+    void showUnits();
 };

@@ -1,6 +1,7 @@
 #include "quality/ui/scatterwindow.h"
 
 #include "decoders/messagevalues.h"
+#include "decoders/unitformat.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "widgets/valuetext.h"
@@ -261,6 +262,7 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
     connect(&m_refresh, &QTimer::timeout, this, &ScatterWindow::showFigures);
     m_opens = g.link().opens();
     takeFrames(Msg::Navigation, [this](const Frame &f) { onNavigation(f.bytes(), f.completedMs); });
+    connect(&g, &GPS_Main::unitsChanged, this, &ScatterWindow::showFigures);
     showFigures();
 }
 
@@ -311,6 +313,22 @@ void ScatterWindow::showFigures()
     const auto metres = [any](double m) {
         return any ? QStringLiteral("%1 m").arg(m, 0, 'f', 2) : QString();
     };
+    const Units &units = m_g.units();
+    // The height in the chosen unit, to the same hundredths as the distances.
+    const auto height = [any, &units](double m) {
+        return any ? QStringLiteral("%1 %2")
+                         .arg(heightValue(m, units.height), 0, 'f', 2)
+                         .arg(unitLabel(units.height))
+                   : QString();
+    };
+    // Degrees and minutes beside the decimal degrees, or seconds when those are chosen.
+    const auto position = [any, &units](double degrees, bool latitude) {
+        if (!any)
+            return QString();
+        return units.position == PositionFormat::DegMinSec
+                   ? degreesPositionText(degrees, latitude, units.position)
+                   : degreesMinutesText(degrees, latitude);
+    };
     Fields f;
     f.append({QStringLiteral("Fixes"), QString::number(s.count)});
     f.append({QStringLiteral("TwoD"), QString::number(m_twoDFixes.size())});
@@ -321,12 +339,10 @@ void ScatterWindow::showFigures()
               any ? QStringLiteral("%1\u00b0").arg(s.meanLatitudeDeg, 0, 'f', 7) : QString()});
     f.append({QStringLiteral("MeanLon"),
               any ? QStringLiteral("%1\u00b0").arg(s.meanLongitudeDeg, 0, 'f', 7) : QString()});
-    f.append({QStringLiteral("MeanLatDM"),
-              any ? degreesMinutesText(s.meanLatitudeDeg, true) : QString()});
-    f.append({QStringLiteral("MeanLonDM"),
-              any ? degreesMinutesText(s.meanLongitudeDeg, false) : QString()});
-    f.append({QStringLiteral("HeightMean"), metres(s.meanHeightM)});
-    f.append({QStringLiteral("HeightStd"), metres(s.heightStdM)});
+    f.append({QStringLiteral("MeanLatDM"), position(s.meanLatitudeDeg, true)});
+    f.append({QStringLiteral("MeanLonDM"), position(s.meanLongitudeDeg, false)});
+    f.append({QStringLiteral("HeightMean"), height(s.meanHeightM)});
+    f.append({QStringLiteral("HeightStd"), height(s.heightStdM)});
     showReferenceFigures(f);
     showFields(f);
     m_plot->update();
