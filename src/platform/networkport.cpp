@@ -19,6 +19,9 @@
 namespace {
 
 const QString kTcp = QStringLiteral("tcp://");
+// The longest COM-PORT-OPTION answer is five bytes; a peer that never ends its
+// subnegotiation fills no memory beyond this.
+constexpr qsizetype kLongestSubnegotiation = 64;
 const QString kRfc2217 = QStringLiteral("rfc2217://");
 
 QString systemError(int error)
@@ -184,7 +187,7 @@ QByteArray Telnet::Reader::feed(const QByteArray &bytes, QList<Command> &command
         case State::Sub:
             if (c == Iac)
                 m_state = State::SubIac;
-            else
+            else if (m_current.payload.size() < kLongestSubnegotiation)
                 m_current.payload.append(ch);
             break;
         case State::SubIac:
@@ -193,7 +196,8 @@ QByteArray Telnet::Reader::feed(const QByteArray &bytes, QList<Command> &command
                 m_state = State::Data;
             } else {
                 // IAC IAC inside a subnegotiation is one 255; anything else is taken as is.
-                m_current.payload.append(ch);
+                if (m_current.payload.size() < kLongestSubnegotiation)
+                    m_current.payload.append(ch);
                 m_state = State::Sub;
             }
             break;
