@@ -7,6 +7,7 @@
 #include "link/ui/portdialog.h"
 #include "mainwindow/navigate.h"
 #include "platform/clock.h"
+#include "platform/networkport.h"
 #include "platform/qtserialport.h"
 #include "platform/selectingserialport.h"
 #include "platform/settingsstore.h"
@@ -35,9 +36,11 @@ namespace {
 struct Options {
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
                                QStringLiteral("Displays version information.")};
-    QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("Open DEVICE instead of the saved port."),
-                            QStringLiteral("DEVICE")};
+    QCommandLineOption port{
+        QStringLiteral("port"),
+        QStringLiteral("Open DEVICE instead of the saved port (a serial device, "
+                       "tcp://HOST:PORT or rfc2217://HOST:PORT)."),
+        QStringLiteral("DEVICE")};
     QCommandLineOption simulate{
         QStringLiteral("simulate"),
         QStringLiteral("Open the simulated receiver instead of the saved port.")};
@@ -243,8 +246,10 @@ int kestrelMain(int argc, char **argv)
     QPointer<Navigate> navigate;
     auto mscomm = [&]() -> PortKeeper & {
         if (!navigate) {
-            // The real port, or the simulated receiver when the dialog names it.
+            // The real port, a receiver on the network, or the simulated receiver when
+            // the dialog names it.
             auto serial = std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
+            addNetworkPort(*serial);
             serial->addDevice(SimulatedPort::deviceName(),
                               std::make_unique<SimulatedPort>(clock, simulated));
             navigate = new Navigate(g, quality, std::move(serial));

@@ -28,7 +28,16 @@ QString PortKeeper::description() const
 bool PortKeeper::open()
 {
     m_reopener.stop();
-    const bool opened = m_port.open();
+    bool opened = m_port.open();
+    if (opened && m_port.opening()) {
+        // A receiver on the network: the windows go on while it connects, and a failure
+        // is this open's, told as a port that is not available.
+        m_reopener.hold(true);
+        opened = waitWhileOpening(m_port);
+        m_reopener.hold(false);
+        if (!opened)
+            m_port.close();
+    }
     if (opened) {
         m_g.link().opened(description());
         emit this->opened(description());

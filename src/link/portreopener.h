@@ -15,8 +15,15 @@ public:
     explicit PortReopener(SerialPort &port, QObject *parent = nullptr);
 
     // No more attempts, as after a deliberate open or close.
-    void stop() { m_retry.stop(); }
-    bool reopening() const { return m_retry.isActive(); }
+    void stop()
+    {
+        m_retry.stop();
+        m_awaiting = false;
+    }
+    bool reopening() const { return m_retry.isActive() || m_awaiting; }
+    // While held, a loss is the business of whoever holds it (an open waiting for a
+    // network connection), not a reason to reopen.
+    void hold(bool on) { m_held = on; }
     void setRetryInterval(int ms) { m_retry.setInterval(ms); }
 
 signals:
@@ -27,7 +34,11 @@ signals:
 private:
     void onLost();
     void retry();
+    void onEstablished();
 
     SerialPort &m_port;
     QTimer m_retry;
+    // A reopening that is still connecting (a receiver on the network).
+    bool m_awaiting = false;
+    bool m_held = false;
 };

@@ -16,13 +16,21 @@ void SelectingSerialPort::join(SerialPort &port)
     connect(&port, &SerialPort::received, this, &SerialPort::received);
     connect(&port, &SerialPort::commEvent, this, &SerialPort::commEvent);
     connect(&port, &SerialPort::lost, this, &SerialPort::lost);
+    connect(&port, &SerialPort::established, this, &SerialPort::established);
 }
 
 void SelectingSerialPort::addDevice(const QString &name, std::unique_ptr<SerialPort> port,
                                     Offered offered)
 {
     join(*port);
-    m_named.push_back({name, std::move(port), offered});
+    m_named.push_back({name, std::move(port), offered, {}});
+}
+
+void SelectingSerialPort::addClaimingDevice(std::function<bool(const QString &)> claims,
+                                            std::unique_ptr<SerialPort> port)
+{
+    join(*port);
+    m_named.push_back({QString(), std::move(port), Offered::No, std::move(claims)});
 }
 
 QStringList SelectingSerialPort::offeredDevices() const
@@ -38,10 +46,20 @@ QStringList SelectingSerialPort::offeredDevices() const
 SerialPort &SelectingSerialPort::chosen() const
 {
     for (const Named &n : m_named) {
-        if (device() == n.name)
+        if (n.claims ? n.claims(device()) : device() == n.name)
             return *n.port;
     }
     return *m_fallback;
+}
+
+bool SelectingSerialPort::isSerialLine() const
+{
+    SerialPort &port = chosen();
+    // A network address is a serial line when its far side takes line settings, which
+    // the address itself tells.
+    if (&port != m_active || !port.PortOpen())
+        port.setDevice(device());
+    return port.isSerialLine();
 }
 
 bool SelectingSerialPort::open()

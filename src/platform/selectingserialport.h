@@ -3,6 +3,7 @@
 #include "platform/serialport.h"
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,10 @@ public:
     enum class Offered { InPortDialog, No };
     void addDevice(const QString &name, std::unique_ptr<SerialPort> port,
                    Offered offered = Offered::InPortDialog);
+    // An adapter for every device name `claims` says yes to (network addresses); never
+    // offered in the port dialog.
+    void addClaimingDevice(std::function<bool(const QString &)> claims,
+                           std::unique_ptr<SerialPort> port);
     // The names claimed by adapters and offered in the port dialog, in the order added.
     QStringList offeredDevices() const override;
     // The adapter the last open chose (the fallback before any).
@@ -27,6 +32,7 @@ public:
 
     bool PortOpen() const override { return m_active->PortOpen(); }
     bool open() override;
+    bool opening() const override { return m_active->opening(); }
     void close() override;
     bool Output(const QByteArray &bytes, const void *owner = nullptr) override
     {
@@ -38,7 +44,7 @@ public:
     QString errorString() const override { return m_active->errorString(); }
     const Clock *timeSource() const override { return m_active->timeSource(); }
     // Whether the device set now is a serial line, before or after an open.
-    bool isSerialLine() const override { return chosen().isSerialLine(); }
+    bool isSerialLine() const override;
 
 private:
     void join(SerialPort &port);
@@ -48,6 +54,7 @@ private:
         QString name;
         std::unique_ptr<SerialPort> port;
         Offered offered;
+        std::function<bool(const QString &)> claims;
     };
 
     std::unique_ptr<SerialPort> m_fallback;

@@ -1,6 +1,8 @@
 #include "platform/serialport.h"
 
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 
 #ifdef Q_OS_LINUX
 #include <sys/ioctl.h>
@@ -42,6 +44,24 @@ QString SerialPort::systemName() const
 QString SerialPort::displayName() const
 {
     return m_device.isEmpty() ? QStringLiteral("COM%1").arg(m_commPort) : m_device;
+}
+
+bool waitWhileOpening(SerialPort &port)
+{
+    if (port.opening()) {
+        QEventLoop loop;
+        // A close meanwhile ends the opening without a signal; the timer sees it.
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (!port.opening())
+                loop.quit();
+        });
+        QObject::connect(&port, &SerialPort::established, &loop, &QEventLoop::quit);
+        QObject::connect(&port, &SerialPort::lost, &loop, &QEventLoop::quit);
+        check.start(50);
+        loop.exec();
+    }
+    return port.PortOpen() && !port.opening();
 }
 
 QString comPortDevice(int n)

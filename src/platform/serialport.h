@@ -64,6 +64,10 @@ public:
     QString Settings() const { return m_settings; }
 
     virtual bool open() = 0;
+    // True between an open() that returned true and the connection being made, for a
+    // device that takes time to reach (a receiver on the network): established() or
+    // lost() ends it.
+    virtual bool opening() const { return false; }
     virtual void close() = 0;
     // Writes one whole frame, or queues it behind frames the line has not taken yet;
     // returns false when nothing could be written. The owner, if any, marks the frame
@@ -95,14 +99,21 @@ signals:
     void received(const QByteArray &bytes);
     // A line event with its code (CommEvent).
     void commEvent(int code);
-    // The device went away under an open port (adapter unplugged).
+    // The device went away under an open port (adapter unplugged), or could not be
+    // reached after all.
     void lost();
+    // A port that was opening is open now.
+    void established();
 
 private:
     int m_commPort = 1;
     QString m_device;
     QString m_settings = QStringLiteral("9600,e,8,1");
 };
+
+// Lets the events go on (windows paint, timers run) while `port` is opening, until it
+// is open or has failed; whether it is open then.
+bool waitWhileOpening(SerialPort &port);
 
 // The device behind "Com n" on this platform.
 QString comPortDevice(int n);

@@ -3,7 +3,9 @@
 #include "platform/ptylink.h"
 
 #include "link/portmessage.h"
+#include "platform/networkport.h"
 #include "platform/qtserialport.h"
+#include "platform/selectingserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/signalpipe.h"
 #include "recording/recording.h"
@@ -112,8 +114,8 @@ std::optional<int> SubcommandParser::parse(const QStringList &args)
     return std::nullopt;
 }
 
-std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParser &p,
-                                       const PortOptions &o, int &status)
+std::unique_ptr<SerialPort> openPort(const QString &command, QCommandLineParser &p,
+                                     const PortOptions &o, int &status)
 {
     const QString device = p.value(o.port);
     if (device.isEmpty()) {
@@ -127,9 +129,19 @@ std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParse
                                          .arg(p.value(o.settings)));
         return nullptr;
     }
-    auto port = std::make_unique<QtSerialPort>();
+    auto port = std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
+    addNetworkPort(*port);
     port->setDevice(device);
     port->setSettings(settings->text());
+    if (NetworkAddress::claims(device)) {
+        if (!port->open() || !waitWhileOpening(*port)) {
+            complain(QStringLiteral("cannot open %1: %2").arg(device, port->errorString()));
+            status = Exit::Failed;
+            return nullptr;
+        }
+        status = Exit::Ok;
+        return port;
+    }
     if (!port->open()) {
         complain(QStringLiteral("cannot open %1: %2. Check the device name and that no other "
                                 "program holds it.")

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-class QtSerialPort;
+class SerialPort;
 struct DamagedLines;
 
 // What kestrelctl's exit status means; every subcommand's --help lists it.
@@ -82,7 +82,8 @@ private:
 struct PortOptions {
     QCommandLineOption port{QStringLiteral("port"),
                             QStringLiteral("Serial device of the receiver (/dev/ttyUSB0, "
-                                           "a pseudo-terminal of kestrel-sim)."),
+                                           "a pseudo-terminal of kestrel-sim), or one on "
+                                           "the network: tcp://HOST:PORT, rfc2217://HOST:PORT."),
                             QStringLiteral("DEVICE")};
     QCommandLineOption settings{QStringLiteral("settings"),
                                 QStringLiteral("Line settings speed,parity,data,stop "
@@ -93,8 +94,8 @@ struct PortOptions {
 
 // Opens the receiver's port from --port and --settings; nullptr after complaining.
 // `status` gets the exit status then.
-std::unique_ptr<QtSerialPort> openPort(const QString &command, QCommandLineParser &p,
-                                       const PortOptions &o, int &status);
+std::unique_ptr<SerialPort> openPort(const QString &command, QCommandLineParser &p,
+                                     const PortOptions &o, int &status);
 
 // --time-zone as the main window's time-zone index 0..24 (local = UTC + index - 12),
 // or "computer" for the computer's zone; without it the zone saved by the program, or

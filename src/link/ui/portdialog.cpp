@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
 
@@ -77,7 +78,8 @@ Port::Port(GPS_Main &g, std::function<PortKeeper &()> mscomm, QWidget *parent)
     m_deviceBox->setObjectName(QStringLiteral("DeviceName"));
     m_deviceBox->setEditable(true);
     m_deviceBox->setMinimumContentsLength(18);
-    m_deviceBox->setToolTip(QStringLiteral("A serial device such as /dev/ttyUSB0"));
+    m_deviceBox->setToolTip(QStringLiteral("A serial device such as /dev/ttyUSB0, or a receiver "
+                                           "on the network: tcp://HOST:PORT, rfc2217://HOST:PORT"));
     comBox->layout()->addWidget(m_deviceBox);
     // Picking or typing a device chooses the Device option.
     connect(m_deviceBox, &QComboBox::textActivated, this, [this] { ComPort_Click(kDeviceOption); });
@@ -260,6 +262,11 @@ bool Port::OKButton_Click()
 
 bool Port::applyAndOpen(bool save)
 {
+    // OK pressed again while a network receiver is still being reached does not start
+    // a second opening inside the first.
+    if (m_opening)
+        return false;
+    const QScopedValueRollback<bool> opening(m_opening, true);
     PortKeeper &keeper = m_mscomm();
     if (keeper.PortOpen())
         keeper.close();

@@ -94,4 +94,6 @@ private:
         bool saved; // an OK in between saved other choices
     };
     std::optional<Running> m_running;
+    // A receiver on the network is being reached: the dialog's buttons wait for it.
+    bool m_opening = false;
 };
