@@ -340,9 +340,13 @@ void TestPortDialog::changingThePortWhileRunning_data()
     QTest::addColumn<bool>("ok");      // OK is pressed before Cancel
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<int>("openOn"); // the Com port open at the end
-    QTest::newRow("cancel keeps the port") << false << false << true << 1;
-    QTest::newRow("a failed attempt, then cancel: the old port again") << true << true << true << 1;
-    QTest::newRow("OK replaces the port") << false << true << false << 3;
+    QTest::addColumn<bool>("slow");  // the new port is still being reached when Cancel comes
+    QTest::newRow("cancel keeps the port") << false << false << true << 1 << false;
+    QTest::newRow("cancel while the new port is being reached: the old port, no box")
+        << false << true << true << 1 << true;
+    QTest::newRow("a failed attempt, then cancel: the old port again")
+        << true << true << true << 1 << false;
+    QTest::newRow("OK replaces the port") << false << true << false << 3 << false;
 }
 
 void TestPortDialog::changingThePortWhileRunning()
@@ -351,14 +355,23 @@ void TestPortDialog::changingThePortWhileRunning()
     QFETCH(bool, ok);
     QFETCH(bool, cancel);
     QFETCH(int, openOn);
+    QFETCH(bool, slow);
     Rig r;
     r.dialog.Form_Load();
     QVERIFY(r.port.PortOpen());
     QTimer::singleShot(0, &r.dialog, [&] {
         r.dialog.ComPort_Click(3);
         r.port.refuseOpen = refused;
+        r.port.slowToReach = slow;
+        if (slow) // Cancel comes while OK waits for the port
+            QTimer::singleShot(100, &r.dialog, [&] {
+                r.port.slowToReach = false;
+                r.dialog.CancelButton_Click();
+            });
         if (ok)
             r.dialog.OKButton_Click();
+        if (slow)
+            return;
         r.port.refuseOpen = false;
         if (cancel)
             r.dialog.CancelButton_Click();
@@ -366,6 +379,8 @@ void TestPortDialog::changingThePortWhileRunning()
     QTimer::singleShot(5000, &r.dialog, [&] { r.dialog.done(0); }); // never left hanging
     r.dialog.change();
     QVERIFY(r.tp.endCalls.isEmpty());
+    if (slow) // an attempt the user abandoned is no failure to tell
+        QVERIFY(r.tp.boxes.shown.isEmpty());
     QVERIFY(r.port.PortOpen());
     QCOMPARE(r.port.systemName(), comPortDevice(openOn));
     QCOMPARE(r.checked("ComPort"), openOn);

@@ -43,12 +43,14 @@ class FakeSerialPort : public SerialPort {
     Q_OBJECT
 public:
     bool refuseOpen = false;
+    bool slowToReach = false; // opens as a network receiver that never answers
     bool isOpenNow = false;
     int opens = 0;
     QByteArray written;
     QList<QString> openedSettings;
 
     bool PortOpen() const override { return isOpenNow; }
+    bool opening() const override { return isOpenNow && slowToReach; }
     bool open() override;
     void close() override { isOpenNow = false; }
     bool Output(const QByteArray &bytes, const void *owner = nullptr) override;

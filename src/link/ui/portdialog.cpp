@@ -295,6 +295,13 @@ bool Port::applyAndOpen(bool save)
     const bool opened = keeper.open();
     QCoreApplication::processEvents();
 
+    // Cancel pressed while a network receiver was being reached abandoned the attempt:
+    // no box about it; Cancel does its work once this opening has ended.
+    if (!opened && m_cancelWhileOpening) {
+        m_cancelWhileOpening = false;
+        QMetaObject::invokeMethod(this, &Port::CancelButton_Click, Qt::QueuedConnection);
+        return false;
+    }
     if (!opened) {
         const QString text =
             portNotAvailableText(port.displayName(), port.systemName(), port.errorString(),
@@ -324,6 +331,13 @@ void Port::saveChoices()
 
 void Port::CancelButton_Click()
 {
+    if (m_opening) {
+        // A network receiver still being reached: stop reaching it; the opening ends
+        // as failed and hands back to Cancel.
+        m_cancelWhileOpening = true;
+        m_mscomm().port().close();
+        return;
+    }
     if (!m_running) {
         m_g.platform().endProgram(0);
         return;

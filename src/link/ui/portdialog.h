@@ -96,4 +96,5 @@ private:
     std::optional<Running> m_running;
     // A receiver on the network is being reached: the dialog's buttons wait for it.
     bool m_opening = false;
+    bool m_cancelWhileOpening = false; // Cancel came while m_opening
 };
