@@ -39,6 +39,16 @@
 
 namespace {
 
+// A recording one byte past 1 GB; sparse, so it takes no room on the disk.
+bool makeHugeRecording(const QString &path)
+{
+    QFile huge(path);
+    if (!huge.open(QIODevice::WriteOnly))
+        return false;
+    huge.write("KESTREL RECORDING 1\n");
+    return huge.resize(1'000'000'001);
+}
+
 // One line of the log and what the main window's boxes showed with it.
 struct Shown {
     QString log;
@@ -495,12 +505,7 @@ void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage_data()
     notes.write("not a recording\n");
     notes.close();
     QFile(dir + QStringLiteral("/empty.krec")).open(QIODevice::WriteOnly);
-    // Sparse: a byte past 1 GB takes no room on the disk.
-    QFile huge(dir + QStringLiteral("/huge.krec"));
-    QVERIFY(huge.open(QIODevice::WriteOnly));
-    huge.write("KESTREL RECORDING 1\n");
-    QVERIFY(huge.resize(1'000'000'001));
-    huge.close();
+    QVERIFY(makeHugeRecording(dir + QStringLiteral("/huge.krec")));
     QTest::newRow("record into a missing folder") << "record" << dir + "/missing/x.krec"
                                                   << "Cannot record to";
     QTest::newRow("record onto a folder") << "record" << dir << "is a folder";
@@ -656,6 +661,7 @@ void TestRecordReplay::replayCommandLineIsChecked_data()
     QTest::newRow("a folder") << QStringList{"--replay", m_dir.path()} << 1 << "it is a folder";
     QTest::newRow("not a recording")
         << QStringList{"--replay", QStringLiteral(KESTREL)} << 1 << "not a Kestrel recording";
+    QVERIFY(makeHugeRecording(m_dir.filePath(QStringLiteral("huge.krec"))));
     QTest::newRow("a recording past 1 GB") << QStringList{"--replay", m_dir.filePath("huge.krec")}
                                            << 1 << "a replay holds at most 1 GB";
 }
