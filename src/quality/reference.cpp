@@ -149,9 +149,8 @@ std::optional<ReferencePoint> parseReferenceOption(const QString &text, QString 
 QString referencePointText(const ReferencePoint &point)
 {
     // Seventeen digits read back as the same double: the point kept is the point typed.
-    QString t = QStringLiteral("%1,%2")
-                    .arg(QString::number(point.latitudeDeg, 'g', 17),
-                         QString::number(point.longitudeDeg, 'g', 17));
+    QString t = QStringLiteral("%1,%2").arg(QString::number(point.latitudeDeg, 'g', 17),
+                                            QString::number(point.longitudeDeg, 'g', 17));
     if (point.heightM)
         t += QLatin1Char(',') + QString::number(*point.heightM, 'g', 17);
     return t;
