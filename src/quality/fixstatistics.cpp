@@ -38,7 +38,7 @@ void FixCounts::add(int fix)
         ++invalid;
 }
 
-PositionStatistics::PositionStatistics() = default;
+PositionStatistics::PositionStatistics(std::size_t capacity) : m_capacity(capacity) {}
 PositionStatistics::~PositionStatistics() = default;
 
 void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double heightM)
@@ -48,8 +48,10 @@ void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double hei
             std::make_unique<GeographicLib::LocalCartesian>(latitudeDeg, longitudeDeg, heightM);
     Vector p{};
     m_first->Forward(latitudeDeg, longitudeDeg, heightM, p[0], p[1], p[2]);
+    if (m_capacity > 0 && m_points.size() >= m_capacity)
+        dropOldest();
     const double before = double(m_points.size());
-    m_points.push_back(p);
+    m_points.push_back({p, heightM});
     const double n = double(m_points.size());
     // Deviations from the mean before and after this point: their products sum to the
     // co-moments exactly as a pass over all points would.
@@ -73,10 +75,75 @@ void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double hei
     m_enDirty = true;
 }
 
+void PositionStatistics::dropOldest()
+{
+    const Point old = m_points.front();
+    m_points.pop_front();
+    ++m_dropped;
+    const double n = double(m_points.size() + 1), rest = n - 1;
+    if (rest == 0) {
+        m_sx = m_sy = m_sz = 0;
+        m_co = {};
+        m_hMean = m_hM2 = 0;
+        return;
+    }
+    if (++m_dropsSinceSummed >= m_capacity) {
+        sumAgain();
+        return;
+    }
+    // Adding the old point to the rest gave these sums; take the same products away.
+    const Vector &p = old.v;
+    const Vector d1{p[0] - m_sx / n, p[1] - m_sy / n, p[2] - m_sz / n};
+    m_sx -= p[0];
+    m_sy -= p[1];
+    m_sz -= p[2];
+    const Vector d0{p[0] - m_sx / rest, p[1] - m_sy / rest, p[2] - m_sz / rest};
+    m_co[0] -= d0[0] * d1[0];
+    m_co[1] -= d0[0] * d1[1];
+    m_co[2] -= d0[0] * d1[2];
+    m_co[3] -= d0[1] * d1[1];
+    m_co[4] -= d0[1] * d1[2];
+    m_co[5] -= d0[2] * d1[2];
+    const double hMean = (n * m_hMean - old.heightM) / rest;
+    m_hM2 -= (old.heightM - hMean) * (old.heightM - m_hMean);
+    m_hMean = hMean;
+}
+
+void PositionStatistics::sumAgain()
+{
+    m_dropsSinceSummed = 0;
+    const double n = double(m_points.size());
+    m_sx = m_sy = m_sz = 0;
+    m_hMean = 0;
+    for (const Point &p : m_points) {
+        m_sx += p.v[0];
+        m_sy += p.v[1];
+        m_sz += p.v[2];
+        m_hMean += p.heightM;
+    }
+    m_hMean /= n;
+    const double mx = m_sx / n, my = m_sy / n, mz = m_sz / n;
+    m_co = {};
+    m_hM2 = 0;
+    for (const Point &p : m_points) {
+        const double dx = p.v[0] - mx, dy = p.v[1] - my, dz = p.v[2] - mz;
+        m_co[0] += dx * dx;
+        m_co[1] += dx * dy;
+        m_co[2] += dx * dz;
+        m_co[3] += dy * dy;
+        m_co[4] += dy * dz;
+        m_co[5] += dz * dz;
+        const double dh = p.heightM - m_hMean;
+        m_hM2 += dh * dh;
+    }
+}
+
 void PositionStatistics::clear()
 {
     m_first.reset();
     m_points.clear();
+    m_dropped = 0;
+    m_dropsSinceSummed = 0;
     m_sx = m_sy = m_sz = 0;
     m_co = {};
     m_hMean = m_hM2 = 0;
@@ -139,7 +206,7 @@ void PositionStatistics::update() const
     m_scratch.resize(n);
     double far = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const Vector &v = m_points[i];
+        const Vector &v = m_points[i].v;
         const double dx = v[0] - mx, dy = v[1] - my, dz = v[2] - mz;
         const double e = M[0] * dx + M[3] * dy + M[6] * dz;
         const double nn = M[1] * dx + M[4] * dy + M[7] * dz;
@@ -164,7 +231,7 @@ EastNorth PositionStatistics::eastNorthOfVector(const Vector &v) const
 
 EastNorth PositionStatistics::eastNorthAt(std::size_t index) const
 {
-    return index < m_points.size() ? eastNorthOfVector(m_points[index]) : EastNorth{};
+    return index < m_points.size() ? eastNorthOfVector(m_points[index].v) : EastNorth{};
 }
 
 PositionStatistics::Vector PositionStatistics::meanVector() const

@@ -67,11 +67,15 @@ struct EastNorth {
 // position) and of the heights go along. The summary is cached until the next position;
 // taking it is linear only for the percentiles (two selections, no sort), so a window
 // takes it a few times a second, not per fix.
+// With a capacity, only the newest positions are kept: the oldest is taken out of the
+// sums as it is dropped (the same update backwards), and the sums are worked again from
+// the kept positions once per capacity of drops, so no rounding builds up over a long run.
 class PositionStatistics {
 public:
     using Vector = std::array<double, 3>;
 
-    PositionStatistics();
+    // Keeps at most `capacity` positions, the newest; 0 keeps every one.
+    explicit PositionStatistics(std::size_t capacity = 0);
     ~PositionStatistics();
     PositionStatistics(const PositionStatistics &) = delete;
     PositionStatistics &operator=(const PositionStatistics &) = delete;
@@ -79,6 +83,9 @@ public:
     void add(double latitudeDeg, double longitudeDeg, double heightM);
     void clear();
     qint64 count() const { return qint64(m_points.size()); }
+    std::size_t capacity() const { return m_capacity; }
+    // Positions dropped for the capacity since the last clear.
+    quint64 dropped() const { return m_dropped; }
     // Goes up with every clear: positions kept from before belong to another cloud.
     quint64 clears() const { return m_clears; }
 
@@ -96,10 +103,19 @@ public:
     EastNorth eastNorthOfVector(const Vector &v) const;
 
 private:
+    struct Point {
+        Vector v; // in the first position's local cartesian frame
+        double heightM;
+    };
     void update() const;
+    void dropOldest();
+    void sumAgain();
 
     std::unique_ptr<GeographicLib::LocalCartesian> m_first;
-    std::vector<Vector> m_points; // in the first position's local cartesian frame
+    std::size_t m_capacity = 0;
+    std::deque<Point> m_points;
+    quint64 m_dropped = 0;
+    std::size_t m_dropsSinceSummed = 0;
     double m_sx = 0, m_sy = 0, m_sz = 0;
     // Sum of the products of the deviations from the mean: xx, xy, xz, yy, yz, zz.
     std::array<double, 6> m_co{};

@@ -173,7 +173,7 @@ void saveReferencePoint(SettingsStore *store, const std::optional<ReferencePoint
         store->SaveSetting(kSection, kKey, point ? referencePointText(*point) : QString());
 }
 
-ReferenceStatistics::ReferenceStatistics() = default;
+ReferenceStatistics::ReferenceStatistics(std::size_t capacity) : m_capacity(capacity) {}
 ReferenceStatistics::~ReferenceStatistics() = default;
 
 void ReferenceStatistics::setReference(const std::optional<ReferencePoint> &point)
@@ -186,7 +186,6 @@ void ReferenceStatistics::setReference(const std::optional<ReferencePoint> &poin
     m_errors.clear();
     if (!m_reference)
         return;
-    m_errors.reserve(m_fixes.size());
     for (const Fix &f : m_fixes)
         m_errors.push_back(errorOf(f.latitudeDeg, f.longitudeDeg, f.heightM));
 }
@@ -210,6 +209,12 @@ Enu ReferenceStatistics::errorOf(double latitudeDeg, double longitudeDeg, double
 void ReferenceStatistics::add(qint64 timeMs, double latitudeDeg, double longitudeDeg,
                               double heightM)
 {
+    if (m_capacity > 0 && m_fixes.size() >= m_capacity) {
+        m_fixes.pop_front();
+        m_times.pop_front();
+        if (!m_errors.empty())
+            m_errors.pop_front();
+    }
     m_fixes.push_back({latitudeDeg, longitudeDeg, heightM});
     m_times.push_back(timeMs);
     if (m_reference)

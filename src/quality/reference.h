@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -67,10 +68,12 @@ struct ReferenceSummary {
 // The fixes' errors about a reference point. Each fix's ECEF vector minus the point's,
 // turned into the point's local east, north, up frame (GeographicLib::LocalCartesian),
 // so the figures hold at any latitude and across the antimeridian. The fixes are kept
-// so that a new reference measures them again.
+// so that a new reference measures them again. With a capacity only the newest fixes
+// are kept, as Position Scatter keeps its positions.
 class ReferenceStatistics {
 public:
-    ReferenceStatistics();
+    // Keeps at most `capacity` fixes, the newest; 0 keeps every one.
+    explicit ReferenceStatistics(std::size_t capacity = 0);
     ~ReferenceStatistics();
     ReferenceStatistics(const ReferenceStatistics &) = delete;
     ReferenceStatistics &operator=(const ReferenceStatistics &) = delete;
@@ -83,8 +86,8 @@ public:
     qint64 count() const { return qint64(m_fixes.size()); }
 
     // Errors in the order added; empty without a reference.
-    const std::vector<Enu> &errors() const { return m_errors; }
-    const std::vector<qint64> &times() const { return m_times; }
+    const std::deque<Enu> &errors() const { return m_errors; }
+    const std::deque<qint64> &times() const { return m_times; }
     // Computed when asked (linear, for the percentiles); zero without a reference.
     ReferenceSummary summary() const;
 
@@ -96,7 +99,8 @@ private:
     };
     std::optional<ReferencePoint> m_reference;
     std::unique_ptr<GeographicLib::LocalCartesian> m_frame;
-    std::vector<Fix> m_fixes;
-    std::vector<qint64> m_times;
-    std::vector<Enu> m_errors;
+    std::size_t m_capacity = 0;
+    std::deque<Fix> m_fixes;
+    std::deque<qint64> m_times;
+    std::deque<Enu> m_errors;
 };

@@ -19,7 +19,10 @@
 #include "platform/clock.h"
 #include "platform/ptylink.h"
 #include "platform/qtserialport.h"
+#include "quality/messagelog.h"
 #include "quality/qualitywatch.h"
+#include "quality/ui/messageswindow.h"
+#include "quality/ui/scatterwindow.h"
 #include "sim/simulatedport.h"
 #include "sim/simulator.h"
 #include "testplatform.h"
@@ -166,7 +169,7 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     nav->show();
     // Every data window open, the two with a timer asking twice a second.
     for (const char *item : {"NavCond", "NavDiag", "NavPos", "NavMode", "NavRevSat", "NavStamp",
-                             "NavLevels", "NavHistory", "NavScatter"})
+                             "NavLevels", "NavHistory", "NavScatter", "NavMessages"})
         nav->menuItem(QString::fromLatin1(item))->trigger();
     auto *condition =
         static_cast<ConditionWindow *>(nav->dataWindows().window(DataWindow::Condition));
@@ -177,8 +180,16 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     }
 
     const qint64 runMs = qint64(minutes * 60000);
-    // Memory is judged once every bounded store is full: History keeps ten minutes.
-    const qint64 warmUpMs = runMs >= 60 * 60000 ? 12 * 60000 : std::min<qint64>(60000, runMs / 3);
+    // Memory is judged once every bounded store is full: History keeps ten minutes,
+    // Position Scatter its newest fixes, Messages its newest rows. A long run's warm-up
+    // lasts until all three have begun to drop; a short one's is a fixed minute at most.
+    const bool longRun = runMs >= 60 * 60000;
+    auto *scatter = static_cast<ScatterWindow *>(nav->dataWindows().window(DataWindow::Scatter));
+    auto *messages = static_cast<MessagesWindow *>(nav->dataWindows().window(DataWindow::Messages));
+    const auto storesFull = [&] {
+        return scatter->statistics().dropped() > 0 && messages->log()->dropped() > 0;
+    };
+    qint64 warmUpMs = longRun ? runMs : std::min<qint64>(60000, runMs / 3);
     qint64 rssWarm = -1, rssMax = 0, rssEnd = 0;
     QList<double> cpuPerMinute; // the program's CPU seconds in each whole minute
     double cpuAtMinute = cpuSeconds();
@@ -190,6 +201,9 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     sample.setInterval(1000);
     QObject::connect(&sample, &QTimer::timeout, [&] {
         const qint64 rss = residentBytes();
+        // Whole minutes, so the CPU minutes after it are whole too.
+        if (longRun && warmUpMs == runMs && clock.elapsed() >= 12 * 60000 && storesFull())
+            warmUpMs = (clock.elapsed() / 60000 + 1) * 60000;
         if (clock.elapsed() >= warmUpMs && rssWarm < 0)
             rssWarm = rss;
         rssMax = std::max(rssMax, rss);
@@ -270,11 +284,14 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     while (firstDifference < std::min(intact.size(), counts.decoded.size()) &&
            intact[firstDifference] == counts.decoded[firstDifference])
         ++firstDifference;
+    // A long run whose stores never filled has nothing to judge: it fails.
+    const bool warmedUp = rssWarm >= 0;
+    if (!warmedUp)
+        rssWarm = rssEnd;
     const qint64 growth = rssEnd - rssWarm;
-    const double hoursAfterWarmUp = double(runMs - warmUpMs) / 3600000.0;
+    const double hoursAfterWarmUp = std::max(1e-9, double(runMs - warmUpMs) / 3600000.0);
     // Long runs are judged by the rate (under 1 MB an hour) and by CPU a minute staying
     // within 10 % of the first minutes after the warm-up; short ones by growth alone.
-    const bool longRun = runMs >= 60 * 60000;
     auto meanOf = [&](qsizetype from, qsizetype count) {
         double sum = 0;
         for (qsizetype i = from; i < from + count; ++i)
@@ -287,7 +304,8 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     const double cpuLast = span > 0 ? meanOf(cpuPerMinute.size() - span, span) : 0;
     const bool cpuFlat = !longRun || (span > 0 && std::abs(cpuLast - cpuFirst) <= 0.1 * cpuFirst);
     const bool memoryFlat =
-        longRun ? double(growth) / hoursAfterWarmUp < 1024.0 * 1024.0 : growth < 2 * 1024 * 1024;
+        warmedUp &&
+        (longRun ? double(growth) / hoursAfterWarmUp < 1024.0 * 1024.0 : growth < 2 * 1024 * 1024);
 
     out(QStringLiteral("soak: %1 min at %2 bit/s, every window open").arg(minutes).arg(kBaud));
     out(QStringLiteral("frames sent intact:     %1 (%2)")
@@ -312,6 +330,9 @@ int runProgram(double minutes, const QStringList &receiverArgs)
             .arg(rssEnd / 1024)
             .arg(rssMax / 1024)
             .arg(growth / 1024));
+    if (!warmedUp)
+        out(QStringLiteral("warm-up:                not over: Position Scatter or Messages never "
+                           "began to drop their oldest"));
     if (longRun) {
         out(QStringLiteral("memory growth rate:     %1 KiB/h after the warm-up")
                 .arg(double(growth) / 1024.0 / hoursAfterWarmUp, 0, 'f', 0));
@@ -320,10 +341,11 @@ int runProgram(double minutes, const QStringList &receiverArgs)
                 .arg(cpuFirst, 0, 'f', 2)
                 .arg(span)
                 .arg(cpuLast, 0, 'f', 2)
-                .arg(cpuPerMinute.isEmpty() ? 0.0
-                                            : *std::max_element(cpuPerMinute.begin() + firstMinute,
-                                                                cpuPerMinute.end()),
-                     0, 'f', 2));
+                .arg(
+                    cpuPerMinute.size() <= firstMinute
+                        ? 0.0
+                        : *std::max_element(cpuPerMinute.begin() + firstMinute, cpuPerMinute.end()),
+                    0, 'f', 2));
         QStringList minutes;
         for (const double c : cpuPerMinute)
             minutes << QString::number(c, 'f', 2);

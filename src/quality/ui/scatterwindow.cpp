@@ -149,9 +149,19 @@ void ScatterPlot::updateDots(double mpp)
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = size() * dpr;
     const std::size_t count = std::size_t(m_stats.count());
+    // Fixes are numbered from the first since the clear; the kept ones are the newest.
+    const quint64 dropped = m_stats.dropped();
+    const quint64 added = dropped + count;
     const std::size_t twoD = m_twoD ? m_twoD->size() : 0;
+    const quint64 twoDDropped = m_twoDDropped ? *m_twoDDropped : 0;
+    const quint64 twoDAdded = twoDDropped + twoD;
+    // Dropped fixes stay in the image until a tenth of the store has gone: one whole
+    // redraw per tenth, not one per fix, once the store is full.
+    const quint64 stale = dropped + twoDDropped - m_droppedAtWhole;
     bool whole = !m_dotsValid || m_dots.size() != pixels || m_dots.devicePixelRatio() != dpr ||
-                 m_dotsClears != m_stats.clears() || count < m_dotsDrawn || twoD < m_twoDDrawn;
+                 m_dotsClears != m_stats.clears() || added < m_dotsDrawn ||
+                 twoDAdded < m_twoDDrawn ||
+                 (m_stats.capacity() > 0 && stale * 10 >= m_stats.capacity());
     EastNorth moved;
     if (!whole && count > 0) {
         // A dot at the far corner moves by the change of scale times its distance.
@@ -170,7 +180,9 @@ void ScatterPlot::updateDots(double mpp)
         m_dotsClears = m_stats.clears();
         m_dotsMean = count > 0 ? m_stats.meanVector() : PositionStatistics::Vector{};
         m_dotsMpp = mpp;
-        m_dotsDrawn = m_twoDDrawn = 0;
+        m_dotsDrawn = dropped;
+        m_twoDDrawn = twoDDropped;
+        m_droppedAtWhole = dropped + twoDDropped;
         moved = {};
         ++m_wholeRedraws;
     }
@@ -186,19 +198,21 @@ void ScatterPlot::updateDots(double mpp)
     // The fixes: small dots, without antialiasing, for speed with many of them.
     p.setPen(QPen(QColor(60, 60, 60), 2));
     QList<QPointF> dots;
-    dots.reserve(qsizetype(count - m_dotsDrawn));
-    for (std::size_t i = m_dotsDrawn; i < count; ++i)
+    const std::size_t from = std::size_t(std::max(m_dotsDrawn, dropped) - dropped);
+    dots.reserve(qsizetype(count - std::min(from, count)));
+    for (std::size_t i = from; i < count; ++i)
         dots << toImage(m_stats.eastNorthAt(i));
     p.drawPoints(dots.constData(), int(dots.size()));
-    m_dotsDrawn = count;
-    if (twoD > m_twoDDrawn) {
+    m_dotsDrawn = added;
+    if (twoDAdded > m_twoDDrawn) {
         p.setPen(QPen(QColor(200, 120, 0), 1));
         p.setBrush(Qt::NoBrush);
-        for (std::size_t i = m_twoDDrawn; i < twoD; ++i) {
+        for (std::size_t i = std::size_t(std::max(m_twoDDrawn, twoDDropped) - twoDDropped);
+             i < twoD; ++i) {
             const auto &f = (*m_twoD)[i];
             p.drawEllipse(toImage(m_stats.eastNorthOf(f[0], f[1], f[2])), 2.5, 2.5);
         }
-        m_twoDDrawn = twoD;
+        m_twoDDrawn = twoDAdded;
     }
 }
 
@@ -208,7 +222,7 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
 {
     auto *top = new QGridLayout(this);
     m_plot = new ScatterPlot(m_stats, this);
-    m_plot->setTwoD(&m_twoDFixes);
+    m_plot->setTwoD(&m_twoDFixes, &m_twoDDropped);
     top->addWidget(m_plot, 0, 0, 1, 1);
     fadeWhenStale(m_plot);
     top->setColumnStretch(0, 1);
@@ -218,8 +232,8 @@ ScatterWindow::ScatterWindow(GPS_Main &g, QWidget *parent)
         const char *name;
         const char *caption;
         int chars;
-    } rows[] = {{"Fixes", "3D fixes", 8},
-                {"TwoD", "2D fixes (hollow, not counted)", 8},
+    } rows[] = {{"Fixes", "3D fixes", 20},
+                {"TwoD", "2D fixes (hollow, not counted)", 20},
                 {"CEP50", "CEP50", 10},
                 {"DRMS2", "2DRMS", 10},
                 {"R95", "R95", 10},
@@ -277,8 +291,13 @@ void ScatterWindow::onNavigation(QByteArrayView frame, qint64 ms)
     if (m.fix == 4) {
         m_stats.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
         m_reference.add(ms, m.latitudeDeg, m.longitudeDeg, m.heightM);
-    } else if (m.fix == 3)
+    } else if (m.fix == 3) {
+        if (m_twoDFixes.size() >= kKeptFixes) {
+            m_twoDFixes.pop_front();
+            ++m_twoDDropped;
+        }
         m_twoDFixes.push_back({m.latitudeDeg, m.longitudeDeg, m.heightM});
+    }
     messageArrived();
     if ((m.fix == 3 || m.fix == 4) && !m_refresh.isActive())
         m_refresh.start();
@@ -294,6 +313,7 @@ void ScatterWindow::Clear_Click()
 {
     m_stats.clear();
     m_twoDFixes.clear();
+    m_twoDDropped = 0;
     m_reference.clear();
     showFigures();
 }
@@ -330,8 +350,14 @@ void ScatterWindow::showFigures()
                    : degreesMinutesText(degrees, latitude);
     };
     Fields f;
-    f.append({QStringLiteral("Fixes"), QString::number(s.count)});
-    f.append({QStringLiteral("TwoD"), QString::number(m_twoDFixes.size())});
+    // Once the oldest are dropped, the figures are of the newest fixes: say of how many.
+    const auto kept = [](qint64 count, quint64 dropped) {
+        return dropped == 0
+                   ? QString::number(count)
+                   : QStringLiteral("last %1 of %2").arg(count).arg(count + qint64(dropped));
+    };
+    f.append({QStringLiteral("Fixes"), kept(s.count, m_stats.dropped())});
+    f.append({QStringLiteral("TwoD"), kept(qint64(m_twoDFixes.size()), m_twoDDropped)});
     f.append({QStringLiteral("CEP50"), metres(s.cep50M)});
     f.append({QStringLiteral("DRMS2"), metres(s.drms2M)});
     f.append({QStringLiteral("R95"), metres(s.r95M)});
@@ -554,8 +580,8 @@ void ScatterWindow::fillErrorPlot()
 {
     for (int i = 0; i < 3; ++i)
         m_errorPlot->line(i).points.clear();
-    const std::vector<qint64> &times = m_reference.times();
-    const std::vector<Enu> &errors = m_reference.errors();
+    const auto &times = m_reference.times();
+    const auto &errors = m_reference.errors();
     if (errors.empty()) {
         m_errorPlot->update();
         return;

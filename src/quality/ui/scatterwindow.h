@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <deque>
 #include <vector>
 
 class QGridLayout;
@@ -68,7 +69,11 @@ class ScatterPlot : public QWidget {
 public:
     ScatterPlot(const PositionStatistics &stats, QWidget *parent = nullptr);
     // 2D fixes, drawn hollow and left out of the figures: latitude, longitude, height.
-    void setTwoD(const std::vector<std::array<double, 3>> *twoD) { m_twoD = twoD; }
+    void setTwoD(const std::deque<std::array<double, 3>> *twoD, const quint64 *twoDDropped)
+    {
+        m_twoD = twoD;
+        m_twoDDropped = twoDDropped;
+    }
 
     // Metres per pixel, the same across and up; and the scale bar's length in metres.
     double metresPerPixel() const;
@@ -86,7 +91,8 @@ private:
     void updateDots(double mpp);
 
     const PositionStatistics &m_stats;
-    const std::vector<std::array<double, 3>> *m_twoD = nullptr;
+    const std::deque<std::array<double, 3>> *m_twoD = nullptr;
+    const quint64 *m_twoDDropped = nullptr;
 
     // The dots drawn so far, about m_dotsMean at m_dotsMpp metres per pixel.
     QImage m_dots;
@@ -94,8 +100,11 @@ private:
     quint64 m_dotsClears = 0;
     PositionStatistics::Vector m_dotsMean{};
     double m_dotsMpp = 0;
-    std::size_t m_dotsDrawn = 0;
-    std::size_t m_twoDDrawn = 0;
+    // Counted from the first fix since the clear, dropped ones included; and how many
+    // had been dropped when the image was drawn whole.
+    quint64 m_dotsDrawn = 0;
+    quint64 m_twoDDrawn = 0;
+    quint64 m_droppedAtWhole = 0;
     quint64 m_wholeRedraws = 0;
 };
 
@@ -110,7 +119,7 @@ public:
     ScatterWindow(GPS_Main &g, QWidget *parent = nullptr);
 
     const PositionStatistics &statistics() const { return m_stats; }
-    const std::vector<std::array<double, 3>> &twoDFixes() const { return m_twoDFixes; }
+    const std::deque<std::array<double, 3>> &twoDFixes() const { return m_twoDFixes; }
     ScatterPlot *plot() const { return m_plot; }
     void Clear_Click();
     void clearReceiver() override;
@@ -120,6 +129,9 @@ public:
     // Fixes come as fast as a replay brings them; the figures and the plot follow at
     // most this often.
     static constexpr int kRefreshMs = 200;
+    // The fixes kept, 3D and 2D each: an hour at 10 fixes a second. Older ones are
+    // dropped, so a window left open for days keeps its memory and its refresh cost.
+    static constexpr std::size_t kKeptFixes = 36000;
 
     // The surveyed point (kept in the settings), or none.
     const ReferenceStatistics &reference() const { return m_reference; }
@@ -139,13 +151,14 @@ private:
     void fillErrorPlot();
     void showFigures();
 
-    PositionStatistics m_stats;
-    ReferenceStatistics m_reference;
+    PositionStatistics m_stats{kKeptFixes};
+    ReferenceStatistics m_reference{kKeptFixes};
     ReferenceErrorPlot *m_errorPlot = nullptr;
     QPushButton *m_live = nullptr;
     bool m_errorsFollowing = true;
     double m_errorsFrom = -600, m_errorsTo = 0;
-    std::vector<std::array<double, 3>> m_twoDFixes;
+    std::deque<std::array<double, 3>> m_twoDFixes;
+    quint64 m_twoDDropped = 0;
     quint64 m_opens = 0;
     ScatterPlot *m_plot = nullptr;
     QTimer m_refresh;
