@@ -1,0 +1,1 @@
+// Carries the test suites' precompiled header: the suites reuse what this target builds.
