@@ -4,6 +4,7 @@
 #include "quality/fixstatistics.h"
 
 #include <GeographicLib/LocalCartesian.hpp>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -148,11 +149,14 @@ std::optional<ReferencePoint> parseReferenceOption(const QString &text, QString 
 
 QString referencePointText(const ReferencePoint &point)
 {
-    // Seventeen digits read back as the same double: the point kept is the point typed.
-    QString t = QStringLiteral("%1,%2").arg(QString::number(point.latitudeDeg, 'g', 17),
-                                            QString::number(point.longitudeDeg, 'g', 17));
+    // The shortest digits that read back as the same double: the point kept is the point
+    // typed, and it prints as typed.
+    const auto number = [](double v) {
+        return QString::number(v, 'g', QLocale::FloatingPointShortest);
+    };
+    QString t = QStringLiteral("%1,%2").arg(number(point.latitudeDeg), number(point.longitudeDeg));
     if (point.heightM)
-        t += QLatin1Char(',') + QString::number(*point.heightM, 'g', 17);
+        t += QLatin1Char(',') + number(*point.heightM);
     return t;
 }
 

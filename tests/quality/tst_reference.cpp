@@ -202,6 +202,10 @@ void TestReference::referenceOption_data()
     QTest::addColumn<bool>("withHeight");
     QTest::newRow("with height") << "47.37,8.54,420" << true << true;
     QTest::newRow("without height") << "47.37,8.54" << true << false;
+    QTest::newRow("ten metres south, to the nanodegree")
+        << "47.37011006,8.5417,420" << true << true;
+    QTest::newRow("south and west, below the ellipsoid")
+        << "-33.8688,-151.2093,-12.5" << true << true;
     QTest::newRow("one number") << "47.37" << false << false;
     QTest::newRow("four numbers") << "47.37,8.54,420,1" << false << false;
     QTest::newRow("latitude out of range") << "-90.5,8.54" << false << false;
@@ -221,8 +225,10 @@ void TestReference::referenceOption()
     QCOMPARE(error.isEmpty(), ok);
     if (ok) {
         QCOMPARE(p->heightM.has_value(), withHeight);
-        // What the settings keep reads back as the same point.
+        // What the settings keep and the tools print reads back as the same point, in
+        // the digits it was given.
         QCOMPARE(parseReferenceOption(referencePointText(*p), error), p);
+        QCOMPARE(referencePointText(*p), text);
     }
 }
 
