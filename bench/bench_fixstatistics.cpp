@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <deque>
 
 namespace {
 
@@ -51,15 +52,17 @@ void BM_Add(benchmark::State &state)
 BENCHMARK(BM_Add);
 
 // A paint of the plot as the window does a few times a second: the fixes of the last
-// fifth of a second (a fast replay brings about 20) added to 100,000, then painted
-// offscreen into an image. Whole: every dot drawn again, as after a resize.
+// fifth of a second (a fast replay brings about 20) added to the window's full store
+// (100,000 fixes given, the newest kept), then painted offscreen into an image. Whole:
+// every dot drawn again, as after a resize.
 void paintScatter(benchmark::State &state, bool whole)
 {
-    PositionStatistics s;
+    PositionStatistics s{ScatterWindow::kKeptFixes};
     fillCloud(s, 100000);
-    std::vector<std::array<double, 3>> twoD;
+    std::deque<std::array<double, 3>> twoD;
+    quint64 twoDDropped = 0;
     ScatterPlot plot(s);
-    plot.setTwoD(&twoD);
+    plot.setTwoD(&twoD, &twoDDropped);
     plot.resize(500, 500);
     QImage image(plot.size(), QImage::Format_ARGB32_Premultiplied);
     plot.render(&image);

@@ -272,6 +272,16 @@ std::array<Simulator::Channel, 8> Simulator::channels() const
             c.levelByte = quint8(std::clamp(int(std::lround(c.levelDb * 5)), 0, 255));
         }
     }
+    // Once all eight are in the fix, the receiver moves a satellite to the next channel
+    // every two minutes, as real ones reassign their channels: what follows satellites
+    // rather than channels must see each one carry on. Seven such moves in turn bring
+    // every satellite one channel on; eight rounds of them bring all back.
+    const double settled = a - (10 + 3 * 7);
+    if (settled >= kReassignS) {
+        const int moves = int(std::fmod(std::floor(settled / kReassignS), 56.0));
+        for (int i = 0; i < moves; ++i)
+            std::swap(out[std::size_t(i % 7)], out[std::size_t(i % 7 + 1)]);
+    }
     return out;
 }
 

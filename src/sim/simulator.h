@@ -154,6 +154,8 @@ private:
     qint64 slotAtOrAfter(qint64 ms) const;
     void advanceTrack() const;
     std::array<Channel, 8> channels() const;
+    // Seconds between two channel reassignments once every satellite is in the fix.
+    static constexpr double kReassignS = 120;
     int satsInFix() const;
 
     void handleCommand(const QByteArray &frame);

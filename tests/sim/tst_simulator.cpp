@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -401,33 +402,62 @@ void TestSimulator::coldStartAndResetDropTheFix()
 
 void TestSimulator::satellitesMoveSlowlyAcrossTheSky()
 {
+    // Followed by satellite number: once all are in the fix, a satellite moves to the next
+    // channel every two minutes, and nothing about it jumps when it does.
     FakeClock clock;
     SimulatorOptions o;
     o.intervalMs = 0;
     Simulator sim(clock, o);
-    QByteArray first, previous;
+    using Sky = std::map<int, std::pair<int, int>>; // number: azimuth, elevation byte
+    const auto skyOf = [](const QByteArray &sat, QList<int> &numbers) {
+        Sky sky;
+        numbers.clear();
+        for (int k = 1; k <= 8; ++k) {
+            const int p = 5 * k - 1;
+            sky[at(sat, p)] = {at(sat, p + 3), at(sat, p + 4)};
+            numbers << at(sat, p);
+        }
+        return sky;
+    };
+    Sky first, previous;
+    QList<int> numbers, before;
+    QList<int> movesAt;
     for (int s = 0; s <= 600; s += 5) {
         sim.receive(requestFrame(0xCB));
-        const QByteArray sat = lastOfType(sim, 0xCB);
-        if (!previous.isEmpty()) {
-            for (int k = 1; k <= 8; ++k) {
-                const int p = 5 * k - 1;
-                const int daz = qAbs(int(at(sat, p + 3)) - int(at(previous, p + 3)));
+        const Sky sky = skyOf(lastOfType(sim, 0xCB), numbers);
+        QCOMPARE(sky.size(), std::size_t(8));
+        if (!previous.empty()) {
+            for (const auto &[number, place] : sky) {
+                QVERIFY2(previous.count(number), "a satellite came from nowhere");
+                const auto &[az, el] = place;
+                const int daz = qAbs(az - previous.at(number).first);
                 QVERIFY2(qMin(daz, 256 - daz) <= 2, "azimuth jumps");
-                QVERIFY2(qAbs(int(at(sat, p + 4)) - int(at(previous, p + 4))) <= 2,
-                         "elevation jumps");
-                QVERIFY(at(sat, p + 4) > 0 && at(sat, p + 4) < 128); // above the horizon
+                QVERIFY2(qAbs(el - previous.at(number).second) <= 2, "elevation jumps");
+                QVERIFY(el > 0 && el < 128); // above the horizon
+            }
+            // A reassignment swaps two neighbouring channels' satellites.
+            QList<int> changed;
+            for (int k = 0; k < 8; ++k)
+                if (numbers[k] != before[k])
+                    changed << k;
+            if (!changed.isEmpty()) {
+                QCOMPARE(changed.size(), 2);
+                QCOMPARE(changed[1], changed[0] + 1);
+                movesAt << s;
             }
         } else {
-            first = sat;
+            first = sky;
         }
-        previous = sat;
+        previous = sky;
+        before = numbers;
         clock.time = clock.time.addSecs(5);
     }
     int moved = 0;
-    for (int k = 1; k <= 8; ++k)
-        moved += at(first, 5 * k + 2) != at(previous, 5 * k + 2) ? 1 : 0;
+    for (const auto &[number, place] : first)
+        moved += place.first != previous.at(number).first ? 1 : 0;
     QCOMPARE(moved, 8);
+    // All eight in the fix 31 s after the start, then a move every 120 s.
+    QCOMPARE(movesAt, (QList<int>{155, 275, 395, 515}));
 }
 
 void TestSimulator::faultsMatchTheRecord_data()
