@@ -138,8 +138,9 @@ void ValueText::announce()
 {
     // Nothing is made or timed while no screen reader listens.
     const bool listening = m_announcer ? m_announcer->listening() : QAccessible::isActive();
-    // A minimised window keeps its focus widget, but nobody is looking at it.
-    if (!listening || !hasFocus() || !isVisible() || window()->isMinimized())
+    // A hidden control has no focus (Qt moves it on); a minimised window keeps its focus
+    // widget, but nobody is looking at it.
+    if (!listening || !hasFocus() || window()->isMinimized())
         return;
     if (!m_announcer)
         setAnnouncer(new Announcer);
