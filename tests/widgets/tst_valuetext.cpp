@@ -82,13 +82,18 @@ ValueText *placeInWindow(QWidget &window, ValueText::Frame frame, int alignment,
 // The device pixel ratios of the screens the control is drawn for.
 const qreal kRatios[] = {1, 1.25, 1.5, 2};
 
+// Where the control is drawn across its window: at the fractional ratios its edges fall
+// within device pixels, as they do for most controls of a window.
+constexpr int kLeft = 3;
+
 // The control as drawn on a screen of device pixel ratio `ratio`.
 QImage rendered(ValueText *w, qreal ratio)
 {
-    QImage image((QSizeF(w->size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    QImage image((QSizeF(w->size() + QSize(kLeft, 0)) * ratio).toSize(),
+                 QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
-    w->render(&image);
+    w->render(&image, QPoint(kLeft, 0));
     return image;
 }
 
@@ -387,14 +392,16 @@ void TestValueText::paintsAsTheLayoutDraws()
     QImage expected = rendered(w, ratio);
     {
         QPainter p(&expected);
+        p.translate(kLeft, 0);
         const int edge = frame == int(ValueText::Frame::None) ? 0 : 1;
         // Cut at the whole device pixels within the margins and the frame.
-        const auto in = [ratio](qreal x, bool up) {
-            return (up ? std::ceil(x * ratio) : std::floor(x * ratio)) / ratio;
+        const auto in = [ratio](qreal x, bool up, int offset = 0) {
+            x = (x + offset) * ratio;
+            return (up ? std::ceil(x) : std::floor(x)) / ratio - offset;
         };
         p.setClipRect(
-            QRectF(QPointF(in(r.left(), true), in(edge, true)),
-                   QPointF(in(r.left() + r.width(), false), in(w->height() - edge, false))));
+            QRectF(QPointF(in(r.left(), true, kLeft), in(edge, true)),
+                   QPointF(in(r.left() + r.width(), false, kLeft), in(w->height() - edge, false))));
         p.setPen(w->palette().color(frame == int(ValueText::Frame::Box) ? QPalette::Text
                                                                         : QPalette::WindowText));
         reference.draw(&p, QPointF(r.left(), top));
@@ -406,8 +413,17 @@ void TestValueText::paintsAsTheLayoutDraws()
     if (chars == 0 && lines < 0)
         QCOMPARE(w->sizeHint().width(),
                  int(std::ceil(natural)) + (frame == int(ValueText::Frame::None) ? 0 : 8));
-    if (lines == 0)
-        QCOMPARE(w->sizeHint().height(), w->fontMetrics().lineSpacing() * qMax(1, count));
+    if (lines == 0) {
+        const int height = w->fontMetrics().lineSpacing() * qMax(1, count);
+        QCOMPARE(w->sizeHint().height(), height);
+        // Asked by a layout before it gives the control this width: the same lines.
+        ValueText asked;
+        asked.setFont(w->font());
+        asked.setWrapped(0);
+        asked.setText(text);
+        asked.resize(1, 1);
+        QCOMPARE(asked.heightForWidth(w->width()), height);
+    }
 }
 
 void TestValueText::keyboardReachesAndSelects_data()
