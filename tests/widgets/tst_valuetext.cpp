@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QVBoxLayout>
 #include <QtTest>
 
 // The control behind every value a window shows: selecting and copying as in a read-only
@@ -28,6 +30,8 @@ private slots:
     void announcedAtMostOnceASecondWhileFocused();
     void aChangedPartPaintedShowsTheNewText_data();
     void aChangedPartPaintedShowsTheNewText();
+    void aGroupBoxTintShowsAroundTheText_data();
+    void aGroupBoxTintShowsAroundTheText();
 };
 
 namespace {
@@ -618,6 +622,32 @@ void TestValueText::aChangedPartPaintedShowsTheNewText()
     const QImage changed = shown(texts, false);
     QVERIFY(!changed.isNull());
     QCOMPARE(changed, shown({texts.last()}, true));
+}
+
+void TestValueText::aGroupBoxTintShowsAroundTheText_data()
+{
+    QTest::addColumn<int>("frame");
+    QTest::newRow("no frame") << int(ValueText::Frame::None);
+    QTest::newRow("in a panel") << int(ValueText::Frame::Panel);
+}
+
+void TestValueText::aGroupBoxTintShowsAroundTheText()
+{
+    QFETCH(int, frame);
+
+    // The default style shades the inside of a group box a little darker than the window.
+    QGroupBox group(QStringLiteral("Health"));
+    auto *column = new QVBoxLayout(&group);
+    auto *w = new ValueText;
+    w->setFrame(ValueText::Frame(frame));
+    w->setWidthInChars(6);
+    column->addWidget(w);
+    group.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&group));
+    const QRect inside(w->mapTo(&group, QPoint(1, 1)), w->size() - QSize(2, 2));
+    const QImage shown = group.grab(inside).toImage();
+    w->hide();
+    QCOMPARE(shown, group.grab(inside).toImage());
 }
 
 QTEST_MAIN(TestValueText)
