@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -32,6 +33,8 @@ private slots:
     void aChangedPartPaintedShowsTheNewText();
     void aGroupBoxTintShowsAroundTheText_data();
     void aGroupBoxTintShowsAroundTheText();
+    void aTextCutOffShowsWholeInItsTip_data();
+    void aTextCutOffShowsWholeInItsTip();
 };
 
 namespace {
@@ -649,6 +652,56 @@ void TestValueText::aGroupBoxTintShowsAroundTheText()
     const QImage shown = group.grab(inside).toImage();
     w->hide();
     QCOMPARE(shown, group.grab(inside).toImage());
+}
+
+void TestValueText::aTextCutOffShowsWholeInItsTip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("chars");
+    QTest::addColumn<int>("lines");   // -1: one line
+    QTest::addColumn<QString>("own"); // a tip of its own
+    QTest::addColumn<QString>("tip"); // empty: none
+
+    QTest::newRow("as wide as its box: none") << "0123" << 4 << -1 << ""
+                                              << "";
+    QTest::newRow("a digit more: all of it") << "01234" << 4 << -1 << ""
+                                             << "01234";
+    QTest::newRow("lines as wide as the box, as many as it has: none") << "01 23 45" << 5 << 2 << ""
+                                                                       << "";
+    QTest::newRow("a line more than the box has: all of it") << "01 23 45" << 5 << 1 << ""
+                                                             << "01 23 45";
+    QTest::newRow("a tip of its own is kept") << "0123456" << 4 << -1 << "Fix status"
+                                              << "Fix status";
+}
+
+void TestValueText::aTextCutOffShowsWholeInItsTip()
+{
+    QFETCH(QString, text);
+    QFETCH(int, chars);
+    QFETCH(int, lines);
+    QFETCH(QString, own);
+    QFETCH(QString, tip);
+
+    ValueText w;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Advances of whole pixels, so that a text can be exactly as wide as its box.
+    font.setHintingPreference(QFont::PreferFullHinting);
+    w.setFont(font);
+    w.setFrame(ValueText::Frame::Box);
+    if (lines >= 0)
+        w.setWrapped(lines);
+    w.setWidthInChars(chars);
+    w.setToolTip(own);
+    w.setText(text);
+    w.resize(w.sizeHint());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QToolTip::hideText();
+    const QPoint at = w.rect().center();
+    QHelpEvent help(QEvent::ToolTip, at, w.mapToGlobal(at));
+    QApplication::sendEvent(&w, &help);
+    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestValueText)
