@@ -109,13 +109,18 @@ void Announcer::wakeIn(int ms)
     m_timer.start(ms);
 }
 
+void Announcer::send(QAccessibleEvent *event)
+{
+    QAccessible::updateAccessibility(event);
+}
+
 void Announcer::tell(QWidget *control, const QString &text)
 {
     QAccessibleValueChangeEvent value(control, text);
-    QAccessible::updateAccessibility(&value);
+    send(&value);
     // The reader replaces what it was told last with the new text.
     QAccessibleTextUpdateEvent update(control, 0, m_told, text);
-    QAccessible::updateAccessibility(&update);
+    send(&update);
     m_told = text;
 }
 

@@ -1,6 +1,7 @@
 #include "widgets/valuetext.h"
 #include "widgets/valuetextaccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -29,6 +30,8 @@ private slots:
     void keyboardReachesAndSelects();
     void announcedAtMostOnceASecondWhileFocused_data();
     void announcedAtMostOnceASecondWhileFocused();
+    void aScreenReaderHearsWhatANewTextReplaces_data();
+    void aScreenReaderHearsWhatANewTextReplaces();
     void aChangedPartPaintedShowsTheNewText_data();
     void aChangedPartPaintedShowsTheNewText();
     void aGroupBoxTintShowsAroundTheText_data();
@@ -111,8 +114,26 @@ public:
     qint64 now = 100000;
     qint64 due = -1;
     QStringList told;
+    // What a screen reader hears of each text told: the new value, and the text it replaces.
+    QStringList heard;
     bool listening() const override { return true; }
-    void tell(QWidget *, const QString &text) override { told << text; }
+    void tell(QWidget *control, const QString &text) override
+    {
+        told << text;
+        Announcer::tell(control, text);
+    }
+    void send(QAccessibleEvent *e) override
+    {
+        if (e->type() == QAccessible::ValueChanged)
+            heard << QStringLiteral("value %1")
+                         .arg(static_cast<QAccessibleValueChangeEvent *>(e)->value().toString());
+        if (e->type() == QAccessible::TextUpdated) {
+            const auto *update = static_cast<QAccessibleTextUpdateEvent *>(e);
+            heard << QStringLiteral("at %1 '%2' for '%3'")
+                         .arg(update->changePosition())
+                         .arg(update->textInserted(), update->textRemoved());
+        }
+    }
     qint64 nowMs() const override { return now; }
     void wakeIn(int ms) override { due = now + ms; }
     void advance(int ms)
@@ -124,6 +145,42 @@ public:
         }
     }
 };
+
+// A control with the focus in an active window taken through `steps` (see the table of
+// announcedAtMostOnceASecondWhileFocused): the texts its announcer was told, or what a screen
+// reader heard of them.
+QStringList announcementsOf(const QStringList &steps, bool heard)
+{
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *other = new QLineEdit;
+    auto *w = new ValueText;
+    row->addWidget(other);
+    row->addWidget(w);
+    auto *clock = new HandClock;
+    w->setAnnouncer(clock);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
+        return {QStringLiteral("<the window is not active>")};
+    w->setFocus();
+    if (!QTest::qWaitFor([w] { return w->hasFocus(); }))
+        return {QStringLiteral("<the control has no focus>")};
+
+    for (const QString &step : steps) {
+        if (step.startsWith(QLatin1Char('=')))
+            w->setText(step.mid(1));
+        else if (step.startsWith(QLatin1Char('+')))
+            clock->advance(step.mid(1).toInt());
+        else if (step == QLatin1String("blur"))
+            other->setFocus();
+        else if (step == QLatin1String("hide"))
+            w->hide();
+        else if (step == QLatin1String("minimise"))
+            window.showMinimized();
+    }
+    return heard ? clock->heard : clock->told;
+}
 
 } // namespace
 
@@ -544,34 +601,31 @@ void TestValueText::announcedAtMostOnceASecondWhileFocused()
 {
     QFETCH(QStringList, steps);
     QFETCH(QStringList, announced);
+    QCOMPARE(announcementsOf(steps, false), announced);
+}
 
-    QWidget window;
-    auto *row = new QHBoxLayout(&window);
-    auto *other = new QLineEdit;
-    auto *w = new ValueText;
-    row->addWidget(other);
-    row->addWidget(w);
-    auto *clock = new HandClock;
-    w->setAnnouncer(clock);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    w->setFocus();
-    QTRY_VERIFY(w->hasFocus());
+void TestValueText::aScreenReaderHearsWhatANewTextReplaces_data()
+{
+    QTest::addColumn<QStringList>("steps"); // as in announcedAtMostOnceASecondWhileFocused
+    QTest::addColumn<QStringList>("events");
 
-    for (const QString &step : steps) {
-        if (step.startsWith(QLatin1Char('=')))
-            w->setText(step.mid(1));
-        else if (step.startsWith(QLatin1Char('+')))
-            clock->advance(step.mid(1).toInt());
-        else if (step == QLatin1String("blur"))
-            other->setFocus();
-        else if (step == QLatin1String("hide"))
-            w->hide();
-        else if (step == QLatin1String("minimise"))
-            window.showMinimized();
-    }
-    QCOMPARE(clock->told, announced);
+    QTest::newRow("the first text")
+        << QStringList{"=12"} << QStringList{"value 12", "at 0 '12' for ''"};
+    QTest::newRow("the next replaces it")
+        << QStringList{"=12", "+1000", "=13"}
+        << QStringList{"value 12", "at 0 '12' for ''", "value 13", "at 0 '13' for '12'"};
+    // The reader never heard "2": the held "3" replaces "1".
+    QTest::newRow("a held text replaces the last one heard")
+        << QStringList{"=1", "+100", "=2", "+100", "=3", "+800"}
+        << QStringList{"value 1", "at 0 '1' for ''", "value 3", "at 0 '3' for '1'"};
+}
+
+void TestValueText::aScreenReaderHearsWhatANewTextReplaces()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, events);
+
+    QCOMPARE(announcementsOf(steps, true), events);
 }
 
 void TestValueText::aChangedPartPaintedShowsTheNewText_data()
