@@ -149,6 +149,13 @@ void Navigate::buildPanel()
         shrinkFontToFit(m_captions[i], box(captioned[i])->x() - m_captions[i]->x());
         m_captions[i]->setBuddy(box(captioned[i]));
     }
+    // Tab reads the panel from the top down, as the eye does: the time, the fix, then the
+    // satellites and their status; the boxes were made in the message's order.
+    const StatusBox reading[] = {StatusBox::TimeDate,  StatusBox::CurLat,  StatusBox::CurLon,
+                                 StatusBox::CurHeight, StatusBox::CurHead, StatusBox::CurSpeed,
+                                 StatusBox::Sats,      StatusBox::Vality};
+    for (std::size_t i = 1; i < std::size(reading); ++i)
+        setTabOrder(box(reading[i - 1]), box(reading[i]));
 }
 
 QWidget *Navigate::control(const QString &name) const

@@ -109,13 +109,18 @@ void Announcer::wakeIn(int ms)
     m_timer.start(ms);
 }
 
+void Announcer::send(QAccessibleEvent *event)
+{
+    QAccessible::updateAccessibility(event);
+}
+
 void Announcer::tell(QWidget *control, const QString &text)
 {
     QAccessibleValueChangeEvent value(control, text);
-    QAccessible::updateAccessibility(&value);
+    send(&value);
     // The reader replaces what it was told last with the new text.
     QAccessibleTextUpdateEvent update(control, 0, m_told, text);
-    QAccessible::updateAccessibility(&update);
+    send(&update);
     m_told = text;
 }
 
@@ -138,8 +143,9 @@ void ValueText::announce()
 {
     // Nothing is made or timed while no screen reader listens.
     const bool listening = m_announcer ? m_announcer->listening() : QAccessible::isActive();
-    // A minimised window keeps its focus widget, but nobody is looking at it.
-    if (!listening || !hasFocus() || !isVisible() || window()->isMinimized())
+    // A hidden control has no focus (Qt moves it on); a minimised window keeps its focus
+    // widget, but nobody is looking at it.
+    if (!listening || !hasFocus() || window()->isMinimized())
         return;
     if (!m_announcer)
         setAnnouncer(new Announcer);

@@ -6,6 +6,7 @@
 
 class QWidget;
 
+class QAccessibleEvent;
 class QAccessibleInterface;
 
 // A value control as a screen reader sees it: static text named by its caption (the
@@ -28,6 +29,10 @@ public:
 
 signals:
     void woke();
+
+protected:
+    // Qt's accessibility, which hands it to the screen reader.
+    virtual void send(QAccessibleEvent *event);
 
 private:
     QTimer m_timer;

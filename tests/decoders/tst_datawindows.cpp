@@ -22,6 +22,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -151,6 +152,8 @@ private slots:
     void rawDumpsUseFixedPitchFont();
     void aScreenReaderReadsAValueUnderItsCaption_data();
     void aScreenReaderReadsAValueUnderItsCaption();
+    void tabReachesEveryValueInReadingOrder_data();
+    void tabReachesEveryValueInReadingOrder();
     void placedBesideTheMainWindowWithinTheArea_data();
     void placedBesideTheMainWindowWithinTheArea();
     void everyWindowOpensWhollyOnTheScreen_data();
@@ -622,6 +625,67 @@ void TestDataWindows::aScreenReaderReadsAValueUnderItsCaption()
     QCOMPARE(t->selectionCount(), 1);
     t->removeSelection(0);
     QVERIFY(!value->hasSelectedText());
+}
+
+void TestDataWindows::tabReachesEveryValueInReadingOrder_data()
+{
+    QTest::addColumn<QString>("item"); // the window's menu item; empty: the main window
+    QTest::addColumn<QStringList>("order");
+
+    // Down the status panel: the time on top, the fix status beside the satellites last.
+    QTest::newRow("main window") << "" << QStringList{"TimeDate", "CurLat",   "CurLon", "CurHeight",
+                                                      "CurHead",  "CurSpeed", "Sats",   "Vality"};
+    // Each quantity's hex box and value under its heading, then the rows left to right.
+    QStringList position{"HexLat",    "CurLat",   "HexLon",      "CurLon",      "HexHeight",
+                         "CurHeight", "HexHead",  "CurHead",     "HexHeadErr",  "CurHeadErr",
+                         "HexSpeed",  "CurSpeed", "HexSpeedErr", "CurSpeedErr", "HDOP",
+                         "VDOP",      "TimeDate", "Sats",        "Validity",    "ErrEll1",
+                         "ErrEll2"};
+    const char *const right[] = {"Hexnu1 Hexnu2 Hexnu3", "SatUse1 SatUse2 SatUse3 SatUse4",
+                                 "UnUsed CheckSum Terminator", "ExitGPS"};
+    for (int row = 0; row < 4; ++row) {
+        const int a = 2 * row + 1;
+        position << QStringLiteral("Condition(%1)").arg(a) << QStringLiteral("Level(%1)").arg(a)
+                 << QStringLiteral("SatsHex%1").arg(row + 1)
+                 << QStringLiteral("Condition(%1)").arg(a + 1)
+                 << QStringLiteral("Level(%1)").arg(a + 1)
+                 << QString::fromLatin1(right[row]).split(QLatin1Char(' '));
+    }
+    position << "Text3";
+    QTest::newRow("Position") << "NavPos" << position;
+}
+
+void TestDataWindows::tabReachesEveryValueInReadingOrder()
+{
+    QFETCH(QString, item);
+    QFETCH(QStringList, order);
+
+    Rig r;
+    QWidget *window = &r.nav;
+    if (item.isEmpty()) {
+        r.nav.show();
+    } else {
+        r.trigger(item);
+        window = r.window(DataWindow::Position);
+    }
+    r.port->feed(busyFrame(0xCA));
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    // Once round from where the window put the focus, told from where the order starts.
+    QWidget *first = QApplication::focusWidget();
+    QVERIFY(first);
+    QStringList reached;
+    for (QWidget *at = first; reached.size() <= order.size();) {
+        reached << at->objectName();
+        QTest::keyClick(at, Qt::Key_Tab);
+        at = QApplication::focusWidget();
+        if (!at || at == first)
+            break;
+    }
+    const qsizetype start = std::max<qsizetype>(0, reached.indexOf(order.first()));
+    reached = reached.mid(start) + reached.first(start);
+    QCOMPARE(reached, order);
 }
 
 void TestDataWindows::placedBesideTheMainWindowWithinTheArea_data()

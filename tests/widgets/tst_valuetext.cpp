@@ -1,12 +1,16 @@
 #include "widgets/valuetext.h"
 #include "widgets/valuetextaccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QToolTip>
+#include <QVBoxLayout>
 #include <QtTest>
 
 // The control behind every value a window shows: selecting and copying as in a read-only
@@ -26,8 +30,14 @@ private slots:
     void keyboardReachesAndSelects();
     void announcedAtMostOnceASecondWhileFocused_data();
     void announcedAtMostOnceASecondWhileFocused();
+    void aScreenReaderHearsWhatANewTextReplaces_data();
+    void aScreenReaderHearsWhatANewTextReplaces();
     void aChangedPartPaintedShowsTheNewText_data();
     void aChangedPartPaintedShowsTheNewText();
+    void aGroupBoxTintShowsAroundTheText_data();
+    void aGroupBoxTintShowsAroundTheText();
+    void aTextCutOffShowsWholeInItsTip_data();
+    void aTextCutOffShowsWholeInItsTip();
 };
 
 namespace {
@@ -82,13 +92,18 @@ ValueText *placeInWindow(QWidget &window, ValueText::Frame frame, int alignment,
 // The device pixel ratios of the screens the control is drawn for.
 const qreal kRatios[] = {1, 1.25, 1.5, 2};
 
+// Where the control is drawn across its window: at the fractional ratios its edges fall
+// within device pixels, as they do for most controls of a window.
+constexpr int kLeft = 3;
+
 // The control as drawn on a screen of device pixel ratio `ratio`.
 QImage rendered(ValueText *w, qreal ratio)
 {
-    QImage image((QSizeF(w->size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    QImage image((QSizeF(w->size() + QSize(kLeft, 0)) * ratio).toSize(),
+                 QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
-    w->render(&image);
+    w->render(&image, QPoint(kLeft, 0));
     return image;
 }
 
@@ -99,8 +114,26 @@ public:
     qint64 now = 100000;
     qint64 due = -1;
     QStringList told;
+    // What a screen reader hears of each text told: the new value, and the text it replaces.
+    QStringList heard;
     bool listening() const override { return true; }
-    void tell(QWidget *, const QString &text) override { told << text; }
+    void tell(QWidget *control, const QString &text) override
+    {
+        told << text;
+        Announcer::tell(control, text);
+    }
+    void send(QAccessibleEvent *e) override
+    {
+        if (e->type() == QAccessible::ValueChanged)
+            heard << QStringLiteral("value %1")
+                         .arg(static_cast<QAccessibleValueChangeEvent *>(e)->value().toString());
+        if (e->type() == QAccessible::TextUpdated) {
+            const auto *update = static_cast<QAccessibleTextUpdateEvent *>(e);
+            heard << QStringLiteral("at %1 '%2' for '%3'")
+                         .arg(update->changePosition())
+                         .arg(update->textInserted(), update->textRemoved());
+        }
+    }
     qint64 nowMs() const override { return now; }
     void wakeIn(int ms) override { due = now + ms; }
     void advance(int ms)
@@ -112,6 +145,42 @@ public:
         }
     }
 };
+
+// A control with the focus in an active window taken through `steps` (see the table of
+// announcedAtMostOnceASecondWhileFocused): the texts its announcer was told, or what a screen
+// reader heard of them.
+QStringList announcementsOf(const QStringList &steps, bool heard)
+{
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *other = new QLineEdit;
+    auto *w = new ValueText;
+    row->addWidget(other);
+    row->addWidget(w);
+    auto *clock = new HandClock;
+    w->setAnnouncer(clock);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
+        return {QStringLiteral("<the window is not active>")};
+    w->setFocus();
+    if (!QTest::qWaitFor([w] { return w->hasFocus(); }))
+        return {QStringLiteral("<the control has no focus>")};
+
+    for (const QString &step : steps) {
+        if (step.startsWith(QLatin1Char('=')))
+            w->setText(step.mid(1));
+        else if (step.startsWith(QLatin1Char('+')))
+            clock->advance(step.mid(1).toInt());
+        else if (step == QLatin1String("blur"))
+            other->setFocus();
+        else if (step == QLatin1String("hide"))
+            w->hide();
+        else if (step == QLatin1String("minimise"))
+            window.showMinimized();
+    }
+    return heard ? clock->heard : clock->told;
+}
 
 } // namespace
 
@@ -387,14 +456,16 @@ void TestValueText::paintsAsTheLayoutDraws()
     QImage expected = rendered(w, ratio);
     {
         QPainter p(&expected);
+        p.translate(kLeft, 0);
         const int edge = frame == int(ValueText::Frame::None) ? 0 : 1;
         // Cut at the whole device pixels within the margins and the frame.
-        const auto in = [ratio](qreal x, bool up) {
-            return (up ? std::ceil(x * ratio) : std::floor(x * ratio)) / ratio;
+        const auto in = [ratio](qreal x, bool up, int offset = 0) {
+            x = (x + offset) * ratio;
+            return (up ? std::ceil(x) : std::floor(x)) / ratio - offset;
         };
         p.setClipRect(
-            QRectF(QPointF(in(r.left(), true), in(edge, true)),
-                   QPointF(in(r.left() + r.width(), false), in(w->height() - edge, false))));
+            QRectF(QPointF(in(r.left(), true, kLeft), in(edge, true)),
+                   QPointF(in(r.left() + r.width(), false, kLeft), in(w->height() - edge, false))));
         p.setPen(w->palette().color(frame == int(ValueText::Frame::Box) ? QPalette::Text
                                                                         : QPalette::WindowText));
         reference.draw(&p, QPointF(r.left(), top));
@@ -406,8 +477,17 @@ void TestValueText::paintsAsTheLayoutDraws()
     if (chars == 0 && lines < 0)
         QCOMPARE(w->sizeHint().width(),
                  int(std::ceil(natural)) + (frame == int(ValueText::Frame::None) ? 0 : 8));
-    if (lines == 0)
-        QCOMPARE(w->sizeHint().height(), w->fontMetrics().lineSpacing() * qMax(1, count));
+    if (lines == 0) {
+        const int height = w->fontMetrics().lineSpacing() * qMax(1, count);
+        QCOMPARE(w->sizeHint().height(), height);
+        // Asked by a layout before it gives the control this width: the same lines.
+        ValueText asked;
+        asked.setFont(w->font());
+        asked.setWrapped(0);
+        asked.setText(text);
+        asked.resize(1, 1);
+        QCOMPARE(asked.heightForWidth(w->width()), height);
+    }
 }
 
 void TestValueText::keyboardReachesAndSelects_data()
@@ -521,34 +601,31 @@ void TestValueText::announcedAtMostOnceASecondWhileFocused()
 {
     QFETCH(QStringList, steps);
     QFETCH(QStringList, announced);
+    QCOMPARE(announcementsOf(steps, false), announced);
+}
 
-    QWidget window;
-    auto *row = new QHBoxLayout(&window);
-    auto *other = new QLineEdit;
-    auto *w = new ValueText;
-    row->addWidget(other);
-    row->addWidget(w);
-    auto *clock = new HandClock;
-    w->setAnnouncer(clock);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    w->setFocus();
-    QTRY_VERIFY(w->hasFocus());
+void TestValueText::aScreenReaderHearsWhatANewTextReplaces_data()
+{
+    QTest::addColumn<QStringList>("steps"); // as in announcedAtMostOnceASecondWhileFocused
+    QTest::addColumn<QStringList>("events");
 
-    for (const QString &step : steps) {
-        if (step.startsWith(QLatin1Char('=')))
-            w->setText(step.mid(1));
-        else if (step.startsWith(QLatin1Char('+')))
-            clock->advance(step.mid(1).toInt());
-        else if (step == QLatin1String("blur"))
-            other->setFocus();
-        else if (step == QLatin1String("hide"))
-            w->hide();
-        else if (step == QLatin1String("minimise"))
-            window.showMinimized();
-    }
-    QCOMPARE(clock->told, announced);
+    QTest::newRow("the first text")
+        << QStringList{"=12"} << QStringList{"value 12", "at 0 '12' for ''"};
+    QTest::newRow("the next replaces it")
+        << QStringList{"=12", "+1000", "=13"}
+        << QStringList{"value 12", "at 0 '12' for ''", "value 13", "at 0 '13' for '12'"};
+    // The reader never heard "2": the held "3" replaces "1".
+    QTest::newRow("a held text replaces the last one heard")
+        << QStringList{"=1", "+100", "=2", "+100", "=3", "+800"}
+        << QStringList{"value 1", "at 0 '1' for ''", "value 3", "at 0 '3' for '1'"};
+}
+
+void TestValueText::aScreenReaderHearsWhatANewTextReplaces()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, events);
+
+    QCOMPARE(announcementsOf(steps, true), events);
 }
 
 void TestValueText::aChangedPartPaintedShowsTheNewText_data()
@@ -580,10 +657,13 @@ void TestValueText::aChangedPartPaintedShowsTheNewText()
     QFETCH(int, alignment);
     QFETCH(int, lines);
 
-    // What the window really holds after the paints, not a fresh rendering of the control.
-    const auto shown = [&](const QStringList &given) {
+    // What the window really holds after the paints, not a fresh rendering of the control;
+    // against a window that showed the last text from the start, painted whole.
+    const auto shown = [&](const QStringList &given, bool whole) {
         QWidget window;
         ValueText *w = placeInWindow(window, ValueText::Frame::Box, alignment, 16, lines);
+        if (whole)
+            w->setText(given.last());
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
             return QImage();
@@ -596,9 +676,86 @@ void TestValueText::aChangedPartPaintedShowsTheNewText()
         QTest::qWait(20);
         return window.screen()->grabWindow(window.winId()).toImage();
     };
-    const QImage changed = shown(texts);
+    const QImage changed = shown(texts, false);
     QVERIFY(!changed.isNull());
-    QCOMPARE(changed, shown({texts.last()}));
+    QCOMPARE(changed, shown({texts.last()}, true));
+}
+
+void TestValueText::aGroupBoxTintShowsAroundTheText_data()
+{
+    QTest::addColumn<int>("frame");
+    QTest::newRow("no frame") << int(ValueText::Frame::None);
+    QTest::newRow("in a panel") << int(ValueText::Frame::Panel);
+}
+
+void TestValueText::aGroupBoxTintShowsAroundTheText()
+{
+    QFETCH(int, frame);
+
+    // The default style shades the inside of a group box a little darker than the window.
+    QGroupBox group(QStringLiteral("Health"));
+    auto *column = new QVBoxLayout(&group);
+    auto *w = new ValueText;
+    w->setFrame(ValueText::Frame(frame));
+    w->setWidthInChars(6);
+    column->addWidget(w);
+    group.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&group));
+    // Within the panel's line, which at a fractional ratio reaches into the next pixel.
+    const QRect inside(w->mapTo(&group, QPoint(2, 2)), w->size() - QSize(4, 4));
+    const QImage shown = group.grab(inside).toImage();
+    w->hide();
+    QCOMPARE(shown, group.grab(inside).toImage());
+}
+
+void TestValueText::aTextCutOffShowsWholeInItsTip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("chars");
+    QTest::addColumn<int>("lines");   // -1: one line
+    QTest::addColumn<QString>("own"); // a tip of its own
+    QTest::addColumn<QString>("tip"); // empty: none
+
+    QTest::newRow("as wide as its box: none") << "0123" << 4 << -1 << ""
+                                              << "";
+    QTest::newRow("a digit more: all of it") << "01234" << 4 << -1 << ""
+                                             << "01234";
+    QTest::newRow("lines as wide as the box, as many as it has: none") << "01 23 45" << 5 << 2 << ""
+                                                                       << "";
+    QTest::newRow("a line more than the box has: all of it") << "01 23 45" << 5 << 1 << ""
+                                                             << "01 23 45";
+    QTest::newRow("a tip of its own is kept") << "0123456" << 4 << -1 << "Fix status"
+                                              << "Fix status";
+}
+
+void TestValueText::aTextCutOffShowsWholeInItsTip()
+{
+    QFETCH(QString, text);
+    QFETCH(int, chars);
+    QFETCH(int, lines);
+    QFETCH(QString, own);
+    QFETCH(QString, tip);
+
+    ValueText w;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Advances of whole pixels, so that a text can be exactly as wide as its box.
+    font.setHintingPreference(QFont::PreferFullHinting);
+    w.setFont(font);
+    w.setFrame(ValueText::Frame::Box);
+    if (lines >= 0)
+        w.setWrapped(lines);
+    w.setWidthInChars(chars);
+    w.setToolTip(own);
+    w.setText(text);
+    w.resize(w.sizeHint());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QToolTip::hideText();
+    const QPoint at = w.rect().center();
+    QHelpEvent help(QEvent::ToolTip, at, w.mapToGlobal(at));
+    QApplication::sendEvent(&w, &help);
+    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestValueText)
