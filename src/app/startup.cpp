@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/networkport.h"
 #include "platform/qtserialport.h"
+#include "platform/quotedtext.h"
 #include "platform/selectingserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/ui/qtmessageboxes.h"
@@ -86,8 +87,10 @@ std::optional<int> answerWithoutWindows(int argc, char **argv)
     const Options options;
     QCommandLineParser parser;
     options.addTo(parser);
-    if (!parser.parse(QCoreApplication::arguments()))
-        return std::nullopt;
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "kestrel: %s\n", qPrintable(commandLineError(parser)));
+        return 1;
+    }
     if (parser.isSet(options.version)) {
         std::printf("%s\n", qPrintable(programVersionLine(QStringLiteral("kestrel"))));
         return 0;
@@ -133,7 +136,8 @@ std::unique_ptr<OpenedRecording> openRecordingFile(const QString &path, QString 
 {
     auto opened = std::make_unique<OpenedRecording>();
     if (!opened->input.open(path)) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, opened->input.errorString());
+        error =
+            QStringLiteral("cannot read %1: %2").arg(quotedPath(path), opened->input.errorString());
         return nullptr;
     }
     if (opened->input.size() > ReplayRecording::kMaxFileBytes) {
@@ -143,7 +147,7 @@ std::unique_ptr<OpenedRecording> openRecordingFile(const QString &path, QString 
     // Only the format line: the rest is read once, by the replay, however it arrives.
     if (!opened->reader.readHeader()) {
         error = QStringLiteral("%1 is not a Kestrel recording that can be played: %2")
-                    .arg(path, opened->reader.error());
+                    .arg(quotedPath(path), opened->reader.error());
         return nullptr;
     }
     return opened;
@@ -211,7 +215,7 @@ int kestrelMain(int argc, char **argv)
         std::fprintf(stderr,
                      "kestrel: --speed wants a factor from 0.25 to 16 or \"max\", not "
                      "\"%s\"\n",
-                     qPrintable(parser.value(options.speed)));
+                     qPrintable(quotedText(parser.value(options.speed))));
         return 2;
     }
     QString replayError;

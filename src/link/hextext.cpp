@@ -25,23 +25,6 @@ QString HexByte(int byte)
     return QString(text, 2);
 }
 
-QString quotedFileText(QByteArrayView text)
-{
-    constexpr qsizetype kQuotedChars = 60;
-    QString out;
-    qsizetype i = 0;
-    for (; i < text.size() && out.size() < kQuotedChars; ++i) {
-        const auto c = quint8(text[i]);
-        if (c >= 0x20 && c < 0x7F)
-            out += QLatin1Char(char(c));
-        else
-            out += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
-    }
-    if (i < text.size())
-        out += QStringLiteral("...");
-    return out;
-}
-
 HexTextResult parseHexText(const QString &text)
 {
     HexTextResult result;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/quotedtext.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,11 +19,6 @@ constexpr int hexDigitValue(char16_t c)
 
 // A byte as exactly two upper-case hexadecimal digits: 202 gives "CA", 5 gives "05".
 QString HexByte(int byte);
-
-// Text from a file or the user for a message: at most about 60 characters, control
-// characters and bytes that are not ASCII as \xNN, so that hostile text cannot flood or
-// drive a terminal.
-QString quotedFileText(QByteArrayView text);
 
 struct HexTextResult {
     QByteArray bytes;

@@ -1,6 +1,7 @@
 #include "link/portkeeper.h"
 
 #include "link/gpsmain.h"
+#include "platform/quotedtext.h"
 #include "platform/serialport.h"
 
 PortKeeper::PortKeeper(GPS_Main &g, SerialPort &port, QObject *parent)
@@ -20,9 +21,10 @@ bool PortKeeper::PortOpen() const
 
 QString PortKeeper::description() const
 {
+    // A name typed in the port dialog reaches the status line as it was typed.
     if (!m_port.isSerialLine())
-        return m_port.systemName();
-    return m_port.displayName() + QLatin1Char(' ') + m_port.Settings();
+        return quotedPath(m_port.systemName());
+    return quotedPath(m_port.displayName()) + QLatin1Char(' ') + quotedText(m_port.Settings());
 }
 
 bool PortKeeper::open()

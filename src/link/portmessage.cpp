@@ -1,5 +1,7 @@
 #include "link/portmessage.h"
 
+#include "platform/quotedtext.h"
+
 #include <QStringList>
 
 QString portOpenAdvice(const QString &device, const QString &reason, const DeviceAccess &access)
@@ -8,7 +10,7 @@ QString portOpenAdvice(const QString &device, const QString &reason, const Devic
     const QString why = reason.trimmed();
     if (!why.isEmpty()) {
         const bool stop = why.endsWith(QLatin1Char('.'));
-        lines << (device.isEmpty() ? why : device + QStringLiteral(": ") + why) +
+        lines << (device.isEmpty() ? why : quotedPath(device) + QStringLiteral(": ") + why) +
                      (stop ? QString() : QStringLiteral("."));
     }
     if (access.exists && access.refused) {
@@ -35,8 +37,8 @@ QString portOpenAdvice(const QString &device, const QString &reason, const Devic
 QString portNotAvailableText(const QString &portName, const QString &device, const QString &reason,
                              const DeviceAccess &access)
 {
-    QString text =
-        portName + QStringLiteral(": not available. Change the CommPort property to another port.");
+    QString text = quotedPath(portName) +
+                   QStringLiteral(": not available. Change the CommPort property to another port.");
     const QString advice = portOpenAdvice(device == portName ? QString() : device, reason, access);
     if (!advice.isEmpty())
         text += QLatin1Char('\n') + advice;

@@ -1,5 +1,6 @@
 #include "platform/networkport.h"
 
+#include "platform/quotedtext.h"
 #include "platform/selectingserialport.h"
 
 #include <QMetaObject>
@@ -103,13 +104,13 @@ std::optional<NetworkAddress> NetworkAddress::parse(const QString &device, QStri
     } else {
         error = QStringLiteral("«%1» is no network address: write tcp://HOST:PORT or "
                                "rfc2217://HOST:PORT")
-                    .arg(device);
+                    .arg(quotedText(device));
         return std::nullopt;
     }
     const QString form = device.left(device.size() - rest.size()) + QStringLiteral("HOST:PORT");
     const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
     if (colon < 0) {
-        error = QStringLiteral("«%1» has no port: write %2").arg(device, form);
+        error = QStringLiteral("«%1» has no port: write %2").arg(quotedText(device), form);
         return std::nullopt;
     }
     a.host = rest.left(colon);
@@ -117,11 +118,11 @@ std::optional<NetworkAddress> NetworkAddress::parse(const QString &device, QStri
     if (a.host.startsWith(QLatin1Char('[')) && a.host.endsWith(QLatin1Char(']')))
         a.host = a.host.mid(1, a.host.size() - 2);
     if (a.host.isEmpty()) {
-        error = QStringLiteral("«%1» has no host: write %2").arg(device, form);
+        error = QStringLiteral("«%1» has no host: write %2").arg(quotedText(device), form);
         return std::nullopt;
     }
     if (a.host.contains(QLatin1Char('/')) || a.host.contains(QLatin1Char(' '))) {
-        error = QStringLiteral("«%1» is not a host name or address").arg(a.host);
+        error = QStringLiteral("«%1» is not a host name or address").arg(quotedText(a.host));
         return std::nullopt;
     }
     const QString portText = rest.mid(colon + 1);
@@ -129,7 +130,7 @@ std::optional<NetworkAddress> NetworkAddress::parse(const QString &device, QStri
     const uint port = portText.toUInt(&ok);
     if (!ok || port == 0 || port > 65535 || !portText.at(0).isDigit()) {
         error = QStringLiteral("«%1» is no port number: the port is a number from 1 to 65535")
-                    .arg(portText);
+                    .arg(quotedText(portText));
         return std::nullopt;
     }
     a.port = quint16(port);
@@ -220,19 +221,16 @@ NetworkPort::NetworkPort(QObject *parent) : SerialPort(parent)
         switch (m_state) {
         case State::Looking:
             fail(QStringLiteral("cannot find the host %1 within %2 s")
-                     .arg(m_address.host)
-                     .arg(m_answerMs / 1000.0));
+                     .arg(quotedText(m_address.host), QString::number(m_answerMs / 1000.0)));
             break;
         case State::Connecting:
             fail(QStringLiteral("no answer from %1 within %2 s")
-                     .arg(where())
-                     .arg(m_answerMs / 1000.0));
+                     .arg(where(), QString::number(m_answerMs / 1000.0)));
             break;
         case State::Negotiating:
             fail(QStringLiteral("%1 did not answer the line settings within %2 s; for a port "
                                 "served raw write tcp://")
-                     .arg(where())
-                     .arg(m_answerMs / 1000.0));
+                     .arg(where(), QString::number(m_answerMs / 1000.0)));
             break;
         default:
             break;
@@ -258,8 +256,8 @@ bool NetworkPort::isSerialLine() const
 
 QString NetworkPort::where() const
 {
-    const QString host =
-        m_address.host.contains(QLatin1Char(':')) ? u'[' + m_address.host + u']' : m_address.host;
+    const QString name = quotedText(m_address.host);
+    const QString host = m_address.host.contains(QLatin1Char(':')) ? u'[' + name + u']' : name;
     return host + u':' + QString::number(m_address.port);
 }
 
@@ -277,7 +275,7 @@ bool NetworkPort::open()
     if (m_address.kind == NetworkAddress::Kind::Rfc2217) {
         const auto line = LineSettings::parse(Settings());
         if (!line) {
-            m_error = QStringLiteral("invalid line settings «%1»").arg(Settings());
+            m_error = QStringLiteral("invalid line settings «%1»").arg(quotedText(Settings()));
             return false;
         }
         m_line = *line;
@@ -319,7 +317,7 @@ void NetworkPort::onLookedUp(quint64 generation, const QList<QByteArray> &addres
     if (generation != m_generation || m_state != State::Looking)
         return;
     if (addresses.isEmpty()) {
-        fail(QStringLiteral("cannot find the host %1: %2").arg(m_address.host, error));
+        fail(QStringLiteral("cannot find the host %1: %2").arg(quotedText(m_address.host), error));
         return;
     }
     connectTo(addresses);

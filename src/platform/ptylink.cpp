@@ -1,5 +1,7 @@
 #include "platform/ptylink.h"
 
+#include "platform/quotedtext.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -46,13 +48,14 @@ bool replaceSymlink(const QString &link, const QString &target, QString &error)
     if (info.isSymLink()) {
         ::unlink(QFile::encodeName(link).constData());
     } else if (info.exists()) {
-        error = QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(link);
+        error = QStringLiteral("%1 exists and is not a symbolic link; not replacing it")
+                    .arg(quotedPath(link));
         return false;
     }
     if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
         0) {
         error = QStringLiteral("cannot create the link %1: %2")
-                    .arg(link, QString::fromLocal8Bit(std::strerror(errno)));
+                    .arg(quotedPath(link), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "platform/qtserialport.h"
 
+#include "platform/quotedtext.h"
+
 #include <algorithm>
 
 #ifdef Q_OS_LINUX
@@ -67,7 +69,7 @@ bool QtSerialPort::open()
     m_error.clear();
     const auto settings = LineSettings::parse(Settings());
     if (!settings) {
-        m_error = QStringLiteral("invalid line settings «%1»").arg(Settings());
+        m_error = QStringLiteral("invalid line settings «%1»").arg(quotedText(Settings()));
         return false;
     }
     m_port.setPortName(systemName());

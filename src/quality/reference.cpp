@@ -1,5 +1,6 @@
 #include "quality/reference.h"
 
+#include "platform/quotedtext.h"
 #include "platform/settingsstore.h"
 #include "quality/fixstatistics.h"
 
@@ -54,12 +55,14 @@ std::optional<double> parseCoordinate(const QString &text, bool latitude, QStrin
         QStringLiteral("decimal degrees (47.3702) or degrees and minutes (47 22.212 %1)")
             .arg(positive);
     if (parts.isEmpty() || parts.size() > 2) {
-        error = QStringLiteral("The %1 «%2» is not %3.").arg(what, text.trimmed(), form);
+        error =
+            QStringLiteral("The %1 «%2» is not %3.").arg(what, quotedText(text.trimmed()), form);
         return std::nullopt;
     }
     if (hemisphere && parts[0].startsWith(QLatin1Char('-'))) {
         error = QStringLiteral("The %1 «%2» has both a minus sign and %3: give one of them.")
-                    .arg(what, text.trimmed(), negative + QStringLiteral(" or ") + positive);
+                    .arg(what, quotedText(text.trimmed()),
+                         negative + QStringLiteral(" or ") + positive);
         return std::nullopt;
     }
     const std::optional<double> degrees = number(parts[0]);
@@ -67,7 +70,8 @@ std::optional<double> parseCoordinate(const QString &text, bool latitude, QStrin
     if (parts.size() == 2)
         minutes = number(parts[1]);
     if (!degrees || !minutes) {
-        error = QStringLiteral("The %1 «%2» is not %3.").arg(what, text.trimmed(), form);
+        error =
+            QStringLiteral("The %1 «%2» is not %3.").arg(what, quotedText(text.trimmed()), form);
         return std::nullopt;
     }
     if (parts.size() == 2) {
@@ -75,7 +79,7 @@ std::optional<double> parseCoordinate(const QString &text, bool latitude, QStrin
         if (*degrees != std::trunc(*degrees) || *minutes < 0 || *minutes >= 60) {
             error = QStringLiteral("The %1 «%2»: whole degrees and minutes from 0 to below 60, "
                                    "please.")
-                        .arg(what, text.trimmed());
+                        .arg(what, quotedText(text.trimmed()));
             return std::nullopt;
         }
     }
@@ -84,8 +88,7 @@ std::optional<double> parseCoordinate(const QString &text, bool latitude, QStrin
     const double value = sign * (negativeDegrees ? -magnitude : magnitude);
     if (std::fabs(value) > limit) {
         error = QStringLiteral("The %1 «%2» is outside -%3 to %3 degrees.")
-                    .arg(what, text.trimmed())
-                    .arg(limit);
+                    .arg(what, quotedText(text.trimmed()), QString::number(limit));
         return std::nullopt;
     }
     return value;
@@ -100,9 +103,7 @@ std::optional<double> parseHeight(const QString &text, QString &error, bool &giv
     const std::optional<double> h = number(t);
     if (!h || *h < kLowestM || *h > kHighestM) {
         error = QStringLiteral("The height «%1» is not metres from %2 to %3.")
-                    .arg(t)
-                    .arg(kLowestM)
-                    .arg(kHighestM);
+                    .arg(quotedText(t), QString::number(kLowestM), QString::number(kHighestM));
         return std::nullopt;
     }
     return h;
@@ -114,20 +115,21 @@ std::optional<ReferencePoint> parseReferenceOption(const QString &text, QString 
     if (parts.size() < 2 || parts.size() > 3) {
         error = QStringLiteral("--reference wants LAT,LON or LAT,LON,H (decimal degrees and "
                                "metres, such as 47.37,8.54,420), not «%1»")
-                    .arg(text);
+                    .arg(quotedText(text));
         return std::nullopt;
     }
     ReferencePoint p;
     const std::optional<double> lat = number(parts[0].trimmed());
     const std::optional<double> lon = number(parts[1].trimmed());
     if (!lat || !lon) {
-        error = QStringLiteral("--reference: «%1» is not two decimal degrees").arg(text);
+        error =
+            QStringLiteral("--reference: «%1» is not two decimal degrees").arg(quotedText(text));
         return std::nullopt;
     }
     if (std::fabs(*lat) > 90 || std::fabs(*lon) > 180) {
         error = QStringLiteral("--reference: the latitude must be -90 to 90 and the longitude "
                                "-180 to 180, not «%1»")
-                    .arg(text);
+                    .arg(quotedText(text));
         return std::nullopt;
     }
     p.latitudeDeg = *lat;
@@ -138,9 +140,8 @@ std::optional<ReferencePoint> parseReferenceOption(const QString &text, QString 
         p.heightM = parseHeight(parts[2], why, given);
         if (!p.heightM) {
             error = QStringLiteral("--reference: the height «%1» is not metres from %2 to %3")
-                        .arg(parts[2].trimmed())
-                        .arg(kLowestM)
-                        .arg(kHighestM);
+                        .arg(quotedText(parts[2].trimmed()), QString::number(kLowestM),
+                             QString::number(kHighestM));
             return std::nullopt;
         }
     }

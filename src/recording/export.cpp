@@ -2,6 +2,7 @@
 
 #include "decoders/framedecode.h"
 #include "link/messagetypes.h"
+#include "platform/quotedtext.h"
 #include "recording/recordingreader.h"
 
 #include <QFile>
@@ -284,14 +285,15 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
     };
     RecordingInput in;
     if (!in.open(recordingPath))
-        return fail(ExportOutcome::Status::CannotRead,
-                    QStringLiteral("cannot read %1: %2").arg(recordingPath, in.errorString()));
+        return fail(
+            ExportOutcome::Status::CannotRead,
+            QStringLiteral("cannot read %1: %2").arg(quotedPath(recordingPath), in.errorString()));
     RecordingReader reader(in);
     if (!reader.readHeader())
         return fail(reader.error().startsWith(QLatin1String("line 1:"))
                         ? ExportOutcome::Status::NotRecording
                         : ExportOutcome::Status::CannotRead,
-                    QStringLiteral("%1: %2").arg(recordingPath, reader.error()));
+                    QStringLiteral("%1: %2").arg(quotedPath(recordingPath), reader.error()));
     // The output is opened once the input is known to be a recording, and each point
     // goes out as it is decoded: a day's recording is never held whole.
     std::unique_ptr<QFileDevice> file;
@@ -315,7 +317,8 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
             file = std::make_unique<QSaveFile>(outPath);
         if (!file->open(QIODevice::WriteOnly))
             return fail(ExportOutcome::Status::CannotWrite,
-                        QStringLiteral("cannot write %1: %2").arg(outPath, file->errorString()));
+                        QStringLiteral("cannot write %1: %2")
+                            .arg(quotedPath(outPath), file->errorString()));
     }
     bool written = true;
     int writeErrno = 0;
@@ -344,8 +347,9 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
     };
     if (!reader.error().isEmpty()) {
         discard();
-        return fail(ExportOutcome::Status::CannotRead,
-                    QStringLiteral("cannot read %1: %2").arg(recordingPath, in.errorString()));
+        return fail(
+            ExportOutcome::Status::CannotRead,
+            QStringLiteral("cannot read %1: %2").arg(quotedPath(recordingPath), in.errorString()));
     }
     put(writer.end());
     if (written) {
@@ -366,7 +370,7 @@ ExportOutcome exportRecordingFile(const QString &recordingPath, ExportFormat for
         return fail(ExportOutcome::Status::CannotWrite,
                     outPath == QLatin1String("-")
                         ? QStringLiteral("cannot write to standard output: %1").arg(why)
-                        : QStringLiteral("cannot write %1: %2").arg(outPath, why));
+                        : QStringLiteral("cannot write %1: %2").arg(quotedPath(outPath), why));
     }
     outcome.cutShort = reader.cutShort();
     outcome.damaged = reader.damaged();

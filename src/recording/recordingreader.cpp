@@ -90,11 +90,10 @@ QString readingProgressText(const QString &name, qint64 done, qint64 total)
 {
     const auto mb = [](qint64 bytes) { return QString::number(double(bytes) / 1e6, 'f', 1); };
     if (total <= 0)
-        return QStringLiteral("reading %1: %2 MB").arg(name, mb(done));
+        return QStringLiteral("reading %1: %2 MB").arg(quotedPath(name), mb(done));
     return QStringLiteral("reading %1: %2 % of %3 MB")
-        .arg(name)
-        .arg(std::min<qint64>(done, total) * 100 / total)
-        .arg(mb(total));
+        .arg(quotedPath(name), QString::number(std::min<qint64>(done, total) * 100 / total),
+             mb(total));
 }
 
 RecordingInput::~RecordingInput()

@@ -2,6 +2,7 @@
 
 #include "link/framer.h"
 #include "platform/clock.h"
+#include "platform/quotedtext.h"
 #include "recording/recordingreader.h"
 
 #include <QElapsedTimer>
@@ -122,8 +123,8 @@ QString replayTooLargeText(const QString &name, qint64 bytes)
     return QStringLiteral("%1 is more than %2 MB: a replay holds at most 1 GB (1000 MB). "
                           "Cut it into parts, or use kestrelctl decode, stats or export, "
                           "which read recordings of any length.")
-        .arg(name.isEmpty() ? QStringLiteral("the recording") : name)
-        .arg(bytes / 1'000'000);
+        .arg(name.isEmpty() ? QStringLiteral("the recording") : quotedPath(name),
+             QString::number(bytes / 1'000'000));
 }
 
 void ReplayPort::load(ReplayRecording recording, const QString &name)
@@ -241,8 +242,8 @@ QString ReplayPort::statusText() const
     if (!m_open)
         return {};
     QString text = QStringLiteral("Replay %1 %2 of %3, %4")
-                       .arg(m_name, replayTimeText(positionMs()), replayTimeText(durationMs()),
-                            replaySpeedText(speed()));
+                       .arg(quotedPath(m_name), replayTimeText(positionMs()),
+                            replayTimeText(durationMs()), replaySpeedText(speed()));
     if (m_pacer.finished())
         text += QStringLiteral(", finished");
     else if (m_paused)

@@ -4,6 +4,7 @@
 #include "link/bcd.h"
 #include "link/coordinate.h"
 #include "link/numberreading.h"
+#include "platform/quotedtext.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -20,9 +21,7 @@ const QStringList kTimeFieldNames = {
 // would otherwise make the message box wider than the screen.
 QString typed(const QString &text)
 {
-    constexpr qsizetype kShown = 20;
-    const QString t = text.trimmed();
-    return t.size() <= kShown ? t : t.left(kShown) + QStringLiteral("...");
+    return quotedText(text.trimmed());
 }
 
 void appendBigEndian(QByteArray &out, quint32 value, int bytes)
@@ -96,10 +95,9 @@ SetupPayload setTimePayload(const QStringList &fields)
                 result.refusal = QStringLiteral("%1 \"%2\" is not a whole number: %3.")
                                      .arg(kTimeFieldNames[i], typed(text), range);
             else if (!month.isEmpty() && value <= 31)
-                result.refusal = QStringLiteral("%1 \"%2\" is out of range: %3 has %4 days; %5.")
-                                     .arg(kTimeFieldNames[i], typed(text), month)
-                                     .arg(high)
-                                     .arg(range);
+                result.refusal =
+                    QStringLiteral("%1 \"%2\" is out of range: %3 has %4 days; %5.")
+                        .arg(kTimeFieldNames[i], typed(text), month, QString::number(high), range);
             else
                 result.refusal = QStringLiteral("%1 \"%2\" is out of range: %3.")
                                      .arg(kTimeFieldNames[i], typed(text), range);

@@ -1,5 +1,7 @@
 #include "share/nmeaserver.h"
 
+#include "platform/quotedtext.h"
+
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -83,13 +85,14 @@ std::optional<LoopbackAddress> parseLoopbackAddress(const QString &text, QString
     const uint port = colon > 0 ? text.mid(colon + 1).toUInt(&ok) : 0;
     const std::optional<SocketAddress> address = numericAddress(host, 0);
     if (!ok || port > 65535 || !address) {
-        error = QStringLiteral("\"%1\" is not an address like 127.0.0.1:PORT").arg(text);
+        error =
+            QStringLiteral("\"%1\" is not an address like 127.0.0.1:PORT").arg(quotedText(text));
         return std::nullopt;
     }
     if (!isLoopback(*address)) {
         error = QStringLiteral("NMEA is served to this computer only: use a loopback address "
                                "such as 127.0.0.1, not %1")
-                    .arg(host);
+                    .arg(quotedText(host));
         return std::nullopt;
     }
     return LoopbackAddress{numbersText(*address), quint16(port)};
@@ -132,7 +135,7 @@ bool NmeaServer::listen(const LoopbackAddress &address)
     close();
     std::optional<SocketAddress> a = numericAddress(address.host, address.port);
     if (!a || !isLoopback(*a)) {
-        m_error = QStringLiteral("%1 is no loopback address").arg(address.host);
+        m_error = QStringLiteral("%1 is no loopback address").arg(quotedText(address.host));
         return false;
     }
     const int fd = ::socket(a->any.sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

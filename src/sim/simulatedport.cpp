@@ -1,6 +1,7 @@
 #include "sim/simulatedport.h"
 
 #include "platform/clock.h"
+#include "platform/quotedtext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -90,7 +91,7 @@ bool SimulatedPort::open()
     close();
     const auto settings = LineSettings::parse(Settings());
     if (!settings) {
-        m_error = QStringLiteral("invalid line settings «%1»").arg(Settings());
+        m_error = QStringLiteral("invalid line settings «%1»").arg(quotedText(Settings()));
         return false;
     }
     m_error.clear();

@@ -5,6 +5,7 @@
 #include "link/encoder.h"
 #include "link/messagetypes.h"
 #include "platform/clock.h"
+#include "platform/quotedtext.h"
 
 #include <GeographicLib/LocalCartesian.hpp>
 #include <QStringList>
@@ -98,7 +99,7 @@ std::optional<StaticPosition> parseStaticPosition(const QString &text, QString &
     if (parts.size() != 3) {
         error = QStringLiteral("--static wants LAT,LON,H (decimal degrees and metres, such as "
                                "47.37,8.54,420), not «%1»")
-                    .arg(text);
+                    .arg(quotedText(text));
         return std::nullopt;
     }
     const struct {
@@ -113,14 +114,13 @@ std::optional<StaticPosition> parseStaticPosition(const QString &text, QString &
         // toDouble takes "nan" and "inf"; neither is a place.
         if (!ok || !std::isfinite(values[i])) {
             error = QStringLiteral("--static: the %1 «%2» is not a number")
-                        .arg(QLatin1String(fields[i].name), part);
+                        .arg(QLatin1String(fields[i].name), quotedText(part));
             return std::nullopt;
         }
         if (values[i] < fields[i].low || values[i] > fields[i].high) {
             error = QStringLiteral("--static: the %1 %2 is outside %3 to %4")
-                        .arg(QLatin1String(fields[i].name), part)
-                        .arg(fields[i].low)
-                        .arg(fields[i].high);
+                        .arg(QLatin1String(fields[i].name), quotedText(part),
+                             QString::number(fields[i].low), QString::number(fields[i].high));
             return std::nullopt;
         }
     }

@@ -108,6 +108,39 @@ def ctlinput_seeds():
     write("ctlinput", "recording-odd-digits", b"KESTREL RECORDING 1\n0 CAC\n")
 
 
+def telnet_seeds():
+    """What an RFC 2217 server says; each seed starts with how the reader's input is torn
+    and which line settings the client asks for (0: 9600,e,8,1, 1: 115200,n,8,1,
+    3: 16777471,s,5,1)."""
+    IAC, SB, SE, WILL, WONT, DO, DONT = 255, 250, 240, 251, 252, 253, 254
+
+    def sub(payload):
+        esc = b"".join(bytes([b, b]) if b == IAC else bytes([b]) for b in payload)
+        return bytes([IAC, SB, 44]) + esc + bytes([IAC, SE])
+
+    def answers(speed, data, parity, stop):
+        return (sub(bytes([101]) + speed.to_bytes(4, "big")) + sub(bytes([102, data])) +
+                sub(bytes([103, parity])) + sub(bytes([104, stop])))
+
+    agree = bytes([IAC, DO, 44, IAC, WILL, 0, IAC, DO, 0, IAC, WILL, 3, IAC, DO, 3])
+    frame_ff = bytes([0xCA, 0xCA, 0xFF, 0xFF, 0x01, 0x6A, 13])
+    write("telnet", "ser2net-9600e81", bytes([0, 0]) + agree + answers(9600, 8, 3, 1) + b"data")
+    write("telnet", "ser2net-9600e81-bytewise",
+          bytes([3, 0]) + agree + answers(9600, 8, 3, 1) + frame_ff.replace(b"\xff", b"\xff\xff"))
+    write("telnet", "115200n81-whole", bytes([200, 1]) + agree + answers(115200, 8, 1, 1))
+    # A speed with a 255 in it goes out escaped.
+    write("telnet", "speed-with-iac", bytes([0, 3]) + agree + answers(16777471, 5, 5, 1))
+    write("telnet", "wrong-speed", bytes([1, 0]) + agree + answers(4800, 8, 3, 1))
+    write("telnet", "short-answer", bytes([2, 0]) + agree + sub(bytes([101, 0, 0])))
+    write("telnet", "refuses-comport", bytes([0, 0]) + bytes([IAC, DONT, 44]) + b"tail")
+    write("telnet", "other-options", bytes([5, 0]) + bytes([IAC, DO, 24, IAC, WILL, 1, IAC, WONT, 1,
+                                                            IAC, DO, 24, IAC, 241, IAC, 249]))
+    write("telnet", "notices", bytes([4, 0]) + agree + sub(bytes([106, 0x30])) + sub(bytes([107, 0xFF])))
+    write("telnet", "endless-sub", bytes([7, 0]) + bytes([IAC, SB, 44, 101]) + bytes(range(1, 255)) * 4)
+    write("telnet", "ends-mid-command", bytes([6, 1]) + b"abc" + bytes([IAC, SB, 44, 101, IAC]))
+    write("telnet", "doubled-iac-data", bytes([1, 0]) + bytes([IAC, IAC, 0, IAC, IAC, IAC, IAC]))
+
+
 def simulator_seeds(sim, seconds=3.0, piece=400):
     import select
     import subprocess
@@ -141,6 +174,7 @@ if __name__ == "__main__":
     framer_seeds()
     text_seeds()
     ctlinput_seeds()
+    telnet_seeds()
     if len(sys.argv) > 1:
         simulator_seeds(sys.argv[1])
     print("seed corpora written under", os.path.join(HERE, "corpus"), file=sys.stderr)

@@ -661,6 +661,18 @@ void TestRecordReplay::replayCommandLineIsChecked_data()
     QTest::newRow("a folder") << QStringList{"--replay", m_dir.path()} << 1 << "it is a folder";
     QTest::newRow("not a recording")
         << QStringList{"--replay", QStringLiteral(KESTREL)} << 1 << "not a Kestrel recording";
+    // 20,000 characters that would set the terminal's title and clear it: a message
+    // quotes 60 of them at one end, its escapes shown.
+    const QString hostile = QStringLiteral("\x1b]0;t\x07") + QString(19'990, QLatin1Char('x')) +
+                            QStringLiteral("\x1b[2J");
+    const QString head = QStringLiteral("\\x1b]0;t\\x07") + QString(48, QLatin1Char('x')) + "...";
+    QTest::newRow("unknown option quoted short")
+        << QStringList{"--" + hostile} << 1 << "Unknown option '" + head + "'.\n";
+    QTest::newRow("speed quoted short")
+        << QStringList{"--replay", rec, "--speed", hostile} << 2 << "not \"" + head + "\"\n";
+    QTest::newRow("file name quoted short")
+        << QStringList{"--replay", "/nonexistent/" + hostile} << 1
+        << "cannot read ..." + QString(53, QLatin1Char('x')) + "\\x1b[2J: ";
     QVERIFY(makeHugeRecording(m_dir.filePath(QStringLiteral("huge.krec"))));
     QTest::newRow("a recording past 1 GB") << QStringList{"--replay", m_dir.filePath("huge.krec")}
                                            << 1 << "a replay holds at most 1 GB";

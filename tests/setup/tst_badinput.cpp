@@ -62,6 +62,14 @@ const QList<Hostile> &hostileTexts()
     return rows;
 }
 
+// A message shows control characters escaped, never as they are.
+bool hasControlCharacter(const QString &message)
+{
+    return std::any_of(message.begin(), message.end(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != QLatin1Char('\n')) || c.unicode() == 0x7F;
+    });
+}
+
 // Whole degrees as the window takes them, with "00" minutes: the DDDMM value, or nothing.
 std::optional<double> wholeDegrees(const Hostile &h)
 {
@@ -231,6 +239,7 @@ void TestBadInput::setupFieldsSendMeaningOrRefuse()
         const QString message = r.tp.boxes.shown[0].text;
         QVERIFY2(message.contains(fieldWord), qPrintable(message));
         QVERIFY2(message.size() < 200, qPrintable(message));
+        QVERIFY2(!hasControlCharacter(message), qPrintable(message));
         QVERIFY(w->isVisible());
         QCOMPARE(w->focusWidget(), w->findChild<QLineEdit *>(focus));
     } else {
@@ -287,8 +296,11 @@ void TestBadInput::refreshBoxesTakeIntervalOrRefuse()
     if (ms > 0)
         QCOMPARE(timer.interval(), ms);
     QCOMPARE(r.tp.boxes.shown.size(), ms < 0 ? 1 : 0);
-    if (ms < 0)
+    if (ms < 0) {
         QVERIFY(r.tp.boxes.shown[0].text.size() < 200);
+        QVERIFY2(!hasControlCharacter(r.tp.boxes.shown[0].text),
+                 qPrintable(r.tp.boxes.shown[0].text));
+    }
     QCOMPARE(r.port.written, QByteArray());
 }
 
@@ -311,7 +323,10 @@ void TestBadInput::deviceBoxOpensOnlyASerialDevice_data()
     QTest::newRow("a plain file") << "/etc/hostname"
                                   << "/etc/hostname" + notAvailable;
     QTest::newRow("control characters") << "\x01\x1b[2J"
-                                        << "\x01\x1b[2J" + notAvailable;
+                                        << "\\x01\\x1b[2J" + notAvailable;
+    QTest::newRow("very long, escape at the end")
+        << "/dev/" + QString(300, QLatin1Char('x')) + "\x1b"
+        << "..." + QString(56, QLatin1Char('x')) + "\\x1b" + notAvailable;
     QTest::newRow("pseudo-terminal with blanks around") << " PTY "
                                                         << "";
 }

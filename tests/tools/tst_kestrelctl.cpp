@@ -257,6 +257,8 @@ private slots:
     void unwritableOutputEndsWithStatus1_data();
     void unwritableOutputEndsWithStatus1();
     void recordTroubleEndsWithStatus1();
+    void hostileArgumentsAreQuotedShortAndEscaped_data();
+    void hostileArgumentsAreQuotedShortAndEscaped();
     void hostileFilesUnderAMemoryLimit_data();
     void hostileFilesUnderAMemoryLimit();
 
@@ -1690,6 +1692,82 @@ void TestKestrelCtl::unwritableOutputEndsWithStatus1()
 }
 
 QTEST_GUILESS_MAIN(TestKestrelCtl)
+// Arguments of 20,000 characters with terminal escapes at both ends ("HOSTILE" in the
+// rows): each message quotes one end of them, short and with its escapes shown.
+void TestKestrelCtl::hostileArgumentsAreQuotedShortAndEscaped_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exit");
+    const QString ctl = QStringLiteral(KESTRELCTL);
+    const QString sim = QStringLiteral(KESTREL_SIM);
+    const QString port = QStringLiteral("/dev/null");
+    QTest::newRow("unknown subcommand") << ctl << QStringList{"HOSTILE"} << 64;
+    QTest::newRow("unknown option") << ctl << QStringList{"decode", "--HOSTILE"} << 64;
+    QTest::newRow("unexpected argument")
+        << ctl << QStringList{"monitor", "--port", port, "HOSTILE"} << 64;
+    QTest::newRow("time zone") << ctl << QStringList{"decode", "--time-zone", "HOSTILE", "-"} << 64;
+    QTest::newRow("units") << ctl << QStringList{"decode", "--units", "HOSTILE", "-"} << 64;
+    QTest::newRow("line settings")
+        << ctl << QStringList{"send", "--port", port, "--settings", "HOSTILE", "reset"} << 64;
+    QTest::newRow("send command") << ctl << QStringList{"send", "--port", port, "HOSTILE"} << 64;
+    QTest::newRow("request type") << ctl
+                                  << QStringList{"send", "--port", port, "request", "HOSTILE"}
+                                  << 64;
+    QTest::newRow("typed height") << ctl
+                                  << QStringList{"send", "--port", port, "set-height", "HOSTILE"}
+                                  << 4;
+    QTest::newRow("export format")
+        << ctl << QStringList{"export", "--format", "HOSTILE", "x.krec"} << 64;
+    QTest::newRow("pseudo-terminal mode")
+        << ctl << QStringList{"nmea", "--port", port, "--link", "x", "--mode", "HOSTILE"} << 64;
+    QTest::newRow("pseudo-terminal group")
+        << ctl << QStringList{"nmea", "--port", port, "--link", "x", "--group", "HOSTILE"} << 64;
+    QTest::newRow("NMEA address") << ctl
+                                  << QStringList{"nmea", "--port", port, "--tcp", "HOSTILE:1"}
+                                  << 64;
+    QTest::newRow("reference") << ctl << QStringList{"stats", "--reference", "HOSTILE", "x"} << 64;
+    QTest::newRow("decode file") << ctl << QStringList{"decode", "/nonexistent/HOSTILE"} << 1;
+    QTest::newRow("stats file") << ctl << QStringList{"stats", "/nonexistent/HOSTILE"} << 1;
+    QTest::newRow("export file") << ctl
+                                 << QStringList{"export", "--format", "gpx", "/nonexistent/HOSTILE"}
+                                 << 1;
+    QTest::newRow("device") << ctl << QStringList{"send", "--port", "/nonexistent/HOSTILE", "reset"}
+                            << 1;
+    QTest::newRow("network device")
+        << ctl << QStringList{"send", "--port", "tcp://HOSTILE", "reset"} << 1;
+    QTest::newRow("simulator replay file")
+        << sim << QStringList{"--replay", "/nonexistent/HOSTILE"} << 2;
+    QTest::newRow("simulator speed")
+        << sim << QStringList{"--replay", "x", "--speed", "HOSTILE"} << 2;
+    QTest::newRow("simulator unknown option") << sim << QStringList{"--HOSTILE"} << 1;
+    QTest::newRow("simulator chance") << sim << QStringList{"--garbage", "HOSTILE"} << 2;
+    QTest::newRow("simulator position") << sim << QStringList{"--static", "HOSTILE"} << 2;
+}
+
+void TestKestrelCtl::hostileArgumentsAreQuotedShortAndEscaped()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(int, exit);
+    const QString hostile = QStringLiteral("\x1b]0;t\x07") + QString(19'990, QLatin1Char('x')) +
+                            QStringLiteral("\x1b[2J");
+    args.replaceInStrings(QStringLiteral("HOSTILE"), hostile);
+    QProcess p;
+    p.setProcessEnvironment(toolEnvironment(m_home.path()));
+    p.start(program, args);
+    QVERIFY(p.waitForFinished(10000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), exit);
+    QVERIFY2(err.contains(QLatin1String("\\x1b")), qPrintable(err));
+    for (QChar c : err)
+        QVERIFY2(c.unicode() >= 0x20 || c == QLatin1Char('\n'), qPrintable(err));
+    qsizetype run = 0, longest = 0;
+    for (QChar c : err)
+        longest = std::max(longest, run = c == QLatin1Char('x') ? run + 1 : 0);
+    QVERIFY2(longest <= 60, qPrintable(err));
+}
+
 void TestKestrelCtl::hostileFilesUnderAMemoryLimit_data()
 {
     QTest::addColumn<QString>("program");

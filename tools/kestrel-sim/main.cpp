@@ -4,6 +4,7 @@
 #include "about/abouttexts.h"
 #include "platform/clock.h"
 #include "platform/ptylink.h"
+#include "platform/quotedtext.h"
 #include "platform/signalpipe.h"
 #include "recording/recordingreader.h"
 #include "replay.h"
@@ -35,7 +36,7 @@ bool readRate(const QCommandLineParser &parser, const QCommandLineOption &option
     out = parser.value(option).toDouble(&ok);
     if (!ok || out < 0 || out > 1) {
         fail(QStringLiteral("--%1 wants a chance from 0 to 1, not «%2»")
-                 .arg(option.names().first(), parser.value(option)));
+                 .arg(option.names().first(), quotedText(parser.value(option))));
         return false;
     }
     return true;
@@ -67,14 +68,15 @@ int replay(QCoreApplication &app, const QString &file, const QString &speedText,
     const double speed = speedText.toDouble(&ok);
     if (!ok || !(speed > 0) || speed > 1000) {
         fail(QStringLiteral("--speed wants a factor above 0 and at most 1000, not «%1»")
-                 .arg(speedText));
+                 .arg(quotedText(speedText)));
         return 2;
     }
+    const QString shown = quotedPath(file);
     // Read line by line, and stopped by Ctrl+C or SIGTERM even while a FIFO is silent.
     RecordingInput in;
     in.setCancel(terminationSignalPending);
     if (!in.open(file)) {
-        fail(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
+        fail(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
         return 2;
     }
     RecordingReader reader(in);
@@ -82,7 +84,7 @@ int replay(QCoreApplication &app, const QString &file, const QString &speedText,
         if (terminationSignalPending())
             return 0;
         fail(QStringLiteral("%1 is not a recording (make one with kestrelctl record): %2")
-                 .arg(file, reader.error()));
+                 .arg(shown, reader.error()));
         return 2;
     }
     ReplayLines lines;
@@ -92,16 +94,16 @@ int replay(QCoreApplication &app, const QString &file, const QString &speedText,
     if (terminationSignalPending())
         return 0;
     if (!reader.error().isEmpty()) {
-        fail(QStringLiteral("cannot read %1: %2").arg(file, reader.error()));
+        fail(QStringLiteral("cannot read %1: %2").arg(shown, reader.error()));
         return 2;
     }
     if (reader.cutShort())
-        fail(QStringLiteral("%1 ends in an incomplete line; playing up to it").arg(file));
+        fail(QStringLiteral("%1 ends in an incomplete line; playing up to it").arg(shown));
     if (!reader.damaged().isEmpty()) {
         fail(QStringLiteral("%1: %2 skipped; playing everything else")
-                 .arg(file, reader.damaged().countText()));
+                 .arg(shown, reader.damaged().countText()));
         for (const QString &line : reader.damaged().text())
-            fail(QStringLiteral("%1: %2").arg(file, line));
+            fail(QStringLiteral("%1: %2").arg(shown, line));
     }
 
     Replay player(std::move(lines), speed);
@@ -185,7 +187,12 @@ int main(int argc, char **argv)
     parser.addOptions({staticOption});
     parser.addOptions({linkOption, rateOption, baudOption, seedOption, garbageOption, corruptOption,
                        truncateOption, verboseOption, replayOption, speedOption});
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        fail(commandLineError(parser));
+        return 1;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
     if (parser.isSet(versionOption)) {
         std::printf("%s\n", qPrintable(programVersionLine(QStringLiteral("kestrel-sim"))));
         return 0;

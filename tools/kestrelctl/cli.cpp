@@ -5,6 +5,7 @@
 #include "link/portmessage.h"
 #include "platform/networkport.h"
 #include "platform/qtserialport.h"
+#include "platform/quotedtext.h"
 #include "platform/selectingserialport.h"
 #include "platform/settingsstore.h"
 #include "platform/signalpipe.h"
@@ -51,10 +52,10 @@ int reportDamagedLines(const QString &file, const DamagedLines &damaged)
 {
     if (damaged.isEmpty())
         return Exit::Ok;
-    complain(
-        QStringLiteral("%1: %2 skipped; everything else was read").arg(file, damaged.countText()));
+    complain(QStringLiteral("%1: %2 skipped; everything else was read")
+                 .arg(quotedPath(file), damaged.countText()));
     for (const QString &line : damaged.text())
-        complain(QStringLiteral("%1: %2").arg(file, line));
+        complain(QStringLiteral("%1: %2").arg(quotedPath(file), line));
     return Exit::BadInput;
 }
 
@@ -106,7 +107,7 @@ QString SubcommandParser::helpText() const
 std::optional<int> SubcommandParser::parse(const QStringList &args)
 {
     if (!m_parser.parse(args))
-        return usageError(m_command, m_parser.errorText());
+        return usageError(m_command, commandLineError(m_parser));
     if (m_parser.isSet(QStringLiteral("help"))) {
         std::fputs(qPrintable(helpText()), stdout);
         return Exit::Ok;
@@ -126,7 +127,7 @@ std::unique_ptr<SerialPort> openPort(const QString &command, QCommandLineParser 
     if (!settings) {
         status = usageError(command, QStringLiteral("--settings \"%1\" is not speed,parity,data,"
                                                     "stop like 9600,e,8,1")
-                                         .arg(p.value(o.settings)));
+                                         .arg(quotedText(p.value(o.settings))));
         return nullptr;
     }
     auto port = std::make_unique<SelectingSerialPort>(std::make_unique<QtSerialPort>());
@@ -135,7 +136,8 @@ std::unique_ptr<SerialPort> openPort(const QString &command, QCommandLineParser 
     port->setSettings(settings->text());
     if (NetworkAddress::claims(device)) {
         if (!port->open() || !waitWhileOpening(*port)) {
-            complain(QStringLiteral("cannot open %1: %2").arg(device, port->errorString()));
+            complain(
+                QStringLiteral("cannot open %1: %2").arg(quotedPath(device), port->errorString()));
             status = Exit::Failed;
             return nullptr;
         }
@@ -145,7 +147,7 @@ std::unique_ptr<SerialPort> openPort(const QString &command, QCommandLineParser 
     if (!port->open()) {
         complain(QStringLiteral("cannot open %1: %2. Check the device name and that no other "
                                 "program holds it.")
-                     .arg(device, port->errorString()));
+                     .arg(quotedPath(device), port->errorString()));
         const DeviceAccess access = probeDeviceAccess(device);
         if (access.exists && access.refused)
             complain(portOpenAdvice(QString(), QString(), access));
@@ -167,7 +169,7 @@ std::optional<int> TimeZoneOption::value(const QString &command, QCommandLinePar
     if (!ok || v < 0 || v > 24) {
         usageError(command, QStringLiteral("--time-zone wants an index from 0 to 24 (12 is UTC) "
                                            "or \"computer\", not \"%1\"")
-                                .arg(p.value(option)));
+                                .arg(quotedText(p.value(option))));
         return std::nullopt;
     }
     return v;
@@ -181,7 +183,7 @@ std::optional<Units> UnitsOption::value(const QString &command, QCommandLinePars
     if (!units)
         usageError(command, QStringLiteral("--units wants a list of dm, deg, dms, m, ft, kmh, kn, "
                                            "mph, ms, not \"%1\"")
-                                .arg(p.value(option)));
+                                .arg(quotedText(p.value(option))));
     return units;
 }
 

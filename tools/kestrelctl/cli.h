@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/units.h"
+#include "platform/quotedtext.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

@@ -145,7 +145,8 @@ int runDecode(const QStringList &args)
         return Exit::Usage;
 
     const QString name = files.value(0, QStringLiteral("-"));
-    const QString shown = name == QLatin1String("-") ? QStringLiteral("standard input") : name;
+    const QString shown =
+        name == QLatin1String("-") ? QStringLiteral("standard input") : quotedPath(name);
     RecordingInput in;
     if (!in.open(name)) {
         complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
@@ -240,9 +241,9 @@ int runMonitor(const QStringList &args)
     if (const auto status = sp.parse(args))
         return *status;
     if (!p.positionalArguments().isEmpty())
-        return usageError(
-            QStringLiteral("monitor"),
-            QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
+        return usageError(QStringLiteral("monitor"),
+                          QStringLiteral("unexpected argument \"%1\"")
+                              .arg(quotedText(p.positionalArguments().first())));
     const auto zone = tz.value(QStringLiteral("monitor"), p);
     if (!zone)
         return Exit::Usage;
@@ -279,8 +280,10 @@ int runMonitor(const QStringList &args)
         if (link.stale() == stale)
             return;
         stale = !stale;
-        complain(stale ? QStringLiteral("%1: %2").arg(port->device(), link.navText())
-                       : QStringLiteral("%1: navigation messages again").arg(port->device()));
+        complain(
+            stale
+                ? QStringLiteral("%1: %2").arg(quotedPath(port->device()), link.navText())
+                : QStringLiteral("%1: navigation messages again").arg(quotedPath(port->device())));
     });
     staleCheck.start(250);
     QObject::connect(port.get(), &SerialPort::received, [&](const QByteArray &bytes) {
@@ -299,7 +302,7 @@ int runMonitor(const QStringList &args)
     });
     QObject::connect(port.get(), &SerialPort::lost, [&] {
         link.lost();
-        complain(QStringLiteral("%1 went away").arg(port->device()));
+        complain(QStringLiteral("%1 went away").arg(quotedPath(port->device())));
         status = Exit::Failed;
         QCoreApplication::quit();
     });

@@ -35,7 +35,7 @@ int runExport(const QStringList &args)
     const auto chosen = exportFormatNamed(p.value(format));
     if (!chosen)
         return usageError(cmd, QStringLiteral("--format wants gpx, kml, csv or nmea, not \"%1\"")
-                                   .arg(p.value(format)));
+                                   .arg(quotedText(p.value(format))));
     const QStringList files = p.positionalArguments();
     if (files.isEmpty())
         return usageError(cmd, QStringLiteral("which recording?"));
@@ -69,7 +69,7 @@ int runExport(const QStringList &args)
     if (outcome.cutShort)
         complain(QStringLiteral("%1 ends in an incomplete line (the recording was interrupted); "
                                 "exported up to it")
-                     .arg(files.first()));
+                     .arg(quotedPath(files.first())));
     complain(outcome.track.summary());
     if (outcome.track.pointCount == 0)
         complain(QStringLiteral("no navigation message with a 2D or 3D fix: the %1 file has no "

@@ -73,7 +73,7 @@ int main(int argc, char **argv)
         complain(QStringLiteral(
             "which subcommand? decode, monitor, send, record, nmea, export or stats"));
     else
-        complain(QStringLiteral("unknown subcommand \"%1\"").arg(first));
+        complain(QStringLiteral("unknown subcommand \"%1\"").arg(quotedText(first)));
     std::fputs(qPrintable(usage()), stderr);
     return Exit::Usage;
 }

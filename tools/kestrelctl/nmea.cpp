@@ -96,8 +96,8 @@ int runNmea(const QStringList &args)
     if (const auto status = sp.parse(args))
         return *status;
     if (!p.positionalArguments().isEmpty())
-        return usageError(
-            cmd, QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
+        return usageError(cmd, QStringLiteral("unexpected argument \"%1\"")
+                                   .arg(quotedText(p.positionalArguments().first())));
     if (p.isSet(link) == p.isSet(tcp))
         return usageError(cmd, QStringLiteral("give one of --link PATH or --tcp 127.0.0.1:PORT"));
 
@@ -108,12 +108,12 @@ int runNmea(const QStringList &args)
     if (p.isSet(mode) && !(modeBits = modeValue(p.value(mode))))
         return usageError(cmd, QStringLiteral("--mode wants permissions in octal such as 660, "
                                               "not \"%1\"")
-                                   .arg(p.value(mode)));
+                                   .arg(quotedText(p.value(mode))));
     std::optional<gid_t> groupId;
     if (p.isSet(group) && !(groupId = groupValue(p.value(group))))
         return usageError(cmd, QStringLiteral("--group: there is no group \"%1\" on this "
                                               "computer")
-                                   .arg(p.value(group)));
+                                   .arg(quotedText(p.value(group))));
     LoopbackAddress address;
     if (p.isSet(tcp)) {
         QString error;
@@ -140,7 +140,7 @@ int runNmea(const QStringList &args)
         if (groupId && ::chown(slave.constData(), uid_t(-1), *groupId) != 0) {
             complain(QStringLiteral("cannot give %1 to group %2: %3. Only a group you belong "
                                     "to can be given (see: id).")
-                         .arg(pty.slavePath(), p.value(group),
+                         .arg(pty.slavePath(), quotedText(p.value(group)),
                               QString::fromLocal8Bit(std::strerror(errno))));
             return Exit::Failed;
         }
@@ -193,11 +193,11 @@ int runNmea(const QStringList &args)
     PortReopener reopener(*port);
     QObject::connect(&reopener, &PortReopener::lost, [&] {
         complain(QStringLiteral("%1 went away; trying it again about once a second")
-                     .arg(port->device()));
+                     .arg(quotedPath(port->device())));
     });
     QObject::connect(&reopener, &PortReopener::reopened, [&] {
         decoder = std::make_unique<FrameDecoder>(12, FrameDecoder::Texts::Skipped);
-        complain(QStringLiteral("%1 is back").arg(port->device()));
+        complain(QStringLiteral("%1 is back").arg(quotedPath(port->device())));
     });
     QCoreApplication::exec();
     if (!linkPath.isEmpty() && QFileInfo(linkPath).isSymLink())

@@ -44,8 +44,8 @@ int runRecord(const QStringList &args)
     if (const auto status = sp.parse(args))
         return *status;
     if (!p.positionalArguments().isEmpty())
-        return usageError(
-            cmd, QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
+        return usageError(cmd, QStringLiteral("unexpected argument \"%1\"")
+                                   .arg(quotedText(p.positionalArguments().first())));
     if (p.value(out).isEmpty())
         return usageError(cmd, QStringLiteral("--out FILE is required"));
     std::optional<double> seconds;
@@ -59,7 +59,8 @@ int runRecord(const QStringList &args)
 
     QFile file(p.value(out));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        complain(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+        complain(QStringLiteral("cannot write %1: %2")
+                     .arg(quotedPath(file.fileName()), file.errorString()));
         return Exit::Failed;
     }
     RecordingWriter writer(file);
@@ -71,7 +72,8 @@ int runRecord(const QStringList &args)
     };
     header += p.values(comment);
     if (!writer.writeHeader(header)) {
-        complain(QStringLiteral("cannot write %1: %2").arg(file.fileName(), writer.errorString()));
+        complain(QStringLiteral("cannot write %1: %2")
+                     .arg(quotedPath(file.fileName()), writer.errorString()));
         // A file without its whole header is no recording: nothing is left behind.
         // (By name: QFile::remove keeps a file whose closing flush failed.)
         file.close();
@@ -84,7 +86,7 @@ int runRecord(const QStringList &args)
     clock.start();
     const auto failWrite = [&] {
         complain(QStringLiteral("cannot write %1: %2. The recording holds what came before.")
-                     .arg(file.fileName(), writer.errorString()));
+                     .arg(quotedPath(file.fileName()), writer.errorString()));
         status = Exit::Failed;
         QCoreApplication::quit();
     };
@@ -104,7 +106,7 @@ int runRecord(const QStringList &args)
     });
     QObject::connect(port.get(), &SerialPort::lost, [&] {
         complain(QStringLiteral("%1 went away; the recording holds everything before.")
-                     .arg(port->device()));
+                     .arg(quotedPath(port->device())));
         status = Exit::Failed;
         QCoreApplication::quit();
     });
@@ -114,7 +116,7 @@ int runRecord(const QStringList &args)
         if (status != Exit::Ok || !writer.fileDeleted())
             return;
         complain(QStringLiteral("%1 was deleted while recording; nothing of the recording is left")
-                     .arg(file.fileName()));
+                     .arg(quotedPath(file.fileName())));
         status = Exit::Failed;
         QCoreApplication::quit();
     });
@@ -127,6 +129,7 @@ int runRecord(const QStringList &args)
     file.close();
     const qint64 total = writer.dataBytes();
     if (status == Exit::Ok || total > 0)
-        complain(QStringLiteral("recorded %1 bytes to %2").arg(total).arg(file.fileName()));
+        complain(QStringLiteral("recorded %1 bytes to %2")
+                     .arg(QString::number(total), quotedPath(file.fileName())));
     return status;
 }

@@ -141,7 +141,7 @@ int runSend(const QStringList &args)
         const auto type = requestType(rest[0]);
         if (!type)
             return usageError(cmd, QStringLiteral("no request of type \"%1\"; choose one of %2")
-                                       .arg(rest[0], requestTypesText()));
+                                       .arg(quotedText(rest[0]), requestTypesText()));
         const quint8 t = *type;
         const bool reset = p.isSet(searchReset);
         plan.answer = t;
@@ -188,7 +188,7 @@ int runSend(const QStringList &args)
             return wrongCount(QStringLiteral("no arguments"));
         plan = {[](GPS_Main &g) { sendTimeStampReset(g); }, Msg::SetTime};
     } else {
-        return usageError(cmd, QStringLiteral("unknown command \"%1\"").arg(what));
+        return usageError(cmd, QStringLiteral("unknown command \"%1\"").arg(quotedText(what)));
     }
 
     int status = Exit::Ok;
@@ -226,7 +226,7 @@ int runSend(const QStringList &args)
         }
     });
     QObject::connect(port.get(), &SerialPort::lost, [&] {
-        complain(QStringLiteral("%1 went away").arg(port->device()));
+        complain(QStringLiteral("%1 went away").arg(quotedPath(port->device())));
         status = Exit::Failed;
         QCoreApplication::quit();
     });
@@ -236,21 +236,22 @@ int runSend(const QStringList &args)
     plan.send(g);
     link.commandSent(what, plan.answer);
     if (!written) {
-        complain(QStringLiteral("cannot write to %1: %2").arg(port->device(), port->errorString()));
+        complain(QStringLiteral("cannot write to %1: %2")
+                     .arg(quotedPath(port->device()), port->errorString()));
         return Exit::Failed;
     }
     QTimer::singleShot(int(*seconds * 1000), QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     if (const int signal = takeTerminationSignal(); signal && status == Exit::TimedOut) {
-        complain(QStringLiteral("interrupted before the answer (%1) came from the receiver on %2")
-                     .arg(QStringLiteral("CMD: ") + HexByte(plan.answer), port->device()));
+        complain(
+            QStringLiteral("interrupted before the answer (%1) came from the receiver on %2")
+                .arg(QStringLiteral("CMD: ") + HexByte(plan.answer), quotedPath(port->device())));
         return Exit::Interrupted + signal;
     }
     if (status == Exit::TimedOut)
         complain(QStringLiteral("no answer (%1) from the receiver on %2 within %3 s. Is it "
                                 "connected and powered, and are the line settings %4 right?")
-                     .arg(QStringLiteral("CMD: ") + HexByte(plan.answer), port->device())
-                     .arg(*seconds)
-                     .arg(port->Settings()));
+                     .arg(QStringLiteral("CMD: ") + HexByte(plan.answer),
+                          quotedPath(port->device()), QString::number(*seconds), port->Settings()));
     return status;
 }

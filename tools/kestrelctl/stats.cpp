@@ -178,15 +178,16 @@ int runStats(const QStringList &args)
     SatelliteTracking satellites;
 
     const QString name = files.first();
+    const QString shown = quotedPath(name);
     RecordingInput in;
     if (!in.open(name)) {
-        complain(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
+        complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
         return Exit::Failed;
     }
     RecordingReader reader(in);
     if (!reader.readHeader()) {
         complain(QStringLiteral("%1 is not a recording (kestrelctl record makes them): %2")
-                     .arg(name, reader.error()));
+                     .arg(shown, reader.error()));
         return Exit::BadInput;
     }
 
@@ -229,13 +230,13 @@ int runStats(const QStringList &args)
     if (!started)
         quality.start(0, TtffStart::RecordingStart);
     if (!reader.error().isEmpty()) {
-        complain(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
+        complain(QStringLiteral("cannot read %1: %2").arg(shown, in.errorString()));
         return Exit::Failed;
     }
     if (reader.cutShort())
         complain(QStringLiteral("%1 ends in an incomplete line (the recording was interrupted); "
                                 "counting up to it")
-                     .arg(name));
+                     .arg(shown));
     const DamagedLines damagedLines = reader.damaged();
 
     const FixCounts &n = quality.counts;

@@ -3,6 +3,7 @@
 #include "decoders/refreshinterval.h"
 #include "link/gpsmain.h"
 #include "platform/messageboxes.h"
+#include "platform/quotedtext.h"
 
 #include <QLineEdit>
 
@@ -11,8 +12,7 @@ namespace {
 // Enough of what was typed to recognise it in the message.
 QString elided(const QString &text)
 {
-    constexpr qsizetype kShown = 20;
-    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("...");
+    return quotedText(text);
 }
 
 } // namespace

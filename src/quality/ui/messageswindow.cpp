@@ -180,7 +180,7 @@ bool MessagesWindow::saveCsv(const QString &path)
         return true;
     }
     m_g.platform().boxes->show(
-        this, QStringLiteral("Could not save %1: %2").arg(path, file.errorString()),
+        this, QStringLiteral("Could not save %1: %2").arg(quotedPath(path), file.errorString()),
         QStringLiteral("Kestrel"), MsgButtons::Ok, MsgIcon::Critical, MsgAnswer::Ok);
     return false;
 }

@@ -3,6 +3,7 @@
 #include "link/gpsmain.h"
 #include "link/portkeeper.h"
 #include "platform/messageboxes.h"
+#include "platform/quotedtext.h"
 #include "platform/selectingserialport.h"
 #include "platform/ui/screenplace.h"
 #include "recording/recorder.h"
@@ -44,7 +45,7 @@ QString exportFilter(ExportFormat f)
 QString damagedText(const QString &file, const DamagedLines &damaged, const QString &rest)
 {
     return QStringLiteral("%1 has %2, skipped; everything else %3.\n%4")
-        .arg(file, damaged.countText(), rest, damaged.text().join(QLatin1Char('\n')));
+        .arg(quotedPath(file), damaged.countText(), rest, damaged.text().join(QLatin1Char('\n')));
 }
 
 constexpr ExportFormat kFormats[] = {ExportFormat::Gpx, ExportFormat::Kml, ExportFormat::Csv,
@@ -63,7 +64,7 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
         [this](const QString &error) {
             recordingStopped(QStringLiteral("%1 could not be written (%2). It holds what came "
                                             "before.")
-                                 .arg(m_recorder->path(), error));
+                                 .arg(quotedPath(m_recorder->path()), error));
         },
         Qt::QueuedConnection);
     connect(
@@ -71,7 +72,7 @@ RecordReplay::RecordReplay(GPS_Main &g, PortKeeper &keeper, QWidget *window)
         [this] {
             recordingStopped(QStringLiteral("%1 was deleted while it was being recorded, and "
                                             "what was recorded went with it.")
-                                 .arg(m_recorder->path()));
+                                 .arg(quotedPath(m_recorder->path())));
         },
         Qt::QueuedConnection);
     if (auto *selecting = qobject_cast<SelectingSerialPort *>(&keeper.port())) {
@@ -246,7 +247,7 @@ bool RecordReplay::startRecording(const QString &path)
     if (!m_recorder->start(path, comments)) {
         tell(QStringLiteral("Cannot record to %1: %2. Nothing is recorded; choose another "
                             "file or folder.")
-                 .arg(path, m_recorder->errorString()),
+                 .arg(quotedPath(path), m_recorder->errorString()),
              true);
         return false;
     }
@@ -269,7 +270,9 @@ bool RecordReplay::openRecording(const QString &path, double speed)
         return false;
     auto opened = std::make_unique<OpenedRecording>();
     if (!opened->input.open(path)) {
-        tell(QStringLiteral("Cannot open %1: %2").arg(path, opened->input.errorString()), true);
+        tell(
+            QStringLiteral("Cannot open %1: %2").arg(quotedPath(path), opened->input.errorString()),
+            true);
         return false;
     }
     return load(std::move(opened), path, speed, false);
@@ -303,7 +306,8 @@ struct Loading {
 
 QString notPlayableText(const QString &path, const QString &why)
 {
-    return QStringLiteral("%1 is not a Kestrel recording that can be played: %2").arg(path, why);
+    return QStringLiteral("%1 is not a Kestrel recording that can be played: %2")
+        .arg(quotedPath(path), why);
 }
 
 } // namespace
@@ -312,7 +316,8 @@ bool RecordReplay::load(std::unique_ptr<OpenedRecording> opened, const QString &
                         bool headerRead)
 {
     if (m_loader) {
-        tell(QStringLiteral("Cannot open %1 while another recording is being read.").arg(path),
+        tell(QStringLiteral("Cannot open %1 while another recording is being read.")
+                 .arg(quotedPath(path)),
              true);
         return false;
     }
@@ -350,9 +355,9 @@ bool RecordReplay::load(std::unique_ptr<OpenedRecording> opened, const QString &
     });
     m_loader = thread;
     // Shown after half a second: a pipe that delivers at once never shows it.
-    auto *progress =
-        new QProgressDialog(QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()),
-                            QStringLiteral("Cancel"), 0, size > 0 ? 1000 : 0, m_window);
+    auto *progress = new QProgressDialog(
+        QStringLiteral("Reading %1...").arg(quotedPath(QFileInfo(path).fileName())),
+        QStringLiteral("Cancel"), 0, size > 0 ? 1000 : 0, m_window);
     progress->setObjectName(QStringLiteral("RecordingProgress"));
     progress->setMinimumDuration(500);
     progress->setAutoReset(false);
@@ -374,8 +379,8 @@ bool RecordReplay::load(std::unique_ptr<OpenedRecording> opened, const QString &
         thread->deleteLater();
         m_cancelLoading = nullptr;
         if (loading->cancelled) {
-            m_g.prependLog(
-                QStringLiteral("RPL: reading %1 cancelled").arg(QFileInfo(path).fileName()));
+            m_g.prependLog(QStringLiteral("RPL: reading %1 cancelled")
+                               .arg(quotedPath(QFileInfo(path).fileName())));
             return;
         }
         if (!loading->ok) {
@@ -401,7 +406,7 @@ bool RecordReplay::play(ReplayRecording recording, const QString &path, double s
     SerialPort &port = m_keeper.port();
     port.setDevice(ReplayPort::deviceName());
     if (!m_keeper.open()) {
-        tell(QStringLiteral("Cannot play %1: %2").arg(path, port.errorString()), true);
+        tell(QStringLiteral("Cannot play %1: %2").arg(quotedPath(path), port.errorString()), true);
         return false;
     }
     m_lastRecording = path;
@@ -426,7 +431,8 @@ bool RecordReplay::exportRecording(const QString &recordingPath, ExportFormat fo
         tell(QStringLiteral("Export failed: %1").arg(outcome.error), true);
         return false;
     }
-    QString text = QStringLiteral("Exported to %1.\n%2.").arg(out, outcome.track.summary());
+    QString text =
+        QStringLiteral("Exported to %1.\n%2.").arg(quotedPath(out), outcome.track.summary());
     if (outcome.track.pointCount == 0)
         text += QStringLiteral("\nNo navigation message had a 2D or 3D fix: the file has no "
                                "points.");
