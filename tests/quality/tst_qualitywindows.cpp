@@ -143,6 +143,8 @@ private slots:
     void scatterMeasuresAgainstTheReference();
     void historyFollowsASatelliteAcrossChannels();
     void messagesWindowByKeyboard();
+    void searchWaitsForTheLastKey_data();
+    void searchWaitsForTheLastKey();
 };
 
 void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
@@ -871,10 +873,74 @@ void TestQualityWindows::messagesWindowByKeyboard()
     const QString copied = QApplication::clipboard()->text();
     QCOMPARE(copied.count(QLatin1Char('\t')), MessageLog::kColumns - 1);
     QCOMPARE(copied, w->log()->rowsText({1}, QLatin1Char('\t')));
-    // Typed into the search box, the view narrows to the satellite messages.
+    // Typed into the search box and Return, the view narrows to the satellite messages.
     QTest::keyClicks(w->findChild<QLineEdit *>(QStringLiteral("Search")), QStringLiteral("cb cb"));
+    QTest::keyClick(w->findChild<QLineEdit *>(QStringLiteral("Search")), Qt::Key_Return);
     QVERIFY(w->log()->rowCount() >= 1);
     for (int row = 0; row < w->log()->rowCount(); ++row)
         QCOMPARE(w->log()->index(row, MessageLog::Name).data().toString(),
                  QStringLiteral("satellites"));
+}
+
+void TestQualityWindows::searchWaitsForTheLastKey_data()
+{
+    // Steps in the search box: «type:TEXT» (\b a Backspace), «wait:MS» (the event loop
+    // turning), «return», «settle» (until the delay is over); then, before the event loop
+    // turns again, whether the view is narrowed to the search and how long the filter
+    // still waits (-1: it does not).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("narrowed");
+    QTest::addColumn<int>("waitingMs");
+    QTest::newRow("typed: the filter waits a quarter second")
+        << QStringList{"type:cb cb"} << false << 250;
+    QTest::newRow("a key 100 ms later waits anew")
+        << QStringList{"type:cb c", "wait:100", "type:b"} << false << 250;
+    QTest::newRow("Return filters at once") << QStringList{"type:cb cb", "return"} << true << -1;
+    QTest::newRow("after the wait, filtered") << QStringList{"type:cb cb", "settle"} << true << -1;
+    QTest::newRow("emptied by Backspace, all rows back after the wait")
+        << QStringList{"type:cb cb", "return", "type:\b\b\b\b\b", "settle"} << false << -1;
+}
+
+void TestQualityWindows::searchWaitsForTheLastKey()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, narrowed);
+    QFETCH(int, waitingMs);
+    Rig r;
+    auto *w = static_cast<MessagesWindow *>(r.open("NavMessages", DataWindow::Messages));
+    r.run(2000);
+    QTRY_VERIFY(w->log()->rowCount() >= 4);
+    auto *search = w->findChild<QLineEdit *>(QStringLiteral("Search"));
+    auto *delay = w->findChild<QTimer *>(QStringLiteral("SearchDelay"));
+    QVERIFY(search && delay);
+    for (const QString &step : steps) {
+        const QString arg = step.section(QLatin1Char(':'), 1);
+        if (step.startsWith(QLatin1String("type:"))) {
+            for (QChar c : arg) {
+                if (c == QLatin1Char('\b'))
+                    QTest::keyClick(search, Qt::Key_Backspace);
+                else
+                    QTest::keyClicks(search, QString(c));
+            }
+        } else if (step.startsWith(QLatin1String("wait:"))) {
+            QTest::qWait(arg.toInt());
+        } else if (step == QLatin1String("return")) {
+            QTest::keyClick(search, Qt::Key_Return);
+        } else {
+            QTRY_VERIFY(!delay->isActive());
+        }
+    }
+    // A satellite message a second: the search keeps those alone.
+    int satellites = 0;
+    for (int row = 0; row < w->log()->rowCount(); ++row)
+        satellites += w->log()->index(row, MessageLog::Name).data() == QStringLiteral("satellites");
+    QVERIFY(satellites >= 2);
+    QCOMPARE(w->log()->rowCount() == satellites, narrowed);
+    QCOMPARE(delay->isActive(), waitingMs >= 0);
+    // Started by the last key: nothing can have taken more than a few ms off the wait.
+    if (waitingMs >= 0) {
+        QCOMPARE(delay->interval(), waitingMs);
+        QVERIFY2(delay->remainingTime() > waitingMs - 50,
+                 qPrintable(QString::number(delay->remainingTime())));
+    }
 }

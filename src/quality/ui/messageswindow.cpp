@@ -118,7 +118,12 @@ MessagesWindow::MessagesWindow(GPS_Main &g, QWidget *parent, qsizetype bound)
 
     connect(m_direction, &QComboBox::currentIndexChanged, this, &MessagesWindow::applyFilter);
     connect(m_type, &QComboBox::currentIndexChanged, this, &MessagesWindow::applyFilter);
-    connect(m_search, &QLineEdit::textChanged, this, &MessagesWindow::applyFilter);
+    m_searchDelay.setObjectName(QStringLiteral("SearchDelay"));
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(kSearchDelayMs);
+    connect(&m_searchDelay, &QTimer::timeout, this, &MessagesWindow::applyFilter);
+    connect(m_search, &QLineEdit::textChanged, &m_searchDelay, qOverload<>(&QTimer::start));
+    connect(m_search, &QLineEdit::returnPressed, this, &MessagesWindow::applyFilter);
     connect(m_log, &MessageLog::droppedChanged, this, &MessagesWindow::showDropped);
     // Newest at the bottom: a view scrolled to its end follows it; one scrolled up
     // stays where the reader is.
@@ -142,6 +147,7 @@ void MessagesWindow::Form_Unload()
 
 void MessagesWindow::applyFilter()
 {
+    m_searchDelay.stop();
     m_log->setFilter(MessageLog::Show(m_direction->currentIndex()), m_type->currentData().toInt(),
                      m_search->text());
     m_table->scrollToBottom();
