@@ -81,6 +81,8 @@ void TestClockOffset::offsetAtTheFirstByte_data()
     QTest::newRow("a nibble that is no digit")
         << navAt({0x26, 0x12, 0x07, 0x12, 0x00, 0x5A}) << "2026-12-07T12:00:00.000Z"
         << "" << 0 << std::optional<int>();
+    QTest::newRow("the computer's time unknown gives none") << noon << ""
+                                                            << "" << 0 << std::optional<int>();
     QByteArray damaged = noon;
     damaged[10] = char(damaged[10] ^ 1);
     QTest::newRow("a damaged frame gives none") << damaged << "2026-12-07T12:00:00.052Z"
@@ -98,7 +100,9 @@ void TestClockOffset::offsetAtTheFirstByte()
     GPS_Main g(tp.platform);
     QualityWatch watch(g);
     // Garbage before the frame, in the same read as its first byte.
-    tp.clock.time = utc(firstByteAt);
+    tp.clock.utcKnown = !firstByteAt.isEmpty();
+    if (tp.clock.utcKnown)
+        tp.clock.time = utc(firstByteAt);
     g.receive(bytes({0x00, 0x55}) + (split > 0 ? frame.left(split) : frame));
     if (split > 0) {
         tp.clock.time = utc(restAt);
