@@ -145,6 +145,8 @@ private slots:
     void messagesWindowByKeyboard();
     void searchWaitsForTheLastKey_data();
     void searchWaitsForTheLastKey();
+    void messageCellsDrawTheirText_data();
+    void messageCellsDrawTheirText();
 };
 
 void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
@@ -943,4 +945,59 @@ void TestQualityWindows::searchWaitsForTheLastKey()
         QVERIFY2(delay->remainingTime() > waitingMs - 50,
                  qPrintable(QString::number(delay->remainingTime())));
     }
+}
+
+void TestQualityWindows::messageCellsDrawTheirText_data()
+{
+    // A cell of the first of two rows, that row selected or not: its background is the
+    // view's (or the selection's) and its text is drawn in the matching colour.
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("bytes") << int(MessageLog::Bytes) << false;
+    QTest::newRow("bytes, selected") << int(MessageLog::Bytes) << true;
+    QTest::newRow("time") << int(MessageLog::Time) << false;
+    QTest::newRow("time, selected") << int(MessageLog::Time) << true;
+    QTest::newRow("length, on the right") << int(MessageLog::Length) << false;
+}
+
+void TestQualityWindows::messageCellsDrawTheirText()
+{
+    QFETCH(int, column);
+    QFETCH(bool, selected);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    MessagesWindow w(g);
+    w.resize(1000, 400);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i < 2; ++i)
+        w.log()->addSent(navFrame({{3, {0x04}}}), 0);
+    w.log()->flush();
+    if (selected)
+        w.table()->selectRow(0);
+    const QRect cell = w.table()->visualRect(w.log()->index(0, column));
+    const QImage img = w.table()->viewport()->grab(cell).toImage();
+    const QPalette::ColorGroup group = w.isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    const QPalette &pal = w.table()->palette();
+    const QColor back = pal.color(group, selected ? QPalette::Highlight : QPalette::Base);
+    const QColor text = pal.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+    const auto distance = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue());
+    };
+    int inText = 0;
+    int leftmost = img.width();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (distance(img.pixelColor(x, y), text) < 60) {
+                ++inText;
+                leftmost = std::min(leftmost, x);
+            }
+    QCOMPARE(img.pixelColor(img.width() / 2, 0), back);
+    QVERIFY2(inText >= 10, qPrintable(QString::number(inText)));
+    // Left-aligned text starts at the cell's margin; the length is set to the right.
+    if (column == MessageLog::Length)
+        QVERIFY2(leftmost > img.width() / 2, qPrintable(QString::number(leftmost)));
+    else
+        QVERIFY2(leftmost < 10, qPrintable(QString::number(leftmost)));
 }
