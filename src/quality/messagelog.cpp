@@ -98,7 +98,8 @@ void MessageLog::addSent(QByteArrayView frame, qint64 utcMs)
     r.kind = LogRow::Kind::Out;
     r.utcMs = utcMs;
     r.length = quint8(std::min<qsizetype>(frame.size(), Frame::kMaxLength));
-    std::memcpy(r.data.data(), frame.data(), r.length);
+    if (r.length > 0)
+        std::memcpy(r.data.data(), frame.data(), r.length);
     r.good = sumHolds(frame);
 }
 

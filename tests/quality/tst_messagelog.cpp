@@ -15,9 +15,26 @@
 
 namespace {
 
+// The computer's UTC not known, as in the replay of a recording that does not say
+// when it was made.
+class UnknownUtcClock : public FakeClock {
+public:
+    qint64 utcMs() const override { return -1; }
+};
+
+Platform withClock(TestPlatform &tp, Clock *clock)
+{
+    if (clock)
+        tp.platform.clock = clock;
+    return tp.platform;
+}
+
 struct Link {
+    explicit Link(bool utcKnown = true) : g(withClock(tp, utcKnown ? nullptr : &unknownUtc)) {}
+
     TestPlatform tp;
-    GPS_Main g{tp.platform};
+    UnknownUtcClock unknownUtc;
+    GPS_Main g;
     QtSerialPort port;
     PortKeeper keeper{g, port};
 
@@ -111,8 +128,7 @@ void TestMessageLog::rowsFollowTheLine()
     QFETCH(QString, time);
     Pty pty;
     QVERIFY(pty.ok());
-    Link l;
-    l.tp.clock.utcKnown = time != QLatin1String("unknown");
+    Link l(time != QLatin1String("unknown"));
     QVERIFY(l.open(pty.slavePath()));
     MessageLog log(l.g);
     for (int type : requests)

@@ -34,10 +34,7 @@ public:
     QDateTime time = QDateTime(QDate(2026, 12, 7), QTime(12, 34, 56));
     QDateTime now() const override { return time; }
     qint64 monotonicMs() const override { return time.toMSecsSinceEpoch(); }
-    // False: the computer's UTC is not known, as in the replay of a recording that does
-    // not say when it was made.
-    bool utcKnown = true;
-    qint64 utcMs() const override { return utcKnown ? time.toMSecsSinceEpoch() : -1; }
+    qint64 utcMs() const override { return time.toMSecsSinceEpoch(); }
 };
 
 // A serial port with no device behind it: records what is written, is fed by the
