@@ -101,6 +101,8 @@ quality scatter alt+v a
 # window ("Level vs elevation...").
 quality history-satellites alt+v i alt+s
 quality level-elevation alt+v i alt+e
+# View, M&essages: the frames in and out, the newest at the bottom.
+quality messages alt+v e
 
 # Position Scatter on a receiver standing still, against a reference typed 10 m south of
 # it in the "Reference..." dialog: the north bias is about 10 m.

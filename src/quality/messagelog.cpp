@@ -7,20 +7,42 @@
 #include <QDateTime>
 #include <QIODevice>
 
+#include <cstring>
+#include <string_view>
+#include <type_traits>
+
 namespace {
 
 const char *const kHeaders[] = {"Time", "Dir", "Type", "Name", "Length", "Checksum", "Bytes"};
 
-QString hexText(const LogRow &r, QChar separator)
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The bytes in hex, «CA CA 6C» with a separator, «CACA6C» without, into `out`, which
+// holds three characters a byte: no allocation while rows are searched.
+std::string_view hexInto(const LogRow &r, char separator,
+                         std::array<char, 3 * Frame::kMaxLength> &out)
 {
-    QString t;
-    t.reserve(r.length * 3);
+    std::size_t n = 0;
     for (int i = 0; i < r.length; ++i) {
-        if (i > 0 && !separator.isNull())
-            t += separator;
-        t += HexByte(r.data[std::size_t(i)]);
+        if (i > 0 && separator != 0)
+            out[n++] = separator;
+        out[n++] = kHexDigits[r.data[std::size_t(i)] >> 4];
+        out[n++] = kHexDigits[r.data[std::size_t(i)] & 0x0F];
     }
-    return t;
+    return {out.data(), n};
+}
+
+QString hexText(const LogRow &r)
+{
+    std::array<char, 3 * Frame::kMaxLength> buffer;
+    const std::string_view t = hexInto(r, ' ', buffer);
+    return QString::fromLatin1(t.data(), qsizetype(t.size()));
+}
+
+QString typeName(const LogRow &r)
+{
+    const MessageType *t = r.length > 0 ? findMessageType(r.data[0]) : nullptr;
+    return t ? QString::fromLatin1(t->name) : QStringLiteral("unknown");
 }
 
 // The 8-bit sum of a whole frame is zero and its last byte a carriage return.
@@ -62,66 +84,100 @@ MessageLog::~MessageLog() = default;
 
 void MessageLog::addReceived(const Frame &frame)
 {
-    LogRow r;
+    LogRow &r = append();
+    r.kind = LogRow::Kind::In;
     r.utcMs = frame.arrivedUtcMs;
-    r.data = frame.data;
+    std::memcpy(r.data.data(), frame.data.data(), frame.length);
     r.length = frame.length;
     r.good = frame.good;
-    add(std::move(r));
 }
 
 void MessageLog::addSent(QByteArrayView frame, qint64 utcMs)
 {
-    LogRow r;
+    LogRow &r = append();
     r.kind = LogRow::Kind::Out;
     r.utcMs = utcMs;
     r.length = quint8(std::min<qsizetype>(frame.size(), Frame::kMaxLength));
-    std::copy_n(reinterpret_cast<const quint8 *>(frame.data()), r.length, r.data.begin());
+    if (r.length > 0)
+        std::memcpy(r.data.data(), frame.data(), r.length);
     r.good = sumHolds(frame);
-    add(std::move(r));
 }
 
 void MessageLog::addEvent(const QString &text, qint64 utcMs)
 {
-    LogRow r;
+    const qint64 seq = m_endSeq;
+    LogRow &r = append();
     r.kind = LogRow::Kind::Event;
     r.utcMs = utcMs;
-    add(std::move(r), text);
+    r.length = 0;
+    r.good = true;
+    m_events.insert(seq, text);
 }
 
-void MessageLog::add(LogRow &&row, const QString &eventText)
+LogRow &MessageLog::append()
 {
-    const qint64 seq = m_firstSeq + qint64(m_rows.size());
-    if (row.kind == LogRow::Kind::Event)
-        m_events.insert(seq, eventText);
-    m_rows.push_back(std::move(row));
-    if (qsizetype(m_rows.size()) > m_bound) {
-        if (m_rows.front().kind == LogRow::Kind::Event)
+    const qint64 seq = m_endSeq++;
+    if (!m_batch.isActive())
+        m_batch.start();
+    // Full: the oldest row gives its place; the view lets go of it at the next batch.
+    if (m_endSeq - m_firstSeq > m_bound) {
+        if (m_ring[(m_firstSeq - m_ringSeq) % m_bound].kind == LogRow::Kind::Event)
             m_events.remove(m_firstSeq);
-        m_rows.pop_front();
         ++m_firstSeq;
         ++m_dropped;
     }
-    if (!m_batch.isActive())
-        m_batch.start();
+    const qint64 slot = (seq - m_ringSeq) % m_bound;
+    if (slot >= m_capacity)
+        grow();
+    return m_ring[slot];
+}
+
+// Rows move to a larger ring as plain bytes.
+static_assert(std::is_trivially_copyable_v<LogRow>);
+
+void MessageLog::grow()
+{
+    // In doublings that stop at the bound, not past it.
+    const qsizetype capacity = std::min(m_bound, std::max<qsizetype>(1024, 2 * m_capacity));
+    auto ring = std::make_unique<LogRow[]>(std::size_t(capacity));
+    if (m_capacity > 0)
+        std::memcpy(ring.get(), m_ring.get(), std::size_t(m_capacity) * sizeof(LogRow));
+    m_ring = std::move(ring);
+    m_capacity = capacity;
 }
 
 const LogRow *MessageLog::rowAt(qint64 seq) const
 {
-    if (seq < m_firstSeq || seq >= m_firstSeq + qint64(m_rows.size()))
+    if (seq < m_firstSeq || seq >= m_endSeq)
         return nullptr;
-    return &m_rows[std::size_t(seq - m_firstSeq)];
+    return &m_ring[(seq - m_ringSeq) % m_bound];
+}
+
+qsizetype MessageLog::shownCount() const
+{
+    return m_showsAll ? qsizetype(m_offeredSeq - m_viewFirst) : qsizetype(m_shown.size());
+}
+
+qint64 MessageLog::shownSeq(qsizetype row) const
+{
+    return m_showsAll ? m_viewFirst + row : m_shown[std::size_t(row)];
 }
 
 void MessageLog::flush()
 {
-    // The bound first: rows it took from the store leave the view from the top.
+    // The bound first: rows it took from the store leave the view from the top, in one go.
     qsizetype gone = 0;
-    while (gone < qsizetype(m_shown.size()) && m_shown[std::size_t(gone)] < m_firstSeq)
-        ++gone;
+    if (m_showsAll)
+        gone = qsizetype(std::clamp(m_firstSeq - m_viewFirst, qint64(0), qint64(shownCount())));
+    else
+        while (gone < qsizetype(m_shown.size()) && m_shown[std::size_t(gone)] < m_firstSeq)
+            ++gone;
     if (gone > 0) {
         beginRemoveRows({}, 0, int(gone - 1));
-        m_shown.erase(m_shown.begin(), m_shown.begin() + gone);
+        if (m_showsAll)
+            m_viewFirst += gone;
+        else
+            m_shown.erase(m_shown.begin(), m_shown.begin() + gone);
         endRemoveRows();
     }
     if (m_dropped != m_droppedTold) {
@@ -130,12 +186,25 @@ void MessageLog::flush()
     }
     if (m_paused)
         return;
-    const qint64 end = m_firstSeq + qint64(m_rows.size());
+    const qint64 from = std::max(m_offeredSeq, m_firstSeq);
+    if (m_showsAll) {
+        // Rows dropped before they were offered never were in the view.
+        if (m_offeredSeq < from)
+            m_viewFirst = m_offeredSeq = from;
+        if (from == m_endSeq)
+            return;
+        const int first = int(shownCount());
+        beginInsertRows({}, first, first + int(m_endSeq - from) - 1);
+        m_offeredSeq = m_endSeq;
+        endInsertRows();
+        emit appended();
+        return;
+    }
     std::vector<qint64> batch;
-    for (qint64 seq = std::max(m_offeredSeq, m_firstSeq); seq < end; ++seq)
+    for (qint64 seq = from; seq < m_endSeq; ++seq)
         if (matches(seq))
             batch.push_back(seq);
-    m_offeredSeq = end;
+    m_offeredSeq = m_endSeq;
     if (batch.empty())
         return;
     const int first = int(m_shown.size());
@@ -155,9 +224,10 @@ void MessageLog::setPaused(bool paused)
 void MessageLog::clear()
 {
     beginResetModel();
-    m_firstSeq += qint64(m_rows.size());
-    m_offeredSeq = m_firstSeq;
-    m_rows.clear();
+    m_ringSeq = m_firstSeq = m_offeredSeq = m_viewFirst = m_endSeq;
+    // Cleared, the window gives back what it held.
+    m_ring.reset();
+    m_capacity = 0;
     m_shown.clear();
     m_events.clear();
     m_dropped = 0;
@@ -180,6 +250,23 @@ void MessageLog::setFilter(Show show, int type, const QString &search)
     m_show = show;
     m_type = type;
     m_search = search.trimmed().toUpper();
+    // What a row's texts would be searched for, worked out once rather than per row.
+    for (int t = 0; t < 256; ++t) {
+        const MessageType *known = findMessageType(quint8(t));
+        m_nameHolds[std::size_t(t)] =
+            (known ? QString::fromLatin1(known->name) : QStringLiteral("unknown"))
+                .toUpper()
+                .contains(m_search);
+    }
+    const bool latin1 =
+        std::all_of(m_search.begin(), m_search.end(), [](QChar c) { return c.unicode() < 0x80; });
+    m_hexSearch = latin1 ? m_search.toLatin1() : QByteArray();
+    QString digits = m_search;
+    digits.remove(QLatin1Char(' '));
+    const bool hex = digits.size() % 2 == 0 &&
+                     std::all_of(digits.begin(), digits.end(),
+                                 [](QChar c) { return hexDigitValue(c.unicode()) >= 0; });
+    m_hexDigits = hex ? digits.toLatin1() : QByteArray();
     rebuild();
 }
 
@@ -187,9 +274,12 @@ void MessageLog::rebuild()
 {
     beginResetModel();
     m_shown.clear();
-    for (qint64 seq = m_firstSeq; seq < m_offeredSeq; ++seq)
-        if (matches(seq))
-            m_shown.push_back(seq);
+    m_showsAll = m_show == Show::All && m_type < 0 && m_search.isEmpty();
+    m_viewFirst = std::min(m_firstSeq, m_offeredSeq);
+    if (!m_showsAll)
+        for (qint64 seq = m_firstSeq; seq < m_offeredSeq; ++seq)
+            if (matches(seq))
+                m_shown.push_back(seq);
     endResetModel();
 }
 
@@ -218,21 +308,27 @@ bool MessageLog::matches(qint64 seq) const
         return false;
     if (m_search.isEmpty())
         return true;
-    if (cellText(seq, Name).toUpper().contains(m_search))
-        return true;
     if (r->kind == LogRow::Kind::Event)
-        return false;
-    if (hexText(*r, QLatin1Char(' ')).contains(m_search))
+        return m_events.value(seq).toUpper().contains(m_search);
+    if (r->length > 0 && m_nameHolds[r->data[0]])
         return true;
-    // Hex digits typed together («CACA6C») match whole bytes only.
-    QString digits = m_search;
-    digits.remove(QLatin1Char(' '));
-    if (digits.size() % 2 != 0 || !std::all_of(digits.begin(), digits.end(), [](QChar c) {
-            return hexDigitValue(c.unicode()) >= 0;
-        }))
+    return bytesMatch(*r);
+}
+
+bool MessageLog::bytesMatch(const LogRow &r) const
+{
+    std::array<char, 3 * Frame::kMaxLength> buffer;
+    if (!m_hexSearch.isEmpty() &&
+        hexInto(r, ' ', buffer)
+                .find(std::string_view(m_hexSearch.data(), std::size_t(m_hexSearch.size()))) !=
+            std::string_view::npos)
+        return true;
+    if (m_hexDigits.isEmpty())
         return false;
-    const QString compact = hexText(*r, QChar());
-    for (qsizetype at = compact.indexOf(digits); at >= 0; at = compact.indexOf(digits, at + 1))
+    const std::string_view compact = hexInto(r, 0, buffer);
+    const std::string_view digits(m_hexDigits.data(), std::size_t(m_hexDigits.size()));
+    for (std::size_t at = compact.find(digits); at != std::string_view::npos;
+         at = compact.find(digits, at + 1))
         if (at % 2 == 0)
             return true;
     return false;
@@ -246,7 +342,8 @@ QString MessageLog::cellText(qint64 seq, int column) const
     const bool event = r->kind == LogRow::Kind::Event;
     switch (column) {
     case Time:
-        return r->utcMs < 0 ? QString()
+        // A replay of a recording that does not say when it was made.
+        return r->utcMs < 0 ? QStringLiteral("unknown")
                             : QDateTime::fromMSecsSinceEpoch(r->utcMs).toString(
                                   QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     case Direction:
@@ -255,25 +352,21 @@ QString MessageLog::cellText(qint64 seq, int column) const
                                              : QStringLiteral("out");
     case Type:
         return event || r->length == 0 ? QString() : HexByte(r->data[0]);
-    case Name: {
-        if (event)
-            return m_events.value(seq);
-        const MessageType *t = r->length > 0 ? findMessageType(r->data[0]) : nullptr;
-        return t ? QString::fromLatin1(t->name) : QStringLiteral("unknown");
-    }
+    case Name:
+        return event ? m_events.value(seq) : typeName(*r);
     case Length:
         return event ? QString() : QString::number(r->length);
     case Checksum:
         return event ? QString() : r->good ? QStringLiteral("ok") : QStringLiteral("bad");
     case Bytes:
-        return event ? QString() : hexText(*r, QLatin1Char(' '));
+        return event ? QString() : hexText(*r);
     }
     return {};
 }
 
 int MessageLog::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_shown.size());
+    return parent.isValid() ? 0 : int(shownCount());
 }
 
 int MessageLog::columnCount(const QModelIndex &parent) const
@@ -283,10 +376,10 @@ int MessageLog::columnCount(const QModelIndex &parent) const
 
 QVariant MessageLog::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(m_shown.size()))
+    if (!index.isValid() || index.row() >= int(shownCount()))
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return cellText(m_shown[std::size_t(index.row())], index.column());
+        return cellText(shownSeq(index.row()), index.column());
     if (role == Qt::TextAlignmentRole && index.column() == Length)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return {};
@@ -304,9 +397,9 @@ QString MessageLog::rowsText(const QList<int> &rows, QChar separator) const
 {
     QString t;
     for (int row : rows) {
-        if (row < 0 || row >= int(m_shown.size()))
+        if (row < 0 || row >= int(shownCount()))
             continue;
-        const qint64 seq = m_shown[std::size_t(row)];
+        const qint64 seq = shownSeq(row);
         for (int c = 0; c < kColumns; ++c) {
             if (c > 0)
                 t += separator;
@@ -327,9 +420,9 @@ bool MessageLog::writeCsv(QIODevice &out) const
         return false;
     // In slices, so that 100,000 rows need no 10 MB string at once.
     constexpr int kSlice = 4096;
-    for (int from = 0; from < int(m_shown.size()); from += kSlice) {
+    for (int from = 0; from < int(shownCount()); from += kSlice) {
         QList<int> rows;
-        for (int r = from; r < std::min(from + kSlice, int(m_shown.size())); ++r)
+        for (int r = from; r < std::min(from + kSlice, int(shownCount())); ++r)
             rows << r;
         if (out.write(rowsText(rows, QLatin1Char(',')).toUtf8()) < 0)
             return false;

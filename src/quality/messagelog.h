@@ -4,10 +4,13 @@
 #include "link/frame.h"
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QHash>
 #include <QTimer>
 #include <array>
 #include <deque>
+#include <memory>
+#include <vector>
 
 class GPS_Main;
 class QIODevice;
@@ -25,16 +28,17 @@ struct LogRow {
 };
 
 // Every frame received and sent, and the link's events, as rows: the newest last, the
-// last `bound` kept. Rows are collected as they come and handed to the view in batches
-// (one insertion every kBatchMs), and their texts are made only when a cell is asked
-// for, so a fast line costs a copy of each frame and little else.
+// last `bound` kept. Rows are collected as they come into a ring that overwrites the
+// oldest, handed to the view in batches (one insertion every kBatchMs), and their
+// texts are made only when a cell is asked for, so a fast line costs a copy of each
+// frame and little else: no text and, once the ring is full, no allocation.
 class MessageLog : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Time, Direction, Type, Name, Length, Checksum, Bytes, kColumns };
     enum class Show { All, In, Out, Events };
     static constexpr qsizetype kBound = 100000;
-    static constexpr int kBatchMs = 100;
+    static constexpr int kBatchMs = 250;
 
     explicit MessageLog(GPS_Main &g, qsizetype bound = kBound, QObject *parent = nullptr);
     ~MessageLog() override;
@@ -58,7 +62,7 @@ public:
     // hex («CA CA», «caca6c»).
     void setFilter(Show show, int type, const QString &search);
     // Rows collected, shown or not, and those dropped for the bound since the last Clear.
-    qsizetype kept() const { return qsizetype(m_rows.size()); }
+    qsizetype kept() const { return qsizetype(m_endSeq - m_firstSeq); }
     qsizetype dropped() const { return m_dropped; }
     qsizetype bound() const { return m_bound; }
 
@@ -82,19 +86,31 @@ signals:
     void appended();
 
 private:
-    void add(LogRow &&row, const QString &eventText = {});
+    LogRow &append();
+    void grow();
     const LogRow *rowAt(qint64 seq) const;
     bool matches(qint64 seq) const;
+    bool bytesMatch(const LogRow &r) const;
     void rebuild();
+    qsizetype shownCount() const;
+    qint64 shownSeq(qsizetype row) const;
 
     GPS_Main &m_g;
     qsizetype m_bound;
-    std::deque<LogRow> m_rows;
-    // Rows are numbered from the first ever collected; m_rows starts at m_firstSeq.
+    // The ring: grows to m_bound, then the newest row takes the oldest one's place.
+    std::unique_ptr<LogRow[]> m_ring;
+    qsizetype m_capacity = 0;
+    // Rows are numbered from the first ever collected; the kept ones are
+    // [m_firstSeq, m_endSeq), row `seq` in slot (seq - m_ringSeq) % m_bound.
+    qint64 m_ringSeq = 0;
     qint64 m_firstSeq = 0;
+    qint64 m_endSeq = 0;
     // The rows from here on have not been offered to the view yet.
     qint64 m_offeredSeq = 0;
-    // The view's rows, by number.
+    // With no filter the view shows every row offered: [m_viewFirst, m_offeredSeq),
+    // nothing listed per row. With one, m_shown lists the view's rows by number.
+    bool m_showsAll = true;
+    qint64 m_viewFirst = 0;
     std::deque<qint64> m_shown;
     QHash<qint64, QString> m_events;
     qsizetype m_dropped = 0;
@@ -102,7 +118,13 @@ private:
     bool m_paused = false;
     Show m_show = Show::All;
     int m_type = -1;
+    // The search, upper case; the message types whose name holds it; and the same
+    // search as Latin-1 bytes for the hex text (empty when it cannot be in it).
     QString m_search;
+    std::array<bool, 256> m_nameHolds{};
+    QByteArray m_hexSearch;
+    // Hex digits typed together («CACA6C»), matched against whole bytes only.
+    QByteArray m_hexDigits;
     QTimer m_batch;
     FrameDispatcher::Subscription m_frames;
 };

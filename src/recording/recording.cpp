@@ -3,6 +3,7 @@
 #include "recording/recordingreader.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QFileDevice>
 #include <QIODevice>
 
@@ -70,6 +71,19 @@ RecordingContents readRecording(const QByteArray &data)
 }
 
 static constexpr char kSentMark[] = "# sent ";
+
+qint64 recordingStartedUtcMs(const QString &comment)
+{
+    static const QString kStarted = QStringLiteral("started: ");
+    if (!comment.startsWith(kStarted))
+        return -1;
+    const QDateTime t =
+        QDateTime::fromString(comment.mid(kStarted.size()).trimmed(), Qt::ISODateWithMs);
+    // Before 1970 is no time a recorder wrote, and would read as "unknown".
+    if (!t.isValid() || t.toMSecsSinceEpoch() < 0)
+        return -1;
+    return t.toMSecsSinceEpoch();
+}
 
 bool RecordingWriter::writeHeader(const QStringList &comments)
 {

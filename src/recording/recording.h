@@ -78,6 +78,11 @@ struct RecordingContents {
 bool looksLikeRecording(const QByteArray &data);
 RecordingContents readRecording(const QByteArray &data);
 
+// The computer's UTC (ms since 1970) at a recording's time 0, from its comment
+// «started: 2026-12-07T04:57:27.588Z»; -1 for any other comment or a date that does
+// not read.
+qint64 recordingStartedUtcMs(const QString &comment);
+
 // Writes a recording line by line and flushes after each, so that whatever stops the
 // writer leaves a file that reads back up to its last whole line. A line the file
 // took only in part (a full disk) is cut off again.

@@ -85,6 +85,8 @@ void ReplayRecording::addLine(qint64 timeMs, QByteArrayView bytes)
 
 void ReplayRecording::addComment(const QString &comment)
 {
+    if (startedUtcMs < 0)
+        startedUtcMs = recordingStartedUtcMs(comment);
     qint64 ms = 0;
     if (const int code = lineEvent(comment, ms)) {
         const auto later = std::upper_bound(m_pending.begin(), m_pending.end(), ms,
@@ -131,6 +133,7 @@ void ReplayPort::load(ReplayRecording recording, const QString &name)
 {
     close();
     m_events = std::move(recording.events);
+    m_startedUtcMs = recording.startedUtcMs;
     m_name = name;
     m_pacer = ReplayPacer(std::move(recording.lines), m_pacer.speed());
 }

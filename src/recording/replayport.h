@@ -32,6 +32,9 @@ public:
     DamagedLines damaged;
     bool cutShort = false;
     QString error;
+    // The computer's UTC at the recording's time 0 (its first readable «started:»
+    // comment), -1 when it does not say.
+    qint64 startedUtcMs = -1;
 
 private:
     void eventsBefore(qint64 timeMs);
@@ -107,8 +110,13 @@ private:
         RecordingClock(const ReplayPort &port, const Clock &base) : m_port(port), m_base(base) {}
         QDateTime now() const override { return m_base.now(); }
         qint64 monotonicMs() const override { return m_port.recordingTimeMs(); }
-        // The computer's clock of a replay is not the one the frames arrived by.
-        qint64 utcMs() const override { return -1; }
+        // The computer's UTC when the frame being handed on arrived, as it was recorded:
+        // the computer's clock now is not the one the frames arrived by.
+        qint64 utcMs() const override
+        {
+            return m_port.m_startedUtcMs < 0 ? -1
+                                             : m_port.m_startedUtcMs + m_port.recordingTimeMs();
+        }
 
     private:
         const ReplayPort &m_port;
@@ -120,6 +128,7 @@ private:
     // The time of the line being handed on, -1 between lines.
     qint64 m_handingMs = -1;
     QHash<qsizetype, int> m_events;
+    qint64 m_startedUtcMs = -1;
     QString m_name;
     ReplayPacer m_pacer;
     QTimer m_timer;

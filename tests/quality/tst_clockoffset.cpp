@@ -81,6 +81,8 @@ void TestClockOffset::offsetAtTheFirstByte_data()
     QTest::newRow("a nibble that is no digit")
         << navAt({0x26, 0x12, 0x07, 0x12, 0x00, 0x5A}) << "2026-12-07T12:00:00.000Z"
         << "" << 0 << std::optional<int>();
+    QTest::newRow("the computer's time unknown gives none") << noon << ""
+                                                            << "" << 0 << std::optional<int>();
     QByteArray damaged = noon;
     damaged[10] = char(damaged[10] ^ 1);
     QTest::newRow("a damaged frame gives none") << damaged << "2026-12-07T12:00:00.052Z"
@@ -95,10 +97,18 @@ void TestClockOffset::offsetAtTheFirstByte()
     QFETCH(int, split);
     QFETCH(std::optional<int>, offsetMs);
     TestPlatform tp;
+    // No time: the computer's UTC is not known (a replay of a recording that does not
+    // say when it was made).
+    struct UnknownUtcClock : FakeClock {
+        qint64 utcMs() const override { return -1; }
+    } unknownUtc;
+    if (firstByteAt.isEmpty())
+        tp.platform.clock = &unknownUtc;
     GPS_Main g(tp.platform);
     QualityWatch watch(g);
     // Garbage before the frame, in the same read as its first byte.
-    tp.clock.time = utc(firstByteAt);
+    if (!firstByteAt.isEmpty())
+        tp.clock.time = utc(firstByteAt);
     g.receive(bytes({0x00, 0x55}) + (split > 0 ? frame.left(split) : frame));
     if (split > 0) {
         tp.clock.time = utc(restAt);

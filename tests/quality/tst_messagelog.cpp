@@ -15,9 +15,26 @@
 
 namespace {
 
+// The computer's UTC not known, as in the replay of a recording that does not say
+// when it was made.
+class UnknownUtcClock : public FakeClock {
+public:
+    qint64 utcMs() const override { return -1; }
+};
+
+Platform withClock(TestPlatform &tp, Clock *clock)
+{
+    if (clock)
+        tp.platform.clock = clock;
+    return tp.platform;
+}
+
 struct Link {
+    explicit Link(bool utcKnown = true) : g(withClock(tp, utcKnown ? nullptr : &unknownUtc)) {}
+
     TestPlatform tp;
-    GPS_Main g{tp.platform};
+    UnknownUtcClock unknownUtc;
+    GPS_Main g;
     QtSerialPort port;
     PortKeeper keeper{g, port};
 
@@ -57,6 +74,8 @@ private slots:
     void filterAndSearch();
     void boundDropsTheOldest_data();
     void boundDropsTheOldest();
+    void firehoseKeepsTheLastFrames_data();
+    void firehoseKeepsTheLastFrames();
     void copyAndCsvHoldTheView();
 };
 
@@ -69,22 +88,34 @@ void TestMessageLog::rowsFollowTheLine_data()
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<bool>("unplug");
     QTest::addColumn<QStringList>("rows");
-    QTest::newRow("a good frame in") << QList<int>{} << false << bytes({0xB7, 0xB7, 0x92, 0x0D})
-                                     << false << QStringList{"in|B7|B7|4|ok|B7 B7 92 0D"};
+    QTest::addColumn<QString>("time");
+    const QString fakeNow = QStringLiteral("2026-12-07 12:34:56.000");
+    QTest::newRow("a good frame in")
+        << QList<int>{} << false << bytes({0xB7, 0xB7, 0x92, 0x0D}) << false
+        << QStringList{"in|B7|B7|4|ok|B7 B7 92 0D"} << fakeNow;
     QTest::newRow("a damaged frame in, garbage before it no row")
         << QList<int>{} << false << bytes({0x01, 0xFF, 0xB7, 0xB7, 0x93, 0x0D}) << false
-        << QStringList{"in|B7|B7|4|bad|B7 B7 93 0D"};
+        << QStringList{"in|B7|B7|4|bad|B7 B7 93 0D"} << fakeNow;
     QTest::newRow("a request out and its answer in")
         << QList<int>{0xC4} << false << buildFrameOfType(0xC4, bytes({1, 2, 3})) << false
         << QStringList{"out|C4|diagnosis|4|ok|C4 C4 78 0D",
-                       "in|C4|diagnosis|11|ok|C4 C4 01 02 03 00 00 00 00 72 0D"};
+                       "in|C4|diagnosis|11|ok|C4 C4 01 02 03 00 00 00 00 72 0D"}
+        << fakeNow;
     QTest::newRow("Set Height out behind its prepare frame, acknowledged")
         << QList<int>{} << true << bytes({0xB1, 0xB1, 0x9E, 0x0D}) << false
         << QStringList{"out|B8|B8|4|ok|B8 B8 90 0D",
                        "out|B1|set-height|8|ok|B1 B1 01 A4 00 05 F4 0D",
-                       "in|B1|set-height|4|ok|B1 B1 9E 0D"};
-    QTest::newRow("the port lost is an event row")
-        << QList<int>{} << false << QByteArray() << true << QStringList{"event||ERR: Lost|||"};
+                       "in|B1|set-height|4|ok|B1 B1 9E 0D"}
+        << fakeNow;
+    QTest::newRow("the port lost is an event row") << QList<int>{} << false << QByteArray() << true
+                                                   << QStringList{"event||ERR: Lost|||"} << fakeNow;
+    // The computer's clock not known (a replay of a recording that does not say when it
+    // was made): the rows say so rather than show a wrong time.
+    QTest::newRow("the computer's time unknown")
+        << QList<int>{0xC4} << false << buildFrameOfType(0xC4, bytes({1, 2, 3})) << false
+        << QStringList{"out|C4|diagnosis|4|ok|C4 C4 78 0D",
+                       "in|C4|diagnosis|11|ok|C4 C4 01 02 03 00 00 00 00 72 0D"}
+        << "unknown";
 }
 
 void TestMessageLog::rowsFollowTheLine()
@@ -94,9 +125,10 @@ void TestMessageLog::rowsFollowTheLine()
     QFETCH(QByteArray, received);
     QFETCH(bool, unplug);
     QFETCH(QStringList, rows);
+    QFETCH(QString, time);
     Pty pty;
     QVERIFY(pty.ok());
-    Link l;
+    Link l(time != QLatin1String("unknown"));
     QVERIFY(l.open(pty.slavePath()));
     MessageLog log(l.g);
     for (int type : requests)
@@ -110,8 +142,7 @@ void TestMessageLog::rowsFollowTheLine()
     QTRY_COMPARE(rowTexts(log), rows);
     // Each row timed by the computer's clock (the test's, fixed) at its arrival.
     for (int r = 0; r < log.rowCount(); ++r)
-        QCOMPARE(log.index(r, MessageLog::Time).data().toString(),
-                 QStringLiteral("2026-12-07 12:34:56.000"));
+        QCOMPARE(log.index(r, MessageLog::Time).data().toString(), time);
 }
 
 void TestMessageLog::filterAndSearch_data()
@@ -178,14 +209,23 @@ void TestMessageLog::boundDropsTheOldest_data()
     QTest::addColumn<int>("shown");
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("dropped");
-    QTest::newRow("under the bound") << 3 << QList<int>{2} << false << 2 << 0 << 0;
-    QTest::newRow("at the bound") << 3 << QList<int>{3} << false << 3 << 0 << 0;
-    QTest::newRow("one over") << 3 << QList<int>{4} << false << 3 << 1 << 1;
-    QTest::newRow("over in later batches") << 3 << QList<int>{2, 2, 2} << false << 3 << 3 << 3;
+    // Shown through a filter that lets every row pass (the view then lists its rows).
+    QTest::addColumn<bool>("filtered");
+    QTest::newRow("under the bound") << 3 << QList<int>{2} << false << 2 << 0 << 0 << false;
+    QTest::newRow("at the bound") << 3 << QList<int>{3} << false << 3 << 0 << 0 << false;
+    QTest::newRow("one over") << 3 << QList<int>{4} << false << 3 << 1 << 1 << false;
+    QTest::newRow("over in later batches")
+        << 3 << QList<int>{2, 2, 2} << false << 3 << 3 << 3 << false;
     QTest::newRow("paused: nothing new shows, the oldest still go")
-        << 3 << QList<int>{2, 2} << true << 1 << 1 << 1;
+        << 3 << QList<int>{2, 2} << true << 1 << 1 << 1 << false;
     QTest::newRow("paused past the bound: the view empties")
-        << 3 << QList<int>{2, 5} << true << 0 << -1 << 4;
+        << 3 << QList<int>{2, 5} << true << 0 << -1 << 4 << false;
+    QTest::newRow("filtered, over in later batches")
+        << 3 << QList<int>{2, 2, 2} << false << 3 << 3 << 3 << true;
+    QTest::newRow("filtered, paused: the oldest still go")
+        << 3 << QList<int>{2, 2} << true << 1 << 1 << 1 << true;
+    QTest::newRow("filtered, paused past the bound: the view empties")
+        << 3 << QList<int>{2, 5} << true << 0 << -1 << 4 << true;
 }
 
 void TestMessageLog::boundDropsTheOldest()
@@ -196,9 +236,12 @@ void TestMessageLog::boundDropsTheOldest()
     QFETCH(int, shown);
     QFETCH(int, first);
     QFETCH(int, dropped);
+    QFETCH(bool, filtered);
     TestPlatform tp;
     GPS_Main g(tp.platform);
     MessageLog log(g, bound);
+    if (filtered)
+        log.setFilter(MessageLog::Show::Out, 0xB2, QStringLiteral("b2 b2"));
     QSignalSpy told(&log, &MessageLog::droppedChanged);
     int n = 0;
     for (qsizetype b = 0; b < batches.size(); ++b) {
@@ -222,6 +265,55 @@ void TestMessageLog::boundDropsTheOldest()
     log.clear();
     QCOMPARE(log.rowCount(), 0);
     QCOMPARE(log.dropped(), qsizetype(0));
+}
+
+void TestMessageLog::firehoseKeepsTheLastFrames_data()
+{
+    // Navigation frames numbered in their first three payload bytes, through the
+    // receive path in reads of 25 and handed to the view every 250 (a 921,600 Bd line
+    // and its batches); the rows then, those dropped and the number of the first kept.
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("dropped");
+    QTest::addColumn<int>("first");
+    QTest::newRow("50,000 frames, all kept") << 50000 << 50000 << 0 << 0;
+    QTest::newRow("at the bound of 100,000") << 100000 << 100000 << 0 << 0;
+    QTest::newRow("one past it") << 100001 << 100000 << 1 << 1;
+    QTest::newRow("150,000: the last 100,000 kept") << 150000 << 100000 << 50000 << 50000;
+}
+
+void TestMessageLog::firehoseKeepsTheLastFrames()
+{
+    QFETCH(int, frames);
+    QFETCH(int, shown);
+    QFETCH(int, dropped);
+    QFETCH(int, first);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    MessageLog log(g);
+    const auto frame = [](int n) {
+        return buildFrameOfType(0xCA, bytes({n >> 16, (n >> 8) & 0xFF, n & 0xFF}));
+    };
+    QByteArray read;
+    for (int n = 0; n < frames; ++n) {
+        read += frame(n);
+        if (n % 25 == 24 || n == frames - 1) {
+            g.receive(read);
+            read.clear();
+        }
+        if (n % 250 == 249)
+            log.flush();
+    }
+    log.flush();
+    QCOMPARE(log.rowCount(), shown);
+    QCOMPARE(log.kept(), qsizetype(shown));
+    QCOMPARE(log.dropped(), qsizetype(dropped));
+    QCOMPARE(log.index(0, MessageLog::Bytes).data().toString(),
+             QString::fromLatin1(frame(first).toHex(' ').toUpper()));
+    QCOMPARE(log.index(shown - 1, MessageLog::Bytes).data().toString(),
+             QString::fromLatin1(frame(frames - 1).toHex(' ').toUpper()));
+    QCOMPARE(log.index(shown - 1, MessageLog::Name).data().toString(),
+             QStringLiteral("navigation"));
 }
 
 void TestMessageLog::copyAndCsvHoldTheView()

@@ -145,6 +145,10 @@ private slots:
     void scatterMeasuresAgainstTheReference();
     void historyFollowsASatelliteAcrossChannels();
     void messagesWindowByKeyboard();
+    void searchWaitsForTheLastKey_data();
+    void searchWaitsForTheLastKey();
+    void messageCellsDrawTheirText_data();
+    void messageCellsDrawTheirText();
 };
 
 void TestQualityWindows::openFromViewMenuAndCloseLikeTheOthers()
@@ -883,10 +887,129 @@ void TestQualityWindows::messagesWindowByKeyboard()
     const QString copied = QApplication::clipboard()->text();
     QCOMPARE(copied.count(QLatin1Char('\t')), MessageLog::kColumns - 1);
     QCOMPARE(copied, w->log()->rowsText({1}, QLatin1Char('\t')));
-    // Typed into the search box, the view narrows to the satellite messages.
+    // Typed into the search box and Return, the view narrows to the satellite messages.
     QTest::keyClicks(w->findChild<QLineEdit *>(QStringLiteral("Search")), QStringLiteral("cb cb"));
+    QTest::keyClick(w->findChild<QLineEdit *>(QStringLiteral("Search")), Qt::Key_Return);
     QVERIFY(w->log()->rowCount() >= 1);
     for (int row = 0; row < w->log()->rowCount(); ++row)
         QCOMPARE(w->log()->index(row, MessageLog::Name).data().toString(),
                  QStringLiteral("satellites"));
+}
+
+void TestQualityWindows::searchWaitsForTheLastKey_data()
+{
+    // Steps in the search box: «type:TEXT» (\b a Backspace), «wait:MS» (the event loop
+    // turning), «return», «settle» (until the delay is over); then, before the event loop
+    // turns again, whether the view is narrowed to the search and how long the filter
+    // still waits (-1: it does not).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("narrowed");
+    QTest::addColumn<int>("waitingMs");
+    QTest::newRow("typed: the filter waits a quarter second")
+        << QStringList{"type:cb cb"} << false << 250;
+    QTest::newRow("a key 100 ms later waits anew")
+        << QStringList{"type:cb c", "wait:100", "type:b"} << false << 250;
+    QTest::newRow("Return filters at once") << QStringList{"type:cb cb", "return"} << true << -1;
+    QTest::newRow("after the wait, filtered") << QStringList{"type:cb cb", "settle"} << true << -1;
+    QTest::newRow("emptied by Backspace, all rows back after the wait")
+        << QStringList{"type:cb cb", "return", "type:\b\b\b\b\b", "settle"} << false << -1;
+}
+
+void TestQualityWindows::searchWaitsForTheLastKey()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, narrowed);
+    QFETCH(int, waitingMs);
+    Rig r;
+    auto *w = static_cast<MessagesWindow *>(r.open("NavMessages", DataWindow::Messages));
+    r.run(2000);
+    QTRY_VERIFY(w->log()->rowCount() >= 4);
+    auto *search = w->findChild<QLineEdit *>(QStringLiteral("Search"));
+    auto *delay = w->findChild<QTimer *>(QStringLiteral("SearchDelay"));
+    QVERIFY(search && delay);
+    for (const QString &step : steps) {
+        const QString arg = step.section(QLatin1Char(':'), 1);
+        if (step.startsWith(QLatin1String("type:"))) {
+            for (QChar c : arg) {
+                if (c == QLatin1Char('\b'))
+                    QTest::keyClick(search, Qt::Key_Backspace);
+                else
+                    QTest::keyClicks(search, QString(c));
+            }
+        } else if (step.startsWith(QLatin1String("wait:"))) {
+            QTest::qWait(arg.toInt());
+        } else if (step == QLatin1String("return")) {
+            QTest::keyClick(search, Qt::Key_Return);
+        } else {
+            QTRY_VERIFY(!delay->isActive());
+        }
+    }
+    // A satellite message a second: the search keeps those alone.
+    int satellites = 0;
+    for (int row = 0; row < w->log()->rowCount(); ++row)
+        satellites += w->log()->index(row, MessageLog::Name).data() == QStringLiteral("satellites");
+    QVERIFY(satellites >= 2);
+    QCOMPARE(w->log()->rowCount() == satellites, narrowed);
+    QCOMPARE(delay->isActive(), waitingMs >= 0);
+    // Started by the last key: nothing can have taken more than a few ms off the wait.
+    if (waitingMs >= 0) {
+        QCOMPARE(delay->interval(), waitingMs);
+        QVERIFY2(delay->remainingTime() > waitingMs - 50,
+                 qPrintable(QString::number(delay->remainingTime())));
+    }
+}
+
+void TestQualityWindows::messageCellsDrawTheirText_data()
+{
+    // A cell of the first of two rows, that row selected or not: its background is the
+    // view's (or the selection's) and its text is drawn in the matching colour.
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("bytes") << int(MessageLog::Bytes) << false;
+    QTest::newRow("bytes, selected") << int(MessageLog::Bytes) << true;
+    QTest::newRow("time") << int(MessageLog::Time) << false;
+    QTest::newRow("time, selected") << int(MessageLog::Time) << true;
+    QTest::newRow("length, on the right") << int(MessageLog::Length) << false;
+}
+
+void TestQualityWindows::messageCellsDrawTheirText()
+{
+    QFETCH(int, column);
+    QFETCH(bool, selected);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    MessagesWindow w(g);
+    w.resize(1000, 400);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i < 2; ++i)
+        w.log()->addSent(navFrame({{3, {0x04}}}), 0);
+    w.log()->flush();
+    if (selected)
+        w.table()->selectRow(0);
+    const QRect cell = w.table()->visualRect(w.log()->index(0, column));
+    const QImage img = w.table()->viewport()->grab(cell).toImage();
+    const QPalette::ColorGroup group = w.isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    const QPalette &pal = w.table()->palette();
+    const QColor back = pal.color(group, selected ? QPalette::Highlight : QPalette::Base);
+    const QColor text = pal.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+    const auto distance = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue());
+    };
+    int inText = 0;
+    int leftmost = img.width();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (distance(img.pixelColor(x, y), text) < 60) {
+                ++inText;
+                leftmost = std::min(leftmost, x);
+            }
+    QCOMPARE(img.pixelColor(img.width() / 2, 0), back);
+    QVERIFY2(inText >= 10, qPrintable(QString::number(inText)));
+    // Left-aligned text starts at the cell's margin; the length is set to the right.
+    if (column == MessageLog::Length)
+        QVERIFY2(leftmost > img.width() / 2, qPrintable(QString::number(leftmost)));
+    else
+        QVERIFY2(leftmost < 10, qPrintable(QString::number(leftmost)));
 }

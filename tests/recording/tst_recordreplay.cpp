@@ -13,6 +13,7 @@
 #include "platform/selectingserialport.h"
 #include "pseudoterminal.h"
 #include "quality/fixstatistics.h"
+#include "quality/messagelog.h"
 #include "quality/qualitywatch.h"
 #include "quality/ui/historywindow.h"
 #include "recording/export.h"
@@ -140,6 +141,8 @@ private slots:
     void replayControlsPaceThePlay();
     void replayTimesAreTheRecordings_data();
     void replayTimesAreTheRecordings();
+    void replayedFramesKeepTheirRecordedUtc_data();
+    void replayedFramesKeepTheirRecordedUtc();
     void filesThatCannotServeAreRefusedWithAMessage_data();
     void filesThatCannotServeAreRefusedWithAMessage();
     void exportMenuWritesTheChosenFormat();
@@ -492,6 +495,84 @@ void TestRecordReplay::replayTimesAreTheRecordings()
     p.tp.clock.time = p.tp.clock.time.addSecs(60);
     QCOMPARE(p.status(), status);
     QVERIFY2(status.contains(QStringLiteral("nav 0.1 s ago")), qPrintable(status));
+}
+
+void TestRecordReplay::replayedFramesKeepTheirRecordedUtc_data()
+{
+    // The comments of a recording of two navigation messages naming 12:00:01 and
+    // 12:00:02 UTC, recorded at 1000 and 2000 ms; the computer's UTC the console gives
+    // them (its «started:» plus their time, or unknown) and the clock offset (none).
+    QTest::addColumn<QStringList>("comments");
+    QTest::addColumn<QStringList>("arrived");
+    QTest::addColumn<std::optional<int>>("offsetMs");
+    const QStringList unknown{"unknown", "unknown"};
+    QTest::newRow("the recorded arrival times")
+        << QStringList{"made by: a test", "started: 2026-12-07T12:00:00.250Z"}
+        << QStringList{"2026-12-07T12:00:01.250Z", "2026-12-07T12:00:02.250Z"}
+        << std::optional<int>(-250);
+    QTest::newRow("the computer 2 s behind when it recorded")
+        << QStringList{"started: 2026-12-07T11:59:58.000Z"}
+        << QStringList{"2026-12-07T11:59:59.000Z", "2026-12-07T12:00:00.000Z"}
+        << std::optional<int>(2000);
+    QTest::newRow("started in whole seconds")
+        << QStringList{"started: 2026-12-07T12:00:00Z"}
+        << QStringList{"2026-12-07T12:00:01.000Z", "2026-12-07T12:00:02.000Z"}
+        << std::optional<int>(0);
+    QTest::newRow("started in another zone")
+        << QStringList{"started: 2026-12-07T13:00:00.250+01:00"}
+        << QStringList{"2026-12-07T12:00:01.250Z", "2026-12-07T12:00:02.250Z"}
+        << std::optional<int>(-250);
+    QTest::newRow("the first started that reads counts")
+        << QStringList{"started: soon", "started: 2026-12-07T12:00:00.100Z",
+                       "started: 2026-12-07T13:00:00.000Z"}
+        << QStringList{"2026-12-07T12:00:01.100Z", "2026-12-07T12:00:02.100Z"}
+        << std::optional<int>(-100);
+    QTest::newRow("no started: unknown, no offset")
+        << QStringList{"made by: a test"} << unknown << std::optional<int>();
+    QTest::newRow("a started that does not read")
+        << QStringList{"started: yesterday"} << unknown << std::optional<int>();
+    QTest::newRow("a started before 1970 is no time a recorder wrote")
+        << QStringList{"started: 1969-12-31T23:59:59.000Z"} << unknown << std::optional<int>();
+}
+
+void TestRecordReplay::replayedFramesKeepTheirRecordedUtc()
+{
+    QFETCH(QStringList, comments);
+    QFETCH(QStringList, arrived);
+    QFETCH(std::optional<int>, offsetMs);
+    QByteArray text = QByteArray(Recording::kMagic) + "\n";
+    for (const QString &c : comments)
+        text += "# " + c.toUtf8() + "\n";
+    for (int s = 1; s <= 2; ++s)
+        text += QByteArray::number(s * 1000) + ' ' +
+                navFrame({{25, {0x26, 0x12, 0x07, 0x12, 0x00, s}}}).toHex().toUpper() + "\n";
+    const QString path = m_dir.filePath(QStringLiteral("started.krec"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+    Program p;
+    MessageLog log(p.g);
+    QVERIFY(p.rr().openRecording(path));
+    // Played long after it was recorded: the computer's clock now is no arrival time.
+    p.tp.clock.time = p.tp.clock.time.addYears(1);
+    p.playToEnd();
+    log.flush();
+    QStringList got;
+    for (int r = 0; r < log.rowCount(); ++r)
+        if (log.index(r, MessageLog::Direction).data() == QStringLiteral("in"))
+            got << log.index(r, MessageLog::Time).data().toString();
+    // The console shows the computer's own zone.
+    for (QString &t : arrived)
+        if (t != QLatin1String("unknown"))
+            t = QDateTime::fromString(t, Qt::ISODateWithMs)
+                    .toLocalTime()
+                    .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    QCOMPARE(got, arrived);
+    const OffsetSummary offsets = p.quality.clockOffsets().summary();
+    QCOMPARE(offsets.count, qsizetype(offsetMs ? 2 : 0));
+    if (offsetMs)
+        QCOMPARE(qRound64(offsets.medianS * 1000), qint64(*offsetMs));
 }
 
 void TestRecordReplay::filesThatCannotServeAreRefusedWithAMessage_data()

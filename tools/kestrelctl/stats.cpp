@@ -101,19 +101,6 @@ QString satellitesText(const std::vector<SatelliteSummary> &sats)
     return t;
 }
 
-// The computer's UTC at the recording's time 0, from its «started:» comment.
-std::optional<qint64> startedUtcMs(const QString &comment)
-{
-    static const QString kStarted = QStringLiteral("started: ");
-    if (!comment.startsWith(kStarted))
-        return std::nullopt;
-    const QDateTime t =
-        QDateTime::fromString(comment.mid(kStarted.size()).trimmed(), Qt::ISODateWithMs);
-    if (!t.isValid())
-        return std::nullopt;
-    return t.toMSecsSinceEpoch();
-}
-
 void addClockOffsetJson(QJsonObject &o, const OffsetSummary &c)
 {
     o[QStringLiteral("clock_offsets")] = double(c.count);
@@ -197,12 +184,13 @@ int runStats(const QStringList &args)
     PositionStatistics positions;
     ProgressLine progress(name, in.size());
     ClockOffsets offsets(ClockOffsets::Keep::All);
-    std::optional<qint64> startUtc;
+    // The computer's UTC at the recording's time 0, from its «started:» comment.
+    qint64 startUtc = -1;
     bool started = false;
     for (auto item = reader.next(); item != RecordingReader::Item::End; item = reader.next()) {
         progress.update(reader.bytesRead());
-        if (item == RecordingReader::Item::Comment && !startUtc)
-            startUtc = startedUtcMs(reader.comment());
+        if (item == RecordingReader::Item::Comment && startUtc < 0)
+            startUtc = recordingStartedUtcMs(reader.comment());
         if (item != RecordingReader::Item::Data)
             continue;
         const qint64 ms = reader.timeMs();
@@ -211,7 +199,7 @@ int runStats(const QStringList &args)
             started = true;
         }
         for (const DecodedFrame &f :
-             decoder.feed(reader.bytes(), ms, startUtc ? *startUtc + ms : -1)) {
+             decoder.feed(reader.bytes(), ms, startUtc < 0 ? -1 : startUtc + ms)) {
             if (!f.good || f.bytes.isEmpty())
                 continue;
             quality.frame(f.bytes, ms);

@@ -18,10 +18,53 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+namespace {
+
+// Draws a cell's text in one pass, clipped to its column: the item view's own delegate
+// lays each text out three times (for its size, its elision and its drawing), and at a
+// fast line every batch brings a new screenful of rows.
+class PlainTextDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        // The background, the selection and the focus frame as the style draws them.
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        if (text.isEmpty())
+            return;
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (opt.state & QStyle::State_Active)
+                                               ? QPalette::Normal
+                                               : QPalette::Inactive;
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        painter->save();
+        painter->setFont(opt.font);
+        painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected
+                                                     ? QPalette::HighlightedText
+                                                     : QPalette::Text));
+        painter->drawText(opt.rect.adjusted(margin, 0, -margin, 0),
+                          int(opt.displayAlignment) | Qt::TextSingleLine, text);
+        painter->restore();
+    }
+};
+
+} // namespace
 
 MessagesWindow::MessagesWindow(GPS_Main &g, QWidget *parent, qsizetype bound)
     : DataWindowBase(g, nullptr, QStringLiteral("Messages"), QStringLiteral("Messages"), parent)
@@ -78,6 +121,11 @@ MessagesWindow::MessagesWindow(GPS_Main &g, QWidget *parent, qsizetype bound)
     for (int c = 0; c < int(std::size(widths)); ++c)
         columns->resizeSection(c, widths[c] * digit);
     columns->setStretchLastSection(true);
+    // The names, an event's text among them, keep the view's own delegate, which elides.
+    auto *plain = new PlainTextDelegate(m_table);
+    for (int c = 0; c < MessageLog::kColumns; ++c)
+        if (c != MessageLog::Name)
+            m_table->setItemDelegateForColumn(c, plain);
     m_table->setMinimumSize(110 * digit, 20 * rows->defaultSectionSize());
     top->addWidget(m_table, 1);
 
@@ -118,7 +166,12 @@ MessagesWindow::MessagesWindow(GPS_Main &g, QWidget *parent, qsizetype bound)
 
     connect(m_direction, &QComboBox::currentIndexChanged, this, &MessagesWindow::applyFilter);
     connect(m_type, &QComboBox::currentIndexChanged, this, &MessagesWindow::applyFilter);
-    connect(m_search, &QLineEdit::textChanged, this, &MessagesWindow::applyFilter);
+    m_searchDelay.setObjectName(QStringLiteral("SearchDelay"));
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(kSearchDelayMs);
+    connect(&m_searchDelay, &QTimer::timeout, this, &MessagesWindow::applyFilter);
+    connect(m_search, &QLineEdit::textChanged, &m_searchDelay, qOverload<>(&QTimer::start));
+    connect(m_search, &QLineEdit::returnPressed, this, &MessagesWindow::applyFilter);
     connect(m_log, &MessageLog::droppedChanged, this, &MessagesWindow::showDropped);
     // Newest at the bottom: a view scrolled to its end follows it; one scrolled up
     // stays where the reader is.
@@ -142,6 +195,7 @@ void MessagesWindow::Form_Unload()
 
 void MessagesWindow::applyFilter()
 {
+    m_searchDelay.stop();
     m_log->setFilter(MessageLog::Show(m_direction->currentIndex()), m_type->currentData().toInt(),
                      m_search->text());
     m_table->scrollToBottom();

@@ -2,6 +2,8 @@
 
 #include "decoders/ui/datawindow.h"
 
+#include <QTimer>
+
 class MessageLog;
 class QComboBox;
 class QLabel;
@@ -16,6 +18,10 @@ class QTableView;
 class MessagesWindow : public DataWindowBase {
     Q_OBJECT
 public:
+    // Typing in the search box filters this long after the last key (Return at once):
+    // a pass over 100,000 rows per key would hold up the typing.
+    static constexpr int kSearchDelayMs = 250;
+
     // `bound`: the rows kept (the last 100,000 unless a test wants fewer).
     explicit MessagesWindow(GPS_Main &g, QWidget *parent = nullptr, qsizetype bound = 0);
     ~MessagesWindow() override;
@@ -41,5 +47,6 @@ private:
     QComboBox *m_type = nullptr;
     QLineEdit *m_search = nullptr;
     QLabel *m_dropped = nullptr;
+    QTimer m_searchDelay{this};
     bool m_atBottom = true;
 };
