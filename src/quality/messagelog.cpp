@@ -3,10 +3,13 @@
 #include "link/gpsmain.h"
 #include "link/hextext.h"
 #include "link/messagetypes.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
 
 #include <QDateTime>
 #include <QIODevice>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
@@ -76,7 +79,6 @@ MessageLog::MessageLog(GPS_Main &g, qsizetype bound, QObject *parent)
     connect(&g, &GPS_Main::logged, this,
             [this](const QString &line) { addEvent(line, m_g.dataClock().utcMs()); });
     m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMs);
     connect(&m_batch, &QTimer::timeout, this, &MessageLog::flush);
 }
 
@@ -117,8 +119,11 @@ void MessageLog::addEvent(const QString &text, qint64 utcMs)
 LogRow &MessageLog::append()
 {
     const qint64 seq = m_endSeq++;
-    if (!m_batch.isActive())
-        m_batch.start();
+    if (!m_batch.isActive()) {
+        // A second after the last batch, but never sooner than kBatchMs from now.
+        const qint64 since = m_lastBatchMs < 0 ? kSteadyMs : monotonicMs() - m_lastBatchMs;
+        m_batch.start(int(std::clamp<qint64>(kSteadyMs - since, kBatchMs, kSteadyMs)));
+    }
     // Full: the oldest row gives its place; the view lets go of it at the next batch.
     if (m_endSeq - m_firstSeq > m_bound) {
         if (m_ring[(m_firstSeq - m_ringSeq) % m_bound].kind == LogRow::Kind::Event)
@@ -163,8 +168,15 @@ qint64 MessageLog::shownSeq(qsizetype row) const
     return m_showsAll ? m_viewFirst + row : m_shown[std::size_t(row)];
 }
 
+qint64 MessageLog::monotonicMs() const
+{
+    const Clock *clock = m_g.platform().clock;
+    return clock ? clock->monotonicMs() : Clock().monotonicMs();
+}
+
 void MessageLog::flush()
 {
+    m_lastBatchMs = monotonicMs();
     // The bound first: rows it took from the store leave the view from the top, in one go.
     qsizetype gone = 0;
     if (m_showsAll)

@@ -29,9 +29,11 @@ struct LogRow {
 
 // Every frame received and sent, and the link's events, as rows: the newest last, the
 // last `bound` kept. Rows are collected as they come into a ring that overwrites the
-// oldest, handed to the view in batches (one insertion every kBatchMs), and their
-// texts are made only when a cell is asked for, so a fast line costs a copy of each
-// frame and little else: no text and, once the ring is full, no allocation.
+// oldest, handed to the view in batches, and their texts are made only when a cell is
+// asked for, so a fast line costs a copy of each frame and little else: no text and,
+// once the ring is full, no allocation. Every batch repaints the view, so while rows
+// keep coming there is one a second (kSteadyMs); a row after a quieter spell, such as
+// a command sent, goes in kBatchMs after it came.
 class MessageLog : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -39,6 +41,7 @@ public:
     enum class Show { All, In, Out, Events };
     static constexpr qsizetype kBound = 100000;
     static constexpr int kBatchMs = 250;
+    static constexpr int kSteadyMs = 1000;
 
     explicit MessageLog(GPS_Main &g, qsizetype bound = kBound, QObject *parent = nullptr);
     ~MessageLog() override;
@@ -49,6 +52,8 @@ public:
 
     // Hands the rows collected since the last time to the view (the batch timer calls it).
     void flush();
+    // How long after now the rows collected are handed to the view; -1 when none wait.
+    int nextBatchInMs() const { return m_batch.isActive() ? m_batch.remainingTime() : -1; }
     // Paused, rows go on being collected but the view takes none of them in; only the
     // bound still takes the oldest away.
     void setPaused(bool paused);
@@ -87,6 +92,7 @@ signals:
 
 private:
     LogRow &append();
+    qint64 monotonicMs() const;
     void grow();
     const LogRow *rowAt(qint64 seq) const;
     bool matches(qint64 seq) const;
@@ -126,5 +132,7 @@ private:
     // Hex digits typed together («CACA6C»), matched against whole bytes only.
     QByteArray m_hexDigits;
     QTimer m_batch;
+    // When the view last took a batch (the platform's monotonic clock); none yet: -1.
+    qint64 m_lastBatchMs = -1;
     FrameDispatcher::Subscription m_frames;
 };

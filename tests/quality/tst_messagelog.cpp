@@ -77,6 +77,8 @@ private slots:
     void firehoseKeepsTheLastFrames_data();
     void firehoseKeepsTheLastFrames();
     void copyAndCsvHoldTheView();
+    void batchesOnceASecondWhileRowsKeepComing_data();
+    void batchesOnceASecondWhileRowsKeepComing();
 };
 
 void TestMessageLog::rowsFollowTheLine_data()
@@ -339,3 +341,40 @@ void TestMessageLog::copyAndCsvHoldTheView()
 
 QTEST_GUILESS_MAIN(TestMessageLog)
 #include "tst_messagelog.moc"
+
+void TestMessageLog::batchesOnceASecondWhileRowsKeepComing_data()
+{
+    // The milliseconds since the view took its last batch (-1: none yet) when a row
+    // comes, and how long that row then waits for the view.
+    QTest::addColumn<int>("sinceBatchMs");
+    QTest::addColumn<int>("waitMs");
+    QTest::newRow("the first row") << -1 << MessageLog::kBatchMs;
+    QTest::newRow("right after a batch: a second after it") << 0 << MessageLog::kSteadyMs;
+    QTest::newRow("mid-second: the rest of it") << 400 << MessageLog::kSteadyMs - 400;
+    QTest::newRow("late in the second: never sooner than a batch")
+        << MessageLog::kSteadyMs - 100 << MessageLog::kBatchMs;
+    QTest::newRow("after a quiet spell") << 60000 << MessageLog::kBatchMs;
+}
+
+void TestMessageLog::batchesOnceASecondWhileRowsKeepComing()
+{
+    QFETCH(int, sinceBatchMs);
+    QFETCH(int, waitMs);
+    TestPlatform tp;
+    GPS_Main g(tp.platform);
+    MessageLog log(g);
+    QCOMPARE(log.nextBatchInMs(), -1);
+    if (sinceBatchMs >= 0) {
+        log.flush();
+        tp.clock.time = tp.clock.time.addMSecs(sinceBatchMs);
+    }
+    g.receive(bytes({0xB7, 0xB7, 0x92, 0x0D}));
+    // The timer runs on the real clock, coarsely: allow for that and this test's time.
+    QVERIFY2(std::abs(log.nextBatchInMs() - waitMs) < 100,
+             qPrintable(QString::number(log.nextBatchInMs())));
+    // Rows that come while it waits go with it.
+    g.receive(bytes({0xB7, 0xB7, 0x92, 0x0D}));
+    QVERIFY(log.nextBatchInMs() < waitMs + 100);
+    QCOMPARE(log.rowCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(log.rowCount(), 2, waitMs + 1000);
+}

@@ -28,6 +28,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -961,21 +962,26 @@ void TestQualityWindows::searchWaitsForTheLastKey()
 
 void TestQualityWindows::messageCellsDrawTheirText_data()
 {
-    // A cell of the first of two rows, that row selected or not: its background is the
-    // view's (or the selection's) and its text is drawn in the matching colour.
+    // A cell of the first of two rows, that row selected or not, drawn once in the view's
+    // font and then, when a scale is given, in that font made larger: its background is
+    // the view's (or the selection's) and its text is drawn in the matching colour.
     QTest::addColumn<int>("column");
     QTest::addColumn<bool>("selected");
-    QTest::newRow("bytes") << int(MessageLog::Bytes) << false;
-    QTest::newRow("bytes, selected") << int(MessageLog::Bytes) << true;
-    QTest::newRow("time") << int(MessageLog::Time) << false;
-    QTest::newRow("time, selected") << int(MessageLog::Time) << true;
-    QTest::newRow("length, on the right") << int(MessageLog::Length) << false;
+    QTest::addColumn<double>("scale");
+    QTest::newRow("bytes") << int(MessageLog::Bytes) << false << 1.0;
+    QTest::newRow("bytes, selected") << int(MessageLog::Bytes) << true << 1.0;
+    QTest::newRow("time") << int(MessageLog::Time) << false << 1.0;
+    QTest::newRow("time, selected") << int(MessageLog::Time) << true << 1.0;
+    QTest::newRow("length, on the right") << int(MessageLog::Length) << false << 1.0;
+    QTest::newRow("length, on the right in a larger font")
+        << int(MessageLog::Length) << false << 1.5;
 }
 
 void TestQualityWindows::messageCellsDrawTheirText()
 {
     QFETCH(int, column);
     QFETCH(bool, selected);
+    QFETCH(double, scale);
     TestPlatform tp;
     GPS_Main g(tp.platform);
     MessagesWindow w(g);
@@ -987,6 +993,14 @@ void TestQualityWindows::messageCellsDrawTheirText()
     w.log()->flush();
     if (selected)
         w.table()->selectRow(0);
+    if (scale != 1.0) {
+        // The texts were laid out in the first font; the larger one must not reuse that.
+        w.table()->viewport()->grab();
+        QFont larger = w.table()->font();
+        larger.setPointSizeF(larger.pointSizeF() * scale);
+        w.table()->setFont(larger);
+        w.table()->verticalHeader()->setDefaultSectionSize(QFontMetrics(larger).height() + 4);
+    }
     const QRect cell = w.table()->visualRect(w.log()->index(0, column));
     const QImage img = w.table()->viewport()->grab(cell).toImage();
     const QPalette::ColorGroup group = w.isActiveWindow() ? QPalette::Active : QPalette::Inactive;
@@ -999,17 +1013,21 @@ void TestQualityWindows::messageCellsDrawTheirText()
     };
     int inText = 0;
     int leftmost = img.width();
+    int rightmost = -1;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
             if (distance(img.pixelColor(x, y), text) < 60) {
                 ++inText;
                 leftmost = std::min(leftmost, x);
+                rightmost = std::max(rightmost, x);
             }
     QCOMPARE(img.pixelColor(img.width() / 2, 0), back);
     QVERIFY2(inText >= 10, qPrintable(QString::number(inText)));
     // Left-aligned text starts at the cell's margin; the length is set to the right.
-    if (column == MessageLog::Length)
+    if (column == MessageLog::Length) {
         QVERIFY2(leftmost > img.width() / 2, qPrintable(QString::number(leftmost)));
-    else
+        QVERIFY2(rightmost >= img.width() - 8 && rightmost < img.width() - 2,
+                 qPrintable(QStringLiteral("%1 of %2").arg(rightmost).arg(img.width())));
+    } else
         QVERIFY2(leftmost < 10, qPrintable(QString::number(leftmost)));
 }

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCache>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -29,8 +31,9 @@
 namespace {
 
 // Draws a cell's text in one pass, clipped to its column: the item view's own delegate
-// lays each text out three times (for its size, its elision and its drawing), and at a
-// fast line every batch brings a new screenful of rows.
+// lays each text out three times (for its size, its elision and its drawing), and every
+// batch repaints the whole visible table. A row's texts never change, so their layouts
+// are kept (QStaticText) and a repaint shapes only the rows that are new to it.
 class PlainTextDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -44,8 +47,14 @@ public:
         opt.text.clear();
         const QWidget *widget = opt.widget;
         QStyle *style = widget ? widget->style() : QApplication::style();
-        // The background, the selection and the focus frame as the style draws them.
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        // The background, the selection, the hover and the focus frame as the style draws
+        // them; a plain cell has none, and the view has filled its background already.
+        const bool plain = !(opt.state & (QStyle::State_Selected | QStyle::State_HasFocus |
+                                          QStyle::State_MouseOver)) &&
+                           opt.backgroundBrush.style() == Qt::NoBrush &&
+                           !(opt.features & QStyleOptionViewItem::Alternate);
+        if (!plain)
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
         if (text.isEmpty())
             return;
         const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
@@ -53,15 +62,46 @@ public:
                                                ? QPalette::Normal
                                                : QPalette::Inactive;
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect room = opt.rect.adjusted(margin, 0, -margin, 0);
+        const QStaticText &laid = layout(text, opt.font);
+        const QSizeF size = laid.size();
+        const Qt::Alignment align = QStyle::visualAlignment(opt.direction, opt.displayAlignment);
+        const qreal x =
+            align & Qt::AlignRight ? room.left() + room.width() - size.width() : qreal(room.left());
+        const qreal y = room.top() + (room.height() - size.height()) / 2;
         painter->save();
         painter->setFont(opt.font);
+        if (size.width() > room.width())
+            painter->setClipRect(room, Qt::IntersectClip);
         painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected
                                                      ? QPalette::HighlightedText
                                                      : QPalette::Text));
-        painter->drawText(opt.rect.adjusted(margin, 0, -margin, 0),
-                          int(opt.displayAlignment) | Qt::TextSingleLine, text);
+        painter->drawStaticText(QPointF(x, y), laid);
         painter->restore();
     }
+
+private:
+    // The layout of a text in a font, from the cache when it has been drawn lately. A
+    // new font lays every text out anew: the sizes kept are the old font's.
+    const QStaticText &layout(const QString &text, const QFont &font) const
+    {
+        if (font != m_font) {
+            m_layouts.clear();
+            m_font = font;
+        }
+        if (const QStaticText *kept = m_layouts.object(text))
+            return *kept;
+        auto *laid = new QStaticText(text);
+        laid->setTextFormat(Qt::PlainText);
+        laid->setPerformanceHint(QStaticText::AggressiveCaching);
+        laid->prepare(QTransform(), font);
+        m_layouts.insert(text, laid);
+        return *laid;
+    }
+
+    // A screenful of rows of a tall window several times over.
+    mutable QCache<QString, QStaticText> m_layouts{4096};
+    mutable QFont m_font;
 };
 
 } // namespace
