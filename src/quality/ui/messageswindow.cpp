@@ -99,8 +99,10 @@ private:
         return *laid;
     }
 
-    // A screenful of rows of a tall window several times over.
-    mutable QCache<QString, QStaticText> m_layouts{4096};
+    // Two texts of each row are its own (the time and the bytes), the others shared: a
+    // tall window's screenful of rows a few times over. The cache is full within seconds
+    // of a fast line, so what it holds never grows after.
+    mutable QCache<QString, QStaticText> m_layouts{512};
     mutable QFont m_font;
 };
 
