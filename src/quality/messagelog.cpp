@@ -4,7 +4,6 @@
 #include "link/hextext.h"
 #include "link/messagetypes.h"
 #include "platform/clock.h"
-#include "platform/platform.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -121,7 +120,8 @@ LogRow &MessageLog::append()
     const qint64 seq = m_endSeq++;
     if (!m_batch.isActive()) {
         // A second after the last batch, but never sooner than kBatchMs from now.
-        const qint64 since = m_lastBatchMs < 0 ? kSteadyMs : monotonicMs() - m_lastBatchMs;
+        const qint64 since =
+            m_lastBatchMs < 0 ? kSteadyMs : m_g.clock().monotonicMs() - m_lastBatchMs;
         m_batch.start(int(std::clamp<qint64>(kSteadyMs - since, kBatchMs, kSteadyMs)));
     }
     // Full: the oldest row gives its place; the view lets go of it at the next batch.
@@ -168,15 +168,9 @@ qint64 MessageLog::shownSeq(qsizetype row) const
     return m_showsAll ? m_viewFirst + row : m_shown[std::size_t(row)];
 }
 
-qint64 MessageLog::monotonicMs() const
-{
-    const Clock *clock = m_g.platform().clock;
-    return clock ? clock->monotonicMs() : Clock().monotonicMs();
-}
-
 void MessageLog::flush()
 {
-    m_lastBatchMs = monotonicMs();
+    m_lastBatchMs = m_g.clock().monotonicMs();
     // The bound first: rows it took from the store leave the view from the top, in one go.
     qsizetype gone = 0;
     if (m_showsAll)

@@ -92,7 +92,6 @@ signals:
 
 private:
     LogRow &append();
-    qint64 monotonicMs() const;
     void grow();
     const LogRow *rowAt(qint64 seq) const;
     bool matches(qint64 seq) const;

@@ -351,8 +351,6 @@ void TestMessageLog::batchesOnceASecondWhileRowsKeepComing_data()
     QTest::newRow("the first row") << -1 << MessageLog::kBatchMs;
     QTest::newRow("right after a batch: a second after it") << 0 << MessageLog::kSteadyMs;
     QTest::newRow("mid-second: the rest of it") << 400 << MessageLog::kSteadyMs - 400;
-    QTest::newRow("late in the second: never sooner than a batch")
-        << MessageLog::kSteadyMs - 100 << MessageLog::kBatchMs;
     QTest::newRow("after a quiet spell") << 60000 << MessageLog::kBatchMs;
 }
 
