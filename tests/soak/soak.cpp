@@ -37,6 +37,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -126,7 +127,11 @@ int runReceiver(const SimulatorOptions &options)
 }
 
 struct Counts {
-    QByteArray decoded; // type bytes of the good frames, in order
+    // The type bytes of the good frames, in order, kept in a file: a two-hour run
+    // decodes some 150,000 frames, and holding them here would add to the very
+    // memory growth the soak measures.
+    QTemporaryFile decoded;
+    qsizetype decodedCount = 0;
     int damagedLogged = 0;
     int lineEvents = 0;
 };
@@ -146,11 +151,16 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     GPS_Main g(tp.platform);
     QualityWatch quality(g);
     Counts counts;
+    if (!counts.decoded.open()) {
+        std::fprintf(stderr, "kestrel_soak: cannot make a temporary file\n");
+        return 1;
+    }
     QObject::connect(&g, &GPS_Main::errorDisChanged, [&](const QString &log) {
         const QString line = log.left(log.indexOf(QLatin1String("\r\n")));
-        if (line.startsWith(QLatin1String("CMD: ")))
-            counts.decoded.append(char(line.mid(5).toInt(nullptr, 16)));
-        else if (line == QLatin1String("ERR: CkSum"))
+        if (line.startsWith(QLatin1String("CMD: "))) {
+            counts.decoded.putChar(char(line.mid(5).toInt(nullptr, 16)));
+            ++counts.decodedCount;
+        } else if (line == QLatin1String("ERR: CkSum"))
             ++counts.damagedLogged;
         else
             ++counts.lineEvents;
@@ -242,11 +252,11 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     QElapsedTimer drain, still;
     drain.start();
     still.start();
-    qsizetype seen = counts.decoded.size();
+    qsizetype seen = counts.decodedCount;
     while (drain.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (counts.decoded.size() != seen) {
-            seen = counts.decoded.size();
+        if (counts.decodedCount != seen) {
+            seen = counts.decodedCount;
             still.restart();
         }
         if (still.elapsed() >= (seen >= intact.size() ? 500 : 5000))
@@ -263,12 +273,14 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     }
     const int damagedSent = parts[2].toInt();
 
+    counts.decoded.seek(0);
+    const QByteArray decoded = counts.decoded.readAll();
     // Per type: intact frames the program did not decode are lost, decoded frames the
     // receiver never sent intact are phantoms.
     std::map<int, int> balance;
     for (const char t : intact)
         ++balance[quint8(t)];
-    for (const char t : counts.decoded)
+    for (const char t : decoded)
         --balance[quint8(t)];
     int lost = 0, phantom = 0;
     QStringList perType;
@@ -279,10 +291,10 @@ int runProgram(double minutes, const QStringList &receiverArgs)
                        .arg(type, 2, 16, QLatin1Char('0'))
                        .arg(int(intact.count(char(type))));
     }
-    const bool sameOrder = intact == counts.decoded;
+    const bool sameOrder = intact == decoded;
     qsizetype firstDifference = 0;
-    while (firstDifference < std::min(intact.size(), counts.decoded.size()) &&
-           intact[firstDifference] == counts.decoded[firstDifference])
+    while (firstDifference < std::min(intact.size(), decoded.size()) &&
+           intact[firstDifference] == decoded[firstDifference])
         ++firstDifference;
     // A long run whose stores never filled has nothing to judge: it fails.
     const bool warmedUp = rssWarm >= 0;
@@ -312,7 +324,7 @@ int runProgram(double minutes, const QStringList &receiverArgs)
             .arg(intact.size())
             .arg(perType.join(' ')));
     out(QStringLiteral("frames decoded:         %1%2")
-            .arg(counts.decoded.size())
+            .arg(decoded.size())
             .arg(sameOrder ? QStringLiteral(", in the order sent")
                            : QStringLiteral(", ORDER DIFFERS from frame %1 of %2")
                                  .arg(firstDifference + 1)
