@@ -42,6 +42,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <malloc.h>
 #include <map>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -65,6 +66,19 @@ qint64 residentBytes()
         return -1;
     const QList<QByteArray> fields = f.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+// What malloc holds: the bytes in use by the program and the freed bytes it keeps
+// rather than giving back. Growth of the second is fragmentation, not a leak.
+struct HeapFigures {
+    qint64 inUse = 0;
+    qint64 heldFree = 0;
+};
+
+HeapFigures heapFigures()
+{
+    const struct mallinfo2 m = ::mallinfo2();
+    return {qint64(m.uordblks + m.hblkhd), qint64(m.fordblks)};
 }
 
 void out(const QString &line)
@@ -136,7 +150,7 @@ struct Counts {
     int lineEvents = 0;
 };
 
-int runProgram(double minutes, const QStringList &receiverArgs)
+int runProgram(double minutes, bool everyMinute, const QStringList &receiverArgs)
 {
     QProcess receiver;
     receiver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -201,6 +215,7 @@ int runProgram(double minutes, const QStringList &receiverArgs)
     };
     qint64 warmUpMs = longRun ? runMs : std::min<qint64>(60000, runMs / 3);
     qint64 rssWarm = -1, rssMax = 0, rssEnd = 0;
+    HeapFigures heapWarm, heapEnd;
     QList<double> cpuPerMinute; // the program's CPU seconds in each whole minute
     double cpuAtMinute = cpuSeconds();
     QElapsedTimer clock;
@@ -214,13 +229,22 @@ int runProgram(double minutes, const QStringList &receiverArgs)
         // Whole minutes, so the CPU minutes after it are whole too.
         if (longRun && warmUpMs == runMs && clock.elapsed() >= 12 * 60000 && storesFull())
             warmUpMs = (clock.elapsed() / 60000 + 1) * 60000;
-        if (clock.elapsed() >= warmUpMs && rssWarm < 0)
+        if (clock.elapsed() >= warmUpMs && rssWarm < 0) {
             rssWarm = rss;
+            heapWarm = heapFigures();
+        }
         rssMax = std::max(rssMax, rss);
         rssEnd = rss;
+        heapEnd = heapFigures();
         if (clock.elapsed() >= (cpuPerMinute.size() + 1) * 60000) {
             const double now = cpuSeconds();
             cpuPerMinute << now - cpuAtMinute;
+            if (everyMinute)
+                std::fprintf(stderr,
+                             "minute %lld: resident %lld KiB, malloc in use %lld KiB, held free "
+                             "%lld KiB, CPU %.2f s\n",
+                             qint64(cpuPerMinute.size()), rss / 1024, heapEnd.inUse / 1024,
+                             heapEnd.heldFree / 1024, cpuPerMinute.last());
             cpuAtMinute = now;
         }
         if (clock.elapsed() >= runMs)
@@ -298,8 +322,10 @@ int runProgram(double minutes, const QStringList &receiverArgs)
         ++firstDifference;
     // A long run whose stores never filled has nothing to judge: it fails.
     const bool warmedUp = rssWarm >= 0;
-    if (!warmedUp)
+    if (!warmedUp) {
         rssWarm = rssEnd;
+        heapWarm = heapEnd;
+    }
     const qint64 growth = rssEnd - rssWarm;
     const double hoursAfterWarmUp = std::max(1e-9, double(runMs - warmUpMs) / 3600000.0);
     // Long runs are judged by the rate (under 1 MB an hour) and by CPU a minute staying
@@ -342,6 +368,12 @@ int runProgram(double minutes, const QStringList &receiverArgs)
             .arg(rssEnd / 1024)
             .arg(rssMax / 1024)
             .arg(growth / 1024));
+    out(QStringLiteral("malloc:                 %1 KiB in use and %2 KiB held free after warm-up, "
+                       "%3 and %4 KiB at the end")
+            .arg(heapWarm.inUse / 1024)
+            .arg(heapWarm.heldFree / 1024)
+            .arg(heapEnd.inUse / 1024)
+            .arg(heapEnd.heldFree / 1024));
     if (!warmedUp)
         out(QStringLiteral("warm-up:                not over: Position Scatter or Messages never "
                            "began to drop their oldest"));
@@ -396,9 +428,12 @@ int main(int argc, char **argv)
         QStringLiteral("HZ"), QStringLiteral("10"));
     const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Fault seed."),
                                         QStringLiteral("N"), QStringLiteral("8"));
+    const QCommandLineOption everyMinuteOption(
+        QStringLiteral("every-minute"),
+        QStringLiteral("Print resident memory, malloc's figures and CPU each minute."));
     const QCommandLineOption receiverOption(QStringLiteral("receiver"),
                                             QStringLiteral("Run as the simulated receiver."));
-    parser.addOptions({minutesOption, rateOption, seedOption, receiverOption});
+    parser.addOptions({minutesOption, rateOption, seedOption, everyMinuteOption, receiverOption});
     parser.process(app);
 
     const double rate = parser.value(rateOption).toDouble();
@@ -417,7 +452,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrel_soak: --minutes and --rate want positive numbers\n");
         return 2;
     }
-    return runProgram(minutes, {QStringLiteral("--receiver"), QStringLiteral("--rate"),
-                                parser.value(rateOption), QStringLiteral("--seed"),
-                                parser.value(seedOption)});
+    return runProgram(minutes, parser.isSet(everyMinuteOption),
+                      {QStringLiteral("--receiver"), QStringLiteral("--rate"),
+                       parser.value(rateOption), QStringLiteral("--seed"),
+                       parser.value(seedOption)});
 }
