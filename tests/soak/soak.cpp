@@ -145,7 +145,6 @@ struct Counts {
     // decodes some 150,000 frames, and holding them here would add to the very
     // memory growth the soak measures.
     QTemporaryFile decoded;
-    qsizetype decodedCount = 0;
     int damagedLogged = 0;
     int lineEvents = 0;
 };
@@ -173,7 +172,6 @@ int runProgram(double minutes, bool everyMinute, const QStringList &receiverArgs
         const QString line = log.left(log.indexOf(QLatin1String("\r\n")));
         if (line.startsWith(QLatin1String("CMD: "))) {
             counts.decoded.putChar(char(line.mid(5).toInt(nullptr, 16)));
-            ++counts.decodedCount;
         } else if (line == QLatin1String("ERR: CkSum"))
             ++counts.damagedLogged;
         else
@@ -276,11 +274,11 @@ int runProgram(double minutes, bool everyMinute, const QStringList &receiverArgs
     QElapsedTimer drain, still;
     drain.start();
     still.start();
-    qsizetype seen = counts.decodedCount;
+    qsizetype seen = counts.decoded.pos();
     while (drain.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (counts.decodedCount != seen) {
-            seen = counts.decodedCount;
+        if (counts.decoded.pos() != seen) {
+            seen = counts.decoded.pos();
             still.restart();
         }
         if (still.elapsed() >= (seen >= intact.size() ? 500 : 5000))
