@@ -33,3 +33,8 @@ double scaledFromDegrees(double degrees)
     const double scaled = whole * 100.0 + (magnitude - whole) * 60.0;
     return degrees < 0 ? -scaled : scaled;
 }
+
+bool onTheEarth(double latitudeDeg, double longitudeDeg, double heightM)
+{
+    return std::fabs(latitudeDeg) <= 90 && std::fabs(longitudeDeg) <= 180 && std::isfinite(heightM);
+}

@@ -16,3 +16,9 @@ std::optional<qint32> fieldFromScaled(double scaled);
 // DDDMM.mmmm as decimal degrees (-3312.5 is -33.208333...), and back.
 double degreesFromScaled(double scaled);
 double scaledFromDegrees(double degrees);
+
+// A position a fix can stand for: latitude within ±90°, longitude within ±180°, all
+// finite. A message whose checksum held can still carry more (its fields reach some
+// 2330°): such a position has no place on a map or in a local frame, where it would
+// turn every figure of a cloud of fixes into NaN.
+bool onTheEarth(double latitudeDeg, double longitudeDeg, double heightM);

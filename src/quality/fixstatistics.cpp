@@ -1,6 +1,7 @@
 #include "quality/fixstatistics.h"
 
 #include "decoders/messagevalues.h"
+#include "link/coordinate.h"
 #include "link/messagetypes.h"
 
 #include <GeographicLib/LocalCartesian.hpp>
@@ -41,8 +42,12 @@ void FixCounts::add(int fix)
 PositionStatistics::PositionStatistics(std::size_t capacity) : m_capacity(capacity) {}
 PositionStatistics::~PositionStatistics() = default;
 
-void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double heightM)
+bool PositionStatistics::add(double latitudeDeg, double longitudeDeg, double heightM)
 {
+    if (!onTheEarth(latitudeDeg, longitudeDeg, heightM)) {
+        ++m_impossible;
+        return false;
+    }
     if (!m_first)
         m_first =
             std::make_unique<GeographicLib::LocalCartesian>(latitudeDeg, longitudeDeg, heightM);
@@ -73,6 +78,7 @@ void PositionStatistics::add(double latitudeDeg, double longitudeDeg, double hei
     m_hM2 += delta * (heightM - m_hMean);
     m_dirty = true;
     m_enDirty = true;
+    return true;
 }
 
 void PositionStatistics::dropOldest()
@@ -143,6 +149,7 @@ void PositionStatistics::clear()
     m_first.reset();
     m_points.clear();
     m_dropped = 0;
+    m_impossible = 0;
     m_dropsSinceSummed = 0;
     m_sx = m_sy = m_sz = 0;
     m_co = {};

@@ -80,9 +80,12 @@ public:
     PositionStatistics(const PositionStatistics &) = delete;
     PositionStatistics &operator=(const PositionStatistics &) = delete;
 
-    void add(double latitudeDeg, double longitudeDeg, double heightM);
+    // Leaves out, and counts, a position not on the earth; says whether it was added.
+    bool add(double latitudeDeg, double longitudeDeg, double heightM);
     void clear();
     qint64 count() const { return qint64(m_points.size()); }
+    // Positions left out since the last clear, being off the earth.
+    quint64 impossible() const { return m_impossible; }
     std::size_t capacity() const { return m_capacity; }
     // Positions dropped for the capacity since the last clear.
     quint64 dropped() const { return m_dropped; }
@@ -115,6 +118,7 @@ private:
     std::size_t m_capacity = 0;
     std::deque<Point> m_points;
     quint64 m_dropped = 0;
+    quint64 m_impossible = 0;
     std::size_t m_dropsSinceSummed = 0;
     double m_sx = 0, m_sy = 0, m_sz = 0;
     // Sum of the products of the deviations from the mean: xx, xy, xz, yy, yz, zz.

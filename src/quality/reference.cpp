@@ -1,5 +1,6 @@
 #include "quality/reference.h"
 
+#include "link/coordinate.h"
 #include "platform/quotedtext.h"
 #include "platform/settingsstore.h"
 #include "quality/fixstatistics.h"
@@ -211,9 +212,11 @@ Enu ReferenceStatistics::errorOf(double latitudeDeg, double longitudeDeg, double
     return e;
 }
 
-void ReferenceStatistics::add(qint64 timeMs, double latitudeDeg, double longitudeDeg,
+bool ReferenceStatistics::add(qint64 timeMs, double latitudeDeg, double longitudeDeg,
                               double heightM)
 {
+    if (!onTheEarth(latitudeDeg, longitudeDeg, heightM))
+        return false;
     if (m_capacity > 0 && m_fixes.size() >= m_capacity) {
         m_fixes.pop_front();
         m_times.pop_front();
@@ -224,6 +227,7 @@ void ReferenceStatistics::add(qint64 timeMs, double latitudeDeg, double longitud
     m_times.push_back(timeMs);
     if (m_reference)
         m_errors.push_back(errorOf(latitudeDeg, longitudeDeg, heightM));
+    return true;
 }
 
 void ReferenceStatistics::clear()

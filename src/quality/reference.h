@@ -81,7 +81,8 @@ public:
     void setReference(const std::optional<ReferencePoint> &point);
     const std::optional<ReferencePoint> &reference() const { return m_reference; }
     // A fix at `timeMs` (any time base the caller keeps).
-    void add(qint64 timeMs, double latitudeDeg, double longitudeDeg, double heightM);
+    // Leaves out a position not on the earth (onTheEarth); says whether it was added.
+    bool add(qint64 timeMs, double latitudeDeg, double longitudeDeg, double heightM);
     void clear();
     qint64 count() const { return qint64(m_fixes.size()); }
 

@@ -1,6 +1,7 @@
 #include "recording/export.h"
 
 #include "decoders/framedecode.h"
+#include "link/coordinate.h"
 #include "link/messagetypes.h"
 #include "platform/quotedtext.h"
 #include "recording/recordingreader.h"
@@ -206,6 +207,8 @@ QString RecordedTrack::summary() const
         text += QStringLiteral(", %1 without a 2D or 3D fix").arg(withoutFix);
     if (withoutTime)
         text += QStringLiteral(", %1 without a valid UTC time").arg(withoutTime);
+    if (offTheEarth)
+        text += QStringLiteral(", %1 off the earth").arg(offTheEarth);
     if (damagedFrames)
         text += QStringLiteral("; %1 damaged frames").arg(damagedFrames);
     return text;
@@ -236,6 +239,10 @@ void TrackBuilder::add(const QByteArray &bytes, qint64 timeMs)
         p.nav = parseNavigation(f.bytes);
         if (p.nav.fix != 3 && p.nav.fix != 4) {
             ++track.withoutFix;
+            continue;
+        }
+        if (!onTheEarth(p.nav.latitudeDeg, p.nav.longitudeDeg, p.nav.heightM)) {
+            ++track.offTheEarth;
             continue;
         }
         const BcdDateTime &t = p.nav.utc;

@@ -42,6 +42,7 @@ struct RecordedTrack {
     int navigationMessages = 0;
     int withoutFix = 0;  // no 2D or 3D fix (fewer than three satellites, or invalid)
     int withoutTime = 0; // a fix, but a date or time no calendar has
+    int offTheEarth = 0; // a fix whose latitude or longitude no place has
     int damagedFrames = 0;
 
     // «120 navigation messages: 98 track points, 22 without a 2D or 3D fix»

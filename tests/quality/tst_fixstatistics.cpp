@@ -4,6 +4,7 @@
 #include "decoders/messagevalues.h"
 #include "framebuilder.h"
 #include "quality/fixstatistics.h"
+#include "quality/reference.h"
 #include "recording/recording.h"
 
 #include <GeographicLib/LocalCartesian.hpp>
@@ -166,6 +167,8 @@ private slots:
     void ttffFromRecordedStart();
     void coldStartAcknowledgementStartsRun();
     void historyKeepsTenMinutes();
+    void positionsOffTheEarthAreLeftOut_data();
+    void positionsOffTheEarthAreLeftOut();
 };
 
 void TestFixStatistics::percentileIsLinearBetweenRanks()
@@ -596,6 +599,55 @@ void TestFixStatistics::historyKeepsTenMinutes()
     QCOMPARE(h.navigation().front().timeMs, qint64(1000));
     h.clear();
     QVERIFY(h.navigation().empty() && h.levels().empty());
+}
+
+void TestFixStatistics::positionsOffTheEarthAreLeftOut_data()
+{
+    // A navigation message's fields reach some 2330 degrees; the checksum can hold over
+    // such a message. Each row is a tight cloud with these positions mixed in; what is
+    // off the earth is left out and counted, the edges of the earth are kept.
+    QTest::addColumn<Positions>("mixedIn");
+    QTest::addColumn<int>("leftOut");
+    const double nan = std::nan("");
+    QTest::newRow("latitude beyond 90 first") << Positions{{2330.0, 8.5, 400}} << 1;
+    QTest::newRow("latitude beyond -90") << Positions{{-90.0001, 8.5, 400}} << 1;
+    QTest::newRow("longitude beyond 180") << Positions{{47.4, 180.5, 400}, {47.4, -999, 0}} << 2;
+    QTest::newRow("not numbers") << Positions{{nan, 8.5, 400}, {47.4, nan, 400}, {47.4, 8.5, nan}}
+                                 << 3;
+    QTest::newRow("the poles and the antimeridian are on it")
+        << Positions{{90, 0, 0}, {-90, 180, 0}, {0, -180, 0}} << 0;
+}
+
+void TestFixStatistics::positionsOffTheEarthAreLeftOut()
+{
+    QFETCH(Positions, mixedIn);
+    QFETCH(int, leftOut);
+    PositionStatistics s;
+    ReferenceStatistics r;
+    r.setReference(ReferencePoint{47.4, 8.5, 400.0});
+    const Positions cloud = around(47.4, 8.5, 400, ring(3.0, 8));
+    Positions all = mixedIn;
+    all.insert(all.end(), cloud.begin(), cloud.end());
+    all.insert(all.end(), mixedIn.begin(), mixedIn.end());
+    qint64 added = 0;
+    for (const auto &[lat, lon, h] : all) {
+        const bool kept = s.add(lat, lon, h);
+        QCOMPARE(r.add(0, lat, lon, h), kept);
+        added += kept;
+    }
+    QCOMPARE(s.impossible(), quint64(2 * leftOut));
+    QCOMPARE(s.count(), added);
+    QCOMPARE(r.count(), added);
+    const PositionSummary &p = s.summary();
+    const ReferenceSummary q = r.summary();
+    for (const double v :
+         {p.meanLatitudeDeg, p.meanLongitudeDeg, p.meanHeightM, p.heightStdM, p.cep50M, p.drms2M,
+          p.r95M, p.farthestM, q.biasEastM, q.biasNorthM, q.horizontalRmsM, q.r95M})
+        QVERIFY(std::isfinite(v));
+    if (leftOut > 0)
+        QCOMPARE_LT(std::fabs(p.cep50M - 3.0), 1e-6);
+    s.clear();
+    QCOMPARE(s.impossible(), quint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestFixStatistics)

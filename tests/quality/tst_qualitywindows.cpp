@@ -300,6 +300,13 @@ void TestQualityWindows::scatterShowsTheStatistics()
     r.run(500);
     w->refresh();
     QCOMPARE(textOf(w, "Fixes"), QStringLiteral("5"));
+
+    // A 3D fix whose latitude field says 2330 degrees stays out of the figures.
+    r.tp.clock.time = r.tp.clock.time.addMSecs(100);
+    r.port->feed(navFrame({{3, {4}}, {4, {0x7f, 0xff, 0xff, 0xff}}}));
+    w->refresh();
+    QCOMPARE(textOf(w, "Fixes"), QStringLiteral("5 (1 off the earth left out)"));
+    QVERIFY(textOf(w, "MeanLatDM").startsWith(QStringLiteral("47\u00b0")));
 }
 
 void TestQualityWindows::scatterPlotHasEqualMetricAxes()

@@ -1320,6 +1320,12 @@ void TestKestrelCtl::statsTellAFixAtStart_data()
         << "time to first 3D fix: 4.000 s\nafter Cold Start at 6.000 s: 2D fix at start, 3D fix "
            "at start\n"
         << QList<bool>{false, true} << 4.0;
+    // x4: a 3D fix whose latitude field says 2330 degrees, left out of the figures.
+    QTest::newRow("a fix off the earth")
+        << "0 s; 52 x4; 1052 n4"
+        << "3D fixes off the earth (latitude beyond 90 deg or longitude beyond 180 deg), left "
+           "out: 1\nover 1 3D fixes:\n"
+        << QList<bool>{true} << 0.052;
 }
 
 void TestKestrelCtl::statsTellAFixAtStart()
@@ -1340,7 +1346,9 @@ void TestKestrelCtl::statsTellAFixAtStart()
         const QByteArray bytes =
             frame == QLatin1String("s")   ? buildFrame(0xCB, QByteArray(46, '\0'))
             : frame == QLatin1String("c") ? buildFrame(0xB9, {})
-                                          : navFrame({{3, {frame.mid(1).toInt()}}});
+            : frame.startsWith(QLatin1Char('x'))
+                ? navFrame({{3, {frame.mid(1).toInt()}}, {4, {0x7f, 0xff, 0xff, 0xff}}})
+                : navFrame({{3, {frame.mid(1).toInt()}}});
         QVERIFY(writer.writeChunk(w[0].toLongLong(), bytes));
     }
     f.close();
@@ -1354,6 +1362,7 @@ void TestKestrelCtl::statsTellAFixAtStart()
     // The documented keys stay as they were; the flag comes with them.
     QCOMPARE(o.value("ttff_2d_s").toDouble(), ttff2D);
     QCOMPARE(o.value("fix_at_start"), QJsonValue(fixAtStart.first()));
+    QCOMPARE(o.value("fixes_3d_off_the_earth").toInt(), lines.count(QLatin1Char('x')));
     const QJsonArray runs = o.value("runs").toArray();
     QCOMPARE(runs.size(), fixAtStart.size());
     for (qsizetype i = 0; i < runs.size(); ++i)

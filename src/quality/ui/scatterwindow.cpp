@@ -2,6 +2,7 @@
 
 #include "decoders/messagevalues.h"
 #include "decoders/unitformat.h"
+#include "link/coordinate.h"
 #include "link/gpsmain.h"
 #include "link/messagetypes.h"
 #include "widgets/valuetext.h"
@@ -291,7 +292,7 @@ void ScatterWindow::onNavigation(QByteArrayView frame, qint64 ms)
     if (m.fix == 4) {
         m_stats.add(m.latitudeDeg, m.longitudeDeg, m.heightM);
         m_reference.add(ms, m.latitudeDeg, m.longitudeDeg, m.heightM);
-    } else if (m.fix == 3) {
+    } else if (m.fix == 3 && onTheEarth(m.latitudeDeg, m.longitudeDeg, m.heightM)) {
         if (m_twoDFixes.size() >= kKeptFixes) {
             m_twoDFixes.pop_front();
             ++m_twoDDropped;
@@ -356,7 +357,10 @@ void ScatterWindow::showFigures()
                    ? QString::number(count)
                    : QStringLiteral("last %1 of %2").arg(count).arg(count + qint64(dropped));
     };
-    f.append({QStringLiteral("Fixes"), kept(s.count, m_stats.dropped())});
+    QString fixes = kept(s.count, m_stats.dropped());
+    if (m_stats.impossible() > 0)
+        fixes += QStringLiteral(" (%1 off the earth left out)").arg(m_stats.impossible());
+    f.append({QStringLiteral("Fixes"), fixes});
     f.append({QStringLiteral("TwoD"), kept(qint64(m_twoDFixes.size()), m_twoDDropped)});
     f.append({QStringLiteral("CEP50"), metres(s.cep50M)});
     f.append({QStringLiteral("DRMS2"), metres(s.drms2M)});
