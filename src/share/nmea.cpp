@@ -44,6 +44,7 @@ NmeaFix nmeaFixFromFrame(QByteArrayView f)
     fix.latitude = m.latitudeRaw;
     fix.longitude = m.longitudeRaw;
     fix.heightM = m.heightM;
+    fix.offTheEarth = !onTheEarth(m.latitudeDeg, m.longitudeDeg, m.heightM);
     // The windows show a heading as it comes, negative ones included; NMEA wants 0..360.
     fix.courseDeg = std::fmod(m.headingDeg + 360.0, 360.0);
     fix.speedKmh = m.speedKmh;
@@ -127,7 +128,7 @@ QList<QByteArray> nmeaSentences(const NmeaFix &fix, const QList<NmeaSatellite> &
                             twoDigits(std::min(fix.satCount, 99)) + ',' + hdop + ',' +
                             (valid ? fixed(fix.heightM, 1) + ",M" : QByteArray(",")) + ",,,,"));
 
-    QByteArray gsa = QByteArray("GPGSA,A,") + (fix.fixState == 4 ? '3' : valid ? '2' : '1');
+    QByteArray gsa = QByteArray("GPGSA,A,") + (!valid ? '1' : fix.fixState == 4 ? '3' : '2');
     int used = 0;
     for (const NmeaSatellite &s : satellites) {
         if (s.inFix && used < 12) {

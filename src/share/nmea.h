@@ -20,8 +20,10 @@ struct NmeaFix {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0; // UTC, two-digit year
     double hdop = 0, vdop = 0;
     int satCount = 0;
+    // The position lies beyond ±90° latitude or ±180° longitude: no fix to pass on.
+    bool offTheEarth = false;
 
-    bool hasFix() const { return fixState == 3 || fixState == 4; }
+    bool hasFix() const { return (fixState == 3 || fixState == 4) && !offTheEarth; }
 };
 
 // One tracked channel of a satellite message.

@@ -119,18 +119,25 @@ void TestNmea::fixSentencesCarryTheNavigationMessage()
 void TestNmea::noFixLeavesPositionAndDopsEmpty_data()
 {
     QTest::addColumn<int>("state");
-    QTest::newRow("0 satellites") << 0;
-    QTest::newRow("2 satellites") << 2;
-    QTest::newRow("invalid 5") << 5;
-    QTest::newRow("invalid 15") << 15;
+    QTest::addColumn<qint32>("latitude");
+    QTest::addColumn<qint32>("longitude");
+    QTest::newRow("0 satellites") << 0 << 30526577 << 0;
+    QTest::newRow("2 satellites") << 2 << 30526577 << 0;
+    QTest::newRow("invalid 5") << 5 << 30526577 << 0;
+    QTest::newRow("invalid 15") << 15 << 30526577 << 0;
+    // A 3D fix at no place on the earth: 2330 degrees north, 181 degrees west.
+    QTest::newRow("latitude beyond 90") << 4 << 2147483647 << 0;
+    QTest::newRow("longitude beyond 180") << 4 << 30526577 << -(18100 * 9216 + 1);
 }
 
 void TestNmea::noFixLeavesPositionAndDopsEmpty()
 {
     QFETCH(int, state);
+    QFETCH(qint32, latitude);
+    QFETCH(qint32, longitude);
     // The frame carries HDOP 1.2 and VDOP 1.8 even so; without a fix they mean nothing.
     const QList<QByteArray> s = nmeaSentences(
-        nmeaFixFromFrame(navFrame(state, 30526577, 0, 100, 0, {0x01, 0x00})), {}, false);
+        nmeaFixFromFrame(navFrame(state, latitude, longitude, 100, 0, {0x01, 0x00})), {}, false);
     QCOMPARE(s[0], nmeaSentence("GPGGA,045750.00,,,,,0,05,,,,,,,"));
     QCOMPARE(s[1], nmeaSentence("GPGSA,A,1,,,,,,,,,,,,,,,"));
     QCOMPARE(s[2], nmeaSentence("GPRMC,045750.00,V,,,,,,,071226,,,N"));
