@@ -359,7 +359,7 @@ void ScatterWindow::showFigures()
     };
     QString fixes = kept(s.count, m_stats.dropped());
     if (m_stats.impossible() > 0)
-        fixes += QStringLiteral(" (%1 off the earth left out)").arg(m_stats.impossible());
+        fixes += QStringLiteral(" (%1 off the earth)").arg(m_stats.impossible());
     f.append({QStringLiteral("Fixes"), fixes});
     f.append({QStringLiteral("TwoD"), kept(qint64(m_twoDFixes.size()), m_twoDDropped)});
     f.append({QStringLiteral("CEP50"), metres(s.cep50M)});
