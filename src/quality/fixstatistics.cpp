@@ -45,7 +45,7 @@ PositionStatistics::~PositionStatistics() = default;
 bool PositionStatistics::add(double latitudeDeg, double longitudeDeg, double heightM)
 {
     if (!onTheEarth(latitudeDeg, longitudeDeg, heightM)) {
-        ++m_impossible;
+        ++m_offTheEarth;
         return false;
     }
     if (!m_first)
@@ -149,7 +149,7 @@ void PositionStatistics::clear()
     m_first.reset();
     m_points.clear();
     m_dropped = 0;
-    m_impossible = 0;
+    m_offTheEarth = 0;
     m_dropsSinceSummed = 0;
     m_sx = m_sy = m_sz = 0;
     m_co = {};

@@ -85,7 +85,7 @@ public:
     void clear();
     qint64 count() const { return qint64(m_points.size()); }
     // Positions left out since the last clear, being off the earth.
-    quint64 impossible() const { return m_impossible; }
+    quint64 offTheEarth() const { return m_offTheEarth; }
     std::size_t capacity() const { return m_capacity; }
     // Positions dropped for the capacity since the last clear.
     quint64 dropped() const { return m_dropped; }
@@ -118,7 +118,7 @@ private:
     std::size_t m_capacity = 0;
     std::deque<Point> m_points;
     quint64 m_dropped = 0;
-    quint64 m_impossible = 0;
+    quint64 m_offTheEarth = 0;
     std::size_t m_dropsSinceSummed = 0;
     double m_sx = 0, m_sy = 0, m_sz = 0;
     // Sum of the products of the deviations from the mean: xx, xy, xz, yy, yz, zz.

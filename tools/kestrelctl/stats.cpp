@@ -251,7 +251,7 @@ int runStats(const QStringList &args)
                                     {QStringLiteral("fix_at_start"), r.fixAtStart}});
         o[QStringLiteral("runs")] = runs;
         o[QStringLiteral("fixes_3d_used")] = double(s.count);
-        o[QStringLiteral("fixes_3d_off_the_earth")] = double(positions.impossible());
+        o[QStringLiteral("fixes_3d_off_the_earth")] = double(positions.offTheEarth());
         if (s.count > 0) {
             o[QStringLiteral("mean_latitude_deg")] = s.meanLatitudeDeg;
             o[QStringLiteral("mean_longitude_deg")] = s.meanLongitudeDeg;
@@ -287,10 +287,10 @@ int runStats(const QStringList &args)
                      .arg(secondsLine(r.to2DMs, r.fixAtStart),
                           secondsLine(r.to3DMs, r.threeDAtStart));
         }
-        if (positions.impossible() > 0)
+        if (positions.offTheEarth() > 0)
             t += QStringLiteral("3D fixes off the earth (latitude beyond 90 deg or longitude "
                                 "beyond 180 deg), left out: %1\n")
-                     .arg(positions.impossible());
+                     .arg(positions.offTheEarth());
         if (s.count == 0) {
             t += QStringLiteral("no 3D fix: no position figures\n");
         } else {

@@ -358,8 +358,8 @@ void ScatterWindow::showFigures()
                    : QStringLiteral("last %1 of %2").arg(count).arg(count + qint64(dropped));
     };
     QString fixes = kept(s.count, m_stats.dropped());
-    if (m_stats.impossible() > 0)
-        fixes += QStringLiteral(" (%1 off the earth)").arg(m_stats.impossible());
+    if (m_stats.offTheEarth() > 0)
+        fixes += QStringLiteral(" (%1 off the earth)").arg(m_stats.offTheEarth());
     f.append({QStringLiteral("Fixes"), fixes});
     f.append({QStringLiteral("TwoD"), kept(qint64(m_twoDFixes.size()), m_twoDDropped)});
     f.append({QStringLiteral("CEP50"), metres(s.cep50M)});
